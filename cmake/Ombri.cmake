@@ -1,0 +1,61 @@
+# Shared build settings and the two helpers every module uses:
+#   ombri_library(<target> DIRS <dir>... [LINK <targets>...])
+#   ombri_tests(<label> [LINK <targets>...] [TIMEOUT <s>])
+
+set(OMBRI_WARNINGS -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers -Werror)
+
+set(OMBRI_SAN_FLAGS "")
+if(OMBRI_SANITIZE STREQUAL "address")
+  set(OMBRI_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+elseif(OMBRI_SANITIZE STREQUAL "thread")
+  set(OMBRI_SAN_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
+endif()
+if(OMBRI_SAN_FLAGS)
+  add_compile_options(${OMBRI_SAN_FLAGS})
+  add_link_options(${OMBRI_SAN_FLAGS})
+  # Sanitized builds stay reasonably fast: debug information with light optimisation.
+  add_compile_options($<$<CONFIG:Debug>:-O1>)
+endif()
+
+function(ombri_library target)
+  cmake_parse_arguments(ARG "" "" "DIRS;LINK" ${ARGN})
+  set(sources "")
+  foreach(dir ${ARG_DIRS})
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
+    list(APPEND sources ${found})
+  endforeach()
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_compile_options(${target} PRIVATE ${OMBRI_WARNINGS})
+    target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${target} PUBLIC ${ARG_LINK} Threads::Threads)
+    set(OMBRI_SCOPE PUBLIC PARENT_SCOPE)
+  else()
+    # A module with no code yet: a header-only target so that dependants already link it.
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${target} INTERFACE ${ARG_LINK} Threads::Threads)
+    set(OMBRI_SCOPE INTERFACE PARENT_SCOPE)
+  endif()
+endfunction()
+
+# One test binary per module directory tests/<label>/, each test its own ctest entry (and process).
+function(ombri_tests label)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "LINK" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set(target ${label}_tests)
+  add_executable(${target} ${sources})
+  target_compile_options(${target} PRIVATE ${OMBRI_WARNINGS})
+  target_link_libraries(${target} PRIVATE ${ARG_LINK} test_main GTest::gtest GTest::gmock)
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+    PROPERTIES LABELS ${label} TIMEOUT ${ARG_TIMEOUT}
+               ENVIRONMENT "OMBRI_SOURCE_DIR=${CMAKE_SOURCE_DIR};OMBRI_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+endfunction()
