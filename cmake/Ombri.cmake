@@ -1,6 +1,9 @@
 # Shared build settings and the two helpers every module uses:
 #   ombri_library(<target> DIRS <dir>... [LINK <targets>...])
-#   ombri_tests(<label> [LINK <targets>...] [TIMEOUT <s>])
+#   ombri_tests(<label> [NAME <binary>] [LINK <targets>...] [TIMEOUT <s>])
+#     the *.cpp files of the calling folder become build/bin/<binary>_tests (default <label>_tests);
+#     every subfolder holding a CMakeLists.txt is added too, so one module may have several binaries
+#     (tests/platform/foundation, tests/platform/runloop, ...), all under the module's label.
 
 set(OMBRI_WARNINGS -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers -Werror)
 
@@ -41,15 +44,24 @@ endfunction()
 
 # One test binary per module directory tests/<label>/, each test its own ctest entry (and process).
 function(ombri_tests label)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "LINK" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(ARG "" "TIMEOUT;NAME" "LINK" ${ARGN})
+  file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
   endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  set(target ${label}_tests)
+  if(NOT ARG_NAME)
+    set(ARG_NAME ${label})
+  endif()
+  set(target ${ARG_NAME}_tests)
   add_executable(${target} ${sources})
   target_compile_options(${target} PRIVATE ${OMBRI_WARNINGS})
   target_link_libraries(${target} PRIVATE ${ARG_LINK} test_main GTest::gtest GTest::gmock)
