@@ -1,0 +1,51 @@
+#include "platform/foundation/NSDate.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <mutex>
+
+namespace {
+std::mutex g_nowMutex;
+std::shared_ptr<const std::function<NSTimeInterval()>> g_nowFunction;  // null: the system clock
+}  // namespace
+
+NSTimeInterval NSDate::now()
+{
+    std::shared_ptr<const std::function<NSTimeInterval()>> fn;
+    {
+        std::lock_guard lock(g_nowMutex);
+        fn = g_nowFunction;
+    }
+    if (fn) {
+        return (*fn)();  // called outside the lock: the function may read dates itself
+    }
+    const auto since = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration<double>(since).count();
+}
+
+std::function<NSTimeInterval()> NSDate::setNowFunction(std::function<NSTimeInterval()> fn)
+{
+    auto next = fn ? std::make_shared<const std::function<NSTimeInterval()>>(std::move(fn)) : nullptr;
+    std::lock_guard lock(g_nowMutex);
+    auto previous = std::move(g_nowFunction);
+    g_nowFunction = std::move(next);
+    return previous ? *previous : std::function<NSTimeInterval()>();
+}
+
+std::string NSDate::description() const
+{
+    const double whole = std::floor(seconds_);
+    if (!std::isfinite(whole) || std::fabs(whole) > 1e15) {
+        return "(invalid date)";
+    }
+    const std::time_t t = static_cast<std::time_t>(whole);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d +0000", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return text;
+}
