@@ -1,0 +1,729 @@
+#include "platform/foundation/NSRunLoop.h"
+
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <system_error>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/NSThread.h"
+#include "platform/foundation/NSTimer.h"
+
+namespace {
+
+// Ready work is ordered by (time, sequence): the time it became ready on the clock, then the order in
+// which the loop learnt of it.
+struct Key {
+    double time = 0;
+    uint64_t seq = 0;
+    bool operator<(const Key& other) const { return time < other.time || (time == other.time && seq < other.seq); }
+};
+
+struct Task {
+    std::function<void()> fn;
+    RunLoopModes modes;
+    Key key;
+};
+
+struct TimerEntry {
+    Ref<NSTimer> timer;
+    std::set<std::string> modes;
+    bool firing = false;
+    uint64_t seq = 0;  // renewed at every (re)scheduling, to order timers with the same fire date
+};
+
+struct SourceEntry {
+    Ref<CFRunLoopSource> source;
+    std::set<std::string> modes;
+    bool inCallback = false;
+    bool ready = false;
+    unsigned revents = 0;
+    Key readySince;
+};
+
+std::mutex g_registryMutex;
+std::set<NSRunLoop*>& registry()
+{
+    static auto* loops = new std::set<NSRunLoop*>;
+    return *loops;
+}
+
+uint32_t toEpoll(unsigned events)
+{
+    uint32_t e = 0;
+    if (events & CFRunLoopSource::kReadable) {
+        e |= EPOLLIN | EPOLLRDHUP;
+    }
+    if (events & CFRunLoopSource::kWritable) {
+        e |= EPOLLOUT;
+    }
+    return e;
+}
+
+unsigned fromEpoll(uint32_t e, unsigned wanted)
+{
+    unsigned out = 0;
+    if ((e & (EPOLLIN | EPOLLRDHUP | EPOLLPRI)) && (wanted & CFRunLoopSource::kReadable)) {
+        out |= CFRunLoopSource::kReadable;
+    }
+    if ((e & EPOLLOUT) && (wanted & CFRunLoopSource::kWritable)) {
+        out |= CFRunLoopSource::kWritable;
+    }
+    if (e & (EPOLLERR | EPOLLHUP)) {
+        out |= CFRunLoopSource::kError;
+    }
+    return out;
+}
+
+}  // namespace
+
+struct NSRunLoop::Impl {
+    mutable std::mutex mutex;
+    int epfd = -1;
+    int evfd = -1;
+    std::deque<Task> tasks;
+    std::vector<TimerEntry> timers;
+    std::vector<SourceEntry> sources;
+    std::set<std::string> common{kCFRunLoopDefaultMode};
+    std::vector<std::string> modeStack;
+    bool stopRequested = false;
+    bool alwaysHasSources = false;
+    uint64_t seq = 0;
+    std::map<int, uint32_t> armed;      // descriptors in the epoll set and their events
+    std::set<int> alwaysReady;          // descriptors epoll refuses (regular files): always ready
+    std::unordered_map<int, uint32_t> polled;  // result of the last poll
+
+    template <class Modes>
+    bool matches(const Modes& modes, const std::string& mode) const
+    {
+        for (const auto& m : modes) {
+            if (m == mode || (m == kCFRunLoopCommonModes && common.count(mode))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Puts in the epoll set exactly the descriptors of the sources that `mode` may serve now.
+    void arm(const std::string& mode)
+    {
+        std::map<int, uint32_t> wanted;
+        for (const auto& s : sources) {
+            const int fd = s.source->fd();
+            if (fd < 0 || s.inCallback || !s.source->isValid() || !matches(s.modes, mode)) {
+                continue;
+            }
+            wanted[fd] |= toEpoll(s.source->events());
+        }
+        for (auto it = armed.begin(); it != armed.end();) {
+            if (!wanted.count(it->first)) {
+                ::epoll_ctl(epfd, EPOLL_CTL_DEL, it->first, nullptr);  // fails harmlessly if already closed
+                it = armed.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (const auto& [fd, events] : wanted) {
+            if (alwaysReady.count(fd)) {
+                continue;
+            }
+            auto it = armed.find(fd);
+            if (it != armed.end() && it->second == events) {
+                continue;
+            }
+            epoll_event ev{};
+            ev.events = events;
+            ev.data.fd = fd;
+            const int op = it == armed.end() ? EPOLL_CTL_ADD : EPOLL_CTL_MOD;
+            if (::epoll_ctl(epfd, op, fd, &ev) == 0) {
+                armed[fd] = events;
+            } else if (errno == EPERM) {
+                alwaysReady.insert(fd);
+            } else if (op == EPOLL_CTL_MOD && errno == ENOENT && ::epoll_ctl(epfd, EPOLL_CTL_ADD, fd, &ev) == 0) {
+                armed[fd] = events;  // the descriptor was closed and reopened under the same number
+            }
+        }
+    }
+
+    // Waits up to `timeoutMs` (0: just looks) and records what is ready; resets the wake-up counter.
+    void poll(int timeoutMs)
+    {
+        epoll_event events[64];
+        const int n = ::epoll_wait(epfd, events, 64, timeoutMs);
+        if (timeoutMs != 0) {
+            return;  // the caller scans again, with a fresh look
+        }
+        polled.clear();
+        for (int i = 0; i < n; ++i) {
+            if (events[i].data.fd == evfd) {
+                uint64_t value;
+                [[maybe_unused]] ssize_t r = ::read(evfd, &value, sizeof value);
+            } else {
+                polled[events[i].data.fd] = events[i].events;
+            }
+        }
+    }
+
+    void updateReadiness(const std::string& mode, double now)
+    {
+        for (auto& s : sources) {
+            if (s.inCallback || !s.source->isValid() || !matches(s.modes, mode)) {
+                continue;
+            }
+            unsigned revents = 0;
+            const int fd = s.source->fd();
+            if (fd >= 0) {
+                const unsigned wanted = s.source->events();
+                if (alwaysReady.count(fd)) {
+                    revents = wanted & (CFRunLoopSource::kReadable | CFRunLoopSource::kWritable);
+                } else if (auto it = polled.find(fd); it != polled.end()) {
+                    revents = fromEpoll(it->second, wanted);
+                }
+            }
+            if (s.source->signalled_.load()) {
+                revents |= CFRunLoopSource::kSignalled;
+            }
+            s.revents = revents;
+            if (revents == 0) {
+                s.ready = false;
+            } else if (!s.ready) {
+                s.ready = true;
+                s.readySince = Key{now, ++seq};
+            }
+        }
+    }
+
+    bool hasWork(const std::string& mode) const
+    {
+        for (const auto& t : tasks) {
+            if (matches(t.modes, mode)) {
+                return true;
+            }
+        }
+        for (const auto& t : timers) {
+            if (t.timer->isValid() && matches(t.modes, mode)) {
+                return true;
+            }
+        }
+        for (const auto& s : sources) {
+            if (s.source->isValid() && matches(s.modes, mode)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void prune()
+    {
+        std::erase_if(timers, [](const TimerEntry& t) { return !t.firing && !t.timer->isValid(); });
+        std::erase_if(sources, [](const SourceEntry& s) { return !s.inCallback && !s.source->isValid(); });
+    }
+
+    void wake() const
+    {
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t r = ::write(evfd, &one, sizeof one);
+    }
+};
+
+NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>())
+{
+    impl_->epfd = ::epoll_create1(EPOLL_CLOEXEC);
+    impl_->evfd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (impl_->epfd < 0 || impl_->evfd < 0) {
+        throw std::system_error(errno, std::generic_category(), "run loop");
+    }
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = impl_->evfd;
+    ::epoll_ctl(impl_->epfd, EPOLL_CTL_ADD, impl_->evfd, &ev);
+    std::lock_guard lock(g_registryMutex);
+    registry().insert(this);
+}
+
+NSRunLoop::~NSRunLoop()
+{
+    {
+        std::lock_guard lock(g_registryMutex);
+        registry().erase(this);
+    }
+    ::close(impl_->epfd);
+    ::close(impl_->evfd);
+}
+
+Ref<NSRunLoop> NSRunLoop::currentRunLoop()
+{
+    return NSThread::currentThread()->runLoop();
+}
+
+Ref<NSRunLoop> NSRunLoop::mainRunLoop()
+{
+    return NSThread::mainThread()->runLoop();
+}
+
+void NSRunLoop::wakeAll()
+{
+    std::lock_guard lock(g_registryMutex);
+    for (NSRunLoop* loop : registry()) {
+        loop->impl_->wake();
+    }
+}
+
+double NSRunLoop::nextTimerFireDateAfter(double time)
+{
+    double next = distantFuture;
+    std::lock_guard lock(g_registryMutex);
+    for (NSRunLoop* loop : registry()) {
+        std::lock_guard loopLock(loop->impl_->mutex);
+        for (const auto& t : loop->impl_->timers) {
+            if (t.firing || !t.timer->isValid()) {
+                continue;
+            }
+            const double date = t.timer->fireDate();
+            if (date > time) {
+                next = std::min(next, date);
+            }
+        }
+    }
+    return next;
+}
+
+void NSRunLoop::performBlock(std::function<void()> block, const RunLoopModes& modes)
+{
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->tasks.push_back(Task{std::move(block), modes, Key{Clock::now(), ++impl_->seq}});
+    }
+    impl_->wake();
+}
+
+void NSRunLoop::addTimer(const Ref<NSTimer>& timer, const std::string& mode)
+{
+    if (!timer) {
+        return;
+    }
+    {
+        std::lock_guard lock(impl_->mutex);
+        {
+            std::lock_guard timerLock(timer->mutex_);
+            if (!timer->valid_) {
+                return;
+            }
+            auto owner = timer->loop_.lock();
+            if (owner && owner.get() != this) {
+                throw std::logic_error("NSTimer: a timer belongs to one run loop");
+            }
+            timer->loop_ = std::static_pointer_cast<NSRunLoop>(shared_from_this());
+        }
+        auto it = std::find_if(impl_->timers.begin(), impl_->timers.end(),
+                               [&](const TimerEntry& e) { return e.timer == timer; });
+        if (it == impl_->timers.end()) {
+            impl_->timers.push_back(TimerEntry{timer, {mode}, false, ++impl_->seq});
+        } else {
+            it->modes.insert(mode);
+        }
+    }
+    impl_->wake();
+}
+
+void NSRunLoop::addSource(const Ref<CFRunLoopSource>& source, const std::string& mode)
+{
+    if (!source || !source->isValid()) {
+        return;
+    }
+    {
+        std::lock_guard lock(impl_->mutex);
+        {
+            std::lock_guard sourceLock(source->mutex_);
+            auto owner = source->loop_.lock();
+            if (owner && owner.get() != this) {
+                throw std::logic_error("CFRunLoopSource: a source belongs to one run loop");
+            }
+            source->loop_ = std::static_pointer_cast<NSRunLoop>(shared_from_this());
+        }
+        auto it = std::find_if(impl_->sources.begin(), impl_->sources.end(),
+                               [&](const SourceEntry& e) { return e.source == source; });
+        if (it == impl_->sources.end()) {
+            SourceEntry entry;
+            entry.source = source;
+            entry.modes.insert(mode);
+            impl_->sources.push_back(std::move(entry));
+        } else {
+            it->modes.insert(mode);
+        }
+    }
+    impl_->wake();
+}
+
+void NSRunLoop::removeSource(const Ref<CFRunLoopSource>& source, const std::string& mode)
+{
+    std::lock_guard lock(impl_->mutex);
+    for (auto it = impl_->sources.begin(); it != impl_->sources.end(); ++it) {
+        if (it->source != source) {
+            continue;
+        }
+        it->modes.erase(mode);
+        if (it->modes.empty() && !it->inCallback) {
+            impl_->sources.erase(it);
+        }
+        break;
+    }
+}
+
+bool NSRunLoop::containsSource(const Ref<CFRunLoopSource>& source, const std::string& mode) const
+{
+    std::lock_guard lock(impl_->mutex);
+    for (const auto& s : impl_->sources) {
+        if (s.source == source && s.source->isValid()) {
+            return s.modes.count(mode) > 0;
+        }
+    }
+    return false;
+}
+
+void NSRunLoop::addCommonMode(const std::string& mode)
+{
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->common.insert(mode);
+    }
+    impl_->wake();
+}
+
+void NSRunLoop::stop()
+{
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->stopRequested = true;
+    }
+    impl_->wake();
+}
+
+void NSRunLoop::wakeUp()
+{
+    impl_->wake();
+}
+
+void NSRunLoop::timerChanged()
+{
+    impl_->wake();
+}
+
+std::string NSRunLoop::currentMode() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->modeStack.empty() ? std::string() : impl_->modeStack.back();
+}
+
+double NSRunLoop::nextTimerFireDate() const
+{
+    std::lock_guard lock(impl_->mutex);
+    double next = distantFuture;
+    for (const auto& t : impl_->timers) {
+        if (!t.firing && t.timer->isValid()) {
+            next = std::min(next, t.timer->fireDate());
+        }
+    }
+    return next;
+}
+
+void NSRunLoop::setAlwaysHasSources(bool value)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->alwaysHasSources = value;
+}
+
+void NSRunLoop::discardAll()
+{
+    std::deque<Task> tasks;
+    std::vector<TimerEntry> timers;
+    std::vector<SourceEntry> sources;
+    {
+        std::lock_guard lock(impl_->mutex);
+        tasks.swap(impl_->tasks);
+        // Entries whose callback is running stay until it returns.
+        for (auto& t : impl_->timers) {
+            if (!t.firing) {
+                timers.push_back(t);
+            }
+        }
+        for (auto& s : impl_->sources) {
+            if (!s.inCallback) {
+                sources.push_back(s);
+            }
+        }
+        std::erase_if(impl_->timers, [](const TimerEntry& t) { return !t.firing; });
+        std::erase_if(impl_->sources, [](const SourceEntry& s) { return !s.inCallback; });
+        impl_->stopRequested = false;
+    }
+    for (auto& t : timers) {
+        t.timer->invalidate();
+    }
+    // The tasks, timers and sources (and whatever their closures hold) are released here, unlocked.
+}
+
+CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadline,
+                                      const std::chrono::steady_clock::time_point* realDeadline, bool mayWait,
+                                      bool ignoreFinished, bool* stopped)
+{
+    Impl& d = *impl_;
+    std::unique_lock lock(d.mutex);
+    d.modeStack.push_back(mode);
+    // Destroyed before `lock`, so the mode is popped under the lock on every way out.
+    struct PopMode {
+        Impl& d;
+        ~PopMode() { d.modeStack.pop_back(); }
+    } popMode{d};
+
+    for (;;) {
+        if (d.stopRequested) {
+            d.stopRequested = false;
+            if (stopped) {
+                *stopped = true;
+            }
+            return kCFRunLoopRunStopped;
+        }
+        d.prune();
+        if (!ignoreFinished && !d.alwaysHasSources && !d.hasWork(mode)) {
+            return kCFRunLoopRunFinished;
+        }
+        d.arm(mode);
+        d.poll(0);
+        const double now = Clock::now();
+        d.updateReadiness(mode, now);
+
+        // The earliest ready item of this mode.
+        enum class Kind { None, Task, Timer, Source } kind = Kind::None;
+        Key best;
+        size_t index = 0;
+        for (size_t i = 0; i < d.tasks.size(); ++i) {
+            if (d.matches(d.tasks[i].modes, mode)) {
+                kind = Kind::Task;
+                best = d.tasks[i].key;
+                index = i;
+                break;  // tasks are in posting order
+            }
+        }
+        double nextTimer = distantFuture;
+        for (size_t i = 0; i < d.timers.size(); ++i) {
+            auto& t = d.timers[i];
+            if (t.firing || !t.timer->isValid() || !d.matches(t.modes, mode)) {
+                continue;
+            }
+            const double fireDate = t.timer->fireDate();
+            if (fireDate > now) {
+                nextTimer = std::min(nextTimer, fireDate);
+                continue;
+            }
+            const Key key{fireDate, t.seq};
+            if (kind == Kind::None || key < best) {
+                kind = Kind::Timer;
+                best = key;
+                index = i;
+            }
+        }
+        for (size_t i = 0; i < d.sources.size(); ++i) {
+            auto& s = d.sources[i];
+            if (!s.ready || s.inCallback || !s.source->isValid() || !d.matches(s.modes, mode)) {
+                continue;
+            }
+            if (kind == Kind::None || s.readySince < best) {
+                kind = Kind::Source;
+                best = s.readySince;
+                index = i;
+            }
+        }
+
+        switch (kind) {
+        case Kind::Task: {
+            auto fn = std::move(d.tasks[index].fn);
+            d.tasks.erase(d.tasks.begin() + static_cast<std::ptrdiff_t>(index));
+            lock.unlock();
+            struct Relock {
+                std::unique_lock<std::mutex>& lock;
+                ~Relock() { lock.lock(); }
+            } relock{lock};
+            fn();
+            return kCFRunLoopRunHandledSource;
+        }
+        case Kind::Timer: {
+            Ref<NSTimer> timer = d.timers[index].timer;
+            d.timers[index].firing = true;
+            {
+                std::lock_guard timerLock(timer->mutex_);
+                if (timer->repeats_) {
+                    // Missed intervals are skipped: the next fire date is the first multiple after now.
+                    const double interval = timer->interval_;
+                    double next = timer->fireDate_ + interval;
+                    if (next <= now) {
+                        next += std::ceil((now - next) / interval + 1e-9) * interval;
+                        if (next <= now) {
+                            next += interval;
+                        }
+                    }
+                    timer->fireDate_ = next;
+                }
+            }
+            d.timers[index].seq = ++d.seq;
+            lock.unlock();
+            struct Done {
+                Impl& d;
+                std::unique_lock<std::mutex>& lock;
+                Ref<NSTimer> timer;
+                ~Done()
+                {
+                    if (!timer->repeats_) {
+                        timer->invalidate();
+                    }
+                    lock.lock();
+                    for (auto& t : d.timers) {
+                        if (t.timer == timer) {
+                            t.firing = false;
+                        }
+                    }
+                }
+            } done{d, lock, timer};
+            NSTimer::Callback callback;
+            {
+                std::lock_guard timerLock(timer->mutex_);
+                callback = timer->callback_;
+            }
+            if (callback) {
+                callback(*timer);
+            }
+            return kCFRunLoopRunHandledSource;
+        }
+        case Kind::Source: {
+            auto& entry = d.sources[index];
+            Ref<CFRunLoopSource> source = entry.source;
+            unsigned events = entry.revents;
+            if (events & CFRunLoopSource::kSignalled) {
+                source->signalled_ = false;
+            }
+            entry.inCallback = true;
+            entry.ready = false;
+            lock.unlock();
+            struct Done {
+                Impl& d;
+                std::unique_lock<std::mutex>& lock;
+                const Ref<CFRunLoopSource>& source;
+                ~Done()
+                {
+                    lock.lock();
+                    for (auto it = d.sources.begin(); it != d.sources.end(); ++it) {
+                        if (it->source == source) {
+                            it->inCallback = false;
+                            if (it->modes.empty()) {
+                                d.sources.erase(it);
+                            }
+                            break;
+                        }
+                    }
+                }
+            } done{d, lock, source};
+            if (source->callback_) {
+                source->callback_(events);
+            }
+            return kCFRunLoopRunHandledSource;
+        }
+        case Kind::None:
+            break;
+        }
+
+        // Nothing ready: wait for the deadline, the next timer, or a wake-up.
+        if (clockDeadline <= now || !mayWait) {
+            return kCFRunLoopRunTimedOut;
+        }
+        int timeoutMs = -1;
+        if (!Clock::isManual()) {
+            const double wakeAt = std::min(clockDeadline, nextTimer);
+            if (wakeAt < distantFuture) {
+                const double ms = std::ceil((wakeAt - now) * 1000.0);
+                timeoutMs = static_cast<int>(std::clamp(ms, 0.0, 3.6e6));
+            }
+        }
+        if (realDeadline) {
+            const auto left = *realDeadline - std::chrono::steady_clock::now();
+            if (left <= std::chrono::steady_clock::duration::zero()) {
+                return kCFRunLoopRunTimedOut;
+            }
+            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+            const int realMs = static_cast<int>(std::min<long long>(ms, 3600000));
+            timeoutMs = timeoutMs < 0 ? realMs : std::min(timeoutMs, realMs);
+        }
+        lock.unlock();
+        d.poll(timeoutMs == 0 ? 1 : timeoutMs);
+        lock.lock();
+    }
+}
+
+bool NSRunLoop::runMode(const std::string& mode, double beforeDate)
+{
+    return runOnce(mode, beforeDate, nullptr, true, false, nullptr) != kCFRunLoopRunFinished;
+}
+
+void NSRunLoop::run()
+{
+    while (runMode(kCFRunLoopDefaultMode, distantFuture)) {
+    }
+}
+
+void NSRunLoop::runUntilDate(double date)
+{
+    while (Clock::now() < date && runMode(kCFRunLoopDefaultMode, date)) {
+    }
+}
+
+CFRunLoopRunResult NSRunLoop::runInMode(const std::string& mode, double seconds, bool returnAfterSourceHandled)
+{
+    const double deadline = Clock::now() + std::max(seconds, 0.0);
+    for (;;) {
+        bool stopped = false;
+        const auto result = runOnce(mode, deadline, nullptr, seconds > 0, false, &stopped);
+        if (stopped) {
+            return kCFRunLoopRunStopped;
+        }
+        if (result != kCFRunLoopRunHandledSource || returnAfterSourceHandled) {
+            return result;
+        }
+        if (Clock::now() >= deadline) {
+            return kCFRunLoopRunTimedOut;
+        }
+    }
+}
+
+bool NSRunLoop::runUntil(const std::function<bool()>& done, std::chrono::nanoseconds timeout, const std::string& mode)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return done();
+        }
+        // Waits in short slices: done() may be made true by another thread without posting anything.
+        const auto slice = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5));
+        runOnce(mode, distantFuture, &slice, true, true, nullptr);
+    }
+    return true;
+}
+
+int NSRunLoop::drain(const std::string& mode)
+{
+    int count = 0;
+    while (runOnce(mode, -distantFuture, nullptr, false, true, nullptr) == kCFRunLoopRunHandledSource) {
+        ++count;
+    }
+    return count;
+}
