@@ -1,0 +1,17 @@
+// Table-driven cases print as their name in test output.
+#pragma once
+
+#include <ostream>
+
+namespace standin {
+namespace { // the test files' own cases live in this TU's unnamed namespace
+
+template <class Case>
+    requires requires(const Case& c) { c.name; }
+void PrintTo(const Case& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+} // namespace
+} // namespace standin

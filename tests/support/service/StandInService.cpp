@@ -1,0 +1,18 @@
+#include "service/StandInService.h"
+
+#include "service/UploadRoutes.h"
+
+#include <utility>
+
+namespace standin {
+
+StandInService::StandInService(ServerOptions options) : server_(std::move(options))
+{
+    // The upload server (blocks and the end call).
+    installUploadRoutes(server_, uploads_);
+
+    // The service's API paths (the token request, the commit calls, the codec header, ...) are
+    // installed here as they are built: one install function per area, like the upload routes.
+}
+
+} // namespace standin
