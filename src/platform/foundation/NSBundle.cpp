@@ -16,8 +16,8 @@
 namespace {
 
 std::mutex g_mainMutex;
-std::string g_mainPath;         // empty: the default
-Ref<NSBundle>* g_main = nullptr;  // never destroyed
+std::string* g_mainPath = new std::string();  // empty: the default; never destroyed
+Ref<NSBundle>* g_main = nullptr;              // never destroyed
 
 bool isFolder(const std::string& path)
 {
@@ -52,7 +52,7 @@ Ref<NSBundle> NSBundle::mainBundle()
     if (g_main == nullptr) {
         auto bundle = std::make_shared<NSBundle>();
         bundle->initBody();
-        bundle->path_ = g_mainPath.empty() ? defaultMainBundlePath() : g_mainPath;
+        bundle->path_ = g_mainPath->empty() ? defaultMainBundlePath() : *g_mainPath;
         g_main = new Ref<NSBundle>(std::move(bundle));
     }
     return *g_main;
@@ -61,12 +61,12 @@ Ref<NSBundle> NSBundle::mainBundle()
 void NSBundle::setMainBundlePath(const std::string& path)
 {
     std::lock_guard lock(g_mainMutex);
-    g_mainPath = path;
+    *g_mainPath = path;
     if (g_main != nullptr) {
         // The old bundle may still be in use elsewhere: replace the shared handle, never free it here.
         auto bundle = std::make_shared<NSBundle>();
         bundle->initBody();
-        bundle->path_ = g_mainPath.empty() ? defaultMainBundlePath() : g_mainPath;
+        bundle->path_ = g_mainPath->empty() ? defaultMainBundlePath() : *g_mainPath;
         *g_main = std::move(bundle);
     }
 }

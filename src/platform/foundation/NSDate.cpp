@@ -1,6 +1,7 @@
 #include "platform/foundation/NSDate.h"
 
-#include <chrono>
+#include "platform/foundation/Clock.h"
+
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -8,30 +9,37 @@
 #include <mutex>
 
 namespace {
-std::mutex g_nowMutex;
-std::shared_ptr<const std::function<NSTimeInterval()>> g_nowFunction;  // null: the system clock
+struct NowState {
+    std::mutex mutex;
+    std::shared_ptr<const std::function<NSTimeInterval()>> function;  // null: the process clock
+};
+// Never destroyed: threads may read the time during exit.
+NowState& nowState()
+{
+    static NowState* state = new NowState();
+    return *state;
+}
 }  // namespace
 
 NSTimeInterval NSDate::now()
 {
     std::shared_ptr<const std::function<NSTimeInterval()>> fn;
     {
-        std::lock_guard lock(g_nowMutex);
-        fn = g_nowFunction;
+        std::lock_guard lock(nowState().mutex);
+        fn = nowState().function;
     }
     if (fn) {
         return (*fn)();  // called outside the lock: the function may read dates itself
     }
-    const auto since = std::chrono::system_clock::now().time_since_epoch();
-    return std::chrono::duration<double>(since).count();
+    return Clock::wallNow();  // the process clock: a manual clock installed by a test moves dates too
 }
 
 std::function<NSTimeInterval()> NSDate::setNowFunction(std::function<NSTimeInterval()> fn)
 {
     auto next = fn ? std::make_shared<const std::function<NSTimeInterval()>>(std::move(fn)) : nullptr;
-    std::lock_guard lock(g_nowMutex);
-    auto previous = std::move(g_nowFunction);
-    g_nowFunction = std::move(next);
+    std::lock_guard lock(nowState().mutex);
+    auto previous = std::move(nowState().function);
+    nowState().function = std::move(next);
     return previous ? *previous : std::function<NSTimeInterval()>();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // Points in time (a value type: seconds since 1970-01-01 00:00:00 UTC as a double).
 //
-// "Now" is read through one replaceable function, so tests can fix or advance the wall clock:
-// NSDate::setNowFunction(fn) installs it (thread-safe), NSDate::setNowFunction(nullptr) restores the
-// system clock. The run-loop clock may install itself here so that dates and timers agree.
+// "Now" is the process clock's wall time (Clock::wallNow(), so a ManualClock installed by a test moves
+// dates and timers together). NSDate::setNowFunction(fn) replaces it for dates alone (thread-safe);
+// NSDate::setNowFunction(nullptr) goes back to the process clock.
 #include <compare>
 #include <functional>
 #include <string>
@@ -50,7 +50,7 @@ public:
 
     // The current wall-clock time in seconds since 1970, through the installed now-function.
     static NSTimeInterval now();
-    // Replaces the now-function (nullptr: the system clock again). Returns the previous one.
+    // Replaces the now-function (nullptr: the process clock again). Returns the previous one.
     static std::function<NSTimeInterval()> setNowFunction(std::function<NSTimeInterval()> fn);
 
 private:

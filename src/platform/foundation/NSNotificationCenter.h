@@ -8,7 +8,8 @@
 // added during a delivery is called from the next post on.
 //
 // Observers are held weakly: a registration whose observer has gone is never called again and is
-// dropped. A destructor may still call removeObserver(this) as the original's dealloc does.
+// dropped. A destructor may still call removeObserver(this) as the original's dealloc does. The centre
+// keeps each handler until its registration ends, so a handler must not capture its observer strongly.
 #include <functional>
 #include <memory>
 #include <mutex>

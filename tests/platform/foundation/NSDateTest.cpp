@@ -90,3 +90,18 @@ TEST_F(NSDateFormatterTest, NowIsReplaceable)
 }
 
 }  // namespace
+
+#include "platform/foundation/Clock.h"
+
+namespace {
+
+TEST(NSDateClock, FollowsAManualProcessClock)
+{
+    ScopedManualClock clock;
+    const NSDate before = NSDate::date();
+    clock.advance(120);
+    EXPECT_DOUBLE_EQ(NSDate::date().timeIntervalSinceDate(before), 120.0);
+    EXPECT_DOUBLE_EQ(before.timeIntervalSinceNow(), -120.0);
+}
+
+}  // namespace
