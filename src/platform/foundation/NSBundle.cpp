@@ -141,7 +141,7 @@ Value NSBundle::infoDictionary() const
             info_ = Value::dictionary();
         }
     }
-    return info_;
+    return info_.deepCopy();  // callers may change their copy; the bundle's stays as read
 }
 
 std::string NSBundle::bundleIdentifier() const

@@ -20,6 +20,10 @@ NSData::NSData(const void* bytes, size_t length)
 
 std::optional<NSData> NSData::dataWithContentsOfFile(const std::string& path)
 {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return std::nullopt;
