@@ -1,0 +1,350 @@
+#include "platform/uikit/UIApplication.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/NSNotificationCenter.h"
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSString.h"
+#include "platform/uikit/UIGeometryValue.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UITouch.h"
+#include "platform/uikit/UIWindow.h"
+
+bool UIApplicationDelegate::application_didFinishLaunchingWithOptions(const Ref<UIApplication>& application,
+                                                                      const Value&)
+{
+    applicationDidFinishLaunching(application);
+    return true;
+}
+
+Ref<UIApplication> UIApplication::sharedApplication()
+{
+    // Lives for the whole process (never destroyed, so nothing runs at exit).
+    static auto* application = new Ref<UIApplication>(std::make_shared<UIApplication>());
+    return *application;
+}
+
+void UIApplication::post(const std::string& name, Value userInfo)
+{
+    NSNotificationCenter::defaultCenter()->postNotificationName_object_userInfo(name, Value(self<NSObject>()),
+                                                                               std::move(userInfo));
+}
+
+std::vector<Ref<UIWindow>> UIApplication::windows() const
+{
+    std::vector<Ref<UIWindow>> live;
+    for (const Weak<UIWindow>& weak : windows_) {
+        if (Ref<UIWindow> window = weak.lock()) {
+            live.push_back(std::move(window));
+        }
+    }
+    std::stable_sort(live.begin(), live.end(),
+                     [](const Ref<UIWindow>& a, const Ref<UIWindow>& b) { return a->windowLevel() < b->windowLevel(); });
+    return live;
+}
+
+void UIApplication::registerWindow(const Ref<UIWindow>& window)
+{
+    std::erase_if(windows_, [](const Weak<UIWindow>& w) { return w.expired(); });
+    windows_.push_back(window);
+}
+
+void UIApplication::retainDelegate(const Ref<UIApplicationDelegate>& delegate)
+{
+    ownedDelegate_ = delegate;
+    delegate_ = delegate;
+}
+
+// --- Status bar -----------------------------------------------------------------------------------
+
+CGRect UIApplication::statusBarFrame() const
+{
+    if (statusBarHidden_) {
+        return CGRectZero;
+    }
+    return CGRectMake(0, 0, UIScreen::mainScreen()->bounds().size.width, 20);
+}
+
+void UIApplication::changeStatusBarFrame(bool hidden)
+{
+    if (hidden == statusBarHidden_) {
+        return;
+    }
+    const CGRect next = hidden ? CGRectZero : CGRectMake(0, 0, UIScreen::mainScreen()->bounds().size.width, 20);
+    post(UIApplicationWillChangeStatusBarFrameNotification,
+         Value::dictionary({{UIApplicationStatusBarFrameUserInfoKey, Value(UIGeometryValue::valueWithCGRect(next))}}));
+    const CGRect previous = statusBarFrame();
+    statusBarHidden_ = hidden;
+    post(UIApplicationDidChangeStatusBarFrameNotification,
+         Value::dictionary(
+             {{UIApplicationStatusBarFrameUserInfoKey, Value(UIGeometryValue::valueWithCGRect(previous))}}));
+}
+
+void UIApplication::setStatusBarHidden(bool hidden)
+{
+    lastStatusBarAnimation_ = UIStatusBarAnimationNone;
+    changeStatusBarFrame(hidden);
+}
+
+void UIApplication::setStatusBarHidden_withAnimation(bool hidden, UIStatusBarAnimation animation)
+{
+    lastStatusBarAnimation_ = animation;
+    changeStatusBarFrame(hidden);
+}
+
+void UIApplication::setStatusBarOrientation(UIInterfaceOrientation orientation)
+{
+    if (orientation == statusBarOrientation_) {
+        return;
+    }
+    post(UIApplicationWillChangeStatusBarOrientationNotification,
+         Value::dictionary({{UIApplicationStatusBarOrientationUserInfoKey, Value(long(orientation))}}));
+    const UIInterfaceOrientation previous = statusBarOrientation_;
+    statusBarOrientation_ = orientation;
+    post(UIApplicationDidChangeStatusBarOrientationNotification,
+         Value::dictionary({{UIApplicationStatusBarOrientationUserInfoKey, Value(long(previous))}}));
+}
+
+// --- Requests to the system -----------------------------------------------------------------------
+
+bool UIApplication::canOpenURL(const Ref<NSURL>& url) const
+{
+    if (!url) {
+        return false;
+    }
+    const std::string scheme = NSString::lowercaseString(url->scheme());
+    return std::find(openableSchemes_.begin(), openableSchemes_.end(), scheme) != openableSchemes_.end();
+}
+
+bool UIApplication::openURL(const Ref<NSURL>& url)
+{
+    if (!url) {
+        return false;
+    }
+    openedURLs_.push_back(url->absoluteString());
+    return canOpenURL(url);
+}
+
+void UIApplication::registerForRemoteNotificationTypes(UIRemoteNotificationType types)
+{
+    remoteTypes_ = types;
+    ++remoteRegistrations_;
+}
+
+// --- Events ---------------------------------------------------------------------------------------
+
+void UIApplication::sendEvent(const Ref<UIEvent>& event)
+{
+    if (!event) {
+        return;
+    }
+    std::vector<Ref<UIWindow>> windows;
+    for (const Ref<UITouch>& touch : event->allTouches()) {
+        Ref<UIWindow> window = touch->window();
+        if (window && std::find(windows.begin(), windows.end(), window) == windows.end()) {
+            windows.push_back(window);
+        }
+    }
+    for (const Ref<UIWindow>& window : windows) {
+        window->sendEvent(event);
+    }
+}
+
+bool UIApplication::sendAction_to_from_forEvent(const std::function<bool(NSObject*)>& action,
+                                                const Ref<NSObject>& target, const Ref<NSObject>& sender,
+                                                const Ref<UIEvent>& event)
+{
+    if (!action) {
+        return false;
+    }
+    if (target) {
+        return action(target.get());
+    }
+    // A nil target: the first responder, else the sender, and on up the responder chain.
+    Ref<UIResponder> responder = UIResponder::currentFirstResponder();
+    if (!responder) {
+        responder = std::dynamic_pointer_cast<UIResponder>(sender);
+    }
+    for (; responder; responder = responder->nextResponder()) {
+        if (action(responder.get())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// --- The system's side ----------------------------------------------------------------------------
+
+void UIApplication::simulateLaunch(const Value& launchOptions)
+{
+    Ref<UIApplication> me = self<UIApplication>();
+    state_ = UIApplicationStateInactive;
+    if (auto delegate = delegate_.lock()) {
+        delegate->application_didFinishLaunchingWithOptions(me, launchOptions);
+    }
+    post(UIApplicationDidFinishLaunchingNotification, launchOptions);
+    simulateBecomeActive();
+}
+
+void UIApplication::simulateResignActive()
+{
+    if (state_ != UIApplicationStateActive) {
+        return;
+    }
+    state_ = UIApplicationStateInactive;
+    if (auto delegate = delegate_.lock()) {
+        delegate->applicationWillResignActive(self<UIApplication>());
+    }
+    post(UIApplicationWillResignActiveNotification);
+}
+
+void UIApplication::simulateEnterBackground()
+{
+    if (state_ == UIApplicationStateBackground) {
+        return;
+    }
+    simulateResignActive();
+    state_ = UIApplicationStateBackground;
+    if (auto delegate = delegate_.lock()) {
+        delegate->applicationDidEnterBackground(self<UIApplication>());
+    }
+    post(UIApplicationDidEnterBackgroundNotification);
+}
+
+void UIApplication::simulateEnterForeground()
+{
+    if (state_ != UIApplicationStateBackground) {
+        return;
+    }
+    state_ = UIApplicationStateInactive;
+    if (auto delegate = delegate_.lock()) {
+        delegate->applicationWillEnterForeground(self<UIApplication>());
+    }
+    post(UIApplicationWillEnterForegroundNotification);
+}
+
+void UIApplication::simulateBecomeActive()
+{
+    if (state_ == UIApplicationStateActive) {
+        return;
+    }
+    state_ = UIApplicationStateActive;
+    if (auto delegate = delegate_.lock()) {
+        delegate->applicationDidBecomeActive(self<UIApplication>());
+    }
+    post(UIApplicationDidBecomeActiveNotification);
+}
+
+namespace {
+struct MainLoop {
+    bool running = false;
+    bool terminated = false;
+};
+MainLoop& mainLoop()
+{
+    static MainLoop state;
+    return state;
+}
+}  // namespace
+
+void UIApplication::simulateTerminate()
+{
+    if (auto delegate = delegate_.lock()) {
+        delegate->applicationWillTerminate(self<UIApplication>());
+    }
+    post(UIApplicationWillTerminateNotification);
+    if (mainLoop().running) {
+        mainLoop().terminated = true;
+        NSRunLoop::mainRunLoop()->stop();
+    }
+}
+
+void UIApplication::simulateMemoryWarning()
+{
+    UIImage::clearNamedImageCache();
+    if (auto delegate = delegate_.lock()) {
+        delegate->applicationDidReceiveMemoryWarning(self<UIApplication>());
+    }
+    post(UIApplicationDidReceiveMemoryWarningNotification);
+}
+
+void UIApplication::simulateRemoteNotificationRegistration(const NSData& deviceToken)
+{
+    if (auto delegate = delegate_.lock()) {
+        delegate->application_didRegisterForRemoteNotificationsWithDeviceToken(self<UIApplication>(), deviceToken);
+    }
+}
+
+void UIApplication::simulateRemoteNotificationRegistrationFailure(const Ref<NSError>& error)
+{
+    if (auto delegate = delegate_.lock()) {
+        delegate->application_didFailToRegisterForRemoteNotificationsWithError(self<UIApplication>(), error);
+    }
+}
+
+void UIApplication::simulateRemoteNotification(const Value& userInfo)
+{
+    if (auto delegate = delegate_.lock()) {
+        delegate->application_didReceiveRemoteNotification(self<UIApplication>(), userInfo);
+    }
+}
+
+bool UIApplication::simulateOpenURL(const Ref<NSURL>& url)
+{
+    if (auto delegate = delegate_.lock()) {
+        return delegate->application_handleOpenURL(self<UIApplication>(), url);
+    }
+    return false;
+}
+
+// --- UIApplicationMain ----------------------------------------------------------------------------
+
+namespace {
+std::mutex registryMutex;
+std::map<std::string, std::function<Ref<UIApplicationDelegate>()>>& delegateClasses()
+{
+    static auto* classes = new std::map<std::string, std::function<Ref<UIApplicationDelegate>()>>();
+    return *classes;
+}
+}  // namespace
+
+void UIApplicationRegisterDelegateClass(const std::string& name, std::function<Ref<UIApplicationDelegate>()> factory)
+{
+    std::lock_guard lock(registryMutex);
+    delegateClasses()[name] = std::move(factory);
+}
+
+int UIApplicationMain(int, char**, const std::string&, const std::string& delegateClassName)
+{
+    designateMainThread();
+    std::function<Ref<UIApplicationDelegate>()> factory;
+    {
+        std::lock_guard lock(registryMutex);
+        auto it = delegateClasses().find(delegateClassName);
+        if (it != delegateClasses().end()) {
+            factory = it->second;
+        }
+    }
+    if (!delegateClassName.empty() && !factory) {
+        return 1;
+    }
+    Ref<UIApplication> application = UIApplication::sharedApplication();
+    if (factory) {
+        application->retainDelegate(factory());
+    }
+    application->simulateLaunch();
+    // The main loop waits for work even when nothing is registered, until the application terminates.
+    Ref<NSRunLoop> loop = NSRunLoop::mainRunLoop();
+    loop->setAlwaysHasSources(true);
+    mainLoop().running = true;
+    mainLoop().terminated = false;
+    while (!mainLoop().terminated) {
+        loop->runInMode(kCFRunLoopDefaultMode, 1e9, false);
+    }
+    mainLoop().running = false;
+    return 0;
+}
