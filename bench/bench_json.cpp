@@ -1,0 +1,215 @@
+// JSON parse and write throughput: this codec against cJSON (the engine's JSON library), RapidJSON and
+// simdjson, on the same documents in the same run. Each parse builds the whole tree and frees it.
+//
+//   build-release/bin/bench_json [--benchmark_filter=Parse]
+//
+// Documents: bench/data/twitter.json, bench/data/citm_catalog.json, and a generated number-heavy one.
+#include "net/json/JsonParser.h"
+#include "net/json/JsonWriter.h"
+
+#include <benchmark/benchmark.h>
+#include <cjson/cJSON.h>
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <simdjson.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+std::string readDocument(const std::string& name)
+{
+    const char* source = std::getenv("OMBRI_SOURCE_DIR");
+    const std::filesystem::path dir = source != nullptr ? std::filesystem::path(source) / "bench" / "data"
+                                                        : std::filesystem::path(__FILE__).parent_path() / "data";
+    std::ifstream in(dir / name, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + (dir / name).string());
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Polygon coordinates: 100,000 pairs of doubles with 15 significant digits, in rings of 1,000 points.
+std::string numbersDocument()
+{
+    std::mt19937_64 random(20240601);
+    std::uniform_real_distribution<double> lon(-180.0, 180.0);
+    std::uniform_real_distribution<double> lat(-90.0, 90.0);
+    std::string text = "{\"type\":\"MultiPolygon\",\"coordinates\":[";
+    char number[64];
+    for (int ring = 0; ring < 100; ++ring) {
+        text += ring ? ",[" : "[";
+        for (int point = 0; point < 1000; ++point) {
+            std::snprintf(number, sizeof number, "%s[%.15g,%.15g]", point ? "," : "", lon(random), lat(random));
+            text += number;
+        }
+        text += "]";
+    }
+    text += "]}";
+    return text;
+}
+
+const std::string& document(const std::string& name)
+{
+    static std::map<std::string, std::string> documents;
+    auto it = documents.find(name);
+    if (it == documents.end()) {
+        it = documents.emplace(name, name == "numbers" ? numbersDocument() : readDocument(name + ".json")).first;
+    }
+    return it->second;
+}
+
+// ---- Parsing ----------------------------------------------------------------------------------------
+
+void ParseOmbri(benchmark::State& state, const std::string& name)
+{
+    const std::string& text = document(name);
+    for (auto _ : state) {
+        const Ref<JsonParser> parser = JsonParser::create();
+        Value value = parser->objectWithString(text);
+        if (value.isNil()) {
+            state.SkipWithError(parser->error().c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(value);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void ParseCJSON(benchmark::State& state, const std::string& name)
+{
+    const std::string& text = document(name);
+    for (auto _ : state) {
+        cJSON* root = cJSON_ParseWithLength(text.data(), text.size());
+        if (root == nullptr) {
+            state.SkipWithError("cJSON refused the document");
+            return;
+        }
+        benchmark::DoNotOptimize(root);
+        cJSON_Delete(root);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void ParseRapidJSON(benchmark::State& state, const std::string& name)
+{
+    const std::string& text = document(name);
+    for (auto _ : state) {
+        rapidjson::Document doc;
+        doc.Parse(text.data(), text.size());
+        if (doc.HasParseError()) {
+            state.SkipWithError("RapidJSON refused the document");
+            return;
+        }
+        benchmark::DoNotOptimize(doc);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void ParseSimdjson(benchmark::State& state, const std::string& name)
+{
+    const std::string& text = document(name);
+    const simdjson::padded_string padded(text);
+    simdjson::dom::parser parser;
+    for (auto _ : state) {
+        simdjson::dom::element root;
+        if (parser.parse(padded).get(root) != simdjson::SUCCESS) {
+            state.SkipWithError("simdjson refused the document");
+            return;
+        }
+        benchmark::DoNotOptimize(root);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+// ---- Writing (compact) ------------------------------------------------------------------------------
+
+void WriteOmbri(benchmark::State& state, const std::string& name)
+{
+    const Value value = JsonParser::create()->objectWithString(document(name));
+    size_t bytes = 0;
+    for (auto _ : state) {
+        const Ref<JsonWriter> writer = JsonWriter::create();
+        std::optional<NSData> data = writer->dataWithObject(value);
+        if (!data) {
+            state.SkipWithError(writer->error().c_str());
+            return;
+        }
+        bytes += data->length();
+        benchmark::DoNotOptimize(data);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+
+void WriteCJSON(benchmark::State& state, const std::string& name)
+{
+    cJSON* root = cJSON_ParseWithLength(document(name).data(), document(name).size());
+    size_t bytes = 0;
+    for (auto _ : state) {
+        char* text = cJSON_PrintUnformatted(root);
+        bytes += std::strlen(text);
+        benchmark::DoNotOptimize(text);
+        cJSON_free(text);
+    }
+    cJSON_Delete(root);
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+
+void WriteRapidJSON(benchmark::State& state, const std::string& name)
+{
+    rapidjson::Document doc;
+    doc.Parse(document(name).data(), document(name).size());
+    size_t bytes = 0;
+    for (auto _ : state) {
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        doc.Accept(writer);
+        bytes += buffer.GetSize();
+        benchmark::DoNotOptimize(buffer.GetString());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+
+void registerAll()
+{
+    for (const std::string name : {"twitter", "citm_catalog", "numbers"}) {
+        benchmark::RegisterBenchmark(("Parse/" + name + "/ombri").c_str(), ParseOmbri, name)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Parse/" + name + "/cJSON").c_str(), ParseCJSON, name)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Parse/" + name + "/RapidJSON").c_str(), ParseRapidJSON, name)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Parse/" + name + "/simdjson").c_str(), ParseSimdjson, name)
+            ->Unit(benchmark::kMillisecond);
+    }
+    for (const std::string name : {"twitter", "citm_catalog", "numbers"}) {
+        benchmark::RegisterBenchmark(("Write/" + name + "/ombri").c_str(), WriteOmbri, name)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Write/" + name + "/cJSON").c_str(), WriteCJSON, name)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Write/" + name + "/RapidJSON").c_str(), WriteRapidJSON, name)
+            ->Unit(benchmark::kMillisecond);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    registerAll();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
