@@ -50,6 +50,11 @@ extern std::atomic<int> g_netstatus;          // 0 no network, 2 cellular (1 cou
 extern std::atomic<int> g_sdcardstatus;       // 0 storage present, 1 removed
 extern std::atomic<int> g_uploadstatus;       // upload policy 0, 1 or 2
 
+// The guid of the current upload job, empty when there is none. Written by the upload manager when it
+// changes its current job; read by the local media list (a waiting job that is not current shows
+// "队列中"). Defined in jobdb.cpp.
+extern global_textsetting& g_curguid;
+
 // A consistent copy of every setting.
 struct global_settings {
     std::string usertoken, photopath, videopath, datapath, imagepath, dbname, localvideopath, localvideoext,
