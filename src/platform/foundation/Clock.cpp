@@ -141,7 +141,8 @@ struct ManualClock::State {
     double wallStart;
 };
 
-ManualClock::ManualClock() : ManualClock(Clock::now(), Clock::wallNow()) {}
+// Whole seconds keep the differences tests compute free of rounding noise.
+ManualClock::ManualClock() : ManualClock(std::floor(Clock::now()), std::floor(Clock::wallNow())) {}
 
 ManualClock::ManualClock(double start, double wallStart) : state_(std::make_shared<State>())
 {
@@ -185,7 +186,7 @@ void ManualClock::advanceTo(double target, const std::string& mode)
     loop->drain(mode);
     for (;;) {
         const double next = NSRunLoop::nextTimerFireDateAfter(now());
-        if (next > target) {
+        if (next > target + kRunLoopTimerSlack) {
             break;
         }
         set(next);

@@ -57,7 +57,8 @@ public:
 // threads are woken at every step and serve what fell due when they run.
 class ManualClock : public ClockSource {
 public:
-    // Starts at the real clock's reading, so timers scheduled before it was installed stay sensible.
+    // Starts at the real clock's reading (whole seconds), so timers scheduled before it was installed
+    // stay sensible.
     ManualClock();
     ManualClock(double start, double wallStart);
 

@@ -524,7 +524,7 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
                 continue;
             }
             const double fireDate = t.timer->fireDate();
-            if (fireDate > now) {
+            if (fireDate > now + kRunLoopTimerSlack) {
                 nextTimer = std::min(nextTimer, fireDate);
                 continue;
             }
@@ -547,6 +547,7 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
             }
         }
 
+        bool handled = false;
         switch (kind) {
         case Kind::Task: {
             auto fn = std::move(d.tasks[index].fn);
@@ -557,7 +558,8 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
                 ~Relock() { lock.lock(); }
             } relock{lock};
             fn();
-            return kCFRunLoopRunHandledSource;
+            handled = true;
+            break;
         }
         case Kind::Timer: {
             Ref<NSTimer> timer = d.timers[index].timer;
@@ -604,7 +606,8 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
             if (callback) {
                 callback(*timer);
             }
-            return kCFRunLoopRunHandledSource;
+            handled = true;
+            break;
         }
         case Kind::Source: {
             auto& entry = d.sources[index];
@@ -637,10 +640,21 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
             if (source->callback_) {
                 source->callback_(events);
             }
-            return kCFRunLoopRunHandledSource;
+            handled = true;
+            break;
         }
         case Kind::None:
             break;
+        }
+        if (handled) {
+            // The lock is held again here. A stop asked for by the item ends this run, not the next.
+            if (d.stopRequested) {
+                d.stopRequested = false;
+                if (stopped) {
+                    *stopped = true;
+                }
+            }
+            return kCFRunLoopRunHandledSource;
         }
 
         // Nothing ready: wait for the deadline, the next timer, or a wake-up.

@@ -21,6 +21,10 @@
 
 class NSTimer;
 
+// A timer is due when the clock is within this of its fire date: the same instant reached through
+// different sums of seconds (or through dispatch_time's nanoseconds) may differ in the last bits.
+inline constexpr double kRunLoopTimerSlack = 1e-6;
+
 enum CFRunLoopRunResult {
     kCFRunLoopRunFinished = 1,       // the mode has no sources, timers or tasks
     kCFRunLoopRunStopped = 2,        // stop() was called

@@ -165,6 +165,12 @@ TEST_F(RunLoopTest, StopEndsTheRunningCallOrTheNextOne)
     loop->performBlock([] {});
     EXPECT_EQ(loop->runInMode(kCFRunLoopDefaultMode, 60, false), kCFRunLoopRunStopped);
     EXPECT_EQ(loop->runInMode(kCFRunLoopDefaultMode, 60, true), kCFRunLoopRunHandledSource);
+
+    // The same through runMode, which returns after one item anyway: the stop is spent by that run.
+    loop->performBlock([&] { loop->stop(); });
+    loop->performBlock([] {});
+    EXPECT_TRUE(loop->runMode(kCFRunLoopDefaultMode, NSRunLoop::distantFuture));
+    EXPECT_EQ(loop->runInMode(kCFRunLoopDefaultMode, 60, true), kCFRunLoopRunHandledSource);
 }
 
 TEST_F(RunLoopTest, ALoopWithNothingInTheModeFinishesAtOnce)
