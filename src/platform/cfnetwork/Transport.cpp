@@ -367,13 +367,30 @@ IO Connection::handshake(CFStreamError& error)
     return tlsResult(rc, ignored, error, true);
 }
 
-bool Connection::idleAndAlive() const
+bool Connection::idleAndAlive()
 {
-    pollfd p{fd_, POLLIN, 0};
-    int rc = ::poll(&p, 1, 0);
-    // Anything readable on an idle connection (a close, a reset, a TLS alert, stray bytes) means it
-    // cannot carry another exchange.
-    return rc == 0;
+    // Anything readable on an idle connection (a close, a reset, stray bytes) means it cannot carry
+    // another exchange, except TLS records that carry no data (the session tickets a TLS 1.3 server
+    // sends after the handshake), which are consumed here.
+    for (int round = 0; round < 4; ++round) {
+        pollfd p{fd_, POLLIN, 0};
+        int rc = ::poll(&p, 1, 0);
+        if (rc == 0) {
+            return true;
+        }
+        if (!ssl_ || (p.revents & (POLLERR | POLLHUP))) {
+            return false;
+        }
+        char c;
+        ERR_clear_error();
+        int n = SSL_peek(ssl_, &c, 1);
+        int code = n > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl_, n);
+        ERR_clear_error();
+        if (code != SSL_ERROR_WANT_READ) {
+            return false;  // data, an alert or the end
+        }
+    }
+    return false;
 }
 
 // ---- Host lookup -------------------------------------------------------------------------------------

@@ -71,7 +71,7 @@ public:
     IO handshake(CFStreamError& error);
 
     // An idle connection is alive when the peer has neither closed it nor sent anything unasked.
-    bool idleAndAlive() const;
+    bool idleAndAlive();
 
 private:
     IO tlsResult(int rc, size_t& count, CFStreamError& error, bool handshake);

@@ -172,13 +172,7 @@ void ForwardProxy::serve(Channel& channel)
     }
     ::send(upstream, request.data(), request.size(), MSG_NOSIGNAL);
     // The origin closes after its answer ("Connection: close"); relay it back and end.
-    char buffer[16384];
-    ssize_t n;
-    while ((n = ::recv(upstream, buffer, sizeof buffer, 0)) > 0) {
-        if (!channel.writeAll(std::string_view(buffer, static_cast<size_t>(n)))) {
-            break;
-        }
-    }
+    relay(channel, upstream);
     ::close(upstream);
 }
 

@@ -318,13 +318,15 @@ void ScriptedHTTPServer::serve(Channel& channel, size_t connection)
         request.connection = connection;
         request.indexOnConnection = index;
         request.clientCertificateSubject = channel.clientCertificateSubject();
+        request.serverName = channel.serverName();
         {
             std::lock_guard lock(mutex_);
             requests_.push_back(request);
         }
         changed_.notify_all();
         Reply reply = next(request);
-        if (!writeReply(channel, request, reply)) {
+        bool clientCloses = namesEqual(request.header("Connection"), "close");
+        if (!writeReply(channel, request, reply) || clientCloses) {
             channel.shutdownWrite();
             return;
         }

@@ -34,6 +34,7 @@ struct RecordedRequest {
     size_t connection = 0;          // index of the connection it came on (0, 1, ...)
     size_t indexOnConnection = 0;   // 0 for the first request of its connection
     std::string clientCertificateSubject;
+    std::string serverName;  // SNI of a TLS connection
 
     // The first value of a header (names compare without case); "" when absent.
     std::string header(std::string_view name) const;

@@ -79,9 +79,16 @@ void relay(Channel& client, int upstream)
             ssize_t n = ::recv(client.fd(), buffer, sizeof buffer, 0);
             if (n <= 0) {
                 ::shutdown(upstream, SHUT_WR);
-                // Drain what the upstream still says, then end.
-                while ((n = ::recv(upstream, buffer, sizeof buffer, 0)) > 0) {
-                    client.writeAll(std::string_view(buffer, static_cast<size_t>(n)));
+                // Pass on what the upstream still says, then end.
+                while (!client.stopping()) {
+                    pollfd up{upstream, POLLIN, 0};
+                    if (::poll(&up, 1, kTickMs) <= 0) {
+                        continue;
+                    }
+                    n = ::recv(upstream, buffer, sizeof buffer, 0);
+                    if (n <= 0 || !client.writeAll(std::string_view(buffer, static_cast<size_t>(n)))) {
+                        break;
+                    }
                 }
                 return;
             }
@@ -158,6 +165,12 @@ std::string Channel::clientCertificateSubject() const
     X509_NAME_get_text_by_NID(X509_get_subject_name(peer), NID_commonName, buffer, sizeof buffer);
     X509_free(peer);
     return buffer;
+}
+
+std::string Channel::serverName() const
+{
+    const char* name = ssl_ ? SSL_get_servername(ssl_, TLSEXT_NAMETYPE_host_name) : nullptr;
+    return name ? name : "";
 }
 
 long Channel::readSome(char* buffer, size_t length)

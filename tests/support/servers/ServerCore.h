@@ -47,6 +47,8 @@ public:
     uint16_t peerPort() const { return peerPort_; }
     // The subject of the client's certificate, when TLS asked for one.
     std::string clientCertificateSubject() const;
+    // The host name the client sent in its TLS hello (SNI); "" when none.
+    std::string serverName() const;
     // Waits (in ticks) for `seconds`, or less when the server stops.
     void pause(double seconds);
     bool stopping() const;
