@@ -2,8 +2,12 @@
 
 #include "platform/foundation/NSRunLoop.h"
 
+namespace {
+std::atomic<uint64_t> g_nextSourceId{1};
+}
+
 CFRunLoopSource::CFRunLoopSource(int fd, unsigned events, Callback callback)
-    : fd_(fd), events_(events), callback_(std::move(callback))
+    : id_(g_nextSourceId++), fd_(fd), events_(events), callback_(std::move(callback))
 {
 }
 

@@ -5,6 +5,7 @@
 // level-triggered: one whose mode is not running stays pending and is served when the mode runs.
 // A source that is never signalled and watches nothing keeps a loop from running out of sources.
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 
@@ -44,6 +45,7 @@ private:
     void wakeLoop();
 
     friend class NSRunLoop;
+    const uint64_t id_;  // unique for the process: registrations are told apart by it, not by address
     const int fd_;
     std::atomic<unsigned> events_;
     std::atomic<bool> signalled_{false};

@@ -102,8 +102,12 @@ struct NSRunLoop::Impl {
     bool stopRequested = false;
     bool alwaysHasSources = false;
     uint64_t seq = 0;
-    std::map<int, uint32_t> armed;      // descriptors in the epoll set and their events
-    std::set<int> alwaysReady;          // descriptors epoll refuses (regular files): always ready
+    struct Armed {
+        uint32_t events = 0;
+        std::vector<uint64_t> owners;  // ids of the sources served by the registration
+    };
+    std::map<int, Armed> armed;         // descriptors in the epoll set
+    std::set<uint64_t> alwaysReady;     // sources whose descriptor epoll refuses (regular files)
     std::unordered_map<int, uint32_t> polled;  // result of the last poll
 
     template <class Modes>
@@ -117,43 +121,51 @@ struct NSRunLoop::Impl {
         return false;
     }
 
-    // Puts in the epoll set exactly the descriptors of the sources that `mode` may serve now.
+    // Puts in the epoll set exactly the descriptors of the sources that `mode` may serve now. A
+    // registration is remembered with the sources it serves: a descriptor number closed and reused by
+    // another source is registered afresh.
     void arm(const std::string& mode)
     {
-        std::map<int, uint32_t> wanted;
+        std::map<int, Armed> wanted;
         for (const auto& s : sources) {
             const int fd = s.source->fd();
-            if (fd < 0 || s.inCallback || !s.source->isValid() || !matches(s.modes, mode)) {
+            if (fd < 0 || s.inCallback || !s.source->isValid() || !matches(s.modes, mode) ||
+                alwaysReady.count(s.source->id_)) {
                 continue;
             }
-            wanted[fd] |= toEpoll(s.source->events());
+            auto& w = wanted[fd];
+            w.events |= toEpoll(s.source->events());
+            w.owners.push_back(s.source->id_);
         }
         for (auto it = armed.begin(); it != armed.end();) {
-            if (!wanted.count(it->first)) {
+            auto w = wanted.find(it->first);
+            if (w == wanted.end() || w->second.owners != it->second.owners) {
                 ::epoll_ctl(epfd, EPOLL_CTL_DEL, it->first, nullptr);  // fails harmlessly if already closed
                 it = armed.erase(it);
             } else {
                 ++it;
             }
         }
-        for (const auto& [fd, events] : wanted) {
-            if (alwaysReady.count(fd)) {
-                continue;
-            }
+        for (auto& [fd, w] : wanted) {
             auto it = armed.find(fd);
-            if (it != armed.end() && it->second == events) {
+            if (it != armed.end() && it->second.events == w.events) {
                 continue;
             }
             epoll_event ev{};
-            ev.events = events;
+            ev.events = w.events;
             ev.data.fd = fd;
-            const int op = it == armed.end() ? EPOLL_CTL_ADD : EPOLL_CTL_MOD;
-            if (::epoll_ctl(epfd, op, fd, &ev) == 0) {
-                armed[fd] = events;
+            int op = it == armed.end() ? EPOLL_CTL_ADD : EPOLL_CTL_MOD;
+            int rc = ::epoll_ctl(epfd, op, fd, &ev);
+            if (rc != 0 && op == EPOLL_CTL_MOD && errno == ENOENT) {
+                op = EPOLL_CTL_ADD;  // closed and reopened under the same number by the same source
+                rc = ::epoll_ctl(epfd, op, fd, &ev);
+            }
+            if (rc == 0) {
+                armed[fd] = w;
             } else if (errno == EPERM) {
-                alwaysReady.insert(fd);
-            } else if (op == EPOLL_CTL_MOD && errno == ENOENT && ::epoll_ctl(epfd, EPOLL_CTL_ADD, fd, &ev) == 0) {
-                armed[fd] = events;  // the descriptor was closed and reopened under the same number
+                // Regular files cannot be watched; they are always ready.
+                alwaysReady.insert(w.owners.begin(), w.owners.end());
+                armed.erase(fd);
             }
         }
     }
@@ -187,7 +199,7 @@ struct NSRunLoop::Impl {
             const int fd = s.source->fd();
             if (fd >= 0) {
                 const unsigned wanted = s.source->events();
-                if (alwaysReady.count(fd)) {
+                if (alwaysReady.count(s.source->id_)) {
                     revents = wanted & (CFRunLoopSource::kReadable | CFRunLoopSource::kWritable);
                 } else if (auto it = polled.find(fd); it != polled.end()) {
                     revents = fromEpoll(it->second, wanted);
@@ -226,10 +238,25 @@ struct NSRunLoop::Impl {
         return false;
     }
 
-    void prune()
+    // Drops invalidated timers and sources. What they hold goes to `graveyard`, released by the caller
+    // after unlocking: a closure's last reference may run a destructor that calls back into this loop.
+    void prune(std::vector<Ref<NSObject>>& graveyard)
     {
-        std::erase_if(timers, [](const TimerEntry& t) { return !t.firing && !t.timer->isValid(); });
-        std::erase_if(sources, [](const SourceEntry& s) { return !s.inCallback && !s.source->isValid(); });
+        std::erase_if(timers, [&](const TimerEntry& t) {
+            if (t.firing || t.timer->isValid()) {
+                return false;
+            }
+            graveyard.push_back(t.timer);
+            return true;
+        });
+        std::erase_if(sources, [&](const SourceEntry& s) {
+            if (s.inCallback || s.source->isValid()) {
+                return false;
+            }
+            alwaysReady.erase(s.source->id_);
+            graveyard.push_back(s.source);
+            return true;
+        });
     }
 
     void wake() const
@@ -370,6 +397,7 @@ void NSRunLoop::addSource(const Ref<CFRunLoopSource>& source, const std::string&
 
 void NSRunLoop::removeSource(const Ref<CFRunLoopSource>& source, const std::string& mode)
 {
+    Ref<CFRunLoopSource> removed;  // released after unlocking
     std::lock_guard lock(impl_->mutex);
     for (auto it = impl_->sources.begin(); it != impl_->sources.end(); ++it) {
         if (it->source != source) {
@@ -377,6 +405,8 @@ void NSRunLoop::removeSource(const Ref<CFRunLoopSource>& source, const std::stri
         }
         it->modes.erase(mode);
         if (it->modes.empty() && !it->inCallback) {
+            removed = it->source;
+            impl_->alwaysReady.erase(it->source->id_);
             impl_->sources.erase(it);
         }
         break;
@@ -480,6 +510,7 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
                                       bool ignoreFinished, bool* stopped)
 {
     Impl& d = *impl_;
+    std::vector<Ref<NSObject>> graveyard;  // declared before the lock: released unlocked
     std::unique_lock lock(d.mutex);
     d.modeStack.push_back(mode);
     // Destroyed before `lock`, so the mode is popped under the lock on every way out.
@@ -496,7 +527,7 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
             }
             return kCFRunLoopRunStopped;
         }
-        d.prune();
+        d.prune(graveyard);
         if (!ignoreFinished && !d.alwaysHasSources && !d.hasWork(mode)) {
             return kCFRunLoopRunFinished;
         }
@@ -553,11 +584,18 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
             auto fn = std::move(d.tasks[index].fn);
             d.tasks.erase(d.tasks.begin() + static_cast<std::ptrdiff_t>(index));
             lock.unlock();
-            struct Relock {
-                std::unique_lock<std::mutex>& lock;
-                ~Relock() { lock.lock(); }
-            } relock{lock};
-            fn();
+            // The closure is released before relocking: its captures' destructors may use this loop.
+            auto finish = [&] {
+                fn = nullptr;
+                lock.lock();
+            };
+            try {
+                fn();
+            } catch (...) {
+                finish();
+                throw;
+            }
+            finish();
             handled = true;
             break;
         }
@@ -581,31 +619,33 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
             }
             d.timers[index].seq = ++d.seq;
             lock.unlock();
-            struct Done {
-                Impl& d;
-                std::unique_lock<std::mutex>& lock;
-                Ref<NSTimer> timer;
-                ~Done()
-                {
-                    if (!timer->repeats_) {
-                        timer->invalidate();
-                    }
-                    lock.lock();
-                    for (auto& t : d.timers) {
-                        if (t.timer == timer) {
-                            t.firing = false;
-                        }
-                    }
-                }
-            } done{d, lock, timer};
             NSTimer::Callback callback;
             {
                 std::lock_guard timerLock(timer->mutex_);
                 callback = timer->callback_;
             }
-            if (callback) {
-                callback(*timer);
+            auto finish = [&] {
+                callback = nullptr;
+                if (!timer->repeats_) {
+                    timer->invalidate();
+                }
+                lock.lock();
+                for (auto& t : d.timers) {
+                    if (t.timer == timer) {
+                        t.firing = false;
+                    }
+                }
+                graveyard.push_back(std::move(timer));
+            };
+            try {
+                if (callback) {
+                    callback(*timer);
+                }
+            } catch (...) {
+                finish();
+                throw;
             }
+            finish();
             handled = true;
             break;
         }
@@ -619,27 +659,28 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
             entry.inCallback = true;
             entry.ready = false;
             lock.unlock();
-            struct Done {
-                Impl& d;
-                std::unique_lock<std::mutex>& lock;
-                const Ref<CFRunLoopSource>& source;
-                ~Done()
-                {
-                    lock.lock();
-                    for (auto it = d.sources.begin(); it != d.sources.end(); ++it) {
-                        if (it->source == source) {
-                            it->inCallback = false;
-                            if (it->modes.empty()) {
-                                d.sources.erase(it);
-                            }
-                            break;
+            auto finish = [&] {
+                lock.lock();
+                for (auto it = d.sources.begin(); it != d.sources.end(); ++it) {
+                    if (it->source == source) {
+                        it->inCallback = false;
+                        if (it->modes.empty()) {
+                            d.sources.erase(it);  // removed from its last mode during the callback
                         }
+                        break;
                     }
                 }
-            } done{d, lock, source};
-            if (source->callback_) {
-                source->callback_(events);
+                graveyard.push_back(std::move(source));
+            };
+            try {
+                if (source->callback_) {
+                    source->callback_(events);
+                }
+            } catch (...) {
+                finish();
+                throw;
             }
+            finish();
             handled = true;
             break;
         }
@@ -679,6 +720,7 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
             timeoutMs = timeoutMs < 0 ? realMs : std::min(timeoutMs, realMs);
         }
         lock.unlock();
+        graveyard.clear();
         d.poll(timeoutMs == 0 ? 1 : timeoutMs);
         lock.lock();
     }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/foundation/CFRunLoop.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NSRunLoop.h"
@@ -138,6 +139,65 @@ TEST_F(RunLoopTest, NestedRunServesOtherWorkButNeverTheItemInProgress)
     ::close(fds[1]);
 }
 
+TEST_F(RunLoopTest, ADescriptorNumberReusedByANewSourceIsWatchedAfresh)
+{
+    auto loop = NSRunLoop::currentRunLoop();
+    int first[2];
+    ASSERT_EQ(::pipe(first), 0);
+    auto old = CFRunLoopSource::createForFd(first[0], CFRunLoopSource::kReadable, [](unsigned) {});
+    loop->addSource(old, kCFRunLoopDefaultMode);
+    EXPECT_EQ(loop->drain(), 0);  // registered with epoll, nothing to read
+    loop->removeSource(old, kCFRunLoopDefaultMode);
+    ::close(first[0]);
+    ::close(first[1]);
+
+    int second[2];
+    ASSERT_EQ(::pipe(second), 0);
+    ASSERT_EQ(second[0], first[0]);  // the lowest free numbers come back
+    int calls = 0;
+    auto fresh = CFRunLoopSource::createForFd(second[0], CFRunLoopSource::kReadable, [&](unsigned) {
+        char c;
+        EXPECT_EQ(::read(second[0], &c, 1), 1);
+        ++calls;
+    });
+    loop->addSource(fresh, kCFRunLoopDefaultMode);
+    ASSERT_EQ(::write(second[1], "x", 1), 1);
+    EXPECT_EQ(loop->drain(), 1);
+    EXPECT_EQ(calls, 1);
+    loop->removeSource(fresh, kCFRunLoopDefaultMode);
+    ::close(second[0]);
+    ::close(second[1]);
+}
+
+// A closure may hold the last reference to an object whose destructor uses the loop (a request
+// unscheduling its stream): the loop releases closures with its lock free.
+TEST_F(RunLoopTest, ClosuresAreReleasedWhileTheLoopIsUnlocked)
+{
+    auto loop = NSRunLoop::currentRunLoop();
+    int cleanups = 0;
+    struct UsesLoopWhenDestroyed {
+        Ref<NSRunLoop> loop;
+        int& cleanups;
+        ~UsesLoopWhenDestroyed()
+        {
+            loop->performBlock([&c = cleanups] { ++c; }, {kCFRunLoopDefaultMode});
+        }
+    };
+    auto holder = [&] { return std::make_shared<UsesLoopWhenDestroyed>(loop, cleanups); };
+
+    loop->performBlock([h = holder()] {}, {kCFRunLoopDefaultMode});
+    loop->addTimer(NSTimer::timerWithFireDate(Clock::now(), 0, false, [h = holder()](NSTimer&) {}),
+                   kCFRunLoopDefaultMode);
+    auto source = CFRunLoopSource::create([h = holder()](unsigned) {});
+    loop->addSource(source, kCFRunLoopDefaultMode);
+    source->signal();
+    source->invalidate();
+    source.reset();
+
+    EXPECT_EQ(loop->drain(), 2 + 3);  // the task and the timer, then the three cleanups they posted
+    EXPECT_EQ(cleanups, 3);
+}
+
 TEST_F(RunLoopTest, SignalFromAnotherThreadWakesAWaitingLoop)
 {
     auto loop = NSRunLoop::currentRunLoop();
@@ -171,6 +231,14 @@ TEST_F(RunLoopTest, StopEndsTheRunningCallOrTheNextOne)
     loop->performBlock([] {});
     EXPECT_TRUE(loop->runMode(kCFRunLoopDefaultMode, NSRunLoop::distantFuture));
     EXPECT_EQ(loop->runInMode(kCFRunLoopDefaultMode, 60, true), kCFRunLoopRunHandledSource);
+
+    // CFRunLoopRun serves item after item until stopped.
+    int served = 0;
+    loop->performBlock([&] { ++served; });
+    loop->performBlock([&] { CFRunLoopStop(CFRunLoopGetCurrent()); });
+    loop->performBlock([&] { ++served; });
+    CFRunLoopRun();
+    EXPECT_EQ(served, 1);
 }
 
 TEST_F(RunLoopTest, ALoopWithNothingInTheModeFinishesAtOnce)
