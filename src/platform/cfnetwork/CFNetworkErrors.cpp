@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/foundation/NSError.h"
+
 std::string CFStreamError::domainName() const
 {
     switch (domain) {
@@ -83,4 +85,13 @@ std::string CFStreamError::description() const
     default:
         return "Stream error " + std::to_string(error);
     }
+}
+
+std::shared_ptr<NSError> CFErrorCreateWithStreamError(const CFStreamError& error)
+{
+    if (!error) {
+        return nullptr;
+    }
+    return NSError::errorWithDomain_code_userInfo(error.domainName(), error.error,
+                                                  Value::dictionary({{NSLocalizedDescriptionKey, error.description()}}));
 }

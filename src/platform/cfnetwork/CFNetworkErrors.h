@@ -18,6 +18,7 @@
 //
 // An end of stream before a complete response is never reported as a normal end.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 using CFIndex = long;
@@ -82,3 +83,8 @@ struct CFStreamError {
     // A short English description of the error ("Connection refused", "The network connection was lost.").
     std::string description() const;
 };
+
+class NSError;
+// The error object of a stream error (CFReadStreamCopyError): its domain name, its code, and the
+// description under NSLocalizedDescriptionKey. nullptr for no error.
+std::shared_ptr<NSError> CFErrorCreateWithStreamError(const CFStreamError& error);

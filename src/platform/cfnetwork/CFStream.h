@@ -105,6 +105,8 @@ public:
     virtual void close();
     virtual CFStreamStatus getStatus() const { return status_; }
     virtual CFStreamError getError() const { return error_; }
+    // The error as an error object (CFReadStreamCopyError); nullptr without an error.
+    std::shared_ptr<NSError> copyError() const { return CFErrorCreateWithStreamError(getError()); }
     // The length of the stream's bytes when known in advance (memory and file streams).
     virtual std::optional<uint64_t> knownLength() const { return std::nullopt; }
 
