@@ -9,6 +9,7 @@
 #include FT_ADVANCES_H
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <tuple>
 #include <utility>
@@ -216,17 +217,47 @@ namespace {
 
 // Installed fonts whose PostScript or full name is exactly `name`, lowest file and index first so
 // the choice does not depend on the order fontconfig lists them in.
+struct FontIndex {
+    std::mutex mutex;
+    FcConfig* config = nullptr;
+    bool closed = false;  // the process is exiting
+};
+
+FontIndex& fontIndex()
+{
+    static auto* index = new FontIndex();  // never destroyed: lookups may run until exit
+    return *index;
+}
+
+// fontconfig's configuration is released at exit (it is not freed otherwise), under the lock, so a
+// lookup still running finishes first and later ones find nothing.
+void closeFontIndex()
+{
+    FontIndex& index = fontIndex();
+    std::lock_guard lock(index.mutex);
+    if (index.config != nullptr) {
+        FcConfigDestroy(index.config);
+        FcFini();
+        index.config = nullptr;
+    }
+    index.closed = true;
+}
+
 CGFontRef installedFontNamed(const std::string& name)
 {
-    static std::mutex mutex;
-    static FcConfig* config = nullptr;
-    std::lock_guard lock(mutex);
-    if (config == nullptr) {
-        config = FcInitLoadConfigAndFonts();
-        if (config == nullptr) {
+    FontIndex& index = fontIndex();
+    std::lock_guard lock(index.mutex);
+    if (index.closed) {
+        return nullptr;
+    }
+    if (index.config == nullptr) {
+        index.config = FcInitLoadConfigAndFonts();
+        if (index.config == nullptr) {
             return nullptr;
         }
+        std::atexit(closeFontIndex);
     }
+    FcConfig* config = index.config;
     for (const char* property : {FC_POSTSCRIPT_NAME, FC_FULLNAME}) {
         FcPattern* pattern = FcPatternCreate();
         FcPatternAddString(pattern, property, reinterpret_cast<const FcChar8*>(name.c_str()));

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/NSTimer.h"
 #include "platform/uikit/CAAnimation.h"
 
 CAAnimationCompletionGroup::CAAnimationCompletionGroup(std::function<void(bool)> done) : done_(std::move(done)) {}
@@ -16,6 +17,13 @@ void CAAnimationCompletionGroup::animationEnded(bool finished)
     if (pending_ > 0) {
         --pending_;
     }
+    if (!finished && wait_) {
+        wait_->invalidate();
+        wait_.reset();
+        if (pending_ > 0) {
+            --pending_;
+        }
+    }
     settle();
 }
 
@@ -26,7 +34,12 @@ void CAAnimationCompletionGroup::close(double notBefore)
     }
     closed_ = true;
     ++pending_;  // the wait for notBefore; the timer keeps the group alive until it fires
-    Clock::scheduleAt(notBefore, [self = shared_from_this()] { self->animationEnded(true); });
+    wait_ = Clock::scheduleAt(notBefore, [self = shared_from_this()] {
+        if (self->wait_) {
+            self->wait_.reset();
+            self->animationEnded(true);
+        }
+    });
 }
 
 void CAAnimationCompletionGroup::settle()

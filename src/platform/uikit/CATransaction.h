@@ -9,10 +9,13 @@
 
 #include "platform/foundation/NSObject.h"
 
+class NSTimer;
+
 class CAMediaTimingFunction;
 
 // Counts the animations of a group (a transaction, a view animation block) and calls `done` once
-// the group is closed and all of them have ended, with finished = false if any was cut short. The call
+// the group is closed and all of them have ended, with finished = false if any was cut short (a cut
+// also ends the group's wait for its notBefore time, so the others decide when it is done). The call
 // is posted to the run loop (Clock::scheduleAfter), never made inside the change that ended the last
 // animation.
 class CAAnimationCompletionGroup : public std::enable_shared_from_this<CAAnimationCompletionGroup> {
@@ -28,6 +31,7 @@ private:
     void settle();
 
     std::function<void(bool)> done_;
+    Ref<NSTimer> wait_;
     int pending_ = 0;
     bool closed_ = false;
     bool allFinished_ = true;

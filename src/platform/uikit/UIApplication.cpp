@@ -336,12 +336,13 @@ int UIApplicationMain(int, char**, const std::string&, const std::string& delega
     if (factory) {
         application->retainDelegate(factory());
     }
-    application->simulateLaunch();
-    // The main loop waits for work even when nothing is registered, until the application terminates.
+    // The main loop waits for work even when nothing is registered, until the application terminates
+    // (which it may do while launching).
     Ref<NSRunLoop> loop = NSRunLoop::mainRunLoop();
     loop->setAlwaysHasSources(true);
     mainLoop().running = true;
     mainLoop().terminated = false;
+    application->simulateLaunch();
     while (!mainLoop().terminated) {
         loop->runInMode(kCFRunLoopDefaultMode, 1e9, false);
     }

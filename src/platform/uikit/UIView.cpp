@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/NSTimer.h"
 #include "platform/uikit/CATransaction.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIColor.h"
@@ -34,7 +35,7 @@ struct AnimationState {
     std::vector<AnimationBlock> blocks;
     bool enabled = true;
     std::deque<UIViewAnimationRecord> log;
-    bool passPending = false;
+    Ref<NSTimer> pass;  // the pending layout and display pass
 };
 
 thread_local AnimationState animationState;
@@ -602,12 +603,12 @@ void UIView::exchangeSubviewAtIndex_withSubviewAtIndex(NSInteger a, NSInteger b)
 
 void UIView::postDisplayPass()
 {
-    if (animationState.passPending) {
+    // A pass dropped with its run loop's leftovers (an invalid timer) is posted again.
+    if (animationState.pass && animationState.pass->isValid()) {
         return;
     }
-    animationState.passPending = true;
-    Clock::scheduleAfter(0, [] {
-        animationState.passPending = false;
+    animationState.pass = Clock::scheduleAfter(0, [] {
+        animationState.pass.reset();
         updateDisplayOfAllWindows();
     });
 }
