@@ -198,7 +198,7 @@ void DispatchQueue::sync(dispatch_block_t block)
 
 dispatch_queue_t dispatch_get_main_queue()
 {
-    static auto* queue = new dispatch_queue_t(std::make_shared<DispatchQueue>("com.apple.main-thread", DispatchQueue::Kind::Main));
+    static auto* queue = new dispatch_queue_t(std::make_shared<DispatchQueue>("main", DispatchQueue::Kind::Main));
     return *queue;
 }
 
@@ -206,8 +206,7 @@ dispatch_queue_t dispatch_get_global_queue(long priority, unsigned long flags)
 {
     static auto* queues = [] {
         auto* q = new dispatch_queue_t[4];
-        const char* labels[] = {"com.apple.root.background-priority", "com.apple.root.low-priority",
-                                "com.apple.root.default-priority", "com.apple.root.high-priority"};
+        const char* labels[] = {"global.background", "global.low", "global.default", "global.high"};
         for (int i = 0; i < 4; ++i) {
             q[i] = std::make_shared<DispatchQueue>(labels[i], DispatchQueue::Kind::Concurrent);
         }
