@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -17,7 +16,7 @@ struct EncodingEntry {
     const char* iana;   // the name written in "charset=" parameters
     const char* iconv;  // iconv's name for the conversion
     Codec codec;
-    std::initializer_list<const char*> aliases;
+    std::vector<const char*> aliases;
 };
 
 const std::vector<EncodingEntry>& table()
