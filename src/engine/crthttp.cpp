@@ -187,18 +187,20 @@ bool _parseurl(const char* text, _url& url)
             return false;
         }
     }
-    std::string path = pathstart == std::string::npos ? std::string("/") : rest.substr(pathstart);
-    if (path[0] == '?') {
-        path.insert(0, "/");
+    std::string path = pathstart == std::string::npos ? std::string() : rest.substr(pathstart);
+    std::string out;
+    out.reserve(path.size() + 8);
+    if (path.empty() || path[0] == '?') {
+        out.push_back('/');
     }
-    url.path.clear();
     for (char c : path) {
         if (c == ' ') {
-            url.path += "%20";
+            out.append({'%', '2', '0'});
         } else {
-            url.path += c;
+            out.push_back(c);
         }
     }
+    url.path.swap(out);
     return !url.host.empty();
 }
 
