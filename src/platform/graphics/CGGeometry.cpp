@@ -286,24 +286,25 @@ CGRect CGRectApplyAffineTransform(CGRect r, CGAffineTransform t)
 }
 
 namespace {
-std::string number(CGFloat v)
+// "%g" of each value, never "-0", into the pattern.
+template <class... V>
+std::string formatted(const char* pattern, V... values)
 {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%g", v == 0 ? 0.0 : v);  // never "-0"
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, pattern, (values == 0 ? 0.0 : double(values))...);
     return buffer;
 }
 }  // namespace
 
-std::string NSStringFromCGPoint(CGPoint p) { return "{" + number(p.x) + ", " + number(p.y) + "}"; }
-std::string NSStringFromCGSize(CGSize s) { return "{" + number(s.width) + ", " + number(s.height) + "}"; }
+std::string NSStringFromCGPoint(CGPoint p) { return formatted("{%g, %g}", p.x, p.y); }
+std::string NSStringFromCGSize(CGSize s) { return formatted("{%g, %g}", s.width, s.height); }
 std::string NSStringFromCGRect(CGRect r)
 {
-    return "{" + NSStringFromCGPoint(r.origin) + ", " + NSStringFromCGSize(r.size) + "}";
+    return formatted("{{%g, %g}, {%g, %g}}", r.origin.x, r.origin.y, r.size.width, r.size.height);
 }
 std::string NSStringFromCGAffineTransform(CGAffineTransform t)
 {
-    return "[" + number(t.a) + ", " + number(t.b) + ", " + number(t.c) + ", " + number(t.d) + ", " + number(t.tx) +
-           ", " + number(t.ty) + "]";
+    return formatted("[%g, %g, %g, %g, %g, %g]", t.a, t.b, t.c, t.d, t.tx, t.ty);
 }
 
 std::ostream& operator<<(std::ostream& os, const CGPoint& p) { return os << NSStringFromCGPoint(p); }

@@ -63,7 +63,15 @@ bool CAMediaTimingFunction::isEqual(const NSObject* other) const
 
 std::string CAMediaTimingFunction::description() const
 {
-    return name_.empty() ? "(" + NSStringFromCGPoint(c1_) + " " + NSStringFromCGPoint(c2_) + ")" : name_;
+    if (!name_.empty()) {
+        return name_;
+    }
+    std::string text = "(";
+    text += NSStringFromCGPoint(c1_);
+    text += ' ';
+    text += NSStringFromCGPoint(c2_);
+    text += ')';
+    return text;
 }
 
 // --- CAAnimation ----------------------------------------------------------------------------------
