@@ -292,13 +292,14 @@ CGFontRef installedFontNamed(const std::string& name)
 
 CGFontRef CGFont::createWithFontName(const std::string& name)
 {
-    static std::mutex mutex;
+    // Never destroyed: fonts are looked up until the process ends.
+    static auto* mutex = new std::mutex();
     static auto* byName = new std::map<std::string, CGFontRef>();  // misses are kept too
     static auto* byFile = new std::map<std::pair<std::string, int>, CGFontRef>();
     if (name.empty()) {
         return nullptr;
     }
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(*mutex);
     if (auto it = byName->find(name); it != byName->end()) {
         return it->second;
     }
@@ -350,8 +351,8 @@ std::vector<std::string> CGFont::systemFontNames()
 
 CGFontRef CGFont::fallbackFont()
 {
-    static const CGFontRef font = createWithFontName("STHeitiSC-Light");
-    return font;
+    static const auto* font = new CGFontRef(createWithFontName("STHeitiSC-Light"));
+    return *font;
 }
 
 CGGlyph CGFont::glyphForCharacter(char32_t c) const

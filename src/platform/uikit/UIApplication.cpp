@@ -304,7 +304,11 @@ bool UIApplication::simulateOpenURL(const Ref<NSURL>& url)
 // --- UIApplicationMain ----------------------------------------------------------------------------
 
 namespace {
-std::mutex registryMutex;
+std::mutex& registryMutex()
+{
+    static auto* mutex = new std::mutex();
+    return *mutex;
+}
 std::map<std::string, std::function<Ref<UIApplicationDelegate>()>>& delegateClasses()
 {
     static auto* classes = new std::map<std::string, std::function<Ref<UIApplicationDelegate>()>>();
@@ -314,7 +318,7 @@ std::map<std::string, std::function<Ref<UIApplicationDelegate>()>>& delegateClas
 
 void UIApplicationRegisterDelegateClass(const std::string& name, std::function<Ref<UIApplicationDelegate>()> factory)
 {
-    std::lock_guard lock(registryMutex);
+    std::lock_guard lock(registryMutex());
     delegateClasses()[name] = std::move(factory);
 }
 
@@ -323,7 +327,7 @@ int UIApplicationMain(int, char**, const std::string&, const std::string& delega
     designateMainThread();
     std::function<Ref<UIApplicationDelegate>()> factory;
     {
-        std::lock_guard lock(registryMutex);
+        std::lock_guard lock(registryMutex());
         auto it = delegateClasses().find(delegateClassName);
         if (it != delegateClasses().end()) {
             factory = it->second;

@@ -122,22 +122,23 @@ CGImageRef sizedImage(const NSData& data)
     return CGImage::create(size->width, size->height);
 }
 
+// Process-wide and never destroyed, like the images they hold.
 std::mutex& registryMutex()
 {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex();
+    return *mutex;
 }
 
 UIImage::Decoder& decoder()
 {
-    static UIImage::Decoder installed;
-    return installed;
+    static auto* installed = new UIImage::Decoder();
+    return *installed;
 }
 
 std::map<std::string, Ref<UIImage>>& namedCache()
 {
-    static std::map<std::string, Ref<UIImage>> cache;
-    return cache;
+    static auto* cache = new std::map<std::string, Ref<UIImage>>();
+    return *cache;
 }
 
 // The scale a file name implies: "name@2x.png" is a double-resolution image.

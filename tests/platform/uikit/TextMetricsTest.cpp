@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/graphics/TextLayout.h"
@@ -231,4 +232,27 @@ TEST(UILabelTest, ShrinksASingleLineDownToTheMinimumFontSize)
     EXPECT_LT(fitting, 20);
     EXPECT_GE(fitting, 10);
     EXPECT_LE(UIStringDrawing::sizeWithFont("Hello world", label->font()->fontWithSize(fitting)).width, 100);
+}
+
+TEST(UIStringDrawingTest, MeasuringFromSeveralThreadsGivesTheSameSizes)
+{
+    // Fonts are shared process-wide; their caches fill from whichever thread measures first.
+    const std::vector<std::string> texts = {kFox, kChinese, "分享到新浪微博 and 腾讯", "Hello world"};
+    std::vector<std::vector<CGSize>> results(4);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < results.size(); ++t) {
+        threads.emplace_back([&, t] {
+            auto font = UIFont::fontWithName_size(t % 2 ? "Helvetica-Bold" : "Helvetica", 13);
+            for (const std::string& text : texts) {
+                results[t].push_back(
+                    UIStringDrawing::sizeWithFont_constrainedToSize(text, font, CGSizeMake(120, kHuge)));
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(results[0], results[2]);
+    EXPECT_EQ(results[1], results[3]);
+    EXPECT_EQ(results[0][1], results[1][1]);  // the Chinese glyphs come from the same fallback face
 }
