@@ -25,7 +25,7 @@ namespace crtfun {
 
 constexpr unsigned int kHttpConnectTimeoutMs = 15000;  // engine ms
 constexpr unsigned int kHttpIoTimeoutMs = 30000;       // engine ms without a byte moving
-constexpr unsigned int kNetTimeoutFloorMs = 250;       // real ms
+constexpr unsigned int kNetTimeoutFloorMs = 1000;      // real ms
 // Real milliseconds for a time-out of `enginems` engine milliseconds.
 unsigned int net_timeout_realms(unsigned int enginems);
 // A monotonic real-time tick in milliseconds (not scaled), for measuring socket inactivity.

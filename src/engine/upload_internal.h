@@ -136,7 +136,8 @@ bool _upload_dbexec(const std::string& sql);
 void _upload_wakeup();
 
 // Loads the first job matching an SQL condition on localmedia (with its file size, pending bytes and
-// commit lists); none when there is none or the database is closed.
+// commit lists); none when there is none or the database is closed. Texts in the condition are quoted
+// with _upload_sql's "%q" ("guid='%q'").
 _UploadRef _upload_fetchjob(const std::string& condition);
 // The job's file size and its pending bytes (at most the file size).
 void _get_upload_process_size(const std::string& guid, uint32_t& filesize, uint32_t& remainsize);
