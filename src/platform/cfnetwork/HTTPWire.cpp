@@ -235,6 +235,9 @@ bool ResponseParser::startBody()
         return true;
     }
     if (auto te = response_->copyHeaderFieldValue("Transfer-Encoding")) {
+        // A length beside a transfer coding is ignored, and such a connection is not trusted again:
+        // another reader of the same bytes might have framed them by the length.
+        ambiguousFraming_ = response_->copyHeaderFieldValue("Content-Length").has_value();
         auto codings = tokens(*te);
         framing_ = (!codings.empty() && codings.back() == "chunked") ? Framing::Chunked : Framing::Close;
         chunkState_ = ChunkState::Size;
@@ -393,7 +396,7 @@ void ResponseParser::finish()
 
 bool ResponseParser::connectionReusable() const
 {
-    if (state_ != State::Done || framing_ == Framing::Close || !response_) {
+    if (state_ != State::Done || framing_ == Framing::Close || ambiguousFraming_ || !response_) {
         return false;
     }
     auto connection = response_->copyHeaderFieldValue("Connection");

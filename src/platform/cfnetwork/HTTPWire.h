@@ -81,6 +81,7 @@ private:
     std::string lastName_;    // for folded continuation lines
     Framing framing_ = Framing::None;
     std::optional<uint64_t> contentLength_;
+    bool ambiguousFraming_ = false;
     uint64_t remaining_ = 0;
     ChunkState chunkState_ = ChunkState::Size;
 };

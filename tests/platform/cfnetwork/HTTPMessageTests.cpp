@@ -137,6 +137,8 @@ TEST(ResponseParserTest, FramesBodiesWholeAndInPieces)
         {"chunked with extension and trailer",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n4;ext=1\r\nWiki\r\n5\r\npedia\r\n0\r\nT: x\r\n\r\n",
          false, State::Done, "Wikipedia", true},
+        {"chunked beside a length", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n",
+         false, State::Done, "ok", false},
         {"upper-case hex", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nA\r\n0123456789\r\n0\r\n\r\n", false,
          State::Done, "0123456789", true},
         {"bare line feeds", "HTTP/1.1 200 OK\nContent-Length: 2\n\nok", false, State::Done, "ok", true},
