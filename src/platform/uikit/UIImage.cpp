@@ -9,6 +9,13 @@
 #include <mutex>
 #include <optional>
 
+#include <csetjmp>
+#include <cstdio>  // before the JPEG headers, which use FILE
+
+#include <jpeglib.h>
+#include <jerror.h>
+#include <png.h>
+
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIGraphics.h"
@@ -122,6 +129,270 @@ CGImageRef sizedImage(const NSData& data)
     return CGImage::create(size->width, size->height);
 }
 
+// ---- The platform's codecs (libpng, libjpeg) --------------------------------------------------------
+// Pixels are premultiplied ARGB words (alpha in the top byte); files hold straight colour.
+
+uint32_t packPremultiplied(uint32_t r, uint32_t g, uint32_t b, uint32_t a)
+{
+    if (a != 255) {
+        r = (r * a + 127) / 255;
+        g = (g * a + 127) / 255;
+        b = (b * a + 127) / 255;
+    }
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+// Straight red, green, blue and alpha of a premultiplied pixel.
+void unpackStraight(uint32_t pixel, uint8_t* rgba)
+{
+    const uint32_t a = pixel >> 24;
+    uint32_t r = (pixel >> 16) & 0xFF;
+    uint32_t g = (pixel >> 8) & 0xFF;
+    uint32_t b = pixel & 0xFF;
+    if (a == 0) {
+        r = g = b = 0;
+    } else if (a != 255) {
+        r = std::min<uint32_t>(255, (r * 255 + a / 2) / a);
+        g = std::min<uint32_t>(255, (g * 255 + a / 2) / a);
+        b = std::min<uint32_t>(255, (b * 255 + a / 2) / a);
+    }
+    rgba[0] = uint8_t(r);
+    rgba[1] = uint8_t(g);
+    rgba[2] = uint8_t(b);
+    rgba[3] = uint8_t(a);
+}
+
+bool tooManyPixels(size_t width, size_t height)
+{
+    return width == 0 || height == 0 || width > UIImage::kMaxDecodedPixels / height;
+}
+
+// The phone's build tools rewrite PNG files into a private variant (a "CgBI" chunk first, colours
+// swapped, raw deflate) that no standard decoder reads; such files are sized only.
+bool isPhoneOptimisedPNG(const uint8_t* b, size_t n)
+{
+    return n >= 16 && std::memcmp(b + 12, "CgBI", 4) == 0;
+}
+
+CGImageRef decodePNG(const uint8_t* b, size_t n)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, b, n)) {
+        png_image_free(&image);
+        return nullptr;
+    }
+    if (tooManyPixels(image.width, image.height)) {
+        png_image_free(&image);
+        return nullptr;
+    }
+    image.format = PNG_FORMAT_RGBA;
+    const size_t width = image.width;
+    const size_t height = image.height;
+    std::vector<uint32_t> pixels(width * height);
+    // The file's RGBA bytes land in the pixel words, which are then rewritten in place one by one.
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), png_int_32(width * 4), nullptr)) {
+        png_image_free(&image);
+        return nullptr;
+    }
+    for (uint32_t& word : pixels) {
+        uint8_t rgba[4];
+        std::memcpy(rgba, &word, 4);
+        word = packPremultiplied(rgba[0], rgba[1], rgba[2], rgba[3]);
+    }
+    return CGImage::create(width, height, std::move(pixels));
+}
+
+// libjpeg reports fatal errors through error_exit, which must not return: it jumps back to the
+// decoding or encoding call. Everything the library changes lives in one heap object, so nothing the
+// jump skips over needs destroying.
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    bool truncated;
+};
+
+[[noreturn]] void jpegErrorExit(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
+}
+
+void jpegEmitMessage(j_common_ptr info, int level)
+{
+    // Warnings are tolerated except a file that ends early (the library would fill the rest with
+    // grey and call it a picture).
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) {
+        reinterpret_cast<JpegErrors*>(info->err)->truncated = true;
+    }
+}
+
+void jpegOutputMessage(j_common_ptr) {}
+
+void installJpegErrors(JpegErrors& errors)
+{
+    jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = jpegErrorExit;
+    errors.manager.emit_message = jpegEmitMessage;
+    errors.manager.output_message = jpegOutputMessage;
+}
+
+struct JpegDecoding {
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    std::vector<uint32_t> pixels;
+    std::vector<uint8_t> row;
+    size_t width;
+    size_t height;
+};
+
+// May jump out (through jpegErrorExit) from any library call; it keeps no locals that need destroying.
+bool runJpegDecoding(JpegDecoding& d, const uint8_t* b, size_t n)
+{
+    jpeg_mem_src(&d.info, b, static_cast<unsigned long>(n));
+    if (jpeg_read_header(&d.info, TRUE) != JPEG_HEADER_OK) {
+        return false;
+    }
+    if (tooManyPixels(d.info.image_width, d.info.image_height)) {
+        return false;
+    }
+    const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
+    d.info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    if (!jpeg_start_decompress(&d.info)) {
+        return false;
+    }
+    d.width = d.info.output_width;
+    d.height = d.info.output_height;
+    const size_t components = size_t(d.info.output_components);
+    if (tooManyPixels(d.width, d.height) || components != (cmyk ? 4u : 3u)) {
+        return false;
+    }
+    // Files written by the usual desktop tools store CMYK inverted (they say so in an Adobe segment).
+    const bool inverted = d.info.saw_Adobe_marker;
+    d.pixels.resize(d.width * d.height);
+    d.row.resize(d.width * components);
+    while (d.info.output_scanline < d.info.output_height) {
+        const size_t y = d.info.output_scanline;
+        JSAMPROW rows[1] = {d.row.data()};
+        if (jpeg_read_scanlines(&d.info, rows, 1) != 1) {
+            return false;
+        }
+        uint32_t* out = d.pixels.data() + y * d.width;
+        const uint8_t* in = d.row.data();
+        for (size_t x = 0; x < d.width; ++x, in += components) {
+            if (cmyk) {
+                uint32_t c = in[0], m = in[1], yellow = in[2], k = in[3];
+                if (!inverted) {
+                    c = 255 - c, m = 255 - m, yellow = 255 - yellow, k = 255 - k;
+                }
+                out[x] = packPremultiplied((c * k + 127) / 255, (m * k + 127) / 255, (yellow * k + 127) / 255, 255);
+            } else {
+                out[x] = packPremultiplied(in[0], in[1], in[2], 255);
+            }
+        }
+    }
+    jpeg_finish_decompress(&d.info);
+    return !d.errors.truncated;
+}
+
+CGImageRef decodeJPEG(const uint8_t* b, size_t n)
+{
+    auto d = std::make_unique<JpegDecoding>();
+    d->info.err = &d->errors.manager;
+    installJpegErrors(d->errors);
+    if (setjmp(d->errors.jump)) {
+        jpeg_destroy_decompress(&d->info);
+        return nullptr;
+    }
+    jpeg_create_decompress(&d->info);
+    const bool decoded = runJpegDecoding(*d, b, n);
+    jpeg_destroy_decompress(&d->info);
+    if (!decoded) {
+        return nullptr;
+    }
+    return CGImage::create(d->width, d->height, std::move(d->pixels));
+}
+
+struct JpegEncoding {
+    jpeg_compress_struct info;
+    JpegErrors errors;
+    unsigned char* buffer;
+    unsigned long size;
+    std::vector<uint8_t> row;
+};
+
+void runJpegEncoding(JpegEncoding& e, const CGImage& image, int quality)
+{
+    jpeg_mem_dest(&e.info, &e.buffer, &e.size);
+    e.info.image_width = JDIMENSION(image.width());
+    e.info.image_height = JDIMENSION(image.height());
+    e.info.input_components = 3;
+    e.info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&e.info);
+    jpeg_set_quality(&e.info, quality, TRUE);
+    jpeg_start_compress(&e.info, TRUE);
+    e.row.resize(image.width() * 3);
+    const uint32_t* pixels = image.pixels().data();
+    while (e.info.next_scanline < e.info.image_height) {
+        const uint32_t* in = pixels + size_t(e.info.next_scanline) * image.width();
+        for (size_t x = 0; x < image.width(); ++x) {
+            // Premultiplied colour is the colour over black.
+            e.row[x * 3] = uint8_t(in[x] >> 16);
+            e.row[x * 3 + 1] = uint8_t(in[x] >> 8);
+            e.row[x * 3 + 2] = uint8_t(in[x]);
+        }
+        JSAMPROW rows[1] = {e.row.data()};
+        jpeg_write_scanlines(&e.info, rows, 1);
+    }
+    jpeg_finish_compress(&e.info);
+}
+
+std::optional<NSData> encodeJPEG(const CGImage& image, int quality)
+{
+    auto e = std::make_unique<JpegEncoding>();
+    e->info.err = &e->errors.manager;
+    installJpegErrors(e->errors);
+    if (setjmp(e->errors.jump)) {
+        jpeg_destroy_compress(&e->info);
+        std::free(e->buffer);
+        return std::nullopt;
+    }
+    jpeg_create_compress(&e->info);
+    runJpegEncoding(*e, image, quality);
+    NSData data(e->buffer, e->size);
+    jpeg_destroy_compress(&e->info);
+    std::free(e->buffer);
+    return data;
+}
+
+std::optional<NSData> encodePNG(const CGImage& image)
+{
+    std::vector<uint8_t> rgba(image.width() * image.height() * 4);
+    const std::vector<uint32_t>& pixels = image.pixels();
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        unpackStraight(pixels[i], rgba.data() + i * 4);
+    }
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    png.width = png_uint_32(image.width());
+    png.height = png_uint_32(image.height());
+    png.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_get_memory_size(png, size, 0, rgba.data(), 0, nullptr)) {
+        png_image_free(&png);
+        return std::nullopt;
+    }
+    std::vector<uint8_t> out(size);
+    const bool written = png_image_write_to_memory(&png, out.data(), &size, 0, rgba.data(), 0, nullptr);
+    png_image_free(&png);
+    if (!written) {
+        return std::nullopt;
+    }
+    out.resize(size);
+    return NSData(std::move(out));
+}
+
 // Process-wide and never destroyed, like the images they hold.
 std::mutex& registryMutex()
 {
@@ -184,6 +455,38 @@ void UIImage::setDecoder(Decoder installed)
     decoder() = std::move(installed);
 }
 
+bool UIImage::hasDecoder()
+{
+    std::lock_guard lock(registryMutex());
+    return bool(decoder());
+}
+
+bool UIImage::installImageCodecs()
+{
+    std::lock_guard lock(registryMutex());
+    if (decoder()) {
+        return false;
+    }
+    decoder() = &UIImage::decodeWithImageCodecs;
+    return true;
+}
+
+CGImageRef UIImage::decodeWithImageCodecs(const NSData& bytes)
+{
+    const uint8_t* b = bytes.bytes();
+    const size_t n = bytes.length();
+    if (pngSize(b, n)) {
+        return isPhoneOptimisedPNG(b, n) ? sizedImage(bytes) : decodePNG(b, n);
+    }
+    if (jpegSize(b, n)) {
+        return decodeJPEG(b, n);
+    }
+    if (gifSize(b, n)) {
+        return sizedImage(bytes);
+    }
+    return nullptr;
+}
+
 void UIImage::clearNamedImageCache()
 {
     std::lock_guard lock(registryMutex());
@@ -197,10 +500,7 @@ Ref<UIImage> UIImage::fromData(NSData data, CGFloat scale, std::string path)
         std::lock_guard lock(registryMutex());
         decode = decoder();
     }
-    CGImageRef bitmap = decode ? decode(data) : nullptr;
-    if (!bitmap) {
-        bitmap = sizedImage(data);
-    }
+    CGImageRef bitmap = decode ? decode(data) : sizedImage(data);
     if (!bitmap) {
         return nullptr;
     }
@@ -222,6 +522,11 @@ Ref<UIImage> UIImage::imageWithContentsOfFile(const std::string& path)
 }
 
 Ref<UIImage> UIImage::imageWithData(const NSData& data) { return fromData(data, 1, ""); }
+
+Ref<UIImage> UIImage::imageWithData_scale(const NSData& data, CGFloat scale)
+{
+    return fromData(data, scale > 0 ? scale : 1, "");
+}
 
 Ref<UIImage> UIImage::imageWithCGImage(CGImageRef image)
 {
@@ -371,4 +676,21 @@ void UIImage::drawInRect(CGRect rect) const
 std::string UIImage::description() const
 {
     return NSObject::description() + " " + NSStringFromCGSize(size()) + (name_.empty() ? "" : " \"" + name_ + "\"");
+}
+
+std::optional<NSData> UIImagePNGRepresentation(const Ref<UIImage>& image)
+{
+    if (!image || !image->CGImage() || !image->CGImage()->hasPixels()) {
+        return std::nullopt;
+    }
+    return encodePNG(*image->CGImage());
+}
+
+std::optional<NSData> UIImageJPEGRepresentation(const Ref<UIImage>& image, CGFloat compressionQuality)
+{
+    if (!image || !image->CGImage() || !image->CGImage()->hasPixels()) {
+        return std::nullopt;
+    }
+    const int quality = int(std::lround(std::clamp<CGFloat>(compressionQuality, 0, 1) * 100));
+    return encodeJPEG(*image->CGImage(), std::max(quality, 1));
 }

@@ -5,8 +5,13 @@
 // imageNamed looks in the main bundle: "name" means "name.png"; on a screen of scale 2 the "@2x"
 // file is preferred where it exists (scale 2), and either file serves when the other is missing.
 // Named images are cached until a memory warning. Files are sized from their headers (PNG, JPEG,
-// GIF); decoding pixels is the job of a decoder installed with setDecoder (the image codecs do so).
+// GIF); decoding pixels is the job of a decoder installed with setDecoder. The platform's codecs
+// (PNG through libpng, JPEG through libjpeg) are that decoder once installImageCodecs has run; the
+// image cache installs them when it is first used. UIImagePNGRepresentation and
+// UIImageJPEGRepresentation encode an image's pixels.
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +26,8 @@ public:
     static Ref<UIImage> imageNamed(const std::string& name);
     static Ref<UIImage> imageWithContentsOfFile(const std::string& path);
     static Ref<UIImage> imageWithData(const NSData& data);
+    // The bytes as an image of the given scale (points = pixels / scale; 0 or less means 1).
+    static Ref<UIImage> imageWithData_scale(const NSData& data, CGFloat scale);
     static Ref<UIImage> imageWithCGImage(CGImageRef image);
     static Ref<UIImage> imageWithCGImage_scale_orientation(CGImageRef image, CGFloat scale,
                                                            UIImageOrientation orientation);
@@ -62,10 +69,21 @@ public:
 
     std::string description() const override;
 
-    // Decodes encoded image bytes into a bitmap with pixels; null when the bytes are not an image it
-    // reads. Without a decoder, images are sized from their headers and carry no pixels.
+    // Decodes encoded image bytes into a bitmap; its answer is final: null means the bytes are not an
+    // image. Without a decoder, images are sized from their headers and carry no pixels. An empty
+    // decoder uninstalls. Decoders run on whichever thread makes the image, so they must be thread-safe.
     using Decoder = std::function<CGImageRef(const NSData& bytes)>;
     static void setDecoder(Decoder decoder);
+    static bool hasDecoder();
+    // The platform's codecs: PNG and JPEG decoded into premultiplied pixels, GIF sized from its header
+    // (no pixels). A PNG or JPEG that does not decode whole (truncated or corrupt data) is not an image,
+    // and neither is one of more than kMaxDecodedPixels pixels (checked before any pixel memory is
+    // taken, so a small file cannot claim gigabytes). Thread-safe.
+    static constexpr size_t kMaxDecodedPixels = size_t(1) << 25;
+    static CGImageRef decodeWithImageCodecs(const NSData& bytes);
+    // Installs decodeWithImageCodecs as the decoder unless a decoder is installed already; answers
+    // whether it installed them.
+    static bool installImageCodecs();
     // Drops the named-image cache (the application does so on a memory warning).
     static void clearNamedImageCache();
 
@@ -85,3 +103,10 @@ private:
     std::string name_;
     NSData data_;
 };
+
+// The image's pixels as a PNG file (8-bit RGBA, straight alpha); nullopt for nil or an image without
+// pixels (sized only). The bitmap is written as stored: the orientation is not applied.
+std::optional<NSData> UIImagePNGRepresentation(const Ref<UIImage>& image);
+// The image's pixels as a baseline JPEG file, compression quality 0.0 (smallest) to 1.0 (best), clamped;
+// transparent pixels come out over black. nullopt for nil or an image without pixels.
+std::optional<NSData> UIImageJPEGRepresentation(const Ref<UIImage>& image, CGFloat compressionQuality);
