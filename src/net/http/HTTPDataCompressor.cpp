@@ -1,0 +1,162 @@
+#include "net/http/HTTPDataCompressor.h"
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "net/http/HTTPFileConversion.h"
+#include "net/http/HTTPRequestErrors.h"
+#include "platform/foundation/NSString.h"
+
+namespace {
+
+// The smallest step by which an output buffer grows (half of a tiny input would be 0).
+constexpr size_t kMinimumGrowth = 4096;
+
+void setError(Ref<NSError>* error, Ref<NSError> value)
+{
+    if (error) {
+        *error = std::move(value);
+    }
+}
+
+}  // namespace
+
+Ref<HTTPDataCompressor> HTTPDataCompressor::compressor()
+{
+    auto compressor = std::make_shared<HTTPDataCompressor>();
+    compressor->setupStream();
+    return compressor;
+}
+
+HTTPDataCompressor::HTTPDataCompressor() = default;
+
+HTTPDataCompressor::~HTTPDataCompressor()
+{
+    closeStream();
+}
+
+Ref<NSError> HTTPDataCompressor::setupStream()
+{
+    if (streamReady_) {
+        return nullptr;
+    }
+    zStream_.zalloc = Z_NULL;
+    zStream_.zfree = Z_NULL;
+    zStream_.opaque = Z_NULL;
+    zStream_.avail_in = 0;
+    zStream_.next_in = Z_NULL;
+    // Default level, deflate, 15 window bits + 16 (a gzip header and trailer), memory level 8.
+    int status = deflateInit2(&zStream_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+    if (status != Z_OK) {
+        return deflateErrorWithCode(status);
+    }
+    streamReady_ = true;
+    return nullptr;
+}
+
+std::optional<NSData> HTTPDataCompressor::compressBytes_length_error_shouldFinish(const void* bytes, NSUInteger length,
+                                                                                 Ref<NSError>* error, bool shouldFinish)
+{
+    if (length == 0) {
+        return std::nullopt;
+    }
+    return deflatePiece(bytes, length, error, shouldFinish);
+}
+
+std::optional<NSData> HTTPDataCompressor::deflatePiece(const void* bytes, NSUInteger length, Ref<NSError>* error,
+                                                       bool finish)
+{
+    if (!streamReady_) {
+        setError(error, deflateErrorWithCode(Z_STREAM_ERROR));
+        return std::nullopt;
+    }
+    const size_t step = std::max<size_t>(length / 2, kMinimumGrowth);
+    std::vector<uint8_t> out(step);
+    size_t produced = 0;
+    const auto* in = static_cast<const uint8_t*>(bytes);
+    size_t remaining = length;
+    for (;;) {
+        if (produced == out.size()) {
+            out.resize(out.size() + step);
+        }
+        const auto availIn = static_cast<uInt>(std::min<size_t>(remaining, UINT_MAX));
+        const auto availOut = static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT_MAX));
+        zStream_.next_in = const_cast<Bytef*>(in);
+        zStream_.avail_in = availIn;
+        zStream_.next_out = out.data() + produced;
+        zStream_.avail_out = availOut;
+        // Only the call that takes the last of the input may finish the member.
+        const bool finishing = finish && availIn == remaining;
+        const int status = deflate(&zStream_, finishing ? Z_FINISH : Z_NO_FLUSH);
+        const size_t consumed = availIn - zStream_.avail_in;
+        in += consumed;
+        remaining -= consumed;
+        produced += availOut - zStream_.avail_out;
+        if (status == Z_STREAM_END) {
+            break;
+        }
+        if (status != Z_OK && !(status == Z_BUF_ERROR && zStream_.avail_out == 0)) {
+            setError(error, deflateErrorWithCode(status));
+            return std::nullopt;
+        }
+        // Without finishing, once all input is taken and room was left, nothing is pending.
+        if (!finish && remaining == 0 && zStream_.avail_out > 0) {
+            break;
+        }
+    }
+    out.resize(produced);
+    return NSData(std::move(out));
+}
+
+Ref<NSError> HTTPDataCompressor::closeStream()
+{
+    if (!streamReady_) {
+        return nullptr;
+    }
+    streamReady_ = false;
+    int status = deflateEnd(&zStream_);
+    // Ending a member that was never finished is not an error of the data written so far.
+    if (status != Z_OK && status != Z_DATA_ERROR) {
+        return deflateErrorWithCode(status);
+    }
+    return nullptr;
+}
+
+std::optional<NSData> HTTPDataCompressor::compressData_error(const NSData& data, Ref<NSError>* error)
+{
+    if (data.empty()) {
+        return std::nullopt;
+    }
+    auto compressor = HTTPDataCompressor::compressor();
+    Ref<NSError> failure;
+    std::optional<NSData> result =
+        compressor->compressBytes_length_error_shouldFinish(data.bytes(), data.length(), &failure, true);
+    if (!result) {
+        setError(error, failure);
+        return std::nullopt;
+    }
+    if (Ref<NSError> closing = compressor->closeStream()) {
+        setError(error, closing);
+        return std::nullopt;
+    }
+    return result;
+}
+
+bool HTTPDataCompressor::compressDataFromFile_toFile_error(const std::string& sourcePath,
+                                                            const std::string& destinationPath, Ref<NSError>* error)
+{
+    auto compressor = HTTPDataCompressor::compressor();
+    return HTTPFileConversion::convertFile(
+        sourcePath, destinationPath, "Compression", true,
+        [&](const NSData& piece, bool last, Ref<NSError>* failure) {
+            return compressor->deflatePiece(piece.bytes(), piece.length(), failure, last);
+        },
+        [&]() { return compressor->closeStream(); }, error);
+}
+
+Ref<NSError> HTTPDataCompressor::deflateErrorWithCode(int code)
+{
+    return HTTPRequestError(HTTPErrorCompression,
+                            stringWithFormat("Compression of data failed with code %hi", static_cast<short>(code)));
+}

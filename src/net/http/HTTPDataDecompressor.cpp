@@ -1,0 +1,176 @@
+#include "net/http/HTTPDataDecompressor.h"
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "net/http/HTTPFileConversion.h"
+#include "net/http/HTTPRequestErrors.h"
+#include "platform/foundation/NSString.h"
+
+namespace {
+
+// The smallest step by which an output buffer grows (half of a tiny input would be 0).
+constexpr size_t kMinimumGrowth = 4096;
+
+void setError(Ref<NSError>* error, Ref<NSError> value)
+{
+    if (error) {
+        *error = std::move(value);
+    }
+}
+
+}  // namespace
+
+Ref<HTTPDataDecompressor> HTTPDataDecompressor::decompressor()
+{
+    auto decompressor = std::make_shared<HTTPDataDecompressor>();
+    decompressor->setupStream();
+    return decompressor;
+}
+
+HTTPDataDecompressor::HTTPDataDecompressor() = default;
+
+HTTPDataDecompressor::~HTTPDataDecompressor()
+{
+    closeStream();
+}
+
+Ref<NSError> HTTPDataDecompressor::setupStream()
+{
+    if (streamReady_) {
+        return nullptr;
+    }
+    zStream_.zalloc = Z_NULL;
+    zStream_.zfree = Z_NULL;
+    zStream_.opaque = Z_NULL;
+    zStream_.avail_in = 0;
+    zStream_.next_in = Z_NULL;
+    // 15 window bits + 32: a 32 KiB window and automatic recognition of a gzip or a zlib header.
+    int status = inflateInit2(&zStream_, 47);
+    if (status != Z_OK) {
+        return inflateErrorWithCode(status);
+    }
+    streamReady_ = true;
+    streamEnded_ = false;
+    return nullptr;
+}
+
+std::optional<NSData> HTTPDataDecompressor::uncompressBytes_length_error(const void* bytes, NSUInteger length,
+                                                                         Ref<NSError>* error)
+{
+    if (length == 0) {
+        return std::nullopt;
+    }
+    if (!streamReady_) {
+        setError(error, inflateErrorWithCode(Z_STREAM_ERROR));
+        return std::nullopt;
+    }
+    const size_t step = std::max<size_t>(length / 2, kMinimumGrowth);
+    std::vector<uint8_t> out(length + step);
+    size_t produced = 0;
+    const auto* in = static_cast<const uint8_t*>(bytes);
+    size_t remaining = length;
+    for (;;) {
+        if (produced == out.size()) {
+            out.resize(out.size() + step);
+        }
+        const auto availIn = static_cast<uInt>(std::min<size_t>(remaining, UINT_MAX));
+        const auto availOut = static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT_MAX));
+        zStream_.next_in = const_cast<Bytef*>(in);
+        zStream_.avail_in = availIn;
+        zStream_.next_out = out.data() + produced;
+        zStream_.avail_out = availOut;
+        const int status = inflate(&zStream_, Z_NO_FLUSH);
+        const size_t consumed = availIn - zStream_.avail_in;
+        in += consumed;
+        remaining -= consumed;
+        produced += availOut - zStream_.avail_out;
+        if (status == Z_STREAM_END) {
+            streamEnded_ = true;
+            break;
+        }
+        if (status == Z_BUF_ERROR && remaining == 0) {
+            break;  // nothing more can be done without more input
+        }
+        if (status != Z_OK) {
+            setError(error, inflateErrorWithCode(status));
+            return std::nullopt;
+        }
+        // All input taken while zlib still had room: nothing is left pending inside it.
+        if (remaining == 0 && zStream_.avail_out > 0) {
+            break;
+        }
+    }
+    out.resize(produced);
+    return NSData(std::move(out));
+}
+
+Ref<NSError> HTTPDataDecompressor::closeStream()
+{
+    if (!streamReady_) {
+        return nullptr;
+    }
+    streamReady_ = false;
+    int status = inflateEnd(&zStream_);
+    if (status != Z_OK) {
+        return inflateErrorWithCode(status);
+    }
+    return nullptr;
+}
+
+std::optional<NSData> HTTPDataDecompressor::uncompressData_error(const NSData& data, Ref<NSError>* error)
+{
+    if (data.empty()) {
+        return std::nullopt;
+    }
+    auto decompressor = HTTPDataDecompressor::decompressor();
+    if (!decompressor->streamReady()) {
+        setError(error, inflateErrorWithCode(Z_STREAM_ERROR));
+        return std::nullopt;
+    }
+    Ref<NSError> failure;
+    std::optional<NSData> result = decompressor->uncompressBytes_length_error(data.bytes(), data.length(), &failure);
+    if (!result) {
+        setError(error, failure);
+        return std::nullopt;
+    }
+    if (!decompressor->streamEnded()) {
+        // The input stopped inside the compressed stream: part of a body is not the body.
+        setError(error, inflateErrorWithCode(Z_BUF_ERROR));
+        return std::nullopt;
+    }
+    if (Ref<NSError> closing = decompressor->closeStream()) {
+        setError(error, closing);
+        return std::nullopt;
+    }
+    return result;
+}
+
+bool HTTPDataDecompressor::uncompressDataFromFile_toFile_error(const std::string& sourcePath,
+                                                                const std::string& destinationPath, Ref<NSError>* error)
+{
+    auto decompressor = HTTPDataDecompressor::decompressor();
+    bool sawInput = false;
+    return HTTPFileConversion::convertFile(
+        sourcePath, destinationPath, "Decompression", false,
+        [&](const NSData& piece, bool, Ref<NSError>* failure) {
+            sawInput = sawInput || !piece.empty();
+            return decompressor->uncompressBytes_length_error(piece.bytes(), piece.length(), failure);
+        },
+        [&]() -> Ref<NSError> {
+            const bool truncated = sawInput && !decompressor->streamEnded();
+            Ref<NSError> closing = decompressor->closeStream();
+            if (closing) {
+                return closing;
+            }
+            return truncated ? inflateErrorWithCode(Z_BUF_ERROR) : nullptr;
+        },
+        error);
+}
+
+Ref<NSError> HTTPDataDecompressor::inflateErrorWithCode(int code)
+{
+    return HTTPRequestError(HTTPErrorCompression,
+                            stringWithFormat("Decompression of data failed with code %hi", static_cast<short>(code)));
+}

@@ -1,0 +1,173 @@
+#include "net/http/HTTPFileConversion.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "net/http/HTTPRequestErrors.h"
+#include "platform/foundation/NSString.h"
+
+namespace HTTPFileConversion {
+
+namespace {
+
+struct File {
+    int fd = -1;
+    ~File()
+    {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
+// Up to kPieceSize bytes (fewer only at the end of the file); nullopt with errno on a read error.
+std::optional<NSData> readPiece(int fd)
+{
+    std::vector<uint8_t> buffer(kPieceSize);
+    size_t got = 0;
+    while (got < buffer.size()) {
+        ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<size_t>(n);
+    }
+    buffer.resize(got);
+    return NSData(std::move(buffer));
+}
+
+bool writeAll(int fd, const NSData& data)
+{
+    size_t put = 0;
+    while (put < data.length()) {
+        ssize_t n = ::write(fd, data.bytes() + put, data.length() - put);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        put += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void setError(Ref<NSError>* error, Ref<NSError> value)
+{
+    if (error) {
+        *error = std::move(value);
+    }
+}
+
+}  // namespace
+
+bool convertFile(const std::string& sourcePath, const std::string& destinationPath, const char* verb, bool lookAhead,
+                 const Convert& convert, const Finish& finish, Ref<NSError>* error)
+{
+    File destination;
+    destination.fd = ::open(destinationPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (destination.fd < 0) {
+        setError(error, HTTPRequestError(HTTPErrorCompression,
+                                         stringWithFormat("%s of %@ failed because we were to create a file at %@",
+                                                          verb, sourcePath, destinationPath)));
+        return false;
+    }
+    struct stat st{};
+    if (::stat(sourcePath.c_str(), &st) != 0) {
+        setError(error, HTTPRequestError(HTTPErrorCompression, stringWithFormat("%s of %@ failed the file does not exist",
+                                                                                verb, sourcePath)));
+        return false;
+    }
+    auto readFailure = [&](int code) {
+        setError(error, HTTPRequestError(
+                            HTTPErrorCompression,
+                            stringWithFormat("%s of %@ failed because we were unable to read from the source data file",
+                                             verb, sourcePath),
+                            NSError::posixError(code, sourcePath)));
+        finish();
+        return false;
+    };
+    File source;
+    source.fd = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source.fd < 0 || S_ISDIR(st.st_mode)) {
+        return readFailure(source.fd < 0 ? errno : EISDIR);
+    }
+
+    std::optional<NSData> piece = readPiece(source.fd);
+    if (!piece) {
+        return readFailure(errno);
+    }
+    bool first = true;
+    for (;;) {
+        if (piece->empty() && !(first && lookAhead)) {
+            break;  // the end of the source (an empty source still gets its one final piece when looking ahead)
+        }
+        std::optional<NSData> next;
+        bool last = false;
+        if (lookAhead) {
+            next = piece->empty() ? NSData() : readPiece(source.fd);
+            if (!next) {
+                return readFailure(errno);
+            }
+            last = next->empty();
+        }
+        first = false;
+        Ref<NSError> conversionError;
+        std::optional<NSData> converted = convert(*piece, last, &conversionError);
+        if (!converted && conversionError) {
+            setError(error, conversionError);
+            finish();
+            return false;
+        }
+        if (converted && !writeAll(destination.fd, *converted)) {
+            const int code = errno;
+            setError(error, HTTPRequestError(HTTPErrorCompression,
+                                             stringWithFormat("%s of %@ failed because we were unable to write to the "
+                                                              "destination data file at %@",
+                                                              verb, sourcePath, destinationPath),
+                                             NSError::posixError(code, destinationPath)));
+            finish();
+            return false;
+        }
+        if (lookAhead) {
+            if (last) {
+                break;
+            }
+            piece = std::move(next);
+        } else {
+            piece = readPiece(source.fd);
+            if (!piece) {
+                return readFailure(errno);
+            }
+        }
+    }
+    if (::close(destination.fd) != 0) {
+        destination.fd = -1;
+        const int code = errno;
+        setError(error, HTTPRequestError(HTTPErrorCompression,
+                                         stringWithFormat("%s of %@ failed because we were unable to write to the "
+                                                          "destination data file at %@",
+                                                          verb, sourcePath, destinationPath),
+                                         NSError::posixError(code, destinationPath)));
+        finish();
+        return false;
+    }
+    destination.fd = -1;
+    if (Ref<NSError> closing = finish()) {
+        setError(error, closing);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace HTTPFileConversion

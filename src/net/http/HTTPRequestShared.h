@@ -1,0 +1,50 @@
+#pragma once
+// Process-wide state of the HTTP client, shared by every request. Internal to src/net/http.
+//
+// Made once and never destroyed: the network thread and the queue's workers may still use it while the
+// process exits. Lock order: a request's cancelledLock first, then at most one of these locks (the
+// throttling lock before the connections lock when both are needed).
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/http/HTTPRequest.h"
+#include "platform/foundation/NSLock.h"
+#include "platform/foundation/NSOperation.h"
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSThread.h"
+
+struct HTTPRequest::Shared {
+    // Stands for synchronising on the class: the network thread, the default user agent, the default
+    // cache.
+    std::mutex classLock;
+
+    Ref<NSOperationQueue> sharedQueue;  // width 4
+    Ref<NSThread> networkThread;
+    Ref<NSRunLoop> networkRunLoop;
+    std::atomic<bool> networkThreadMade{false};
+
+    // The pool of persistent connections, its counters, the running-request count and the indicator
+    // switch, and changes of the queue's width: all under connectionsLock.
+    Ref<NSRecursiveLock> connectionsLock = NSRecursiveLock::create();
+    std::vector<std::shared_ptr<HTTPConnectionInfo>> persistentConnectionsPool;
+    int64_t nextConnectionNumberToCreate = 0;
+    int64_t nextRequestID = 0;
+    long runningRequestCount = 0;
+    bool shouldUpdateNetworkActivityIndicator = true;
+
+    // Progress updates and the end of a download.
+    Ref<NSRecursiveLock> progressLock = NSRecursiveLock::create();
+    // Throttling state (plain: never taken twice by one thread).
+    Ref<NSLock> bandwidthThrottlingLock = NSLock::create();
+    Ref<NSRecursiveLock> sessionCookiesLock = NSRecursiveLock::create();
+    Ref<NSRecursiveLock> sessionCredentialsLock = NSRecursiveLock::create();
+    Ref<NSRecursiveLock> delegateAuthenticationLock = NSRecursiveLock::create();
+
+    std::atomic<double> defaultTimeOutSeconds{10.0};
+    std::optional<std::string> defaultUserAgent;  // under classLock
+    Ref<HTTPCacheDelegate> defaultCache;          // under classLock
+};
