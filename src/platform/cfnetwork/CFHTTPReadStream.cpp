@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/cfnetwork/CFHTTPAuthentication.h"
 #include "platform/cfnetwork/HTTPWire.h"
 #include "platform/cfnetwork/SecIdentity.h"
 #include "platform/cfnetwork/Transport.h"
@@ -117,6 +118,13 @@ struct CFHTTPReadStream::Impl {
     bool pumping = false;
 
     size_t buffered() const { return buffer.size() - bufferOffset; }
+    // The response header is complete: keep it, and let authentication objects whose credentials went
+    // out with the request see whether they were refused.
+    void takeResponseHeader()
+    {
+        responseHeader = parser->response();
+        CFHTTPAuthentication::noteResponse(request, responseHeader);
+    }
     bool active() const { return phase != Phase::NotOpen && phase != Phase::Done && phase != Phase::Failed && phase != Phase::Closed; }
 
     // ---- Life cycle ------------------------------------------------------------------------------
@@ -512,7 +520,7 @@ struct CFHTTPReadStream::Impl {
         requestSent = true;
         reusable = false;
         buffer += bodyBytes;
-        responseHeader = parser->response();
+        takeResponseHeader();
         if (parser->done()) {
             complete();
         }
@@ -707,7 +715,7 @@ struct CFHTTPReadStream::Impl {
             reusable = false;  // bytes after the response: the connection's framing cannot be trusted
         }
         if (!responseHeader && parser->headerComplete()) {
-            responseHeader = parser->response();
+            takeResponseHeader();
             if (!requestSent) {
                 stopSending = true;  // answered before the whole body went out
                 reusable = false;
@@ -730,7 +738,7 @@ struct CFHTTPReadStream::Impl {
         if (parser->done()) {
             reusable = false;
             if (!responseHeader) {
-                responseHeader = parser->response();
+                takeResponseHeader();
             }
             complete();
             signalAvailability();
