@@ -1,0 +1,17 @@
+#pragma once
+// The envelope of every reply of the service, read where it stands (a JSON object decoded into a Value):
+// "status" (200 means success), "msg" (the text shown when it is not), "result" (the payload) and
+// "total" (for paged lists). Nothing is copied out of the reply; these helpers only name the keys.
+#include "platform/foundation/Value.h"
+
+namespace ServiceReply {
+
+inline constexpr int kSuccess = 200;
+
+inline int status(const Value& reply) { return reply["status"].intValue(); }
+inline bool succeeded(const Value& reply) { return status(reply) == kSuccess; }
+inline Value msg(const Value& reply) { return reply["msg"]; }
+inline Value result(const Value& reply) { return reply["result"]; }
+inline int total(const Value& reply) { return reply["total"].intValue(); }
+
+}  // namespace ServiceReply

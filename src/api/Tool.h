@@ -1,0 +1,81 @@
+#pragma once
+// The screens' shared toolbox: the class Tool (class methods only), a few free functions, and the
+// Contact record. The categories on platform classes are in Categories.h.
+#include <string>
+#include <vector>
+
+#include "platform/foundation/NSObject.h"
+#include "platform/foundation/Value.h"
+#include "platform/graphics/CGGeometry.h"
+
+class UIButton;
+class UIControl;
+class UIFont;
+class UILabel;
+class UIView;
+
+// Tags with a meaning across screens.
+inline constexpr NSInteger kEmotionMarkTag = 888;  // the emotion mark beside a button, a button's spinner
+inline constexpr NSInteger kCoverButtonTag = 1000;
+inline constexpr NSInteger kAvatarButtonTag = 1001;
+
+// User default: the day the square's advertisement was closed.
+inline constexpr char kAdInSquareDateKey[] = "kAdInSquareDate";
+
+// One person of the address book with one phone number.
+class Contact : public NSObject {
+public:
+    static Ref<Contact> create() { return std::make_shared<Contact>(); }
+    const std::string& name() const { return name_; }
+    void setName(const std::string& name) { name_ = name; }
+    const std::string& phone() const { return phone_; }
+    void setPhone(const std::string& phone) { phone_ = phone; }
+
+    Contact() = default;
+
+private:
+    std::string name_;
+    std::string phone_;
+};
+
+class Tool {
+public:
+    // Height of the text wrapped to the width in the font (at most 100000 points); 0 for nil.
+    static CGFloat heightForText_width_font(const Value& text, CGFloat width, const Ref<UIFont>& font);
+    // Relation 4 hides the button; otherwise it shows with the background "invite" (-1), "unfollowHe"
+    // (odd) or "followHe" (even).
+    static void setButtonStatus_withRelation(const Ref<UIButton>& button, int relation);
+    // The registration screens' navigation buttons and title.
+    static Ref<UIButton> backButton();
+    static Ref<UIButton> sendButton(const std::string& title);
+    static Ref<UILabel> titleLableWithTitle(const std::string& title);
+    // The session values the engine bridge reads.
+    static Value getSelfToken();
+    static Value getSelfUsername();
+    static std::string getUserMediaFolder();
+    // A 0.75 s move-in from the top on the container's layer; hides view 1 and shows view 2.
+    static void performTransitionWithView1_view2_container(const Ref<UIView>& view1, const Ref<UIView>& view2,
+                                                          const Ref<UIView>& container);
+    // Relation 4 hides; odd: "取消关注" on "blue-button-small"; even: "关注" on "follow-button-small".
+    static void setSmallButtonStatus_withRelation(const Ref<UIButton>& button, int relation);
+    // An 80 x 31 button on the stretched "gray-button.png" with the title in 13-point white.
+    static Ref<UIButton> loadMoreButton(const std::string& title);
+    // When the view's hidden state is not the wanted one: a transition of the type and subtype (ease
+    // out, filling forwards) lasting the whole seconds, then the wanted state.
+    static void performTransition_andSubType_isHidden_theViewIs_duration(const std::string& type,
+                                                                        const std::string& subType, bool isHidden,
+                                                                        const Ref<UIView>& view, int duration);
+};
+
+// Stores today under "kAdInSquareDate" (the square's advertisement was closed).
+void SetAdClosed();
+// YES on the calendar day the advertisement was closed.
+bool isAdClosed();
+// The device name the engine reports and sends as "dev": "ios_<system version>_apple_<device>". The
+// hardware model is the configuration's OMBRI_DEVICE_MODEL ("iPhone4,1"), else the machine's name.
+std::string getDeviceAndOSInfo();
+// The cover frame inside a feed cell's image: inset by (6, 5) with 12 and 13 points less; the factor
+// is not used.
+CGRect CGRectZoomBy(CGRect rect, CGFloat factor);
+// Removes the touch-up-inside action of that name from every target of the control.
+void Control_removeAllTarget(const Ref<UIControl>& control, const std::string& action);
