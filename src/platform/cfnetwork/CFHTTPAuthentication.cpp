@@ -3,13 +3,17 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <openssl/hmac.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
 #include "platform/cfnetwork/HTTPWire.h"
 #include "platform/crypto/CommonDigest.h"
 #include "platform/foundation/Base64.h"
+#include "platform/foundation/Charset.h"
 
 namespace {
 
@@ -304,7 +308,13 @@ std::optional<int> CFHTTPAuthentication::rank(const CFHTTPAuthenticationChalleng
         return 20;
     }
     if (iequals(challenge.scheme, kCFHTTPAuthenticationSchemeNTLM)) {
-        return 10;
+        if (!challenge.token68.empty()) {
+            auto bytes = Base64::decode(challenge.token68);
+            if (!bytes || !NTLM::parseChallengeMessage(*bytes)) {
+                return std::nullopt;
+            }
+        }
+        return 50;
     }
     return std::nullopt;
 }
@@ -388,6 +398,12 @@ void CFHTTPAuthentication::take(const CFHTTPAuthenticationChallenge& challenge)
         kind_ = Kind::NTLM;
         method_ = kCFHTTPAuthenticationSchemeNTLM;
         realm_.clear();
+        ntlmChallenge_.clear();
+        ntlmStep_ = NTLMStep::Start;
+        if (!challenge.token68.empty()) {
+            ntlmChallenge_ = Base64::decode(challenge.token68).value_or("");
+            ntlmStep_ = NTLMStep::HaveChallenge;
+        }
     }
 }
 
@@ -476,10 +492,12 @@ void CFHTTPAuthentication::challengedAgain(const Ref<CFHTTPMessage>& response)
                 return;
             }
         }
-    } else if (kind_ == Kind::NTLM) {
+    } else if (kind_ == Kind::NTLM && ntlmStep_ == NTLMStep::SentNegotiate) {
         for (const auto& challenge : challenges) {
-            if (iequals(challenge.scheme, kCFHTTPAuthenticationSchemeNTLM) && !challenge.token68.empty()) {
-                return;  // the second step of the handshake, not a refusal
+            if (iequals(challenge.scheme, kCFHTTPAuthenticationSchemeNTLM) && !challenge.token68.empty() &&
+                rank(challenge)) {
+                take(challenge);  // the second step of the handshake, not a refusal
+                return;
             }
         }
     }
@@ -540,7 +558,7 @@ std::optional<std::string> CFHTTPAuthentication::digestHeader(const Ref<CFHTTPMe
 }
 
 bool CFHTTPAuthentication::apply(const Ref<CFHTTPMessage>& request, const std::string& user,
-                                 const std::string& password, CFStreamError* error)
+                                 const std::string& password, const std::string& domain, CFStreamError* error)
 {
     auto refuse = [error](SInt32 code) {
         if (error) {
@@ -580,6 +598,27 @@ bool CFHTTPAuthentication::apply(const Ref<CFHTTPMessage>& request, const std::s
             break;
         }
         case Kind::NTLM:
+            if (ntlmStep_ == NTLMStep::HaveChallenge) {
+                auto challenge = NTLM::parseChallengeMessage(ntlmChallenge_);
+                if (!challenge) {
+                    return refuse(kCFStreamErrorHTTPAuthenticationTypeUnsupported);
+                }
+                std::array<uint8_t, 8> clientChallenge{};
+                if (RAND_bytes(clientChallenge.data(), static_cast<int>(clientChallenge.size())) != 1) {
+                    return refuse(kCFStreamErrorHTTPAuthenticationTypeUnsupported);
+                }
+                auto now = std::chrono::system_clock::now().time_since_epoch();
+                uint64_t fileTime = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::seconds>(now).count() +
+                                                          11644473600LL) * 10000000ULL;
+                header = "NTLM " + Base64::encode(NTLM::authenticateMessage(*challenge, user, password, domain, "",
+                                                                            clientChallenge, fileTime));
+                ntlmStep_ = NTLMStep::SentAuthenticate;
+                ntlmChallenge_.clear();
+            } else {
+                header = "NTLM " + Base64::encode(NTLM::negotiateMessage());
+                ntlmStep_ = NTLMStep::SentNegotiate;
+            }
+            break;
         case Kind::Unsupported:
             return refuse(kCFStreamErrorHTTPAuthenticationTypeUnsupported);
         }
@@ -612,7 +651,7 @@ bool CFHTTPMessageApplyCredentialDictionary(const Ref<CFHTTPMessage>& request,
         return false;
     }
     return authentication->apply(request, user.string(), credentials[kCFHTTPAuthenticationPassword].stringValue(),
-                                 error);
+                                 credentials[kCFHTTPAuthenticationAccountDomain].stringValue(), error);
 }
 
 bool CFHTTPMessageApplyCredentials(const Ref<CFHTTPMessage>& request, const Ref<CFHTTPAuthentication>& authentication,
@@ -624,5 +663,274 @@ bool CFHTTPMessageApplyCredentials(const Ref<CFHTTPMessage>& request, const Ref<
         }
         return false;
     }
-    return authentication->apply(request, username, password, error);
+    return authentication->apply(request, username, password, "", error);
 }
+
+// ---- NTLM ------------------------------------------------------------------------------------------------
+
+namespace NTLM {
+
+namespace {
+
+constexpr uint32_t kUnicode = 0x00000001;
+constexpr uint32_t kOEM = 0x00000002;
+constexpr uint32_t kRequestTarget = 0x00000004;
+constexpr uint32_t kNTLM = 0x00000200;
+constexpr uint32_t kAlwaysSign = 0x00008000;
+constexpr uint32_t kExtendedSessionSecurity = 0x00080000;
+constexpr uint32_t kTargetInfo = 0x00800000;
+constexpr uint32_t k128 = 0x20000000;
+constexpr uint32_t k56 = 0x80000000;
+constexpr char kSignature[8] = {'N', 'T', 'L', 'M', 'S', 'S', 'P', '\0'};
+constexpr uint16_t kAvTimestamp = 7;
+constexpr uint16_t kAvEOL = 0;
+
+void put16(std::string& out, uint16_t v)
+{
+    out.push_back(static_cast<char>(v & 0xff));
+    out.push_back(static_cast<char>(v >> 8));
+}
+
+void put32(std::string& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+    }
+}
+
+void put64(std::string& out, uint64_t v)
+{
+    for (int i = 0; i < 8; ++i) {
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+    }
+}
+
+uint32_t get16(std::string_view in, size_t at)
+{
+    return static_cast<uint8_t>(in[at]) | static_cast<uint32_t>(static_cast<uint8_t>(in[at + 1])) << 8;
+}
+
+uint32_t get32(std::string_view in, size_t at)
+{
+    return get16(in, at) | get16(in, at + 2) << 16;
+}
+
+// UTF-16LE of UTF-8 text (bytes that are not UTF-8 are taken as Latin-1), optionally upper-cased.
+std::string utf16le(std::string_view text, bool upper = false)
+{
+    std::u32string points;
+    if (auto decoded = Charset::decodeUTF8(text)) {
+        points = *decoded;
+    } else {
+        for (unsigned char c : text) {
+            points.push_back(c);
+        }
+    }
+    std::string out;
+    for (char32_t c : points) {
+        if (upper && ((c >= U'a' && c <= U'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))) {
+            c -= 0x20;
+        }
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            put16(out, static_cast<uint16_t>(0xD800 + (c >> 10)));
+            put16(out, static_cast<uint16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            put16(out, static_cast<uint16_t>(c));
+        }
+    }
+    return out;
+}
+
+std::string hmacMD5(std::string_view key, std::string_view data)
+{
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    HMAC(EVP_md5(), key.data(), static_cast<int>(key.size()), reinterpret_cast<const unsigned char*>(data.data()),
+         data.size(), out, &length);
+    return std::string(reinterpret_cast<char*>(out), length);
+}
+
+std::string_view bytesOf(const std::array<uint8_t, 16>& a)
+{
+    return {reinterpret_cast<const char*>(a.data()), a.size()};
+}
+
+// MD4 of RFC 1320 (OpenSSL keeps it in its legacy provider, which is not loaded by default).
+struct MD4 {
+    uint32_t a = 0x67452301, b = 0xefcdab89, c = 0x98badcfe, d = 0x10325476;
+
+    static uint32_t rol(uint32_t v, int s) { return (v << s) | (v >> (32 - s)); }
+
+    void block(const unsigned char* p)
+    {
+        uint32_t x[16];
+        for (int i = 0; i < 16; ++i) {
+            x[i] = p[4 * i] | static_cast<uint32_t>(p[4 * i + 1]) << 8 | static_cast<uint32_t>(p[4 * i + 2]) << 16 |
+                   static_cast<uint32_t>(p[4 * i + 3]) << 24;
+        }
+        uint32_t aa = a, bb = b, cc = c, dd = d;
+        uint32_t* words[4] = {&a, &b, &c, &d};
+        // Step j of a round updates a, d, c, b in turn, from the three words that follow it.
+        auto round = [&](auto mix, const int* order, const int* shifts, uint32_t constant) {
+            for (int i = 0; i < 16; ++i) {
+                int position = (4 - i % 4) % 4;
+                uint32_t& t = *words[position];
+                t = rol(t + mix(*words[(position + 1) % 4], *words[(position + 2) % 4], *words[(position + 3) % 4]) +
+                            x[order[i]] + constant,
+                        shifts[i % 4]);
+            }
+        };
+        static const int order1[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+        static const int order2[16] = {0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15};
+        static const int order3[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+        static const int s1[4] = {3, 7, 11, 19};
+        static const int s2[4] = {3, 5, 9, 13};
+        static const int s3[4] = {3, 9, 11, 15};
+        round([](uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (~x & z); }, order1, s1, 0);
+        round([](uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (x & z) | (y & z); }, order2, s2, 0x5a827999);
+        round([](uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }, order3, s3, 0x6ed9eba1);
+        a += aa;
+        b += bb;
+        c += cc;
+        d += dd;
+    }
+};
+
+}  // namespace
+
+std::array<uint8_t, 16> md4(std::string_view bytes)
+{
+    MD4 state;
+    std::string padded(bytes);
+    uint64_t bits = static_cast<uint64_t>(bytes.size()) * 8;
+    padded.push_back(static_cast<char>(0x80));
+    while (padded.size() % 64 != 56) {
+        padded.push_back('\0');
+    }
+    put64(padded, bits);
+    for (size_t i = 0; i < padded.size(); i += 64) {
+        state.block(reinterpret_cast<const unsigned char*>(padded.data() + i));
+    }
+    std::array<uint8_t, 16> out{};
+    uint32_t words[4] = {state.a, state.b, state.c, state.d};
+    for (int i = 0; i < 16; ++i) {
+        out[i] = static_cast<uint8_t>(words[i / 4] >> (8 * (i % 4)));
+    }
+    return out;
+}
+
+std::string negotiateMessage()
+{
+    std::string out(kSignature, sizeof kSignature);
+    put32(out, 1);
+    put32(out, kUnicode | kOEM | kRequestTarget | kNTLM | kAlwaysSign | kExtendedSessionSecurity | k128 | k56);
+    // Empty domain and workstation fields, pointing just past the header.
+    for (int i = 0; i < 2; ++i) {
+        put16(out, 0);
+        put16(out, 0);
+        put32(out, 32);
+    }
+    return out;
+}
+
+std::optional<ChallengeMessage> parseChallengeMessage(std::string_view bytes)
+{
+    if (bytes.size() < 32 || bytes.substr(0, 8) != std::string_view(kSignature, 8) || get32(bytes, 8) != 2) {
+        return std::nullopt;
+    }
+    ChallengeMessage out;
+    out.flags = get32(bytes, 20);
+    for (size_t i = 0; i < 8; ++i) {
+        out.serverChallenge[i] = static_cast<uint8_t>(bytes[24 + i]);
+    }
+    if (bytes.size() >= 48) {
+        uint32_t length = get16(bytes, 40);
+        uint32_t offset = get32(bytes, 44);
+        if (length > 0) {
+            if (offset > bytes.size() || length > bytes.size() - offset) {
+                return std::nullopt;
+            }
+            out.targetInfo = std::string(bytes.substr(offset, length));
+        }
+    }
+    // Walk the AV pairs: they must be well formed, and the timestamp matters.
+    std::string_view pairs = out.targetInfo;
+    size_t at = 0;
+    while (at + 4 <= pairs.size()) {
+        uint16_t id = static_cast<uint16_t>(get16(pairs, at));
+        uint16_t length = static_cast<uint16_t>(get16(pairs, at + 2));
+        if (at + 4 + length > pairs.size()) {
+            return std::nullopt;
+        }
+        if (id == kAvTimestamp && length == 8) {
+            uint64_t t = 0;
+            for (int i = 7; i >= 0; --i) {
+                t = t << 8 | static_cast<uint8_t>(pairs[at + 4 + i]);
+            }
+            out.timestamp = t;
+        }
+        at += 4 + length;
+        if (id == kAvEOL) {
+            break;
+        }
+    }
+    return out;
+}
+
+std::array<uint8_t, 16> ntowfv2(const std::string& user, const std::string& password, const std::string& domain)
+{
+    auto key = md4(utf16le(password));
+    std::string mac = hmacMD5(bytesOf(key), utf16le(user, true) + utf16le(domain));
+    std::array<uint8_t, 16> out{};
+    std::copy(mac.begin(), mac.begin() + 16, out.begin());
+    return out;
+}
+
+std::string authenticateMessage(const ChallengeMessage& challenge, const std::string& user,
+                                const std::string& password, const std::string& domain,
+                                const std::string& workstation, const std::array<uint8_t, 8>& clientChallenge,
+                                uint64_t fileTime)
+{
+    auto key = ntowfv2(user, password, domain);
+    std::string server(reinterpret_cast<const char*>(challenge.serverChallenge.data()), 8);
+    std::string client(reinterpret_cast<const char*>(clientChallenge.data()), 8);
+
+    std::string blob = std::string("\x01\x01", 2) + std::string(6, '\0');
+    put64(blob, challenge.timestamp.value_or(fileTime));
+    blob += client;
+    blob += std::string(4, '\0');
+    blob += challenge.targetInfo;
+    blob += std::string(4, '\0');
+    std::string nt = hmacMD5(bytesOf(key), server + blob) + blob;
+    std::string lm = challenge.timestamp ? std::string(24, '\0') : hmacMD5(bytesOf(key), server + client) + client;
+
+    bool unicode = (challenge.flags & kUnicode) != 0;
+    uint32_t flags = (challenge.flags & (kRequestTarget | kNTLM | kAlwaysSign | kExtendedSessionSecurity |
+                                         kTargetInfo | k128 | k56)) |
+                     (unicode ? kUnicode : kOEM);
+    std::string domainBytes = unicode ? utf16le(domain) : domain;
+    std::string userBytes = unicode ? utf16le(user) : user;
+    std::string workstationBytes = unicode ? utf16le(workstation) : workstation;
+
+    std::string out(kSignature, sizeof kSignature);
+    put32(out, 3);
+    uint32_t offset = 64;
+    std::string payload;
+    auto field = [&](const std::string& bytes) {
+        put16(out, static_cast<uint16_t>(bytes.size()));
+        put16(out, static_cast<uint16_t>(bytes.size()));
+        put32(out, offset + static_cast<uint32_t>(payload.size()));
+        payload += bytes;
+    };
+    field(lm);
+    field(nt);
+    field(domainBytes);
+    field(userBytes);
+    field(workstationBytes);
+    field(std::string());  // no session key exchange
+    put32(out, flags);
+    return out + payload;
+}
+
+}  // namespace NTLM

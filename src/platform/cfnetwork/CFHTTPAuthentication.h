@@ -14,11 +14,10 @@
 //
 // Challenges: "WWW-Authenticate" of a 401, "Proxy-Authenticate" of a 407; every line of the header, each
 // holding one or more challenges ("Basic realm=\"a\", Digest realm=\"b\", nonce=\"n\""), with quoted
-// strings and token68 forms. When several schemes are offered, the object takes the strongest one it
-// can answer: Digest (SHA-256 before MD5), then Basic. NTLM is recognised (it needs an account domain
-// and ordered requests) and chosen only when nothing else is offered, but its messages are not
-// computed: applying credentials to an NTLM object fails (kCFStreamErrorHTTPAuthenticationTypeUnsupported).
-// Challenges of other schemes (Negotiate, Bearer, ...) give an object that is not valid, with that error.
+// strings and token68 forms. When several schemes are offered, the object takes the first it can answer
+// in the platform's order of preference: NTLM, Digest (SHA-256 before MD5), Basic. Challenges of other
+// schemes (Negotiate, Bearer, ...) give an object that is not valid
+// (kCFStreamErrorHTTPAuthenticationTypeUnsupported).
 //
 // Applying credentials writes "Authorization" (or "Proxy-Authorization" for a proxy's challenge):
 //   Basic   "Basic " + Base64 of "user:password" (a user name holding ':' is refused: the server would
@@ -28,15 +27,22 @@
 //           algorithm (when the server named one), opaque, and with qop: qop=auth, nc (counting the uses
 //           of one nonce) and cnonce (random). Only qop "auth" is answered; a challenge offering
 //           nothing but "auth-int" is not taken.
+//   NTLM    a handshake of two requests on one connection (requiresOrderedRequests: send them with a
+//           persistent connection id): the first application writes the negotiate message; the server
+//           answers 401 with its challenge message, which the read stream hands to the object; the
+//           second application writes the authenticate message (NTLMv2, with the account domain of the
+//           credentials). Upper-casing the user name for the hash covers ASCII and Latin-1 letters.
 //
 // Validity. A new object is valid unless nothing in the challenge can be answered. Once credentials were
 // applied to a request, the read stream that carries the request tells the object about the response:
 // a new challenge of the same kind (401 for a server's object, 407 for a proxy's) means the credentials
 // were refused, and the object becomes invalid with kCFStreamErrorHTTPAuthenticationBadPassword, except
 // for a Digest challenge marked "stale=true", which only renews the nonce (the object stays valid and
-// the same credentials are applied again). An invalid object refuses to apply credentials.
+// the same credentials are applied again), and for NTLM's challenge message, which is the handshake's
+// second step. An invalid object refuses to apply credentials.
 //
 // Thread-safe: the read stream may report a response on its run loop while the client reads the object.
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -109,13 +115,14 @@ public:
 
     // Applies credentials; see CFHTTPMessageApplyCredentialDictionary.
     bool apply(const Ref<CFHTTPMessage>& request, const std::string& user, const std::string& password,
-               CFStreamError* error);
+               const std::string& domain, CFStreamError* error);
 
     CFHTTPAuthentication() = default;  // use createFromResponse
 
 private:
     enum class Kind { Unsupported, Basic, Digest, NTLM };
     enum class DigestHash { MD5, SHA256 };
+    enum class NTLMStep { Start, SentNegotiate, HaveChallenge, SentAuthenticate };
 
     static std::optional<int> rank(const CFHTTPAuthenticationChallenge& challenge);
     void take(const CFHTTPAuthenticationChallenge& challenge);
@@ -141,7 +148,40 @@ private:
     uint32_t nonceCount_ = 0;
     std::string nextClientNonce_;
     std::vector<std::string> domains_;
+    // NTLM state.
+    NTLMStep ntlmStep_ = NTLMStep::Start;
+    std::string ntlmChallenge_;  // the server's challenge message, while it waits for an answer
 };
+
+// The NTLM messages (version 2 responses), for the authentication object and its tests. Messages are
+// bytes (Base64 goes around them in the header).
+namespace NTLM {
+
+std::array<uint8_t, 16> md4(std::string_view bytes);
+// The negotiate message (type 1): Unicode, NTLM, extended session security, target requested.
+std::string negotiateMessage();
+
+struct ChallengeMessage {
+    uint32_t flags = 0;
+    std::array<uint8_t, 8> serverChallenge{};
+    std::string targetInfo;              // the AV pairs, as sent
+    std::optional<uint64_t> timestamp;   // MsvAvTimestamp, when the server sent one
+};
+// nullopt when the bytes are not a well-formed challenge message (type 2).
+std::optional<ChallengeMessage> parseChallengeMessage(std::string_view bytes);
+
+// NTOWFv2: HMAC-MD5 keyed with MD4 of the UTF-16LE password, over UTF-16LE upper-case user + domain.
+std::array<uint8_t, 16> ntowfv2(const std::string& user, const std::string& password, const std::string& domain);
+
+// The authenticate message (type 3) answering `challenge`: NTLMv2 and LMv2 responses (the LMv2 response
+// is all zeros when the server sent a timestamp, whose time is then used instead of `fileTime`).
+// `fileTime` counts 100 ns since 1601.
+std::string authenticateMessage(const ChallengeMessage& challenge, const std::string& user,
+                                const std::string& password, const std::string& domain,
+                                const std::string& workstation, const std::array<uint8_t, 8>& clientChallenge,
+                                uint64_t fileTime);
+
+}  // namespace NTLM
 
 // Applies the credentials of `credentials` (kCFHTTPAuthenticationUsername, kCFHTTPAuthenticationPassword,
 // kCFHTTPAuthenticationAccountDomain) with `authentication` to the request message. False, and the

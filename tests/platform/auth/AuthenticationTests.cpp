@@ -96,9 +96,11 @@ TEST(AuthenticationChallenges, TakesTheStrongestSchemeItCanAnswer)
         {{"Basic realm=\"b\", Digest realm=\"d\", nonce=\"n\", qop=\"auth\""}, "Digest", "d", true},
         {{"Digest realm=\"md5\", nonce=\"n\", algorithm=MD5, Digest realm=\"sha\", nonce=\"n\", algorithm=SHA-256"},
          "Digest", "sha", true},
-        // NTLM is recognised but cannot be answered here, so anything answerable comes first.
-        {{"NTLM", "Basic realm=\"b\""}, "Basic", "b", true},
+        // The platform's order: NTLM first.
+        {{"Basic realm=\"b\"", "NTLM", "Digest realm=\"d\", nonce=\"n\""}, "NTLM", "", true},
         {{"NTLM"}, "NTLM", "", true},
+        // An NTLM token that is no challenge message cannot be answered.
+        {{"NTLM bm90IGEgbWVzc2FnZQ==", "Basic realm=\"b\""}, "Basic", "b", true},
         // Digest forms that cannot be answered leave Basic.
         {{"Digest realm=\"d\", nonce=\"n\", qop=\"auth-int\"", "Basic realm=\"b\""}, "Basic", "b", true},
         {{"Digest realm=\"d\", nonce=\"n\", algorithm=SHA-512-256", "Basic realm=\"b\""}, "Basic", "b", true},
@@ -192,7 +194,6 @@ TEST(AuthenticationApply, BasicHeaderForServerAndProxy)
 TEST(AuthenticationApply, RefusalsLeaveTheMessageAlone)
 {
     auto basic = CFHTTPAuthentication::createFromResponse(response(401, {{"WWW-Authenticate", "Basic realm=\"r\""}}));
-    auto ntlm = CFHTTPAuthentication::createFromResponse(response(401, {{"WWW-Authenticate", "NTLM"}}));
     auto digest = CFHTTPAuthentication::createFromResponse(response(401, {{"WWW-Authenticate", kRFC2617Challenge}}));
     auto unsupported = CFHTTPAuthentication::createFromResponse(response(401, {{"WWW-Authenticate", "Negotiate"}}));
     struct Case {
@@ -215,11 +216,6 @@ TEST(AuthenticationApply, RefusalsLeaveTheMessageAlone)
         {"a colon in a Basic user name would change who logs in", basic, creds("a:b", "p"),
          kCFStreamErrorHTTPAuthenticationBadUserName},
         {"no user name", basic, creds(Value(), "p"), kCFStreamErrorHTTPAuthenticationBadUserName},
-        {"NTLM messages are not computed", ntlm,
-         Value::dictionary({{kCFHTTPAuthenticationUsername, Value("u")},
-                            {kCFHTTPAuthenticationPassword, Value("p")},
-                            {kCFHTTPAuthenticationAccountDomain, Value("DOM")}}),
-         kCFStreamErrorHTTPAuthenticationTypeUnsupported},
         {"an object that cannot answer", unsupported, creds("u", "p"), kCFStreamErrorHTTPAuthenticationTypeUnsupported},
         {"control characters in a Digest user name", digest, creds("u\r\nX-Evil: 1", "p"),
          kCFStreamErrorHTTPAuthenticationBadUserName},
