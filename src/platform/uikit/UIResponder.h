@@ -40,6 +40,9 @@ public:
     virtual void touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event);
     virtual void touchesCancelled_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event);
 
+    // Interface files call it on every object they made, once all of them are connected.
+    virtual void awakeFromNib() {}
+
 protected:
     UIResponder() = default;
 };

@@ -32,6 +32,7 @@
 #include "platform/uikit/UIResponder.h"
 
 class UIColor;
+class UIGestureRecognizer;
 class UIView;
 class UIWindow;
 class UIEvent;
@@ -173,6 +174,11 @@ public:
     // Resigns the first responder if it is this view or one of its subviews.
     bool endEditing(bool force);
 
+    // --- Gesture recognisers (UIGestureRecognizer.h; the view holds them, they know it weakly) ---
+    void addGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer);
+    void removeGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer);
+    const std::vector<Ref<UIGestureRecognizer>>& gestureRecognizers() const { return gestureRecognizers_; }
+
     // The controller whose root view this is (set by the controller; issue of the controller layer).
     void setViewDelegate(Weak<UIResponder> controller) { viewDelegate_ = std::move(controller); }
     Ref<UIResponder> viewDelegate() const { return viewDelegate_.lock(); }
@@ -244,6 +250,7 @@ private:
     Weak<UIView> superview_;
     std::vector<Ref<UIView>> subviews_;
     Weak<UIResponder> viewDelegate_;
+    std::vector<Ref<UIGestureRecognizer>> gestureRecognizers_;
     Ref<UIColor> backgroundColor_;
     NSInteger tag_ = 0;
     bool userInteractionEnabled_ = true;

@@ -4,6 +4,7 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIViewController.h"
 
@@ -51,13 +52,13 @@ void UIWindow::setHidden(bool hidden)
     Ref<UIViewController> root = rootViewController_;
     const bool rootShown = root && root->isViewLoaded() && root->view()->superview().get() == this;
     if (rootShown && wasHidden && !hidden) {
-        root->viewWillAppear(false);
+        root->beginAppearanceTransition(true, false);
         UIView::setHidden(hidden);
-        root->viewDidAppear(false);
+        root->endAppearanceTransition();
     } else if (rootShown && !wasHidden && hidden) {
-        root->viewWillDisappear(false);
+        root->beginAppearanceTransition(false, false);
         UIView::setHidden(hidden);
-        root->viewDidDisappear(false);
+        root->endAppearanceTransition();
     } else {
         UIView::setHidden(hidden);
     }
@@ -71,17 +72,17 @@ void UIWindow::setRootViewController(const Ref<UIViewController>& controller)
     const bool visible = !isHidden();
     Ref<UIViewController> old = rootViewController_;
     if (old && old->isViewLoaded() && old->view()->superview().get() == this) {
-        if (visible) old->viewWillDisappear(false);
+        if (visible) old->beginAppearanceTransition(false, false);
         old->view()->removeFromSuperview();
-        if (visible) old->viewDidDisappear(false);
+        if (visible) old->endAppearanceTransition();
     }
     rootViewController_ = controller;
     if (controller) {
         Ref<UIView> view = controller->view();
         view->setFrame(convertRect_fromView(UIScreen::mainScreen()->applicationFrame(), nullptr));
-        if (visible) controller->viewWillAppear(false);
+        if (visible) controller->beginAppearanceTransition(true, false);
         addSubview(view);
-        if (visible) controller->viewDidAppear(false);
+        if (visible) controller->endAppearanceTransition();
     }
 }
 
@@ -105,8 +106,9 @@ Ref<UIResponder> UIWindow::nextResponder() const { return UIApplication::sharedA
 
 void UIWindow::sendEvent(const Ref<UIEvent>& event)
 {
-    // One call per view and phase, with the touches of that view in that phase.
-    const UITouchSet all = event->allTouches();
+    // Gesture recognisers see the touches first and may take some away from their views. Then one
+    // call per view and phase, with the touches of that view in that phase.
+    const UITouchSet all = UIGestureRecognizer::touchesForViews(event);
     std::vector<bool> done(all.count(), false);
     for (size_t i = 0; i < all.count(); ++i) {
         if (done[i]) {

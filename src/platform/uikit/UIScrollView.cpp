@@ -1,0 +1,202 @@
+#include "platform/uikit/UIScrollView.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSTimer.h"
+
+void UIScrollView::initWithFrameBody(CGRect frame)
+{
+    UIView::initWithFrameBody(frame);
+    setClipsToBounds(true);
+    NSRunLoop::currentRunLoop()->addCommonMode(UITrackingRunLoopMode);
+}
+
+UIScrollView::~UIScrollView()
+{
+    if (scrollAnimation_) {
+        scrollAnimation_->invalidate();
+    }
+}
+
+void UIScrollView::setContentSize(CGSize size) { contentSize_ = size; }
+
+void UIScrollView::setContentOffset(CGPoint offset)
+{
+    CGRect b = bounds();
+    if (b.origin == offset) {
+        return;
+    }
+    b.origin = offset;
+    UIView::setBounds(b);
+    Ref<UIScrollView> me = self<UIScrollView>();
+    contentOffsetDidChange();
+    if (auto delegate = delegate_.lock()) {
+        delegate->scrollViewDidScroll(me);
+    }
+}
+
+void UIScrollView::cancelScrollAnimation()
+{
+    if (scrollAnimation_) {
+        scrollAnimation_->invalidate();
+        scrollAnimation_ = nullptr;
+    }
+}
+
+void UIScrollView::setContentOffset_animated(CGPoint offset, bool animated)
+{
+    cancelScrollAnimation();
+    if (!animated || contentOffset() == offset) {
+        setContentOffset(offset);
+        return;
+    }
+    setContentOffset(offset);
+    Weak<UIScrollView> weak = self<UIScrollView>();
+    scrollAnimation_ = Clock::scheduleAfter(UIScrollViewScrollAnimationDuration, [weak] {
+        Ref<UIScrollView> me = weak.lock();
+        if (!me) {
+            return;
+        }
+        me->scrollAnimation_ = nullptr;
+        if (auto delegate = me->delegate_.lock()) {
+            delegate->scrollViewDidEndScrollingAnimation(me);
+        }
+    });
+}
+
+CGPoint UIScrollView::minimumContentOffset() const { return CGPointMake(-contentInset_.left, -contentInset_.top); }
+
+CGPoint UIScrollView::maximumContentOffset() const
+{
+    const CGSize size = bounds().size;
+    const CGPoint min = minimumContentOffset();
+    return CGPointMake(std::max(min.x, contentSize_.width + contentInset_.right - size.width),
+                       std::max(min.y, contentSize_.height + contentInset_.bottom - size.height));
+}
+
+void UIScrollView::scrollRectToVisible_animated(CGRect rect, bool animated)
+{
+    const CGRect visible = bounds();
+    CGPoint offset = visible.origin;
+    // Each axis: move just enough for the rect's far edge, then its near edge, to show.
+    if (CGRectGetMaxX(rect) > CGRectGetMaxX(visible)) {
+        offset.x = CGRectGetMaxX(rect) - visible.size.width;
+    }
+    if (rect.origin.x < offset.x) {
+        offset.x = rect.origin.x;
+    }
+    if (CGRectGetMaxY(rect) > CGRectGetMaxY(visible)) {
+        offset.y = CGRectGetMaxY(rect) - visible.size.height;
+    }
+    if (rect.origin.y < offset.y) {
+        offset.y = rect.origin.y;
+    }
+    const CGPoint min = minimumContentOffset();
+    const CGPoint max = maximumContentOffset();
+    offset.x = std::clamp(offset.x, min.x, max.x);
+    offset.y = std::clamp(offset.y, min.y, max.y);
+    setContentOffset_animated(offset, animated);
+}
+
+void UIScrollView::setZoomScale(CGFloat scale)
+{
+    scale = std::clamp(scale, minimumZoomScale_, std::max(minimumZoomScale_, maximumZoomScale_));
+    if (scale == zoomScale_) {
+        return;
+    }
+    zoomScale_ = scale;
+    if (auto delegate = delegate_.lock()) {
+        delegate->scrollViewDidZoom(self<UIScrollView>());
+    }
+}
+
+// --- Test driving ---
+
+void UIScrollView::simulateBeginDragging()
+{
+    cancelScrollAnimation();
+    decelerating_ = false;
+    tracking_ = true;
+    dragging_ = true;
+    if (auto delegate = delegate_.lock()) {
+        delegate->scrollViewWillBeginDragging(self<UIScrollView>());
+    }
+}
+
+void UIScrollView::simulateDragToContentOffset(CGPoint offset)
+{
+    if (!dragging_) {
+        simulateBeginDragging();
+    }
+    setContentOffset(offset);
+}
+
+void UIScrollView::simulateEndDragging(bool decelerate)
+{
+    Ref<UIScrollView> me = self<UIScrollView>();
+    tracking_ = false;
+    dragging_ = false;
+    if (auto delegate = delegate_.lock()) {
+        delegate->scrollViewDidEndDragging_willDecelerate(me, decelerate);
+    }
+    if (decelerate) {
+        decelerating_ = true;
+        if (auto delegate = delegate_.lock()) {
+            delegate->scrollViewWillBeginDecelerating(me);
+        }
+    }
+}
+
+void UIScrollView::simulateEndDecelerating()
+{
+    Ref<UIScrollView> me = self<UIScrollView>();
+    if (pagingEnabled_) {
+        // Paging settles on the nearest page.
+        const CGSize page = bounds().size;
+        CGPoint offset = contentOffset();
+        if (page.width > 0) offset.x = std::round(offset.x / page.width) * page.width;
+        if (page.height > 0) offset.y = std::round(offset.y / page.height) * page.height;
+        const CGPoint min = minimumContentOffset();
+        const CGPoint max = maximumContentOffset();
+        offset.x = std::clamp(offset.x, min.x, max.x);
+        offset.y = std::clamp(offset.y, min.y, max.y);
+        setContentOffset(offset);
+    }
+    decelerating_ = false;
+    if (auto delegate = delegate_.lock()) {
+        delegate->scrollViewDidEndDecelerating(me);
+    }
+}
+
+void UIScrollView::simulateEndDecelerating(CGPoint finalOffset)
+{
+    Ref<UIScrollView> me = self<UIScrollView>();
+    setContentOffset(finalOffset);
+    simulateEndDecelerating();
+}
+
+void UIScrollView::simulateDrag(CGPoint offset, bool decelerate)
+{
+    simulateBeginDragging();
+    setContentOffset(offset);
+    simulateEndDragging(decelerate);
+}
+
+bool UIScrollView::simulateScrollToTop()
+{
+    Ref<UIScrollView> me = self<UIScrollView>();
+    if (!scrollsToTop_) {
+        return false;
+    }
+    if (auto delegate = delegate_.lock(); delegate && !delegate->scrollViewShouldScrollToTop(me)) {
+        return false;
+    }
+    setContentOffset(CGPointMake(contentOffset().x, -contentInset_.top));
+    if (auto delegate = delegate_.lock()) {
+        delegate->scrollViewDidScrollToTop(me);
+    }
+    return true;
+}

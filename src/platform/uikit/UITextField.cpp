@@ -1,0 +1,250 @@
+#include "platform/uikit/UITextField.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/foundation/NSNotificationCenter.h"
+#include "platform/foundation/NSString.h"
+#include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIFont.h"
+#include "platform/uikit/UIKeyboard.h"
+#include "platform/uikit/UITouch.h"
+#include "platform/uikit/UIWindow.h"
+
+namespace {
+
+// The UTF-16 units of the character before index (1, or 2 for a surrogate pair).
+NSUInteger unitsBefore(const std::string& text, NSUInteger index)
+{
+    if (index >= 2) {
+        const unichar low = NSString::characterAtIndex(text, index - 1);
+        const unichar high = NSString::characterAtIndex(text, index - 2);
+        if (low >= 0xDC00 && low <= 0xDFFF && high >= 0xD800 && high <= 0xDBFF) {
+            return 2;
+        }
+    }
+    return index >= 1 ? 1 : 0;
+}
+
+void postNote(const char* name, const Ref<NSObject>& object)
+{
+    NSNotificationCenter::defaultCenter()->postNotificationName_object(name, Value(object));
+}
+
+}  // namespace
+
+void UITextField::initWithFrameBody(CGRect frame)
+{
+    UIControl::initWithFrameBody(frame);
+    font_ = UIFont::systemFontOfSize(12);
+    textColor_ = UIColor::blackColor();
+    setContentVerticalAlignment(UIControlContentVerticalAlignmentTop);
+}
+
+void UITextField::setText(const std::string& text)
+{
+    text_ = text;
+    const NSUInteger length = NSString::length(text_);
+    selection_ = NSMakeRange(length, 0);
+    setNeedsDisplay();
+}
+
+void UITextField::setFont(const Ref<UIFont>& font)
+{
+    font_ = font ? font : UIFont::systemFontOfSize(12);
+    setNeedsDisplay();
+}
+
+void UITextField::setLeftView(const Ref<UIView>& view)
+{
+    if (leftView_) leftView_->removeFromSuperview();
+    leftView_ = view;
+    if (view) addSubview(view);
+}
+
+void UITextField::setRightView(const Ref<UIView>& view)
+{
+    if (rightView_) rightView_->removeFromSuperview();
+    rightView_ = view;
+    if (view) addSubview(view);
+}
+
+bool UITextField::isClearButtonShown() const
+{
+    if (text_.empty()) {
+        return false;
+    }
+    switch (clearButtonMode_) {
+    case UITextFieldViewModeWhileEditing:
+        return editing_;
+    case UITextFieldViewModeUnlessEditing:
+        return !editing_;
+    case UITextFieldViewModeAlways:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void UITextField::setSelectedRange(NSRange range)
+{
+    const NSUInteger length = NSString::length(text_);
+    range.location = std::min(range.location, length);
+    range.length = std::min(range.length, length - range.location);
+    selection_ = range;
+}
+
+bool UITextField::canBecomeFirstResponder() const { return isEnabled() && isUserInteractionEnabled(); }
+
+bool UITextField::becomeFirstResponder()
+{
+    if (isFirstResponder()) {
+        return true;
+    }
+    if (!canBecomeFirstResponder()) {
+        return false;
+    }
+    Ref<UITextField> me = self<UITextField>();
+    if (auto delegate = delegate_.lock(); delegate && !delegate->textFieldShouldBeginEditing(me)) {
+        return false;
+    }
+    {
+        UIKeyboard::Switch keepKeyboard;
+        if (!UIResponder::becomeFirstResponder()) {
+            return false;
+        }
+        editing_ = true;
+        if (clearsOnBeginEditing_) {
+            setText(std::string());
+        }
+        selection_ = NSMakeRange(NSString::length(text_), 0);
+        UIKeyboard::inputDidBegin();
+    }
+    if (auto delegate = delegate_.lock()) {
+        delegate->textFieldDidBeginEditing(me);
+    }
+    sendActionsForControlEvents(UIControlEventEditingDidBegin);
+    postNote(UITextFieldTextDidBeginEditingNotification, me);
+    return true;
+}
+
+bool UITextField::resignFirstResponder()
+{
+    if (!isFirstResponder()) {
+        return UIResponder::resignFirstResponder();
+    }
+    Ref<UITextField> me = self<UITextField>();
+    if (auto delegate = delegate_.lock(); delegate && !delegate->textFieldShouldEndEditing(me)) {
+        return false;
+    }
+    if (!UIResponder::resignFirstResponder()) {
+        return false;
+    }
+    editing_ = false;
+    if (auto delegate = delegate_.lock()) {
+        delegate->textFieldDidEndEditing(me);
+    }
+    sendActionsForControlEvents(UIControlEventEditingDidEnd);
+    postNote(UITextFieldTextDidEndEditingNotification, me);
+    UIKeyboard::inputDidEnd();
+    return true;
+}
+
+void UITextField::replace(NSRange range, const std::string& replacement)
+{
+    Ref<UITextField> me = self<UITextField>();
+    if (auto delegate = delegate_.lock();
+        delegate && !delegate->textField_shouldChangeCharactersInRange_replacementString(me, range, replacement)) {
+        return;
+    }
+    text_ = NSString::stringByReplacingCharactersInRange_withString(text_, range, replacement);
+    selection_ = NSMakeRange(range.location + NSString::length(replacement), 0);
+    setNeedsDisplay();
+    sendActionsForControlEvents(UIControlEventEditingChanged);
+    postNote(UITextFieldTextDidChangeNotification, me);
+}
+
+void UITextField::insertText(const std::string& text)
+{
+    if (text == "\n") {
+        Ref<UITextField> me = self<UITextField>();
+        if (auto delegate = delegate_.lock(); delegate && !delegate->textFieldShouldReturn(me)) {
+            return;
+        }
+        const bool exits = (allControlEvents() & UIControlEventEditingDidEndOnExit) != 0;
+        sendActionsForControlEvents(UIControlEventEditingDidEndOnExit);
+        if (exits) {
+            resignFirstResponder();
+        }
+        return;
+    }
+    replace(selection_, text);
+}
+
+void UITextField::deleteBackward()
+{
+    NSRange range = selection_;
+    if (range.length == 0) {
+        const NSUInteger units = unitsBefore(text_, range.location);
+        if (units == 0) {
+            return;
+        }
+        range = NSMakeRange(range.location - units, units);
+    }
+    replace(range, std::string());
+}
+
+bool UITextField::beginEditingIfNeeded() { return isFirstResponder() || becomeFirstResponder(); }
+
+bool UITextField::simulateTypeText(const std::string& text)
+{
+    if (!beginEditingIfNeeded()) {
+        return false;
+    }
+    return UIKeyboard::typeText(text);
+}
+
+bool UITextField::simulateReturnKey()
+{
+    if (!beginEditingIfNeeded()) {
+        return false;
+    }
+    insertText("\n");
+    return true;
+}
+
+bool UITextField::simulateClearButtonTap()
+{
+    Ref<UITextField> me = self<UITextField>();
+    if (auto delegate = delegate_.lock(); delegate && !delegate->textFieldShouldClear(me)) {
+        return false;
+    }
+    setText(std::string());
+    sendActionsForControlEvents(UIControlEventEditingChanged);
+    postNote(UITextFieldTextDidChangeNotification, me);
+    return true;
+}
+
+void UITextField::willMoveToWindow(const Ref<UIWindow>& window)
+{
+    UIControl::willMoveToWindow(window);
+    if (!window && isFirstResponder()) {
+        resignFirstResponder();
+    }
+}
+
+void UITextField::touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
+{
+    Ref<UITextField> me = self<UITextField>();
+    Ref<UITouch> touch = touches.anyObject();
+    const bool inside = touch && CGRectContainsPoint(bounds(), touch->locationInView(me));
+    UIControl::touchesEnded_withEvent(touches, event);
+    if (inside && isEnabled()) {
+        becomeFirstResponder();
+    }
+}
+
+CGSize UITextField::sizeThatFits(CGSize size) const
+{
+    return CGSizeMake(bounds().size.width, std::ceil(font_->lineHeight()) + 4);
+}

@@ -1,0 +1,243 @@
+#include "platform/uikit/UITextView.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/foundation/NSNotificationCenter.h"
+#include "platform/foundation/NSString.h"
+#include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIFont.h"
+#include "platform/uikit/UIKeyboard.h"
+#include "platform/uikit/UIStringDrawing.h"
+#include "platform/uikit/UITouch.h"
+#include "platform/uikit/UIWindow.h"
+
+namespace {
+
+constexpr CGFloat kInset = 8;
+
+NSUInteger unitsBefore(const std::string& text, NSUInteger index)
+{
+    if (index >= 2) {
+        const unichar low = NSString::characterAtIndex(text, index - 1);
+        const unichar high = NSString::characterAtIndex(text, index - 2);
+        if (low >= 0xDC00 && low <= 0xDFFF && high >= 0xD800 && high <= 0xDBFF) {
+            return 2;
+        }
+    }
+    return index >= 1 ? 1 : 0;
+}
+
+void postNote(const char* name, const Ref<NSObject>& object)
+{
+    NSNotificationCenter::defaultCenter()->postNotificationName_object(name, Value(object));
+}
+
+}  // namespace
+
+void UITextView::initWithFrameBody(CGRect frame)
+{
+    UIScrollView::initWithFrameBody(frame);
+    font_ = UIFont::systemFontOfSize(12);
+    textColor_ = UIColor::blackColor();
+    setBackgroundColor(UIColor::whiteColor());
+    updateContentSize();
+}
+
+void UITextView::setDelegate(const Ref<UIScrollViewDelegate>& delegate)
+{
+    UIScrollView::setDelegate(delegate);
+    delegate_ = std::dynamic_pointer_cast<UITextViewDelegate>(delegate);
+}
+
+void UITextView::updateContentSize()
+{
+    const CGSize size = bounds().size;
+    CGFloat height = 2 * kInset;
+    if (!text_.empty()) {
+        const CGFloat width = std::max<CGFloat>(0, size.width - 2 * kInset);
+        height += UIStringDrawing::sizeWithFont_constrainedToSize_lineBreakMode(
+                      text_, font_, CGSizeMake(width, 100000), UILineBreakModeWordWrap)
+                      .height;
+    }
+    setContentSize(CGSizeMake(size.width, height));
+}
+
+void UITextView::setText(const std::string& text)
+{
+    text_ = text;
+    selection_ = NSMakeRange(NSString::length(text_), 0);
+    updateContentSize();
+    setNeedsDisplay();
+}
+
+void UITextView::setFont(const Ref<UIFont>& font)
+{
+    font_ = font ? font : UIFont::systemFontOfSize(12);
+    updateContentSize();
+    setNeedsDisplay();
+}
+
+void UITextView::setFrame(CGRect frame)
+{
+    UIScrollView::setFrame(frame);
+    updateContentSize();
+}
+
+void UITextView::setEditable(bool editable)
+{
+    editable_ = editable;
+    if (!editable && isFirstResponder()) {
+        resignFirstResponder();
+    }
+}
+
+void UITextView::setSelectedRange(NSRange range)
+{
+    const NSUInteger length = NSString::length(text_);
+    range.location = std::min(range.location, length);
+    range.length = std::min(range.length, length - range.location);
+    selection_ = range;
+    if (auto delegate = delegate_.lock()) {
+        delegate->textViewDidChangeSelection(self<UITextView>());
+    }
+}
+
+void UITextView::scrollRangeToVisible(NSRange range)
+{
+    // The end of the text is at the bottom of the content; anything else is shown from the top.
+    const CGFloat max = maximumContentOffset().y;
+    if (NSMaxRange(range) >= NSString::length(text_)) {
+        setContentOffset(CGPointMake(contentOffset().x, max));
+    }
+}
+
+bool UITextView::canBecomeFirstResponder() const { return editable_ && isUserInteractionEnabled(); }
+
+bool UITextView::becomeFirstResponder()
+{
+    if (isFirstResponder()) {
+        return true;
+    }
+    if (!canBecomeFirstResponder()) {
+        return false;
+    }
+    Ref<UITextView> me = self<UITextView>();
+    if (auto delegate = delegate_.lock(); delegate && !delegate->textViewShouldBeginEditing(me)) {
+        return false;
+    }
+    {
+        UIKeyboard::Switch keepKeyboard;
+        if (!UIResponder::becomeFirstResponder()) {
+            return false;
+        }
+        editing_ = true;
+        selection_ = NSMakeRange(NSString::length(text_), 0);
+        UIKeyboard::inputDidBegin();
+    }
+    if (auto delegate = delegate_.lock()) {
+        delegate->textViewDidBeginEditing(me);
+    }
+    postNote(UITextViewTextDidBeginEditingNotification, me);
+    return true;
+}
+
+bool UITextView::resignFirstResponder()
+{
+    if (!isFirstResponder()) {
+        return UIResponder::resignFirstResponder();
+    }
+    Ref<UITextView> me = self<UITextView>();
+    if (auto delegate = delegate_.lock(); delegate && !delegate->textViewShouldEndEditing(me)) {
+        return false;
+    }
+    if (!UIResponder::resignFirstResponder()) {
+        return false;
+    }
+    editing_ = false;
+    if (auto delegate = delegate_.lock()) {
+        delegate->textViewDidEndEditing(me);
+    }
+    postNote(UITextViewTextDidEndEditingNotification, me);
+    UIKeyboard::inputDidEnd();
+    return true;
+}
+
+void UITextView::replace(NSRange range, const std::string& replacement)
+{
+    Ref<UITextView> me = self<UITextView>();
+    if (auto delegate = delegate_.lock();
+        delegate && !delegate->textView_shouldChangeTextInRange_replacementText(me, range, replacement)) {
+        return;
+    }
+    text_ = NSString::stringByReplacingCharactersInRange_withString(text_, range, replacement);
+    selection_ = NSMakeRange(range.location + NSString::length(replacement), 0);
+    updateContentSize();
+    setNeedsDisplay();
+    if (auto delegate = delegate_.lock()) {
+        delegate->textViewDidChange(me);
+    }
+    postNote(UITextViewTextDidChangeNotification, me);
+}
+
+void UITextView::insertText(const std::string& text)
+{
+    if (!editable_) {
+        return;
+    }
+    replace(selection_, text);
+}
+
+void UITextView::deleteBackward()
+{
+    if (!editable_) {
+        return;
+    }
+    NSRange range = selection_;
+    if (range.length == 0) {
+        const NSUInteger units = unitsBefore(text_, range.location);
+        if (units == 0) {
+            return;
+        }
+        range = NSMakeRange(range.location - units, units);
+    }
+    replace(range, std::string());
+}
+
+bool UITextView::beginEditingIfNeeded() { return isFirstResponder() || becomeFirstResponder(); }
+
+bool UITextView::simulateTypeText(const std::string& text)
+{
+    if (!beginEditingIfNeeded()) {
+        return false;
+    }
+    return UIKeyboard::typeText(text);
+}
+
+bool UITextView::simulateReturnKey()
+{
+    if (!beginEditingIfNeeded()) {
+        return false;
+    }
+    insertText("\n");
+    return true;
+}
+
+void UITextView::willMoveToWindow(const Ref<UIWindow>& window)
+{
+    UIScrollView::willMoveToWindow(window);
+    if (!window && isFirstResponder()) {
+        resignFirstResponder();
+    }
+}
+
+void UITextView::touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
+{
+    Ref<UITextView> me = self<UITextView>();
+    Ref<UITouch> touch = touches.anyObject();
+    if (touch && CGRectContainsPoint(bounds(), touch->locationInView(me)) && editable_) {
+        becomeFirstResponder();
+        return;
+    }
+    UIScrollView::touchesEnded_withEvent(touches, event);
+}
