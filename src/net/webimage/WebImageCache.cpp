@@ -1,0 +1,220 @@
+#include "net/webimage/WebImageCache.h"
+
+#include <vector>
+
+#include "platform/crypto/CommonDigest.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSNotificationCenter.h"
+#include "platform/foundation/NSPathUtilities.h"
+#include "platform/foundation/NSString.h"
+#include "platform/uikit/UIApplication.h"
+
+Ref<WebImageCache> WebImageCache::sharedImageCache()
+{
+    // Made once and never destroyed: its queues' threads may still run at exit.
+    static Ref<WebImageCache>* shared = [] {
+        const auto caches = NSSearchPathForDirectoriesInDomains(NSCachesDirectory, NSUserDomainMask, true);
+        const std::string root = caches.empty() ? FoundationRoots::cachesDirectory() : caches.front();
+        auto cache = initWithDiskCachePath(NSString::stringByAppendingPathComponent(root, "ImageCache"));
+        cache->observeApplication();
+        return new Ref<WebImageCache>(std::move(cache));
+    }();
+    return *shared;
+}
+
+Ref<WebImageCache> WebImageCache::initWithDiskCachePath(const std::string& diskCachePath)
+{
+    auto cache = std::make_shared<WebImageCache>();
+    cache->initWithDiskCachePathBody(diskCachePath);
+    return cache;
+}
+
+void WebImageCache::initWithDiskCachePathBody(const std::string& diskCachePath)
+{
+    initBody();
+    UIImage::installImageCodecs();
+    diskCachePath_ = diskCachePath;
+    auto files = NSFileManager::defaultManager();
+    if (!files->fileExistsAtPath(diskCachePath_)) {
+        files->createDirectoryAtPath_withIntermediateDirectories_attributes_error(diskCachePath_, true);
+    }
+    cacheInQueue_ = NSOperationQueue::create();
+    cacheInQueue_->setMaxConcurrentOperationCount(1);
+    cacheInQueue_->setName("WebImageCache.in");
+    cacheOutQueue_ = NSOperationQueue::create();
+    cacheOutQueue_->setMaxConcurrentOperationCount(1);
+    cacheOutQueue_->setName("WebImageCache.out");
+}
+
+WebImageCache::~WebImageCache() { NSNotificationCenter::defaultCenter()->removeObserver(this); }
+
+void WebImageCache::observeApplication()
+{
+    auto center = NSNotificationCenter::defaultCenter();
+    auto self = this->self<WebImageCache>();
+    center->addObserver_selector_name_object(self, &WebImageCache::clearMemory,
+                                             UIApplicationDidReceiveMemoryWarningNotification);
+    center->addObserver_selector_name_object(self, &WebImageCache::clearMemory,
+                                             UIApplicationDidEnterBackgroundNotification);
+    center->addObserver_selector_name_object(self, &WebImageCache::cleanDisk, UIApplicationWillTerminateNotification);
+}
+
+std::string WebImageCache::cachePathForKey(const std::string& key) const
+{
+    return NSString::stringByAppendingPathComponent(diskCachePath_, CommonCrypto::hex(CommonCrypto::md5(key)));
+}
+
+Ref<UIImage> WebImageCache::memoryImage(const std::string& key) const
+{
+    std::lock_guard lock(memoryMutex_);
+    auto it = memCache_.find(key);
+    return it == memCache_.end() ? nullptr : it->second;
+}
+
+void WebImageCache::putInMemory(const std::string& key, const Ref<UIImage>& image)
+{
+    std::lock_guard lock(memoryMutex_);
+    memCache_[key] = image;
+}
+
+size_t WebImageCache::memoryImageCount() const
+{
+    std::lock_guard lock(memoryMutex_);
+    return memCache_.size();
+}
+
+void WebImageCache::queryDiskCacheForKey_delegate_userInfo(const std::string& key,
+                                                           const Ref<WebImageCacheDelegate>& delegate,
+                                                           const Value& userInfo)
+{
+    if (!delegate) {
+        return;
+    }
+    if (key.empty()) {
+        delegate->imageCache_didNotFindImageForKey_userInfo(this, key, userInfo);
+        return;
+    }
+    if (Ref<UIImage> image = memoryImage(key)) {
+        delegate->imageCache_didFindImage_forKey_userInfo(this, image, key, userInfo);
+        return;
+    }
+    auto self = this->self<WebImageCache>();
+    const std::string path = cachePathForKey(key);
+    cacheOutQueue_->addOperation(NSInvocationOperation::create([self, key, path, delegate, userInfo] {
+        Ref<UIImage> image = UIImage::imageWithContentsOfFile(path);
+        // Handed over without waiting; the answer is given on the main thread.
+        dispatch_async(dispatch_get_main_queue(), [self, key, delegate, userInfo, image] {
+            if (image) {
+                self->putInMemory(key, image);
+                delegate->imageCache_didFindImage_forKey_userInfo(self.get(), image, key, userInfo);
+            } else {
+                delegate->imageCache_didNotFindImageForKey_userInfo(self.get(), key, userInfo);
+            }
+        });
+    }));
+}
+
+void WebImageCache::storeImage_imageData_forKey_toDisk(const Ref<UIImage>& image, const std::optional<NSData>& data,
+                                                       const std::string& key, bool toDisk)
+{
+    if (!image || key.empty()) {
+        return;
+    }
+    putInMemory(key, image);
+    if (!toDisk) {
+        return;
+    }
+    auto self = this->self<WebImageCache>();
+    cacheInQueue_->addOperation(NSInvocationOperation::create([self, key, data] { self->writeToDisk(key, data); }));
+}
+
+void WebImageCache::writeToDisk(const std::string& key, const std::optional<NSData>& data)
+{
+    auto files = NSFileManager::defaultManager();
+    if (!files->fileExistsAtPath(diskCachePath_)) {
+        files->createDirectoryAtPath_withIntermediateDirectories_attributes_error(diskCachePath_, true);
+    }
+    const std::string path = cachePathForKey(key);
+    if (data) {
+        data->writeToFile_atomically(path, true);
+        return;
+    }
+    if (Ref<UIImage> image = imageFromKey_fromDisk(key, true)) {
+        if (auto jpeg = UIImageJPEGRepresentation(image, 1.0)) {
+            jpeg->writeToFile_atomically(path, true);
+        }
+    }
+}
+
+Ref<UIImage> WebImageCache::imageFromKey_fromDisk(const std::string& key, bool fromDisk)
+{
+    if (key.empty()) {
+        return nullptr;
+    }
+    if (Ref<UIImage> image = memoryImage(key)) {
+        return image;
+    }
+    if (!fromDisk) {
+        return nullptr;
+    }
+    Ref<UIImage> image = UIImage::imageWithContentsOfFile(cachePathForKey(key));
+    if (image) {
+        putInMemory(key, image);
+    }
+    return image;
+}
+
+void WebImageCache::removeImageForKey(const std::string& key)
+{
+    if (key.empty()) {
+        return;
+    }
+    {
+        std::lock_guard lock(memoryMutex_);
+        memCache_.erase(key);
+    }
+    NSFileManager::defaultManager()->removeItemAtPath_error(cachePathForKey(key));
+}
+
+void WebImageCache::clearMemory()
+{
+    cacheInQueue_->cancelAllOperations();
+    std::map<std::string, Ref<UIImage>> dropped;
+    {
+        std::lock_guard lock(memoryMutex_);
+        dropped.swap(memCache_);
+    }
+    // The images are released here, outside the lock.
+}
+
+void WebImageCache::clearDisk()
+{
+    cacheInQueue_->cancelAllOperations();
+    auto files = NSFileManager::defaultManager();
+    files->removeItemAtPath_error(diskCachePath_);
+    files->createDirectoryAtPath_withIntermediateDirectories_attributes_error(diskCachePath_, true);
+}
+
+void WebImageCache::cleanDisk()
+{
+    const NSTimeInterval cutOff = NSDate::date().timeIntervalSince1970() - kMaxCacheAge;
+    auto files = NSFileManager::defaultManager();
+    std::vector<std::string> expired;
+    auto walk = files->enumeratorAtPath(diskCachePath_);
+    if (!walk) {
+        return;
+    }
+    for (std::string relative = walk->nextObject(); !relative.empty(); relative = walk->nextObject()) {
+        const Value attributes = walk->fileAttributes();
+        if (attributes[NSFileType].stringValue() != NSFileTypeRegular) {
+            continue;
+        }
+        if (attributes[NSFileModificationDate].date().timeIntervalSince1970() <= cutOff) {
+            expired.push_back(NSString::stringByAppendingPathComponent(diskCachePath_, relative));
+        }
+    }
+    for (const std::string& path : expired) {
+        files->removeItemAtPath_error(path);
+    }
+}
