@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "Stage.h"
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSTimer.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIGestureRecognizer.h"
+#include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UITableViewCell.h"
+
+namespace {
+
+class ScrollLog : public NSObject, public UIScrollViewDelegate {
+public:
+    std::vector<std::string> events;
+    void scrollViewDidScroll(const Ref<UIScrollView>& v) override
+    {
+        events.push_back("scroll " + std::to_string(int(v->contentOffset().y)) + (v->isDragging() ? " dragging" : ""));
+    }
+    void scrollViewWillBeginDragging(const Ref<UIScrollView>&) override { events.push_back("begin drag"); }
+    void scrollViewDidEndDragging_willDecelerate(const Ref<UIScrollView>&, bool decelerate) override
+    {
+        events.push_back(decelerate ? "end drag, decelerate" : "end drag");
+    }
+    void scrollViewWillBeginDecelerating(const Ref<UIScrollView>&) override { events.push_back("begin decelerating"); }
+    void scrollViewDidEndDecelerating(const Ref<UIScrollView>& v) override
+    {
+        events.push_back("end decelerating " + std::to_string(int(v->contentOffset().y)));
+    }
+    void scrollViewDidEndScrollingAnimation(const Ref<UIScrollView>& v) override
+    {
+        events.push_back("end animation " + std::to_string(int(v->contentOffset().y)));
+    }
+};
+
+// A screen with gesture actions and a button.
+class Screen : public NSObject, public UIGestureRecognizerDelegate {
+public:
+    std::vector<std::string> events;
+    bool refuseButtons = false;
+    bool refuseBegin = false;
+    void tapped(const Ref<UITapGestureRecognizer>& g)
+    {
+        const CGPoint p = g->locationInView(g->view());
+        events.push_back("tap " + std::to_string(int(p.x)) + "," + std::to_string(int(p.y)));
+    }
+    void panned(const Ref<UIPanGestureRecognizer>& g)
+    {
+        const CGPoint t = g->translationInView(g->view());
+        const CGPoint v = g->velocityInView(g->view());
+        events.push_back("pan " + std::to_string(int(g->state())) + " " + std::to_string(std::lround(t.x)) + " v" +
+                         std::to_string(std::lround(v.x)));
+    }
+    void pressed(const Ref<UIGestureRecognizer>& g) { events.push_back("press " + std::to_string(int(g->state()))); }
+    void swiped() { events.push_back("swipe"); }
+    void button() { events.push_back("button"); }
+    bool gestureRecognizer_shouldReceiveTouch(const Ref<UIGestureRecognizer>&, const Ref<UITouch>& touch) override
+    {
+        return !(refuseButtons && std::dynamic_pointer_cast<UIControl>(touch->view()));
+    }
+    bool gestureRecognizerShouldBegin(const Ref<UIGestureRecognizer>&) override { return !refuseBegin; }
+};
+
+}  // namespace
+
+TEST(UIScrollViewTest, TheOffsetIsTheBoundsOrigin)
+{
+    Stage stage;
+    auto scroll = UIScrollView::initWithFrame(CGRectMake(0, 100, 320, 200));
+    scroll->setContentSize(CGSizeMake(320, 1000));
+    auto child = UIView::initWithFrame(CGRectMake(0, 500, 100, 50));
+    scroll->addSubview(child);
+    stage.window->addSubview(scroll);
+    scroll->setContentOffset(CGPointMake(0, 450));
+    EXPECT_EQ(scroll->bounds(), CGRectMake(0, 450, 320, 200));
+    EXPECT_EQ(child->convertRect_toView(child->bounds(), nullptr), CGRectMake(0, 150, 100, 50));
+    EXPECT_EQ(stage.window->hitTest_withEvent(CGPointMake(10, 160), nullptr), child);
+    scroll->setContentInset(UIEdgeInsetsMake(50, 0, 10, 0));
+    EXPECT_EQ(scroll->minimumContentOffset(), CGPointMake(0, -50));
+    EXPECT_EQ(scroll->maximumContentOffset(), CGPointMake(0, 810));
+    scroll->scrollRectToVisible_animated(CGRectMake(0, 950, 10, 100), false);  // clamped to the content
+    EXPECT_EQ(scroll->contentOffset().y, 810);
+}
+
+TEST(UIScrollViewTest, DragsAndAnimatedScrollsTellTheDelegate)
+{
+    Stage stage;
+    auto log = std::make_shared<ScrollLog>();
+    auto scroll = UIScrollView::initWithFrame(CGRectMake(0, 0, 320, 400));
+    scroll->setContentSize(CGSizeMake(320, 2000));
+    scroll->setDelegate(log);
+
+    scroll->simulateDragToContentOffset(CGPointMake(0, -60));
+    scroll->simulateDragToContentOffset(CGPointMake(0, -70));
+    scroll->simulateEndDragging(true);
+    scroll->simulateEndDecelerating(CGPointMake(0, 0));
+    EXPECT_EQ(log->events, (std::vector<std::string>{"begin drag", "scroll -60 dragging", "scroll -70 dragging",
+                                                     "end drag, decelerate", "begin decelerating", "scroll 0",
+                                                     "end decelerating 0"}));
+    EXPECT_FALSE(scroll->isDragging());
+    EXPECT_FALSE(scroll->isDecelerating());
+
+    // Animated: the offset is final at once; the end comes after the animation, once per animation.
+    log->events.clear();
+    scroll->setContentOffset_animated(CGPointMake(0, 300), true);
+    scroll->setContentOffset_animated(CGPointMake(0, 500), true);
+    EXPECT_EQ(log->events, (std::vector<std::string>{"scroll 300", "scroll 500"}));
+    stage.clock.advance(UIScrollViewScrollAnimationDuration);
+    EXPECT_EQ(log->events.back(), "end animation 500");
+    EXPECT_EQ(log->events.size(), 3u);
+    scroll->setContentOffset_animated(CGPointMake(0, 500), true);  // no move, no animation
+    stage.clock.advance(1);
+    EXPECT_EQ(log->events.size(), 3u);
+}
+
+TEST(UIScrollViewTest, PagingSettlesOnAPage)
+{
+    Stage stage;
+    auto scroll = UIScrollView::initWithFrame(CGRectMake(0, 0, 320, 480));
+    scroll->setContentSize(CGSizeMake(320 * 4, 480));
+    scroll->setPagingEnabled(true);
+    scroll->simulateDrag(CGPointMake(500, 0), true);
+    scroll->simulateEndDecelerating();
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(640, 0));
+}
+
+TEST(UIScrollViewTest, CommonModeWorkRunsWhileTracking)
+{
+    Stage stage;
+    auto scroll = UIScrollView::create();
+    int fired = 0;
+    auto timer = NSTimer::timerWithTimeInterval(0.026, true, [&] { ++fired; });
+    NSRunLoop::currentRunLoop()->addTimer(timer, kCFRunLoopCommonModes);
+    stage.clock.advance(0.1, UITrackingRunLoopMode);
+    EXPECT_EQ(fired, 3);
+    timer->invalidate();
+}
+
+TEST(UIGestureRecognizerTest, TapsReachRecognisersWhoseDelegateTakesTheTouch)
+{
+    Stage stage;
+    auto screen = std::make_shared<Screen>();
+    auto root = UIView::initWithFrame(CGRectMake(0, 20, 320, 460));
+    stage.window->addSubview(root);
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    button->setFrame(CGRectMake(10, 10, 100, 40));
+    button->addTarget_action_forControlEvents(screen, UIControlAction::make("button", &Screen::button),
+                                              UIControlEventTouchUpInside);
+    root->addSubview(button);
+    auto tap = UITapGestureRecognizer::initWithTarget_action(screen, UISelector::make("tapped:", &Screen::tapped));
+    tap->setDelegate(screen);
+    root->addGestureRecognizer(tap);
+    EXPECT_EQ(tap->view(), root);
+
+    stage.window->simulateTap(CGPointMake(200, 220));
+    EXPECT_EQ(screen->events, std::vector<std::string>{"tap 200,200"});
+
+    // The recogniser takes the touch from the button and cancels it there...
+    screen->events.clear();
+    stage.window->simulateTap(CGPointMake(20, 40));
+    EXPECT_EQ(screen->events, std::vector<std::string>{"tap 20,20"});
+    // ...unless its delegate refuses touches on controls.
+    screen->events.clear();
+    screen->refuseButtons = true;
+    stage.window->simulateTap(CGPointMake(20, 40));
+    EXPECT_EQ(screen->events, std::vector<std::string>{"button"});
+
+    // A tap that wanders fails; a refused beginning fails.
+    screen->events.clear();
+    stage.window->simulateTouchBegan(CGPointMake(200, 200));
+    stage.window->simulateTouchMoved(CGPointMake(240, 200));
+    stage.window->simulateTouchEnded();
+    screen->refuseBegin = true;
+    stage.window->simulateTap(CGPointMake(200, 200));
+    EXPECT_TRUE(screen->events.empty());
+    EXPECT_EQ(tap->simulateState(UIGestureRecognizerStateEnded), UIGestureRecognizerStateFailed);
+    screen->refuseBegin = false;
+    tap->setSimulatedLocation(CGPointMake(5, 6));
+    EXPECT_EQ(tap->simulateState(UIGestureRecognizerStateEnded), UIGestureRecognizerStateEnded);
+    EXPECT_EQ(screen->events, std::vector<std::string>{"tap 5,6"});
+}
+
+TEST(UIGestureRecognizerTest, PansFollowTheTouchOnTheClock)
+{
+    Stage stage;
+    auto screen = std::make_shared<Screen>();
+    auto view = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
+    stage.window->addSubview(view);
+    auto pan = UIPanGestureRecognizer::initWithTarget_action(screen, UISelector::make("panned:", &Screen::panned));
+    view->addGestureRecognizer(pan);
+    stage.window->simulateTouchBegan(CGPointMake(100, 100));
+    stage.clock.advance(0.1);
+    stage.window->simulateTouchMoved(CGPointMake(105, 100));  // under the threshold
+    stage.clock.advance(0.1);
+    stage.window->simulateTouchMoved(CGPointMake(130, 100));
+    stage.clock.advance(0.1);
+    stage.window->simulateTouchMoved(CGPointMake(150, 100));
+    stage.window->simulateTouchEnded();
+    EXPECT_EQ(screen->events, (std::vector<std::string>{"pan 1 30 v250", "pan 2 50 v200", "pan 3 50 v200"}));
+
+    screen->events.clear();
+    pan->simulatePan(UIGestureRecognizerStateBegan, CGPointMake(-80, 0), CGPointMake(-600, 0));
+    pan->simulatePan(UIGestureRecognizerStateEnded, CGPointMake(-120, 0), CGPointMake(-900, 0));
+    EXPECT_EQ(screen->events, (std::vector<std::string>{"pan 1 -80 v-600", "pan 3 -120 v-900"}));
+}
+
+TEST(UIGestureRecognizerTest, LongPressesAndSwipes)
+{
+    Stage stage;
+    auto screen = std::make_shared<Screen>();
+    auto view = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
+    stage.window->addSubview(view);
+    auto press = UILongPressGestureRecognizer::initWithTarget_action(screen,
+                                                                     UISelector::make("pressed:", &Screen::pressed));
+    auto swipe = UISwipeGestureRecognizer::initWithTarget_action(screen, UISelector::make("swiped", &Screen::swiped));
+    swipe->setDirection(UISwipeGestureRecognizerDirectionLeft);
+    view->addGestureRecognizer(press);
+    view->addGestureRecognizer(swipe);
+
+    stage.window->simulateTouchBegan(CGPointMake(100, 100));
+    stage.clock.advance(0.4);
+    EXPECT_TRUE(screen->events.empty());
+    stage.clock.advance(0.1);
+    EXPECT_EQ(screen->events, std::vector<std::string>{"press 1"});
+    stage.window->simulateTouchEnded();
+    EXPECT_EQ(screen->events.back(), "press 3");
+
+    // A short touch is no long press; a quick move left is a swipe.
+    screen->events.clear();
+    stage.window->simulateTap(CGPointMake(100, 100));
+    stage.window->simulateTouchBegan(CGPointMake(200, 100));
+    stage.window->simulateTouchMoved(CGPointMake(120, 110));
+    stage.window->simulateTouchEnded();
+    stage.clock.advance(1);
+    EXPECT_EQ(screen->events, std::vector<std::string>{"swipe"});
+}
