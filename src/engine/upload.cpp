@@ -396,10 +396,11 @@ void _upload_update_display_status(_UploadObject* job)
 unsigned int _upload_checkcurrentjob()
 {
     const bool dbopen = global_isdbopen();
+    // A global commit that failed is looked for again once its wait is over, even while idle.
+    if (dbopen && !g_globalhttpjob && (!g_uploadidle.load() || _upload_globalcommit_due())) {
+        _upload_check_globalcommit();
+    }
     if (dbopen && !g_uploadidle.load()) {
-        if (!g_globalhttpjob) {
-            _upload_check_globalcommit();
-        }
         if (!vcurup) {
             printlog("upload thread,try job by db");
             _UploadRef job;
@@ -662,5 +663,6 @@ void _upload_clean_current_network_error()
         }
         g_uploadidle.store(false);
     }
+    _upload_globalcommit_clearbackoff();
     _upload_wakeup();
 }

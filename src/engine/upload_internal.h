@@ -187,7 +187,7 @@ struct _upload_answer {
 };
 _upload_answer _upload_parseanswer(const std::string& text);
 
-// ---- commit URLs and job control (filled by the commit work; placeholders in upload_commit_stubs.cpp) -
+// ---- commit URLs and job control (upload_commit.cpp, upload_control.cpp) ------------------------------
 
 // Runs the current job's first pre-commit when none runs; true while the job has pre-commits.
 bool _upload_checkcurrentaddcommit(_UploadObject* job);
@@ -199,3 +199,11 @@ void _upload_check_globalcommit();
 int _upload_parse_commit_result(_UploadObject* job, _HttpJob& httpjob);
 // Carries out an "action://" URL (post holds its query) on the calling HTTP job thread.
 void _upload_runaction(const std::string& url, const std::string& post);
+// A failed global commit waits (10 s, 40 s, ... like a job's own commits); true once that wait is over,
+// so the manager looks for it again even while it has found no other work.
+bool _upload_globalcommit_due();
+// Ends the global commits' wait (a network change).
+void _upload_globalcommit_clearbackoff();
+// Makes `job` the current job: the earlier one is released, the new one's back-off is cleared and the
+// manager is woken. The live recording hands its job over this way.
+void _upload_set_current_job(const _UploadRef& job);

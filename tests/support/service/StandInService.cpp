@@ -1,5 +1,6 @@
 #include "service/StandInService.h"
 
+#include "service/CommitRoutes.h"
 #include "service/MetaRoutes.h"
 #include "service/TokenRoutes.h"
 #include "service/UploadRoutes.h"
@@ -15,6 +16,7 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     // The upload token, naming this server as the upload server.
     installTokenRoutes(server_);
     installMetaRoutes(server_);
+    installCommitRoutes(server_, uploads_);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.
