@@ -16,6 +16,9 @@
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UINib.h"
+#include "platform/uikit/UITextField.h"
 
 namespace {
 
@@ -83,6 +86,25 @@ void addEmotionMark(const Ref<UIButton>& button, int emotion, bool reuse)
 // ---- CustomImage --------------------------------------------------------------------------------------
 
 namespace CustomImage {
+
+Ref<UINavigationController> MyNaviWithRoot(const Ref<UIViewController>& root)
+{
+    if (!UINibRegistry::hasNib("MyNav")) {
+        UINibRegistry::registerNib("MyNav", [](UINibBuilder& nib) {
+            return std::vector<Ref<NSObject>>{nib.add(UINavigationController::create())};
+        });
+    }
+    const auto objects = UINibRegistry::instantiate("MyNav", nullptr);
+    auto navigation = objects.empty() ? nullptr : std::dynamic_pointer_cast<UINavigationController>(objects.front());
+    if (!navigation) {
+        navigation = UINavigationController::create();
+    }
+    if (root) {
+        navigation->setViewControllers({root});
+    }
+    navigation->view()->setFrame(CGRectMake(0, 0, 320, 460));
+    return navigation;
+}
 
 Ref<UIColor> bkg()
 {
@@ -285,6 +307,13 @@ Ref<UILabel> customInputLable()
     label->setFont(UIFont::boldSystemFontOfSize(17));
     label->setBackgroundColor(UIColor::clearColor());
     return label;
+}
+
+Ref<UITextField> customInputField()
+{
+    auto field = UITextField::initWithFrame(CGRectMake(50, 10, 240, 30));
+    field->setClearButtonMode(UITextFieldViewModeWhileEditing);
+    return field;
 }
 
 }  // namespace SetImageView

@@ -11,9 +11,16 @@ class UIColor;
 class UIFont;
 class UIImageView;
 class UILabel;
+class UINavigationController;
+class UITextField;
+class UIViewController;
 
-// UIColor(CustomImage)
+// UINavigationController(CustomImage), UIColor(CustomImage)
 namespace CustomImage {
+// The navigation controller of the interface file "MyNav" (the one with the custom bar) holding the
+// root as its only controller, its view framed (0, 0, 320, 460); every modal flow is wrapped in it.
+// Until a module registers "MyNav", a plain navigation controller stands in for it.
+Ref<UINavigationController> MyNaviWithRoot(const Ref<UIViewController>& root);
 // Pattern colours of "plaid-bg.png" and "cell_bkg.png".
 Ref<UIColor> bkg();
 Ref<UIColor> yellowBkg();
@@ -50,7 +57,7 @@ namespace OmbriOEM {
 void setRoundRect(const Ref<UIImageView>& imageView);
 }  // namespace OmbriOEM
 
-// UIButton(SetImageView), UILabel(SetImageView)
+// UIButton(SetImageView), UILabel(SetImageView), UITextField(SetImageView)
 namespace SetImageView {
 // Clips to a corner radius of half the width.
 void setToRound(const Ref<UIButton>& button);
@@ -69,4 +76,6 @@ void setImageWithContentOfFile(const Ref<UIButton>& button, const std::string& p
 void setEnabledWhileSendingRequest(const Ref<UIButton>& button, bool enabled);
 // A registration row's label: (10, 5, 65, 30), black bold 17-point text on clear.
 Ref<UILabel> customInputLable();
+// A registration row's field: (50, 10, 240, 30) with a clear button while editing.
+Ref<UITextField> customInputField();
 }  // namespace SetImageView

@@ -6,21 +6,44 @@
 #include <map>
 
 #include "api/LoginState.h"
+#include "api/ServiceReply.h"
+#include "net/http/HTTPRequest.h"
+#include "net/json/JSON.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSDateFormatter.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/uikit/CAAnimation.h"
+#include "platform/uikit/NSIndexPath.h"
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationBar.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UINib.h"
 #include "platform/uikit/UIStringDrawing.h"
+#include "platform/uikit/UITableView.h"
+#include "platform/uikit/UITableViewCell.h"
+#include "platform/uikit/UITouch.h"
 
 namespace {
+
+Ref<UIColor> grey(int level)
+{
+    return UIColor::colorWithRed_green_blue_alpha(level / 255.0, level / 255.0, level / 255.0, 1);
+}
+
+Ref<UIView> viewWithColor(const Ref<UIColor>& color)
+{
+    auto view = UIView::create();
+    view->setBackgroundColor(color);
+    return view;
+}
 
 std::string dayText(const NSDate& date)
 {
@@ -51,6 +74,26 @@ CGFloat Tool::heightForText_width_font(const Value& text, CGFloat width, const R
     }
     const std::string string = text.isString() ? text.string() : text.description();
     return UIStringDrawing::sizeWithFont_constrainedToSize(string, font, CGSize{width, 100000}).height;
+}
+
+Ref<UIView> Tool::getHeaderViewFromNib(int)
+{
+    for (const Ref<NSObject>& object : UINibRegistry::instantiate("CommonViews", nullptr)) {
+        if (auto view = std::dynamic_pointer_cast<UIView>(object)) {
+            return view;
+        }
+    }
+    return nullptr;
+}
+
+Ref<NSIndexPath> Tool::getIndexPathWithTableView_andEvent(const Ref<UITableView>& tableView,
+                                                          const Ref<UIEvent>& event)
+{
+    const Ref<UITouch> touch = event ? event->allTouches().anyObject() : nullptr;
+    if (!tableView || !touch) {
+        return nullptr;
+    }
+    return tableView->indexPathForRowAtPoint(touch->locationInView(tableView));
 }
 
 void Tool::setButtonStatus_withRelation(const Ref<UIButton>& button, int relation)
@@ -154,6 +197,44 @@ void Tool::setSmallButtonStatus_withRelation(const Ref<UIButton>& button, int re
                                         UIControlStateNormal);
 }
 
+void Tool::customTableView(const Ref<UITableView>& tableView)
+{
+    if (!tableView) {
+        return;
+    }
+    tableView->setBackgroundColor(UIColor::blackColor());
+    tableView->setSeparatorColor(grey(77));
+    tableView->setIndicatorStyle(UIScrollViewIndicatorStyleWhite);
+}
+
+void Tool::customCell(const Ref<UITableViewCell>& cell)
+{
+    if (!cell) {
+        return;
+    }
+    cell->setBackgroundView(viewWithColor(grey(45)));
+    cell->textLabel()->setTextColor(grey(157));
+    cell->setSelectedBackgroundView(viewWithColor(grey(61)));
+}
+
+NSInteger Tool::getCellIndexBy(const Ref<UIView>& view)
+{
+    for (Ref<UIView> v = view; v; v = v->superview()) {
+        if (std::dynamic_pointer_cast<UITableViewCell>(v)) {
+            return v->tag();
+        }
+    }
+    return 0;
+}
+
+void Tool::setNavibarBackground(const Ref<UINavigationController>& navigationController)
+{
+    if (navigationController) {
+        navigationController->navigationBar()->setTintColor(
+            UIColor::colorWithRed_green_blue_alpha(105 / 255.0, 108 / 255.0, 76 / 255.0, 1));
+    }
+}
+
 Ref<UIButton> Tool::loadMoreButton(const std::string& title)
 {
     auto button = UIButton::buttonWithType(UIButtonTypeCustom);
@@ -217,6 +298,15 @@ std::string getDeviceAndOSInfo()
     NSLog("system version %@", version);
     const auto found = formats.find(model);
     return stringWithFormat(found != formats.end() ? found->second : std::string("ios_%@_apple_unknown"), version);
+}
+
+void AlertResponse(const Ref<HTTPRequest>& request)
+{
+    const Value reply = request ? NSString_JsonParsing::JSONValue(request->responseString()) : Value();
+    const Value message = ServiceReply::msg(reply);
+    auto alert = UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles(
+        "网络失败", message.isString() ? message.string() : message.stringValue(), nullptr, "确定");
+    alert->show();
 }
 
 CGRect CGRectZoomBy(CGRect rect, CGFloat)

@@ -8,10 +8,16 @@
 #include "platform/foundation/Value.h"
 #include "platform/graphics/CGGeometry.h"
 
+class HTTPRequest;
+class NSIndexPath;
 class UIButton;
 class UIControl;
+class UIEvent;
 class UIFont;
 class UILabel;
+class UINavigationController;
+class UITableView;
+class UITableViewCell;
 class UIView;
 
 // Tags with a meaning across screens.
@@ -42,6 +48,11 @@ class Tool {
 public:
     // Height of the text wrapped to the width in the font (at most 100000 points); 0 for nil.
     static CGFloat heightForText_width_font(const Value& text, CGFloat width, const Ref<UIFont>& font);
+    // The first top-level view of the shared interface file "CommonViews"; the argument is not used.
+    static Ref<UIView> getHeaderViewFromNib(int index);
+    // The row under any touch of the event (buttons inside cells); nil when there is none.
+    static Ref<NSIndexPath> getIndexPathWithTableView_andEvent(const Ref<UITableView>& tableView,
+                                                               const Ref<UIEvent>& event);
     // Relation 4 hides the button; otherwise it shows with the background "invite" (-1), "unfollowHe"
     // (odd) or "followHe" (even).
     static void setButtonStatus_withRelation(const Ref<UIButton>& button, int relation);
@@ -58,6 +69,13 @@ public:
                                                           const Ref<UIView>& container);
     // Relation 4 hides; odd: "取消关注" on "blue-button-small"; even: "关注" on "follow-button-small".
     static void setSmallButtonStatus_withRelation(const Ref<UIButton>& button, int relation);
+    // The dark look of tables and cells.
+    static void customTableView(const Ref<UITableView>& tableView);
+    static void customCell(const Ref<UITableViewCell>& cell);
+    // The tag of the nearest table cell holding the view (the view itself included); 0 outside cells.
+    static NSInteger getCellIndexBy(const Ref<UIView>& view);
+    // Tints the navigation bar (105, 108, 76).
+    static void setNavibarBackground(const Ref<UINavigationController>& navigationController);
     // An 80 x 31 button on the stretched "gray-button.png" with the title in 13-point white.
     static Ref<UIButton> loadMoreButton(const std::string& title);
     // When the view's hidden state is not the wanted one: a transition of the type and subtype (ease
@@ -77,5 +95,8 @@ std::string getDeviceAndOSInfo();
 // The cover frame inside a feed cell's image: inset by (6, 5) with 12 and 13 points less; the factor
 // is not used.
 CGRect CGRectZoomBy(CGRect rect, CGFloat factor);
+// Shows the reply's "msg" in an alert titled "网络失败" with the one button "确定" (no message when the
+// reply is not JSON).
+void AlertResponse(const Ref<HTTPRequest>& request);
 // Removes the touch-up-inside action of that name from every target of the control.
 void Control_removeAllTarget(const Ref<UIControl>& control, const std::string& action);

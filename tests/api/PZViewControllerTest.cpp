@@ -1,5 +1,8 @@
 #include "ApiTestSupport.h"
+#include "api/PZTableViewController.h"
 #include "api/PZViewController.h"
+#include "platform/uikit/NSIndexPath.h"
+#include "platform/uikit/UITableView.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/uikit/UIView.h"
 
@@ -7,6 +10,7 @@
 class VideoShareController : public PZViewController {};
 class Share : public PZViewController {};
 class UnlistedScreen : public PZViewController {};
+class TopicTable : public PZTableViewController {};
 
 namespace apitest {
 namespace {
@@ -79,6 +83,33 @@ TEST_F(PZViewControllerTest, PortraitOnly)
                              UIInterfaceOrientationLandscapeRight}) {
         EXPECT_FALSE(screen->shouldAutorotateToInterfaceOrientation(orientation)) << orientation;
     }
+}
+
+TEST_F(PZViewControllerTest, TableScreensReadTheirEntryAndKeepItWhenUnloaded)
+{
+    writeConfig(Value::dictionary({{"PZTableViewController", Value::dictionary({{"who", "base"}})},
+                                   {"TopicTable", Value::dictionary({{"who", "topics"}})}}));
+    auto base = PZTableViewController::initWithStyle(UITableViewStylePlain);
+    auto topics = UITableViewController::makeWithStyle<TopicTable>(UITableViewStyleGrouped);
+    EXPECT_TRUE(topics->controllerConfig().isNil());
+    base->view();
+    topics->view();
+    EXPECT_EQ(base->controllerConfig()["who"], Value("base"));
+    EXPECT_EQ(topics->controllerConfig()["who"], Value("topics"));
+    EXPECT_EQ(topics->tableStyle(), UITableViewStyleGrouped);
+
+    topics->viewDidUnload();
+    EXPECT_EQ(topics->controllerConfig()["who"], Value("topics"));
+
+    // The template table: no sections, cells of identifier "Cell".
+    auto table = topics->tableView();
+    EXPECT_EQ(topics->numberOfSectionsInTableView(table), 0);
+    EXPECT_EQ(topics->tableView_numberOfRowsInSection(table, 0), 0);
+    auto cell = topics->tableView_cellForRowAtIndexPath(table, NSIndexPath::indexPathForRow_inSection(0, 0));
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->reuseIdentifier(), "Cell");
+    EXPECT_FALSE(topics->shouldAutorotateToInterfaceOrientation(UIInterfaceOrientationLandscapeLeft));
+    EXPECT_TRUE(topics->shouldAutorotateToInterfaceOrientation(UIInterfaceOrientationPortrait));
 }
 
 // The list the application ships holds what its screens read.
