@@ -36,6 +36,8 @@
 #include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UISearchBar.h"
+#include "platform/uikit/UISearchDisplayController.h"
 #include "platform/uikit/UISegmentedControl.h"
 #include "platform/uikit/UISelector.h"
 #include "platform/uikit/UISlider.h"

@@ -8,6 +8,7 @@
 #include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIToolbar.h"
+#include "platform/uikit/UIWindow.h"
 
 namespace {
 constexpr CGFloat kBarHeight = 44;
@@ -41,9 +42,6 @@ void UINavigationController::loadView()
     view->addSubview(toolbar_);
     setView(view);
     layoutBars();
-    if (Ref<UIViewController> top = topViewController(); top && isVisible()) {
-        showInContent(top);
-    }
 }
 
 Ref<UIView> UINavigationController::contentView()
@@ -85,6 +83,48 @@ void UINavigationController::prepareAppearanceChildren(bool appearing)
     if (appearing) {
         view();
         showInContent(topViewController());
+    }
+}
+
+bool UINavigationController::onScreen()
+{
+    if (!isViewLoaded()) {
+        return false;
+    }
+    Ref<UIWindow> window = view()->window();
+    return window && !window->isHidden();
+}
+
+void UINavigationController::viewWillAppear(bool animated)
+{
+    UIViewController::viewWillAppear(animated);
+    if (Ref<UIViewController> top = topViewController()) {
+        showInContent(top);
+        top->beginAppearanceTransition(true, animated);
+    }
+}
+
+void UINavigationController::viewDidAppear(bool animated)
+{
+    UIViewController::viewDidAppear(animated);
+    if (Ref<UIViewController> top = topViewController(); top && top->isVisible()) {
+        top->endAppearanceTransition();
+    }
+}
+
+void UINavigationController::viewWillDisappear(bool animated)
+{
+    UIViewController::viewWillDisappear(animated);
+    if (Ref<UIViewController> top = topViewController()) {
+        top->beginAppearanceTransition(false, animated);
+    }
+}
+
+void UINavigationController::viewDidDisappear(bool animated)
+{
+    UIViewController::viewDidDisappear(animated);
+    if (Ref<UIViewController> top = topViewController(); top && !top->isVisible()) {
+        top->endAppearanceTransition();
     }
 }
 
@@ -176,7 +216,7 @@ void UINavigationController::replaceStack(std::vector<Ref<UIViewController>> con
         release();
         return;
     }
-    const bool onShow = isVisible() && isViewLoaded();
+    const bool onShow = onScreen();
     if (onShow && newTop) {
         if (auto delegate = delegate_.lock()) {
             delegate->navigationController_willShowViewController_animated(me, newTop, animated);
@@ -184,8 +224,8 @@ void UINavigationController::replaceStack(std::vector<Ref<UIViewController>> con
     }
     runTransition(
         oldTop, newTop, animated && onShow, UINavigationTransitionDuration, TransitionOrder::Navigation, onShow,
-        [me, newTop] {
-            if (me->isViewLoaded() && (me->isVisible() || newTop->isViewLoaded())) {
+        [me, newTop, onShow] {
+            if (me->isViewLoaded() && (onShow || newTop->isViewLoaded())) {
                 me->showInContent(newTop);
             }
         },

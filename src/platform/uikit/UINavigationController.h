@@ -7,7 +7,8 @@
 // fills, and the toolbar (hidden at first) showing the top controller's toolbar items.
 //
 // Pushing and popping change the stack (viewControllers, topViewController) at once; while the
-// navigation controller is on show they also run the appearance transition in navigation order,
+// navigation controller's view is in a visible window they also run the appearance transition in
+// navigation order,
 // ending after 0.35 s on the process clock when animated (see UIViewController.h), with the
 // delegate's willShow before and didShow after. Pushing a controller already in the stack throws
 // NSInvalidArgumentException, as on the phone; popping the root does nothing. The bar's back button
@@ -87,6 +88,12 @@ public:
     bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation orientation) override;
 
     void loadView() override;
+    // The navigation controller's own appearance reaches its top controller also when a screen calls
+    // these directly (as containers written for the older platform do).
+    void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+    void viewDidDisappear(bool animated) override;
     std::vector<Ref<UIViewController>> childrenForAppearance() const override;
     void childBarItemsDidChange(UIViewController* child) override;
     bool navigationBar_shouldPopItem(const Ref<UINavigationBar>& bar, const Ref<UINavigationItem>& item) override;
@@ -103,6 +110,8 @@ private:
     void showInContent(const Ref<UIViewController>& controller);
     void layoutBars();
     void updateBarItems();
+    // Whether the view is in a visible window.
+    bool onScreen();
 
     Ref<UINavigationBar> navigationBar_;
     Ref<UIToolbar> toolbar_;

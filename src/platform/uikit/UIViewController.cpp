@@ -129,18 +129,14 @@ std::vector<Ref<UIViewController>> UIViewController::childrenForAppearance() con
 void UIViewController::beginAppearanceTransition(bool isAppearing, bool animated)
 {
     Ref<UIViewController> keep = self<UIViewController>();
-    if (isAppearing) {
-        if (appearState_ == Appeared || appearState_ == Appearing) {
-            return;
-        }
+    // Children are told even when this controller had not been (a container that calls its
+    // children's appearance by hand); each child ignores a move it has already made.
+    if (isAppearing && appearState_ != Appeared && appearState_ != Appearing) {
         view();
         appearState_ = Appearing;
         appearAnimated_ = animated;
         viewWillAppear(animated);
-    } else {
-        if (appearState_ == Disappeared || appearState_ == Disappearing) {
-            return;
-        }
+    } else if (!isAppearing && appearState_ != Disappeared && appearState_ != Disappearing) {
         appearState_ = Disappearing;
         appearAnimated_ = animated;
         viewWillDisappear(animated);
@@ -161,8 +157,6 @@ void UIViewController::endAppearanceTransition()
     } else if (appearState_ == Disappearing) {
         appearState_ = Disappeared;
         viewDidDisappear(appearAnimated_);
-    } else {
-        return;
     }
     for (const Ref<UIViewController>& child : children) {
         child->endAppearanceTransition();
@@ -455,8 +449,10 @@ void UIViewController::presentViewController_animated_completion(const Ref<UIVie
     presenter->presented_ = controller;
     controller->presenting_ = presenter;
     presenter->lastPresentationAnimated_ = animated;
+    // On show when the presenter's view is in a visible window (containers that manage their
+    // children's appearance by hand included).
     Ref<UIWindow> window = presenter->view_ ? presenter->view_->window() : nullptr;
-    const bool onShow = presenter->isVisible() && window && !window->isHidden();
+    const bool onShow = window && !window->isHidden();
     controller->beingPresented_ = true;
     Ref<UIView> presenterView = presenter->view_;
     presenter->runTransition(

@@ -345,3 +345,38 @@ TEST(UIViewControllerTest, RotationFollowsTheDeviceWhenTheTopControllerAgrees)
     UIDevice::currentDevice()->simulateOrientation(UIDeviceOrientationPortrait);
     UIViewController::attemptRotationToDeviceOrientation();
 }
+
+TEST(UIViewControllerTest, ContainersThatCallAppearanceThemselvesReachTheTopOfTheirStacks)
+{
+    // A screen that swaps navigation controllers by hand, calling their appearance methods itself.
+    Log log;
+    Stage stage;
+    auto host = Screen::named("H", log);
+    stage.window->setRootViewController(host);
+    auto a = Screen::named("A", log);
+    auto b = Screen::named("B", log);
+    auto first = UINavigationController::initWithRootViewController(a);
+    auto second = UINavigationController::initWithRootViewController(b);
+    host->view()->addSubview(first->view());
+    first->viewWillAppear(false);
+    first->viewDidAppear(false);
+    log.take();
+
+    first->viewWillDisappear(false);
+    second->viewWillAppear(false);
+    host->view()->addSubview(second->view());
+    first->view()->removeFromSuperview();
+    first->viewDidDisappear(false);
+    second->viewDidAppear(false);
+    EXPECT_EQ(log.take(), (Lines{"A will disappear", "B load", "B will appear", "A did disappear", "B did appear"}));
+
+    // The stack on show pushes with callbacks and presents into the window.
+    auto c = Screen::named("C", log);
+    second->pushViewController_animated(c, false);
+    EXPECT_EQ(log.take(), (Lines{"C load", "B will disappear", "C will appear", "B did disappear", "C did appear"}));
+    auto m = Screen::named("M", log);
+    c->presentModalViewController_animated(m, false);
+    EXPECT_EQ(m->view()->window(), stage.window);
+    EXPECT_EQ(log.take(), (Lines{"M load", "C will disappear", "M will appear", "M did appear", "C did disappear"}));
+    stage.window->setHidden(true);
+}

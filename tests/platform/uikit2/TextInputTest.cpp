@@ -10,6 +10,9 @@
 #include "platform/uikit/UIGeometryValue.h"
 #include "platform/uikit/UIKeyboard.h"
 #include "platform/uikit/UITextField.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UISearchDisplayController.h"
+#include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UITextView.h"
 
 namespace {
@@ -196,4 +199,73 @@ TEST(UITextViewTest, ReturnTypesANewLineTheDelegateMayRefuse)
     EXPECT_EQ(view->text().find('\n'), std::string::npos);
     view->setEditable(false);
     EXPECT_FALSE(view->becomeFirstResponder());
+}
+
+TEST(UISearchBarTest, ASearchRunsFromTheBarThroughTheDisplayController)
+{
+    class Finder : public UIViewController, public UISearchBarDelegate, public UISearchDisplayDelegate,
+                   public UITableViewDataSource {
+    public:
+        std::vector<std::string> events;
+        std::vector<std::string> names{"ann", "bob", "anna"};
+        std::vector<std::string> found;
+        void searchBar_textDidChange(const Ref<UISearchBar>&, const std::string& text) override
+        {
+            events.push_back("changed " + text);
+        }
+        void searchBarSearchButtonClicked(const Ref<UISearchBar>& bar) override { events.push_back("search " + bar->text()); }
+        void searchBarCancelButtonClicked(const Ref<UISearchBar>&) override { events.push_back("cancel"); }
+        void searchDisplayControllerWillBeginSearch(const Ref<UISearchDisplayController>&) override
+        {
+            events.push_back("will begin");
+        }
+        void searchDisplayControllerDidEndSearch(const Ref<UISearchDisplayController>&) override
+        {
+            events.push_back("did end");
+        }
+        bool searchDisplayController_shouldReloadTableForSearchString(const Ref<UISearchDisplayController>&,
+                                                                      const std::string& text) override
+        {
+            found.clear();
+            for (const auto& n : names) {
+                if (n.rfind(text, 0) == 0) found.push_back(n);
+            }
+            return true;
+        }
+        NSInteger tableView_numberOfRowsInSection(const Ref<UITableView>&, NSInteger) override
+        {
+            return NSInteger(found.size());
+        }
+        Ref<UITableViewCell> tableView_cellForRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>& p) override
+        {
+            auto cell = UITableViewCell::initWithStyle_reuseIdentifier(UITableViewCellStyleDefault, "n");
+            cell->textLabel()->setText(found[size_t(p->row())]);
+            return cell;
+        }
+    };
+    Stage stage;
+    auto finder = UIViewController::make<Finder>();
+    stage.window->setRootViewController(finder);
+    auto bar = UISearchBar::create();
+    bar->setDelegate(finder);
+    finder->view()->addSubview(bar);
+    auto display = UISearchDisplayController::initWithSearchBar_contentsController(bar, finder);
+    display->setDelegate(finder);
+    display->setSearchResultsDataSource(finder);
+
+    EXPECT_TRUE(bar->becomeFirstResponder());
+    EXPECT_TRUE(display->isActive());
+    EXPECT_TRUE(bar->showsCancelButton());
+    UIKeyboard::typeText("an");
+    EXPECT_TRUE(display->isResultsTableShown());
+    EXPECT_EQ(display->searchResultsTableView()->numberOfRowsInSection(0), 2);
+    EXPECT_TRUE(bar->simulateSearchButtonTap());
+    EXPECT_TRUE(bar->isEditing());
+    EXPECT_TRUE(bar->simulateCancelButtonTap());
+    EXPECT_FALSE(display->isActive());
+    EXPECT_EQ(bar->text(), "");
+    EXPECT_FALSE(display->isResultsTableShown());
+    EXPECT_FALSE(UIKeyboard::isVisible());
+    EXPECT_EQ(finder->events, (std::vector<std::string>{"will begin", "changed a", "changed an", "search an",
+                                                        "cancel", "did end"}));
 }
