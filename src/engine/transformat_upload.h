@@ -3,8 +3,7 @@
 // job (shared-owned, so that a pause or a replacement releasing it cannot free it under the remux) and
 // hands it to the remux in g_liveoutput (transformat.h). Each function runs on the remux thread.
 //
-// The upload engine implements these; until the live jobs land, transformat_upload_stubs.cpp holds
-// placeholders under which no block is queued (every closed block is recorded as a range).
+// The upload engine implements these in upload_live.cpp.
 #include "engine/crtlock.h"
 
 #include <cstdint>
