@@ -6,9 +6,11 @@
 #include <memory>
 
 #include "api/Tool.h"
+#include "net/webimage/WebImageManager.h"
 #include "platform/crypto/CommonDigest.h"
 #include "platform/foundation/Charset.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/NSURL.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIColor.h"
@@ -54,6 +56,32 @@ public:
 private:
     std::unique_ptr<icu::RegexPattern> pattern_;
 };
+
+const char kButtonManagerDelegateKey = 0;
+
+// The button's side of the image manager, attached to the button; holds it weakly.
+class ButtonImageDelegate : public NSObject, public WebImageManagerDelegate {
+public:
+    explicit ButtonImageDelegate(const Ref<UIButton>& button) : button_(button) {}
+
+    void webImageManager_didFinishWithImage(WebImageManager* manager, const Ref<UIImage>& image) override
+    {
+        if (auto button = button_.lock()) {
+            SetImageView::webImageManager_didFinishWithImage(button, manager, image);
+        }
+    }
+
+private:
+    Weak<UIButton> button_;
+};
+
+Ref<NSURL> urlOf(const Value& url)
+{
+    if (auto object = url.object<NSURL>()) {
+        return object;
+    }
+    return url.isString() ? NSURL::URLWithString(url.string()) : nullptr;
+}
 
 void addEmotionMark(const Ref<UIButton>& button, int emotion, bool reuse)
 {
@@ -228,6 +256,54 @@ void setRoundRect(const Ref<UIImageView>& imageView)
 // ---- SetImageView -------------------------------------------------------------------------------------
 
 namespace SetImageView {
+
+Ref<WebImageManagerDelegate> managerDelegate(const Ref<UIButton>& button)
+{
+    if (!button) {
+        return nullptr;
+    }
+    if (auto helper = button->associatedObject<ButtonImageDelegate>(&kButtonManagerDelegateKey)) {
+        return helper;
+    }
+    auto helper = std::make_shared<ButtonImageDelegate>(button);
+    button->setAssociatedObject(&kButtonManagerDelegateKey, helper);
+    return helper;
+}
+
+void setImageWithUrl(const Ref<UIButton>& button, const Value& url)
+{
+    setImageWithUrl_clickable(button, url, true);
+}
+
+void setImageWithUrl_clickable(const Ref<UIButton>& button, const Value& url, bool clickable)
+{
+    if (!button) {
+        return;
+    }
+    if (button->tag() == kCoverButtonTag) {
+        button->setBackgroundImage_forState(UIImage::imageNamed("missing-video-thumb.png"), UIControlStateNormal);
+    } else if (button->tag() == kAvatarButtonTag) {
+        button->setBackgroundImage_forState(UIImage::imageNamed("missing-avatar.png"), UIControlStateNormal);
+    }
+    auto manager = WebImageManager::sharedManager();
+    auto delegate = managerDelegate(button);
+    // A reused cell's button must not show the image its earlier record asked for.
+    manager->cancelForDelegate(delegate);
+    if (auto address = urlOf(url)) {
+        manager->downloadWithURL_delegate(address, delegate);
+    }
+    if (!clickable) {
+        button->setAdjustsImageWhenHighlighted(false);
+        button->setUserInteractionEnabled(false);
+    }
+}
+
+void webImageManager_didFinishWithImage(const Ref<UIButton>& button, WebImageManager*, const Ref<UIImage>& image)
+{
+    if (button) {
+        button->setBackgroundImage_forState(image, UIControlStateNormal);
+    }
+}
 
 void setToRound(const Ref<UIButton>& button)
 {

@@ -4,16 +4,20 @@
 #include <string>
 
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/Value.h"
 #include "platform/graphics/CGGeometry.h"
 
 class UIButton;
 class UIColor;
 class UIFont;
+class UIImage;
 class UIImageView;
 class UILabel;
 class UINavigationController;
 class UITextField;
 class UIViewController;
+class WebImageManager;
+class WebImageManagerDelegate;
 
 // UINavigationController(CustomImage), UIColor(CustomImage)
 namespace CustomImage {
@@ -59,6 +63,18 @@ void setRoundRect(const Ref<UIImageView>& imageView);
 
 // UIButton(SetImageView), UILabel(SetImageView), UITextField(SetImageView)
 namespace SetImageView {
+// setImageWithUrl_clickable with YES.
+void setImageWithUrl(const Ref<UIButton>& button, const Value& url);
+// Shows the placeholder background ("missing-video-thumb.png" on a cover button, tag 1000;
+// "missing-avatar.png" on an avatar button, tag 1001), then asks the shared image manager for the image
+// of the URL (a text or an NSURL), which becomes the background. A button given another URL never shows
+// the earlier one's image (cells are reused). Not clickable: no highlighting, no touches.
+void setImageWithUrl_clickable(const Ref<UIButton>& button, const Value& url, bool clickable);
+// The image manager's answer: the background for the normal state.
+void webImageManager_didFinishWithImage(const Ref<UIButton>& button, WebImageManager* manager,
+                                        const Ref<UIImage>& image);
+// The helper that stands for the button with the image manager (made on first use).
+Ref<WebImageManagerDelegate> managerDelegate(const Ref<UIButton>& button);
 // Clips to a corner radius of half the width.
 void setToRound(const Ref<UIButton>& button);
 // Clips to a corner radius of 5 and lays the avatar frame "white-user-icon-overlay.png" over it.

@@ -2,6 +2,7 @@
 #include "api/Categories.h"
 #include "api/Tool.h"
 #include "net/http/HTTPRequest.h"
+#include "net/webimage/WebImageManager.h"
 #include "platform/foundation/Charset.h"
 #include "platform/foundation/NSURL.h"
 #include "platform/uikit/NSIndexPath.h"
@@ -172,6 +173,61 @@ TEST_F(ScreenHelpersTest, AFailedReplyIsShownUnderNetworkFailure)
         alert->simulateClickButtonAtIndex(0);
     }
     EXPECT_EQ(UIAlertView::shownAlerts().size(), 2u);
+}
+
+std::string nameOf(const Ref<UIImage>& image)
+{
+    return image ? image->name() : std::string("(none)");
+}
+
+TEST_F(ScreenHelpersTest, ButtonsShowAPlaceholderThenTheImageOfTheirUrl)
+{
+    addImages({"missing-video-thumb", "missing-avatar"});
+    auto cache = WebImageManager::sharedManager()->imageCache();
+    const std::string url = "http://127.0.0.1:9/a.png";
+    auto remote = UIImage::imageWithData(NSData::dataWithString(pngOfSize(3, 3)));
+    ASSERT_TRUE(remote);
+    cache->storeImage_forKey_toDisk(remote, url, false);  // in memory: shown within the call
+
+    const struct {
+        NSInteger tag;
+        const char* placeholder;
+    } cases[] = {{kCoverButtonTag, "missing-video-thumb.png"}, {kAvatarButtonTag, "missing-avatar.png"}, {0, "(none)"}};
+    for (const auto& c : cases) {
+        auto button = UIButton::initWithFrame(CGRectMake(0, 0, 50, 50));
+        button->setTag(c.tag);
+        SetImageView::setImageWithUrl(button, Value());  // nothing to load: the placeholder stays
+        EXPECT_EQ(nameOf(button->backgroundImageForState(UIControlStateNormal)), c.placeholder) << c.tag;
+        EXPECT_TRUE(button->isUserInteractionEnabled());
+
+        SetImageView::setImageWithUrl_clickable(button, Value(url), false);
+        EXPECT_EQ(button->backgroundImageForState(UIControlStateNormal), remote) << c.tag;
+        EXPECT_FALSE(button->isUserInteractionEnabled());
+        EXPECT_FALSE(button->adjustsImageWhenHighlighted());
+    }
+}
+
+TEST_F(ScreenHelpersTest, AReusedButtonNeverShowsItsEarlierImage)
+{
+    standin::HttpServer server({.lifetime = std::chrono::seconds(20)});
+    server.route("/old.png", [](const standin::Request&) {
+        return standin::Response::text(pngOfSize(2, 2)).with("Content-Type", "image/png");
+    });
+    server.addFault("/old.png", standin::Fault::hang(std::chrono::milliseconds(300)));
+    auto manager = WebImageManager::sharedManager();
+    const std::string fresh = "http://" + server.hostPort() + "/fresh.png";
+    auto freshImage = UIImage::imageWithData(NSData::dataWithString(pngOfSize(4, 4)));
+    manager->imageCache()->storeImage_forKey_toDisk(freshImage, fresh, false);
+
+    auto button = UIButton::initWithFrame(CGRectMake(0, 0, 50, 50));
+    SetImageView::setImageWithUrl(button, Value("http://" + server.hostPort() + "/old.png"));
+    ASSERT_TRUE(pumpMainUntil([&] { return !manager->downloaders().empty(); }));  // the old image is on its way
+    SetImageView::setImageWithUrl(button, Value(fresh));  // the cell shows another record now
+    EXPECT_EQ(button->backgroundImageForState(UIControlStateNormal), freshImage);
+
+    // Whatever becomes of the old download, the button keeps the fresh image.
+    ASSERT_TRUE(pumpMainUntil([&] { return manager->downloaders().empty(); }));
+    EXPECT_EQ(button->backgroundImageForState(UIControlStateNormal), freshImage);
 }
 
 }  // namespace
