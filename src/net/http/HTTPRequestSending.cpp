@@ -47,12 +47,6 @@ std::string newTemporaryFile()
     return path ? *path : NSTemporaryDirectory() + "/" + UUID::globallyUniqueString();
 }
 
-// Shows or hides the status bar's network activity indicator on the main thread (UIKit's thread).
-void setNetworkActivityIndicatorVisible(bool visible)
-{
-    performSelectorOnMainThread(
-        [visible] { UIApplication::sharedApplication()->setNetworkActivityIndicatorVisible(visible); }, false);
-}
 
 }  // namespace
 
@@ -597,8 +591,19 @@ void HTTPRequest::scheduleReadStream()
     {
         Shared& s = shared();
         std::lock_guard lock(*s.connectionsLock);
-        if (s.runningRequestCount++ == 0 && s.shouldUpdateNetworkActivityIndicator) {
-            setNetworkActivityIndicatorVisible(true);
+        // Shown on the main thread (UIKit's thread) when the first request starts.
+        if (s.runningRequestCount++ == 0 && s.shouldUpdateNetworkActivityIndicator && !s.indicatorShowPosted) {
+            s.indicatorShowPosted = true;
+            performSelectorOnMainThread(
+                [] {
+                    Shared& state = HTTPRequest::shared();
+                    {
+                        std::lock_guard inner(*state.connectionsLock);
+                        state.indicatorShowPosted = false;
+                    }
+                    UIApplication::sharedApplication()->setNetworkActivityIndicatorVisible(true);
+                },
+                false);
         }
     }
     setLastActivityTime(Clock::now());
@@ -622,12 +627,21 @@ void HTTPRequest::unscheduleReadStream()
     {
         Shared& s = shared();
         std::lock_guard lock(*s.connectionsLock);
-        if (--s.runningRequestCount == 0 && s.shouldUpdateNetworkActivityIndicator) {
-            // Hidden half a second later, and only when no request has started meanwhile.
+        if (--s.runningRequestCount == 0 && s.shouldUpdateNetworkActivityIndicator && !s.indicatorHidePosted) {
+            // Hidden half a second later, and only when no request has started meanwhile. One pending hide
+            // is enough: a newer one replaces it (a burst of short requests leaves one timer, not one each).
+            s.indicatorHidePosted = true;
             performSelectorOnMainThread(
                 [] {
+                    {
+                        Shared& state = HTTPRequest::shared();
+                        std::lock_guard inner(*state.connectionsLock);
+                        state.indicatorHidePosted = false;
+                    }
+                    const PerformRequest hide{&HTTPRequest::shared(), "hideNetworkActivityIndicatorAfterDelay", nullptr};
+                    cancelPreviousPerformRequestsWithTarget(hide.target, hide.selector, hide.argument);
                     performSelectorAfterDelay(
-                        PerformRequest{&HTTPRequest::shared(), "hideNetworkActivityIndicatorAfterDelay", nullptr},
+                        hide,
                         [] {
                             Shared& state = HTTPRequest::shared();
                             std::lock_guard inner(*state.connectionsLock);

@@ -35,6 +35,10 @@ struct HTTPRequest::Shared {
     int64_t nextRequestID = 0;
     long runningRequestCount = 0;
     bool shouldUpdateNetworkActivityIndicator = true;
+    // A show, or the scheduling of a hide, posted to the main thread and not yet run: at most one of
+    // each is pending, however many requests start and end meanwhile.
+    bool indicatorShowPosted = false;
+    bool indicatorHidePosted = false;
 
     // Progress updates and the end of a download.
     Ref<NSRecursiveLock> progressLock = NSRecursiveLock::create();
