@@ -108,6 +108,10 @@ void WebImageCache::queryDiskCacheForKey_delegate_userInfo(const std::string& ke
             if (image) {
                 self->putInMemory(key, image);
                 delegate->imageCache_didFindImage_forKey_userInfo(self.get(), image, key, userInfo);
+            } else if (Ref<UIImage> stored = self->memoryImage(key)) {
+                // Stored while the read was queued (a download of the same URL ended meanwhile):
+                // answering "not found" would start a second download.
+                delegate->imageCache_didFindImage_forKey_userInfo(self.get(), stored, key, userInfo);
             } else {
                 delegate->imageCache_didNotFindImageForKey_userInfo(self.get(), key, userInfo);
             }

@@ -72,7 +72,8 @@ public:
 
     // Answers the delegate: nothing without a delegate; not found at once for an empty key; found at
     // once from memory; otherwise after a read on cacheOutQueue, on the main thread (an image found on
-    // disk goes into memory first). The delegate and the user info are kept until the answer.
+    // disk goes into memory first; when the file was missing but the image reached memory while the
+    // read waited, that image is the answer). The delegate and the user info are kept until the answer.
     void queryDiskCacheForKey_delegate_userInfo(const std::string& key, const Ref<WebImageCacheDelegate>& delegate,
                                                 const Value& userInfo = Value());
 

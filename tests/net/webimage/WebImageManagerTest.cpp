@@ -76,6 +76,28 @@ TEST_F(Manager, TwoViewsWaitingForOneURLShareOneDownloadAndBothShowIt)
     EXPECT_EQ(cache_->imageFromKey_fromDisk(url("/a.png")->absoluteString(), false), first->image());
 }
 
+TEST_F(Manager, AViewWhoseDiskReadWaitedBehindTheDownloadDoesNotDownloadAgain)
+{
+    serve("/a.png", pngOf(kRed));
+    auto first = UIImageView::create();
+    auto second = UIImageView::create();
+    WebCache::setImageWithURL(first, url("/a.png"));
+    ASSERT_TRUE(pumpUntil([&] { return bool(manager_->downloaderForURL(url("/a.png"))); }));
+    // The second view's disk read waits while the download ends; the file is not written yet either.
+    cache_->cacheOutQueue()->setSuspended(true);
+    cache_->cacheInQueue()->setSuspended(true);
+    WebCache::setImageWithURL(second, url("/a.png"));
+    ASSERT_TRUE(pumpUntil([&] { return colourOf(first->image()) == kRed; }));
+    cache_->cacheOutQueue()->setSuspended(false);
+    cache_->cacheOutQueue()->waitUntilAllOperationsAreFinished();
+    drainMain();
+    EXPECT_EQ(second->image(), first->image());
+    EXPECT_FALSE(manager_->downloaderForURL(url("/a.png")));
+    cache_->cacheInQueue()->setSuspended(false);
+    settleDiskQueues();
+    EXPECT_EQ(server_.requestCount("/a.png"), 1u);
+}
+
 TEST_F(Manager, AMemoryHitIsAnsweredInsideTheCall)
 {
     auto stored = solidImage(kGreen);
