@@ -232,6 +232,21 @@ void _closeliveoutput(uint32_t duration)
     }
 }
 
+// A video sign is recorded without an upload job, yet its row is marked live while it records. Left so,
+// the upload manager would take it first, for ever (a live job waits for more data and never finishes,
+// and without a user token it never gets one), and no other video would be sent. Once recorded it
+// waits, like a kept-local movie, until it is started. Under curupmtx.
+void _settlevideosign(const std::string& guid)
+{
+    if (vcurup && vcurup->guid == guid) {
+        _upload_deletejob(vcurup);
+    }
+    const std::string sql = _upload_sql("update localmedia set status=5 where guid='%q' and status=1;", guid.c_str());
+    if (_upload_dbexec(sql)) {
+        global_putstatusdispatch(5, 2, guid.c_str(), global_requestjobdata(guid, "status").c_str());
+    }
+}
+
 uint32_t _secondssince(time_t start)
 {
     const time_t now = crtfun::unix_time();
@@ -289,6 +304,9 @@ void _endeffectjob()
         std::lock_guard<crtfun::crtmutex> upload(curupmtx);
         std::lock_guard<crtfun::crtmutex> live(g_livemtx);
         _closeliveoutput(duration);
+        if (job.kind == kVideoSign) {
+            _settlevideosign(job.guid);
+        }
         g_live.kind = 0;
     }
     global_setlastlivestatus("", 0);

@@ -81,7 +81,17 @@ TEST_F(LiveJobs, VideoSignIsTitledAsSuchAndKeptLocal)
     // Nothing is sent while it records: no upload job, no job file.
     EXPECT_FALSE(currentJob());
     EXPECT_FALSE(std::filesystem::exists(flv));
+    EXPECT_EQ(column(guid, "status"), "1");
+
+    // The upload manager takes the row marked live for its current job meanwhile.
+    upload_manager_startjob();
+    ASSERT_TRUE(flvtest::waitFor([&] { return currentJob() && currentJob()->guid == guid; }));
+
+    // Once recorded it waits to be started, like a kept-local movie, and holds up no other upload.
     operation(35, "", "");
+    EXPECT_EQ(column(guid, "status"), "5");
+    EXPECT_TRUE(record().has({5, 2, guid, "5"}));
+    EXPECT_FALSE(currentJob() && currentJob()->guid == guid);
 }
 
 TEST_F(LiveJobs, ThumbnailDurationBecomesTheLengthAndNoneIsStoredAsMinusOne)
