@@ -272,6 +272,29 @@ TEST_F(CommitRunTest, FinishedJobCommitRunsAsAGlobalCommitWithItsOwnScid)
     EXPECT_EQ(column("done", "status"), "3");
 }
 
+class GlobalAnswers : public CommitRunTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(GlobalAnswers, DecideWhetherTheGlobalCommitIsDoneOrRunsAgain)
+{
+    const AnswerCase& c = GetParam();
+    service.server().addFault(standin::kWithPath, c.fault);
+    addFinished("done", url(standin::kWithPath, "suids=1&token=tok1") + "||");
+    upload_manager_startjob();
+    ASSERT_TRUE(waitFor([](const Record& r) { return r.has(5, 0, "done", ""); }));
+    EXPECT_EQ(service.server().requestCount(standin::kWithPath), c.calls);
+    EXPECT_EQ(column("done", "adddata"), "||");
+    EXPECT_EQ(record().line("global commit something wrong,sleep 10000 ms") >= 0, c.calls == 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, GlobalAnswers,
+                         ::testing::Values(AnswerCase{"NotFoundIsDone", Fault::status(404), 1},
+                                           AnswerCase{"RefusedFormIsDone", Fault::status(200, R"({"status":403})"), 1},
+                                           AnswerCase{"ServiceErrorCountsAsRefused", Fault::status(200, R"({"status":503})"), 1},
+                                           AnswerCase{"NoStatusRunsAgain", Fault::status(200, R"({"msg":"later"})"), 2},
+                                           AnswerCase{"BadGatewayRunsAgain", Fault::status(502), 2},
+                                           AnswerCase{"NotJsonRunsAgain", Fault::notJson(), 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // A job that stays current without sending anything: its upload server does not exist.
 class GlobalBackoff : public CommitRunTest, public ::testing::WithParamInterface<bool> {};
 

@@ -1,6 +1,6 @@
 // engine_child publish|resume <folder> <movie>
 //
-// Runs the engine through its facade in a process of its own, for tests that kill it part-way through
+// Runs the engine through its facade in a process of its own, for tests that kill it in the middle of
 // an upload and start another on the same files. The user is logged in with the token "utok" on Wi-Fi,
 // may upload on any network, and has the folder <folder>/user (database <folder>/user/ombri.db). The
 // service host and the engine's time scale come from the environment (OMBRI_SERVICE_HOST,
