@@ -185,21 +185,22 @@ TEST_F(Cache, TheMemoryCacheIsSharedSafelyWithTheDiskQueues)
     std::vector<std::string> keys;
     for (int i = 0; i < kKeys; ++i) {
         keys.push_back("http://host/image" + std::to_string(i));
-        cache_->storeImage_forKey(solidImage(kBlue), keys.back());
+        cache_->storeImage_forKey(solidImage(kBlue, 32), keys.back());
     }
     std::atomic<bool> stop{false};
+    std::atomic<int> reads{0};
     std::atomic<int> found{0};
     std::thread reader([&] {
-        while (!stop) {
-            for (int i = 0; i < kKeys && !stop; i += 7) {
-                found += bool(cache_->imageFromKey_fromDisk(keys[i], false));
-            }
+        for (int i = 0; !stop; i = (i + 7) % kKeys, ++reads) {
+            found += bool(cache_->imageFromKey_fromDisk(keys[i], false));
         }
     });
+    // Until the writes are done and both sides have overlapped for a while (bounded in time all the same).
+    const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     int changes = 0;
-    while (cache_->cacheInQueue()->operationCount() > 0 || changes < 200) {
-        const std::string scratch = "http://host/scratch" + std::to_string(changes % 10);
-        cache_->storeImage_forKey_toDisk(solidImage(kRed), scratch, false);
+    while ((cache_->cacheInQueue()->operationCount() > 0 || changes < 2000 || reads < 2000) &&
+           std::chrono::steady_clock::now() < bound) {
+        cache_->storeImage_forKey_toDisk(solidImage(kRed), "http://host/scratch" + std::to_string(changes % 10), false);
         cache_->removeImageForKey("http://host/scratch" + std::to_string((changes + 5) % 10));
         ++changes;
     }
