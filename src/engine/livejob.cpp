@@ -424,7 +424,7 @@ void global_effectstart(const char* moviepath, const char* realname, int kind)
         const uint32_t rowid = _insertlivejob(row);
         if (kind == kLive) {
             const _UploadRef job = _newliveupload(row, rowid);
-            _upload_live_setcurrent(job);
+            _upload_set_current_job(job);
             if (_openliveoutput(jobfile, creatable, job, rowid, false, guid)) {
                 transformat_startthread(movie.c_str());
             }
@@ -505,7 +505,7 @@ void _global_startrecording()
         row.localimg = thumb;
         const uint32_t rowid = _insertlivejob(row);
         const _UploadRef job = _newliveupload(row, rowid);
-        _upload_live_setcurrent(job);
+        _upload_set_current_job(job);
         _openliveoutput(jobfile, !settings.videopath.empty(), job, rowid, keeplocal, guid);
 
         g_live.recording = true;

@@ -49,25 +49,6 @@ bool _upload_live_queueblock(_UploadObject* job, crtfun::_memitem* block, int li
 
 // ---- the live job ----------------------------------------------------------------------------------
 
-void _upload_live_setcurrent(const _UploadRef& job)
-{
-    printlog("upload_set_current_job");
-    {
-        std::lock_guard<crtfun::crtmutex> hold(curupmtx);
-        if (vcurup && vcurup != job) {
-            _upload_deletejob(vcurup);
-        }
-        vcurup = job;
-        g_curguid.set(job ? job->guid : std::string());
-        if (job) {
-            job->retrycount = 0;
-        }
-        g_uploadidle.store(false);
-    }
-    printlog("upload_set_current_job finish");
-    _upload_wakeup();
-}
-
 namespace {
 
 // Writes the new bytes over the part of the block they overlap; true when they overlap it.

@@ -1,16 +1,14 @@
 #pragma once
-// The upload engine's side of a live recording: the live job makes its own upload job current, the
-// remux hands it blocks as the file grows (transformat_upload.h), and when the recording ends the
-// metadata's duration is patched and the job becomes an ordinary upload.
+// The upload engine's side of a live recording: the live job makes its own upload job current
+// (_upload_set_current_job, upload_internal.h), the remux hands it blocks as the file grows
+// (transformat_upload.h), and when the recording ends the metadata's duration is patched and the job
+// becomes an ordinary upload.
 //
 // Every function takes curupmtx itself; a caller may hold it already (it is recursive), but must not
 // hold the live job's own lock without it (the lock order is curupmtx first).
 #include "engine/upload_internal.h"
 
 #include <cstdint>
-
-// Releases the current upload job (its blocks are written back as ranges) and makes `job` current.
-void _upload_live_setcurrent(const _UploadRef& job);
 
 // The bytes at `offset` of the live file have changed after they were written (the duration in the
 // metadata). While the job is current, every copy of them still in memory (waiting in liveblocks or on

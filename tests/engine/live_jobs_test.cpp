@@ -212,6 +212,9 @@ TEST_F(LiveJobs, LiveUploadJobStartsFromWhatItsRowHolds)
     upload_getlock();
     EXPECT_EQ(job->precommit.rfind("post://h/m/a.json?x=1", 0), 0u) << job->precommit;
     EXPECT_EQ(job->finishcommit, "post://h/m/b.json?y=2");
+    // The live video's visibility joins them, in memory and in the row.
+    EXPECT_NE(job->precommit.find("/m/share-with.json?"), std::string::npos) << job->precommit;
+    EXPECT_EQ(column(guid, "adddata"), job->precommit + "||" + job->finishcommit);
     upload_releaselock();
     operation(35, "", "");
 }

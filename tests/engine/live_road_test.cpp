@@ -6,7 +6,9 @@
 #include "live_support.h"
 
 #include "fixtures/GrowingMovie.h"
+#include "service/CommitRoutes.h"
 #include "service/MetaRoutes.h"
+#include "service/UploadRoutes.h"
 
 #include <gtest/gtest.h>
 
@@ -105,6 +107,17 @@ TEST_F(LiveRoad, LiveRecordingReachesTheServiceWhileRecordedAndFinishesAsTheLoca
     ASSERT_GE(handover, 0);
     EXPECT_GT(r.find({5, 2, guid, "3"}), handover);
     EXPECT_EQ(column(guid, "status"), "3");
+
+    // Its commits ran: everyone may see the video, and the upload server closed the file complete.
+    const std::vector<standin::Request> shares = service.server().requests(standin::kShareWithPath);
+    ASSERT_EQ(shares.size(), 1u);
+    EXPECT_EQ(standin::findParam(shares[0].formParams(), "suids"), "all");
+    EXPECT_EQ(standin::findParam(shares[0].formParams(), "scid"), token);
+    EXPECT_EQ(service.uploads().endCalls(token, "flv"), 1u);
+    const std::vector<standin::Request> ends = service.server().requests(standin::kUploadEndPath);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].status, 200);
+    EXPECT_EQ(column(guid, "adddata"), "||");
 
     // The service holds the local FLV byte for byte, the patched duration included.
     const std::vector<uint8_t> local = livetest::fileBytes(flvPath);
