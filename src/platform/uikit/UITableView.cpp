@@ -343,6 +343,7 @@ void UITableView::tile()
             if (cell->superview().get() != this) {
                 insertSubview_atIndex(cell, backgroundView_ ? 1 : 0);
             }
+            cell->layoutIfNeeded();  // a shown cell's subviews are in place at once
             keep[path] = cell;
             if (Ref<UITableViewDelegate> delegate = delegate_.lock()) {
                 delegate->tableView_willDisplayCell_forRowAtIndexPath(me, cell, path);

@@ -290,7 +290,13 @@ TEST(UIViewControllerTest, BarsHideAndTheContentFills)
                                  UIBarButtonItem::initWithTitle_style_target_action(
                                      "Go", UIBarButtonItemStylePlain, nullptr, {})});
     stage.navigation->setToolbarHidden(false);
-    EXPECT_EQ(stage.navigation->toolbar()->items().size(), 2u);
+    Ref<UIToolbar> toolbar = stage.navigation->toolbar();
+    ASSERT_EQ(toolbar->items().size(), 2u);
+    EXPECT_EQ(toolbar->frame(), CGRectMake(0, 416, 320, 44));
+    // The flexible space pushes the item to the right edge, less the 12-point margin.
+    const CGRect go = toolbar->items()[1]->barView()->frame();
+    EXPECT_EQ(CGRectGetMaxX(go), 308);
+    EXPECT_EQ(go.size.width, toolbar->items()[1]->barWidth());
     EXPECT_EQ(content->frame(), CGRectMake(0, 44, 320, 372));
     stage.navigation->setNavigationBarHidden_animated(true, true);
     EXPECT_TRUE(stage.navigation->navigationBar()->isHidden());
