@@ -15,14 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/cfnetwork/CFProxySupport.h"  // the proxy types (kCFProxyTypeHTTP, ...)
 #include "platform/foundation/NSURL.h"
-
-// Proxy types, as the platform names them (a request's proxyType holds one of these).
-inline constexpr char kCFProxyTypeNone[] = "kCFProxyTypeNone";
-inline constexpr char kCFProxyTypeHTTP[] = "kCFProxyTypeHTTP";
-inline constexpr char kCFProxyTypeHTTPS[] = "kCFProxyTypeHTTPS";
-inline constexpr char kCFProxyTypeSOCKS[] = "kCFProxyTypeSOCKS";
-inline constexpr char kCFProxyTypeAutoConfigurationURL[] = "kCFProxyTypeAutoConfigurationURL";
 
 struct HTTPProxyEntry {
     std::string type = kCFProxyTypeNone;

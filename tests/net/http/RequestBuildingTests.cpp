@@ -96,6 +96,21 @@ TEST_F(HTTPRequestTest, EveryRequestCarriesTheDefaultHeaders)
     EXPECT_EQ(second.header("User-Agent"), "Probe/2");
     EXPECT_FALSE(second.hasHeader("Accept-Encoding"));
     EXPECT_EQ(second.header("vend"), "lumo");
+
+    auto old = request("/old");
+    old->setUseHTTPVersionOne(true);
+    old->startSynchronous();
+    EXPECT_EQ(server.requests().at(2).version, "HTTP/1.0");
+    EXPECT_EQ(server.requests().at(2).header("vend"), "lumo");
+}
+
+TEST_F(HTTPRequestTest, MIMETypesOfFiles)
+{
+    std::ofstream(home / "photo.JPG") << "x";
+    std::ofstream(home / "notes.unknownextension") << "x";
+    EXPECT_EQ(HTTPRequest::mimeTypeForFileAtPath(home / "photo.JPG"), "image/jpeg");
+    EXPECT_EQ(HTTPRequest::mimeTypeForFileAtPath(home / "notes.unknownextension"), "application/octet-stream");
+    EXPECT_EQ(HTTPRequest::mimeTypeForFileAtPath(home / "missing.png"), "");
 }
 
 TEST_F(HTTPRequestTest, TheUserAgentComesFromTheBundleAndTheDevice)
