@@ -53,7 +53,7 @@ void UITableViewCell::initWithStyle_reuseIdentifierBody(UITableViewCellStyle sty
     style_ = style;
     reuseIdentifier_ = reuseIdentifier;
     setAutoresizesSubviews(false);
-    contentView_ = UIView::initWithFrame(bounds());
+    contentView_ = UITableViewCellContentView::initWithFrame(bounds());
     contentView_->setBackgroundColor(UIColor::clearColor());
     addSubview(contentView_);
 }

@@ -64,6 +64,16 @@ enum : NSUInteger {
     UITableViewCellStateShowingDeleteConfirmationMask = 1 << 1,
 };
 
+// The content view's own class, so that code telling views apart by class name
+// (NSStringFromClass(touch.view.class) == "UITableViewCellContentView") sees the platform's name.
+class UITableViewCellContentView : public UIView {
+public:
+    static Ref<UITableViewCellContentView> initWithFrame(CGRect frame)
+    {
+        return makeWithFrame<UITableViewCellContentView>(frame);
+    }
+};
+
 class UITableViewCell : public UIView {
 public:
     static Ref<UITableViewCell> initWithStyle_reuseIdentifier(UITableViewCellStyle style,

@@ -368,6 +368,7 @@ TEST(UITableViewCellTest, StylesLayOutTheirLabelsAndAccessories)
     EXPECT_EQ(CGRectGetMaxX(detail), 270);
     EXPECT_EQ(CGRectGetMaxX(cell->textLabel()->frame()), detail.origin.x);
     EXPECT_FALSE(UITableViewCell::initWithStyle_reuseIdentifier(UITableViewCellStyleDefault, "d")->detailTextLabel());
+    EXPECT_EQ(cell->contentView()->className(), "UITableViewCellContentView");
 
     // A selected cell shows its selected background unless its selection style is none.
     auto selected = UIView::create();
