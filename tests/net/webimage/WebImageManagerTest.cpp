@@ -152,11 +152,19 @@ TEST_P(Failures, FailedURLsAreSkippedUntilRetriedAndTransportFailuresAreNot)
     auto delegate = std::make_shared<RecordingDelegate>();
     WebCache::setImageWithURL_placeholderImage(view, target, placeholder);
     manager_->downloadWithURL_delegate(target, delegate);
-    ASSERT_TRUE(pumpUntil([&] { return delegate->heard() == 1 && manager_->delegates().empty(); }));
+    // The view and the delegate each look in the cache first; when the first download fails before the
+    // second look has answered, the second asker starts a download of its own (a failure is not
+    // shared). Both see the same fault, so wait until everything has settled and count from there.
+    ASSERT_TRUE(pumpUntil([&] {
+        return delegate->heard() == 1 && manager_->delegates().empty() && manager_->downloaders().empty() &&
+               manager_->pendingQueryCount() == 0;
+    }));
     ASSERT_EQ(delegate->errors.size(), 1u);
     EXPECT_EQ(bool(delegate->errors[0]), c.transportError);
     EXPECT_EQ(view->image(), placeholder);  // the view keeps its placeholder
-    EXPECT_EQ(server_.requestCount("/x.png"), 1u);
+    const size_t firstRound = server_.requestCount("/x.png");
+    EXPECT_GE(firstRound, 1u);
+    EXPECT_LE(firstRound, 2u);
     settleDiskQueues();
     EXPECT_FALSE(cache_->imageFromKey(target->absoluteString()));  // nothing stored
     EXPECT_EQ(manager_->isFailedURL(target), !c.transportError);
@@ -168,7 +176,7 @@ TEST_P(Failures, FailedURLsAreSkippedUntilRetriedAndTransportFailuresAreNot)
     WebCache::setImageWithURL_placeholderImage(view, target, placeholder);
     if (c.transportError) {
         ASSERT_TRUE(pumpUntil([&] { return colourOf(view->image()) == kRed && delegate->images.size() == 1; }));
-        EXPECT_EQ(server_.requestCount("/x.png"), 2u);
+        EXPECT_EQ(server_.requestCount("/x.png"), firstRound + 1);
     } else {
         EXPECT_EQ(manager_->pendingQueryCount(), 0u);
         settleDiskQueues();
@@ -178,27 +186,27 @@ TEST_P(Failures, FailedURLsAreSkippedUntilRetriedAndTransportFailuresAreNot)
         manager_->downloadWithURL_delegate_retryFailed(target, delegate, true);
         ASSERT_TRUE(pumpUntil([&] { return delegate->images.size() == 1; }));
         EXPECT_EQ(colourOf(delegate->images[0]), kRed);
-        EXPECT_EQ(server_.requestCount("/x.png"), 2u);
+        EXPECT_EQ(server_.requestCount("/x.png"), firstRound + 1);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     WebImage, Failures,
     ::testing::Values(
-        FailureCase{"TextBody", [](standin::HttpServer& s) { s.addFault("/x.png", standin::Fault::status(200, "not an image")); }, false},
+        FailureCase{"TextBody", [](standin::HttpServer& s) { s.addFault("/x.png", standin::Fault::status(200, "not an image").persistent()); }, false},
         FailureCase{"HtmlNotFound",
                     [](standin::HttpServer& s) {
-                        s.addFault("/x.png", standin::Fault::status(404, "<html><body>Not Found</body></html>"));
+                        s.addFault("/x.png", standin::Fault::status(404, "<html><body>Not Found</body></html>").persistent());
                     },
                     false},
         FailureCase{"TruncatedPng",
                     [](standin::HttpServer& s) {
                         const std::string png = UIImagePNGRepresentation(solidImage(kRed, 64))->string();
-                        s.addFault("/x.png", standin::Fault::status(200, png.substr(0, png.size() - 30)));
+                        s.addFault("/x.png", standin::Fault::status(200, png.substr(0, png.size() - 30)).persistent());
                     },
                     false},
         FailureCase{"ClosedWithoutAnswer",
-                    [](standin::HttpServer& s) { s.addFault("/x.png", standin::Fault::closeWithoutAnswer()); }, true}),
+                    [](standin::HttpServer& s) { s.addFault("/x.png", standin::Fault::closeWithoutAnswer().persistent()); }, true}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Manager, TheOldDownloadIsCancelledOnlyWhenNobodyElseWaitsForIt)
