@@ -7,7 +7,6 @@ Ref<JsonStreamParserAdapter> JsonStreamParserAdapter::create()
 
 JsonStreamParserAdapter::JsonStreamParserAdapter()
 {
-    _keyStack.reserve(32);
     _stack.reserve(32);
 }
 
@@ -19,39 +18,59 @@ void JsonStreamParserAdapter::push(ContainerType type)
     OpenContainer& top = _stack[_open++];
     top.type = type;
     if (type == ContainerObject) {
-        top.dict = Value::dictionary();
-        _dict = &top.dict;
+        top.members.clear();
+        _members = &top.members;
         _array = nullptr;
     } else {
         top.array.clear();
         _array = &top.array;
-        _dict = nullptr;
+        _members = nullptr;
     }
     _currentType = type;
 }
+
+namespace {
+
+// The items gathered for a container that closes. A gathering vector that is (nearly) full is handed
+// over whole, and gets the same room again for the next container at its level, which is often of the
+// same size; otherwise the items move into a vector of exactly their number, and the gathering vector
+// keeps its room.
+template <class Items>
+Items takeGathered(Items& gathered)
+{
+    const size_t n = gathered.size();
+    if (gathered.capacity() - n <= n / 8) {
+        Items taken = std::move(gathered);
+        gathered = Items();
+        gathered.reserve(n);
+        return taken;
+    }
+    Items exact(std::make_move_iterator(gathered.begin()), std::make_move_iterator(gathered.end()));
+    gathered.clear();
+    return exact;
+}
+
+}  // namespace
 
 Value JsonStreamParserAdapter::pop()
 {
     OpenContainer& top = _stack[--_open];
     Value finished;
     if (top.type == ContainerObject) {
-        finished = std::move(top.dict);
-        top.dict = Value();
+        // The grammar ends an object only after the value of its last key, so every member is whole.
+        finished = Value::dictionaryWithItems(takeGathered(top.members));
     } else {
-        // The array gets exactly the room it needs; the gathering vector keeps its own for the next
-        // array at this level.
-        finished = Value(Value::ArrayItems(std::make_move_iterator(top.array.begin()), std::make_move_iterator(top.array.end())));
-        top.array.clear();
+        finished = Value(takeGathered(top.array));
     }
     if (_open == 0) {
         _array = nullptr;
-        _dict = nullptr;
+        _members = nullptr;
         _currentType = ContainerNone;
     } else {
         OpenContainer& below = _stack[_open - 1];
         _currentType = below.type;
         _array = below.type == ContainerArray ? &below.array : nullptr;
-        _dict = below.type == ContainerObject ? &below.dict : nullptr;
+        _members = below.type == ContainerObject ? &below.members : nullptr;
     }
     return finished;
 }
@@ -69,19 +88,19 @@ void JsonStreamParserAdapter::deliver(JsonStreamParser* parser, const Value& val
     }
 }
 
-void JsonStreamParserAdapter::found(JsonStreamParser* parser, Value&& value)
+template <class V>
+void JsonStreamParserAdapter::found(JsonStreamParser* parser, V&& value)
 {
     switch (_currentType) {
         case ContainerArray:
-            _array->push_back(std::move(value));
+            _array->emplace_back(std::forward<V>(value));
             break;
         case ContainerObject:
-            // The grammar guarantees a pending key for every member value.
-            _dict->setObject_forKey(value, _keyStack.back());
-            _keyStack.pop_back();
+            // The grammar guarantees that the member's key came just before.
+            _members->emplace_back(std::move(_stack[_open - 1].key), std::forward<V>(value));
             break;
         default:
-            deliver(parser, value);
+            deliver(parser, Value(std::forward<V>(value)));
             break;
     }
 }
@@ -101,7 +120,7 @@ void JsonStreamParserAdapter::parser_foundObjectKey(JsonStreamParser*, std::stri
     if (_levelsToSkip >= _depth) {
         return;
     }
-    _keyStack.push_back(std::move(key));
+    _stack[_open - 1].key = std::move(key);
 }
 
 void JsonStreamParserAdapter::parserFoundObjectEnd(JsonStreamParser* parser)
@@ -131,7 +150,7 @@ void JsonStreamParserAdapter::parserFoundArrayEnd(JsonStreamParser* parser)
     found(parser, pop());
 }
 
-void JsonStreamParserAdapter::parser_foundBoolean(JsonStreamParser* parser, bool x) { found(parser, Value(x)); }
+void JsonStreamParserAdapter::parser_foundBoolean(JsonStreamParser* parser, bool x) { found(parser, x); }
 
 void JsonStreamParserAdapter::parserFoundNull(JsonStreamParser* parser) { found(parser, Value::null()); }
 
@@ -139,5 +158,5 @@ void JsonStreamParserAdapter::parser_foundNumber(JsonStreamParser* parser, Value
 
 void JsonStreamParserAdapter::parser_foundString(JsonStreamParser* parser, std::string string)
 {
-    found(parser, Value(std::move(string)));
+    found(parser, std::move(string));
 }

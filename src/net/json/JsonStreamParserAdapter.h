@@ -45,15 +45,20 @@ protected:
 
 private:
     enum ContainerType : int32_t { ContainerNone = 0, ContainerArray = 1, ContainerObject = 2 };
-    // An open container. An array's items are gathered here and moved into the array when it closes;
-    // a dictionary is the real (mutable) dictionary from the start.
+    // An open container. Its items are gathered here and become the new array or dictionary, built in
+    // one go, when it closes; a frame and its room are used again by the next container at its level.
     struct OpenContainer {
         ContainerType type = ContainerNone;
-        Value dict;
         Value::ArrayItems array;
+        Value::DictionaryItems members;
+        // An object's key waiting for its value (which may be a whole container, with keys of its own).
+        std::string key;
     };
 
-    void found(JsonStreamParser* parser, Value&& value);
+    // Adds a value (or what makes one: text, a boolean) to the innermost container, built in its
+    // place; at the top level, delivers it.
+    template <class V>
+    void found(JsonStreamParser* parser, V&& value);
     void push(ContainerType type);
     Value pop();
     void deliver(JsonStreamParser* parser, const Value& value);
@@ -63,8 +68,7 @@ private:
     uint32_t _depth = 0;
     // The innermost open container (none at the top level).
     Value::ArrayItems* _array = nullptr;
-    Value* _dict = nullptr;
-    std::vector<std::string> _keyStack;
+    Value::DictionaryItems* _members = nullptr;
     // Open containers, innermost last; entries past _open are spare frames kept for reuse.
     std::vector<OpenContainer> _stack;
     size_t _open = 0;

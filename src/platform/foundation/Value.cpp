@@ -3,6 +3,7 @@
 #include <locale.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <climits>
 #include <cctype>
@@ -10,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <unordered_map>
+#include <random>
 
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSString.h"
@@ -18,46 +19,180 @@
 // ---- Dictionary storage -----------------------------------------------------------------------------
 
 namespace {
-struct KeyHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-};
+
+uint64_t hashSeed()
+{
+    // A seed of its own in every process, so keys that collide cannot be prepared in advance.
+    static const uint64_t seed = [] {
+        uint64_t value = 0x9E3779B97F4A7C15ULL;
+        try {
+            std::random_device device;
+            value ^= (static_cast<uint64_t>(device()) << 32) | device();
+        } catch (...) {
+            value ^= static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&value));
+        }
+        return value;
+    }();
+    return seed;
+}
+
+inline uint64_t mix(uint64_t a, uint64_t b)
+{
+    const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+    return static_cast<uint64_t>(product) ^ static_cast<uint64_t>(product >> 64);
+}
+
+inline uint64_t load64(const char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+inline uint64_t load32(const char* p)
+{
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+}
+
+// A fast keyed hash of a dictionary key (a few multiplications for the usual short keys).
+uint64_t hashKey(std::string_view key)
+{
+    constexpr uint64_t k1 = 0xA0761D6478BD642FULL;
+    constexpr uint64_t k2 = 0xE7037ED1A0B428DBULL;
+    const char* p = key.data();
+    size_t n = key.size();
+    uint64_t h = hashSeed() ^ n;
+    if (n > 16) {
+        while (n > 16) {
+            h = mix(load64(p) ^ k1, load64(p + 8) ^ h);
+            p += 16;
+            n -= 16;
+        }
+        // The last sixteen bytes, overlapping what came before.
+        p = key.data() + key.size() - 16;
+        n = 16;
+    }
+    uint64_t a = 0;
+    uint64_t b = 0;
+    if (n >= 8) {
+        a = load64(p);
+        b = load64(p + n - 8);
+    } else if (n >= 4) {
+        a = load32(p);
+        b = load32(p + n - 4);
+    } else if (n > 0) {
+        a = (static_cast<uint64_t>(static_cast<uint8_t>(p[0])) << 16) |
+            (static_cast<uint64_t>(static_cast<uint8_t>(p[n >> 1])) << 8) | static_cast<uint8_t>(p[n - 1]);
+    }
+    return mix(a ^ k1 ^ key.size(), mix(b ^ k2, h ^ k1));
+}
+
+inline bool sameKey(const std::string& a, std::string_view b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), b.size()) == 0;
+}
+
 }  // namespace
 
 struct Value::Dict {
-    // Small dictionaries are searched linearly; larger ones keep a key index beside the ordered items.
+    // Small dictionaries are searched linearly; larger ones keep an index beside the ordered items.
     static constexpr size_t kIndexThreshold = 12;
 
     DictionaryItems items;
-    std::unordered_map<std::string, size_t, KeyHash, std::equal_to<>> index;
+    // The index, present exactly while there are more than kIndexThreshold items: an open-addressing
+    // table of item positions plus one (0 is an empty slot), its size a power of two at least twice the
+    // item count. It refers to the items' own keys, so no key is copied for it.
+    std::unique_ptr<uint32_t[]> slots;
+    size_t mask = 0;  // slot count - 1
+
+    Dict() = default;
+    Dict(const Dict& other) : items(other.items)
+    {
+        if (other.slots) {
+            slots.reset(new uint32_t[other.mask + 1]);
+            std::memcpy(slots.get(), other.slots.get(), (other.mask + 1) * sizeof(uint32_t));
+            mask = other.mask;
+        }
+    }
+    Dict& operator=(const Dict&) = delete;
+
+    // The items as they are; a later duplicate of a key replaces the earlier value in its place.
+    explicit Dict(DictionaryItems&& list) : items(std::move(list))
+    {
+        const size_t n = items.size();
+        bool duplicates = false;
+        if (n <= kIndexThreshold) {
+            for (size_t i = 1; i < n && !duplicates; ++i) {
+                for (size_t j = 0; j < i; ++j) {
+                    if (sameKey(items[j].first, items[i].first)) {
+                        duplicates = true;
+                        break;
+                    }
+                }
+            }
+        } else {
+            allocateSlots(n);
+            for (size_t i = 0; i < n; ++i) {
+                if (!insertSlot(i)) {
+                    duplicates = true;
+                    break;
+                }
+            }
+        }
+        if (duplicates) {
+            DictionaryItems all = std::move(items);
+            items.clear();
+            items.reserve(all.size());
+            slots.reset();
+            mask = 0;
+            for (auto& [key, value] : all) {
+                set(std::move(key), std::move(value));
+            }
+        }
+    }
 
     std::ptrdiff_t find(std::string_view key) const
     {
-        if (items.size() > kIndexThreshold) {
-            auto it = index.find(key);
-            return it == index.end() ? -1 : static_cast<std::ptrdiff_t>(it->second);
+        if (!slots) {
+            for (size_t i = 0; i < items.size(); ++i) {
+                if (sameKey(items[i].first, key)) {
+                    return static_cast<std::ptrdiff_t>(i);
+                }
+            }
+            return -1;
         }
-        for (size_t i = 0; i < items.size(); ++i) {
-            if (items[i].first == key) {
-                return static_cast<std::ptrdiff_t>(i);
+        for (size_t at = hashKey(key) & mask;; at = (at + 1) & mask) {
+            const uint32_t slot = slots[at];
+            if (slot == 0) {
+                return -1;
+            }
+            if (sameKey(items[slot - 1].first, key)) {
+                return static_cast<std::ptrdiff_t>(slot - 1);
             }
         }
-        return -1;
     }
 
-    void set(std::string_view key, const Value& value)
+    template <class K, class V>
+    void set(K&& key, V&& value)
     {
         const auto at = find(key);
         if (at >= 0) {
-            items[static_cast<size_t>(at)].second = value;
+            items[static_cast<size_t>(at)].second = std::forward<V>(value);
             return;
         }
-        items.emplace_back(std::string(key), value);
-        if (items.size() > kIndexThreshold) {
-            if (index.empty()) {
+        if constexpr (std::is_same_v<std::decay_t<K>, std::string>) {
+            items.emplace_back(std::forward<K>(key), std::forward<V>(value));
+        } else {
+            items.emplace_back(std::string(key), std::forward<V>(value));
+        }
+        const size_t n = items.size();
+        if (n > kIndexThreshold) {
+            if (!slots || 2 * n > mask + 1) {
                 rebuildIndex();
             } else {
-                index.emplace(items.back().first, items.size() - 1);
+                insertSlot(n - 1);
             }
         }
     }
@@ -75,47 +210,132 @@ struct Value::Dict {
     void clear()
     {
         items.clear();
-        index.clear();
+        slots.reset();
+        mask = 0;
+    }
+
+    void allocateSlots(size_t n)
+    {
+        size_t size = 32;
+        while (size < 2 * n) {
+            size *= 2;
+        }
+        slots.reset(new uint32_t[size]());
+        mask = size - 1;
+    }
+
+    // Enters item i; false (and nothing entered) when its key is already there.
+    bool insertSlot(size_t i)
+    {
+        const std::string& key = items[i].first;
+        for (size_t at = hashKey(key) & mask;; at = (at + 1) & mask) {
+            const uint32_t slot = slots[at];
+            if (slot == 0) {
+                slots[at] = static_cast<uint32_t>(i + 1);
+                return true;
+            }
+            if (sameKey(items[slot - 1].first, key)) {
+                return false;
+            }
+        }
     }
 
     void rebuildIndex()
     {
-        index.clear();
+        slots.reset();
+        mask = 0;
         if (items.size() > kIndexThreshold) {
-            index.reserve(items.size());
+            allocateSlots(items.size());
             for (size_t i = 0; i < items.size(); ++i) {
-                index.emplace(items[i].first, i);
+                insertSlot(i);
             }
         }
     }
 };
 
-// ---- Construction -----------------------------------------------------------------------------------
+// ---- Construction and lifetime ----------------------------------------------------------------------
+
+void Value::copyFrom(const Value& other)
+{
+    switch (other.kind_) {
+    case Kind::String: ::new (&s_.str) std::string(other.s_.str); break;
+    case Kind::Decimal: {
+        // A packed decimal makes its text again when asked (its text pointer may be being published
+        // by another reader, so it is not read); a text one needs its own copy.
+        const Decimal& o = other.s_.dec;
+        ::new (&s_.dec) Decimal{o.digits, o.packed, o.negative, o.integerDigits, o.fractionDigits,
+                                o.packed ? nullptr : new std::string(*o.text)};
+        break;
+    }
+    case Kind::Data: ::new (&s_.data) std::shared_ptr<const NSData>(other.s_.data); break;
+    case Kind::Array: ::new (&s_.array) std::shared_ptr<ArrayItems>(other.s_.array); break;
+    case Kind::Dictionary: ::new (&s_.dict) std::shared_ptr<Dict>(other.s_.dict); break;
+    case Kind::Object: ::new (&s_.object) Ref<NSObject>(other.s_.object); break;
+    default: copyInline(other); return;
+    }
+    kind_ = other.kind_;
+}
+
+void Value::moveFrom(Value& other) noexcept
+{
+    switch (other.kind_) {
+    case Kind::String: ::new (&s_.str) std::string(std::move(other.s_.str)); break;
+    case Kind::Data: ::new (&s_.data) std::shared_ptr<const NSData>(std::move(other.s_.data)); break;
+    case Kind::Array: ::new (&s_.array) std::shared_ptr<ArrayItems>(std::move(other.s_.array)); break;
+    case Kind::Dictionary: ::new (&s_.dict) std::shared_ptr<Dict>(std::move(other.s_.dict)); break;
+    case Kind::Object: ::new (&s_.object) Ref<NSObject>(std::move(other.s_.object)); break;
+    case Kind::Decimal: ::new (&s_.dec) Decimal(other.s_.dec); break;  // the text pointer goes along
+    default: std::memcpy(static_cast<void*>(&s_), static_cast<const void*>(&other.s_), 8); break;
+    }
+    kind_ = other.kind_;
+    other.kind_ = Kind::Nil;
+}
+
+void Value::release() noexcept
+{
+    switch (kind_) {
+    case Kind::String: s_.str.~basic_string(); break;
+    case Kind::Decimal: delete s_.dec.text; break;
+    case Kind::Data: s_.data.~shared_ptr(); break;
+    case Kind::Array: s_.array.~shared_ptr(); break;
+    case Kind::Dictionary: s_.dict.~shared_ptr(); break;
+    case Kind::Object: s_.object.~shared_ptr(); break;
+    default: break;
+    }
+    kind_ = Kind::Nil;
+    s_.u = 0;
+}
 
 Value::Value(const char* s)
 {
     if (s != nullptr) {
-        v_.emplace<std::string>(s);
+        ::new (&s_.str) std::string(s);
+        kind_ = Kind::String;
     }
 }
 
-Value::Value(NSData d) : v_(std::in_place_type<std::shared_ptr<const NSData>>, std::make_shared<const NSData>(std::move(d)))
+Value::Value(NSData d) : kind_(Kind::Data)
 {
+    ::new (&s_.data) std::shared_ptr<const NSData>(std::make_shared<const NSData>(std::move(d)));
 }
 
 Value::Value(Ref<NSObject> object)
 {
     if (object) {
-        v_.emplace<Ref<NSObject>>(std::move(object));
+        ::new (&s_.object) Ref<NSObject>(std::move(object));
+        kind_ = Kind::Object;
     }
 }
 
-Value::Value(ArrayItems items)
-    : v_(std::in_place_type<std::shared_ptr<ArrayItems>>, std::make_shared<ArrayItems>(std::move(items)))
+Value::Value(ArrayItems items) : kind_(Kind::Array)
 {
+    ::new (&s_.array) std::shared_ptr<ArrayItems>(std::make_shared<ArrayItems>(std::move(items)));
 }
 
-Value::Value(std::shared_ptr<Dict> d) : v_(std::in_place_type<std::shared_ptr<Dict>>, std::move(d)) {}
+Value::Value(std::shared_ptr<Dict> d) : kind_(Kind::Dictionary)
+{
+    ::new (&s_.dict) std::shared_ptr<Dict>(std::move(d));
+}
 
 Value Value::dictionary()
 {
@@ -125,10 +345,16 @@ Value Value::dictionary()
 Value Value::dictionary(std::initializer_list<DictionaryItem> items)
 {
     auto d = std::make_shared<Dict>();
+    d->items.reserve(items.size());
     for (const auto& [key, value] : items) {
-        d->set(key, value);
+        d->set(std::string_view(key), value);
     }
     return Value(std::move(d));
+}
+
+Value Value::dictionaryWithItems(DictionaryItems items)
+{
+    return Value(std::make_shared<Dict>(std::move(items)));
 }
 
 // ---- Decimal text -----------------------------------------------------------------------------------
@@ -270,6 +496,12 @@ double parseDouble(std::string_view number)
     if (number == "NaN") {
         return std::numeric_limits<double>::quiet_NaN();
     }
+    char buffer[64];
+    if (number.size() < sizeof buffer) {
+        std::memcpy(buffer, number.data(), number.size());
+        buffer[number.size()] = '\0';
+        return strtod_l(buffer, nullptr, cLocale());
+    }
     const std::string text(number);
     return strtod_l(text.c_str(), nullptr, cLocale());
 }
@@ -365,14 +597,106 @@ std::string shortestDouble(double d)
 
 }  // namespace
 
+namespace {
+
+// Whether the eight bytes at p are all ASCII digits.
+inline bool eightDigits(const char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return ((w & 0xF0F0F0F0F0F0F0F0ULL) | (((w + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4)) ==
+           0x3333333333333333ULL;
+}
+
+// The number written by the eight digits at p: pairs, then quadruples, then the whole, each step one
+// multiplication on all lanes at once (bytes are in memory order, the first digit lowest).
+inline uint64_t valueOfEightDigits(const char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    w -= 0x3030303030303030ULL;
+    w = (w * 10 + (w >> 8)) & 0x00FF00FF00FF00FFULL;
+    w = (w * 100 + (w >> 16)) & 0x0000FFFF0000FFFFULL;
+    return (w * 10000 + (w >> 32)) & 0xFFFFFFFFULL;
+}
+
+}  // namespace
+
 Value Value::decimal(std::string_view text)
 {
-    if (!isDecimalText(text)) {
-        return Value();
-    }
     Value v;
-    v.v_.emplace<ValueDecimal>(ValueDecimal{std::string(text)});
+    // The plain form -?(0|[1-9][0-9]*)(\.[0-9]+)? of at most 19 digits (21 characters with the sign and
+    // the point) is packed into an integer.
+    if (text.size() <= 21) {
+        const char* p = text.data();
+        const char* const end = p + text.size();
+        const bool negative = p != end && *p == '-';
+        p += negative ? 1 : 0;
+        const char* const integerStart = p;
+        uint64_t digits = 0;
+        if (p != end && *p == '0') {
+            ++p;
+        } else {
+            while (p != end && static_cast<unsigned char>(*p - '0') < 10) {
+                digits = digits * 10 + static_cast<uint64_t>(*p++ - '0');
+            }
+        }
+        const size_t integerDigits = static_cast<size_t>(p - integerStart);
+        size_t fractionDigits = 0;
+        bool packable = integerDigits > 0;
+        if (packable && p != end && *p == '.') {
+            const char* const fractionStart = ++p;
+            // Eight digits at a time while there are (at most 19 digits in all, so nothing overflows).
+            while (end - p >= 8 && eightDigits(p)) {
+                digits = digits * 100000000 + valueOfEightDigits(p);
+                p += 8;
+            }
+            while (p != end && static_cast<unsigned char>(*p - '0') < 10) {
+                digits = digits * 10 + static_cast<uint64_t>(*p++ - '0');
+            }
+            fractionDigits = static_cast<size_t>(p - fractionStart);
+            packable = fractionDigits > 0;
+        }
+        if (packable && p == end && integerDigits + fractionDigits <= 19) {
+            ::new (&v.s_.dec) Decimal{digits, true, negative, static_cast<uint8_t>(integerDigits),
+                                      static_cast<uint8_t>(fractionDigits), nullptr};
+            v.kind_ = Kind::Decimal;
+            return v;
+        }
+    }
+    if (!isDecimalText(text)) {
+        return v;
+    }
+    ::new (&v.s_.dec) Decimal{0, false, false, 0, 0, new std::string(text)};
+    v.kind_ = Kind::Decimal;
     return v;
+}
+
+std::string_view Value::decimalView(char (&buffer)[32]) const
+{
+    const Decimal& d = s_.dec;
+    if (!d.packed) {
+        return *d.text;  // set when made, never changed
+    }
+    // Sign, the digits padded with zeros on the left to their count, and the point.
+    const size_t total = static_cast<size_t>(d.integerDigits) + d.fractionDigits;  // at most 19
+    char digits[24];
+    const size_t have = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, d.digits).ptr - digits);
+    char padded[24];
+    std::memset(padded, '0', total - have);
+    std::memcpy(padded + (total - have), digits, have);
+    char* out = buffer;
+    if (d.negative) {
+        *out++ = '-';
+    }
+    std::memcpy(out, padded, d.integerDigits);
+    out += d.integerDigits;
+    if (d.fractionDigits > 0) {
+        *out++ = '.';
+        std::memcpy(out, padded + d.integerDigits, d.fractionDigits);
+        out += d.fractionDigits;
+    }
+    return std::string_view(buffer, static_cast<size_t>(out - buffer));
 }
 
 // ---- Kind -------------------------------------------------------------------------------------------
@@ -415,7 +739,7 @@ const char* ValueKindName(Value::Kind kind)
 
 Value Value::itemAt(uint64_t index) const
 {
-    if (const auto* a = std::get_if<std::shared_ptr<ArrayItems>>(&v_)) {
+    if (const auto* a = arrayHandle()) {
         if (index < (*a)->size()) {
             return (**a)[index];
         }
@@ -425,7 +749,7 @@ Value Value::itemAt(uint64_t index) const
 
 Value Value::objectForKey(std::string_view key) const
 {
-    if (const auto* d = std::get_if<std::shared_ptr<Dict>>(&v_)) {
+    if (const auto* d = dictHandle()) {
         const auto at = (*d)->find(key);
         if (at >= 0) {
             return (*d)->items[static_cast<size_t>(at)].second;
@@ -449,7 +773,7 @@ Value Value::valueForKeyPath(std::string_view path) const
 
 Value Value::objectAtIndex(NSUInteger index) const
 {
-    if (const auto* a = std::get_if<std::shared_ptr<ArrayItems>>(&v_)) {
+    if (const auto* a = arrayHandle()) {
         if (index >= (*a)->size()) {
             NSException::raise(NSRangeException,
                                stringWithFormat("*** -[__NSArrayM objectAtIndex:]: index %lu beyond bounds [0 .. %ld]",
@@ -473,10 +797,10 @@ Value Value::lastObject() const
 
 NSUInteger Value::count() const
 {
-    if (const auto* a = std::get_if<std::shared_ptr<ArrayItems>>(&v_)) {
+    if (const auto* a = arrayHandle()) {
         return (*a)->size();
     }
-    if (const auto* d = std::get_if<std::shared_ptr<Dict>>(&v_)) {
+    if (const auto* d = dictHandle()) {
         return (*d)->items.size();
     }
     return 0;
@@ -484,11 +808,11 @@ NSUInteger Value::count() const
 
 NSUInteger Value::length() const
 {
-    if (const auto* s = std::get_if<std::string>(&v_)) {
-        return NSString::length(*s);
+    if (kind_ == Kind::String) {
+        return NSString::length(s_.str);
     }
-    if (const auto* d = std::get_if<std::shared_ptr<const NSData>>(&v_)) {
-        return (*d)->length();
+    if (kind_ == Kind::Data) {
+        return s_.data->length();
     }
     return 0;
 }
@@ -498,18 +822,27 @@ NSUInteger Value::length() const
 long long Value::longLongValue() const
 {
     switch (kind()) {
-    case Kind::Bool: return std::get<bool>(v_) ? 1 : 0;
-    case Kind::Int: return std::get<int64_t>(v_);
-    case Kind::UInt: return static_cast<long long>(std::get<uint64_t>(v_));
-    case Kind::Double: return truncateDouble(std::get<double>(v_), LLONG_MIN, LLONG_MAX);
+    case Kind::Bool: return s_.b ? 1 : 0;
+    case Kind::Int: return s_.i;
+    case Kind::UInt: return static_cast<long long>(s_.u);
+    case Kind::Double: return truncateDouble(s_.d, LLONG_MIN, LLONG_MAX);
     case Kind::Decimal: {
-        const auto& text = std::get<ValueDecimal>(v_).text;
+        if (s_.dec.packed && s_.dec.fractionDigits == 0) {
+            // An integer of at most 19 digits: saturates like any integral decimal text.
+            const uint64_t magnitude = s_.dec.digits;
+            if (s_.dec.negative) {
+                return magnitude > static_cast<uint64_t>(LLONG_MAX) ? LLONG_MIN : -static_cast<long long>(magnitude);
+            }
+            return magnitude > static_cast<uint64_t>(LLONG_MAX) ? LLONG_MAX : static_cast<long long>(magnitude);
+        }
+        char buffer[32];
+        const std::string_view text = decimalView(buffer);
         bool integral = false;
         scanNumber(text, &integral);
         return integral ? leadingInteger(text, LLONG_MIN, LLONG_MAX)
                         : truncateDouble(parseDouble(text), LLONG_MIN, LLONG_MAX);
     }
-    case Kind::String: return leadingInteger(std::get<std::string>(v_), LLONG_MIN, LLONG_MAX);
+    case Kind::String: return leadingInteger(s_.str, LLONG_MIN, LLONG_MAX);
     default: return 0;
     }
 }
@@ -517,8 +850,8 @@ long long Value::longLongValue() const
 int Value::intValue() const
 {
     switch (kind()) {
-    case Kind::String: return static_cast<int>(leadingInteger(std::get<std::string>(v_), INT_MIN, INT_MAX));
-    case Kind::Double: return static_cast<int>(truncateDouble(std::get<double>(v_), INT_MIN, INT_MAX));
+    case Kind::String: return static_cast<int>(leadingInteger(s_.str, INT_MIN, INT_MAX));
+    case Kind::Double: return static_cast<int>(truncateDouble(s_.d, INT_MIN, INT_MAX));
     case Kind::Decimal: return static_cast<int>(std::clamp<long long>(longLongValue(), INT_MIN, INT_MAX));
     default: return static_cast<int>(longLongValue());  // integers wrap to 32 bits as a C cast does
     }
@@ -532,9 +865,9 @@ NSInteger Value::integerValue() const
 unsigned long long Value::unsignedLongLongValue() const
 {
     switch (kind()) {
-    case Kind::UInt: return std::get<uint64_t>(v_);
+    case Kind::UInt: return s_.u;
     case Kind::Double: {
-        const double d = std::get<double>(v_);
+        const double d = s_.d;
         if (d >= 18446744073709551615.0) {
             return ULLONG_MAX;
         }
@@ -545,8 +878,8 @@ unsigned long long Value::unsignedLongLongValue() const
     }
     case Kind::String:
     case Kind::Decimal: {
-        const std::string_view text = kind() == Kind::String ? std::string_view(std::get<std::string>(v_))
-                                                             : std::string_view(std::get<ValueDecimal>(v_).text);
+        char buffer[32];
+        const std::string_view text = kind() == Kind::String ? std::string_view(s_.str) : decimalView(buffer);
         std::string_view rest = text.substr(skipSpace(text));
         if (!rest.empty() && rest[0] == '+') {
             rest.remove_prefix(1);
@@ -579,12 +912,23 @@ NSUInteger Value::unsignedIntegerValue() const
 double Value::doubleValue() const
 {
     switch (kind()) {
-    case Kind::Bool: return std::get<bool>(v_) ? 1.0 : 0.0;
-    case Kind::Int: return static_cast<double>(std::get<int64_t>(v_));
-    case Kind::UInt: return static_cast<double>(std::get<uint64_t>(v_));
-    case Kind::Double: return std::get<double>(v_);
-    case Kind::Decimal: return parseDouble(std::get<ValueDecimal>(v_).text);
-    case Kind::String: return leadingDouble(std::get<std::string>(v_));
+    case Kind::Bool: return s_.b ? 1.0 : 0.0;
+    case Kind::Int: return static_cast<double>(s_.i);
+    case Kind::UInt: return static_cast<double>(s_.u);
+    case Kind::Double: return s_.d;
+    case Kind::Decimal: {
+        const Decimal& d = s_.dec;
+        // Both the digits and the power of ten are exact doubles: one division rounds correctly.
+        static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        if (d.packed && d.digits <= (uint64_t{1} << 53)) {
+            const double magnitude = static_cast<double>(d.digits) / powers[d.fractionDigits];
+            return d.negative ? -magnitude : magnitude;
+        }
+        char buffer[32];
+        return parseDouble(decimalView(buffer));
+    }
+    case Kind::String: return leadingDouble(s_.str);
     default: return 0.0;
     }
 }
@@ -597,15 +941,16 @@ float Value::floatValue() const
 bool Value::boolValue() const
 {
     switch (kind()) {
-    case Kind::Bool: return std::get<bool>(v_);
-    case Kind::Int: return std::get<int64_t>(v_) != 0;
-    case Kind::UInt: return std::get<uint64_t>(v_) != 0;
-    case Kind::Double: return std::get<double>(v_) != 0.0;
+    case Kind::Bool: return s_.b;
+    case Kind::Int: return s_.i != 0;
+    case Kind::UInt: return s_.u != 0;
+    case Kind::Double: return s_.d != 0.0;
     case Kind::Decimal: {
-        const auto n = normalise(std::get<ValueDecimal>(v_).text);
+        char buffer[32];
+        const auto n = normalise(decimalView(buffer));
         return n.nan || !n.digits.empty();
     }
-    case Kind::String: return leadingBool(std::get<std::string>(v_));
+    case Kind::String: return leadingBool(s_.str);
     default: return false;
     }
 }
@@ -613,12 +958,15 @@ bool Value::boolValue() const
 std::string Value::stringValue() const
 {
     switch (kind()) {
-    case Kind::Bool: return std::get<bool>(v_) ? "1" : "0";
-    case Kind::Int: return std::to_string(std::get<int64_t>(v_));
-    case Kind::UInt: return std::to_string(std::get<uint64_t>(v_));
-    case Kind::Double: return shortestDouble(std::get<double>(v_));
-    case Kind::Decimal: return std::get<ValueDecimal>(v_).text;
-    case Kind::String: return std::get<std::string>(v_);
+    case Kind::Bool: return s_.b ? "1" : "0";
+    case Kind::Int: return std::to_string(s_.i);
+    case Kind::UInt: return std::to_string(s_.u);
+    case Kind::Double: return shortestDouble(s_.d);
+    case Kind::Decimal: {
+        char buffer[32];
+        return std::string(decimalView(buffer));
+    }
+    case Kind::String: return s_.str;
     default: return std::string();
     }
 }
@@ -666,10 +1014,10 @@ void Value::describe(std::string& out, int indent) const
     const std::string inner(static_cast<size_t>(indent + 1) * 4, ' ');
     switch (kind()) {
     case Kind::String:
-        appendQuoted(out, std::get<std::string>(v_));
+        appendQuoted(out, s_.str);
         return;
     case Kind::Array: {
-        const auto& items = *std::get<std::shared_ptr<ArrayItems>>(v_);
+        const auto& items = *s_.array;
         out += "(\n";
         for (size_t i = 0; i < items.size(); ++i) {
             out += inner;
@@ -680,7 +1028,7 @@ void Value::describe(std::string& out, int indent) const
         return;
     }
     case Kind::Dictionary: {
-        const auto& items = std::get<std::shared_ptr<Dict>>(v_)->items;
+        const auto& items = s_.dict->items;
         out += "{\n";
         for (const auto& [key, value] : items) {
             out += inner;
@@ -702,10 +1050,10 @@ std::string Value::description() const
     switch (kind()) {
     case Kind::Nil: return "(null)";
     case Kind::Null: return "<null>";
-    case Kind::String: return std::get<std::string>(v_);
-    case Kind::Data: return std::get<std::shared_ptr<const NSData>>(v_)->description();
-    case Kind::Date: return std::get<NSDate>(v_).description();
-    case Kind::Object: return std::get<Ref<NSObject>>(v_)->description();
+    case Kind::String: return s_.str;
+    case Kind::Data: return s_.data->description();
+    case Kind::Date: return s_.date.description();
+    case Kind::Object: return s_.object->description();
     case Kind::Array:
     case Kind::Dictionary: {
         std::string out;
@@ -721,47 +1069,56 @@ std::string Value::description() const
 const std::string& Value::string() const
 {
     static const std::string empty;
-    const auto* s = std::get_if<std::string>(&v_);
-    return s ? *s : empty;
+    return kind_ == Kind::String ? s_.str : empty;
 }
 
 const std::string& Value::decimalText() const
 {
     static const std::string empty;
-    const auto* d = std::get_if<ValueDecimal>(&v_);
-    return d ? d->text : empty;
+    if (kind_ != Kind::Decimal) {
+        return empty;
+    }
+    // A packed decimal makes its text once; of two threads racing here, one text is kept.
+    std::atomic_ref<std::string*> text(const_cast<std::string*&>(s_.dec.text));
+    if (const std::string* made = text.load(std::memory_order_acquire)) {
+        return *made;
+    }
+    char buffer[32];
+    auto made = std::make_unique<std::string>(decimalView(buffer));
+    std::string* expected = nullptr;
+    if (text.compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel, std::memory_order_acquire)) {
+        return *made.release();
+    }
+    return *expected;
 }
 
 const NSData& Value::data() const
 {
     static const NSData empty;
-    const auto* d = std::get_if<std::shared_ptr<const NSData>>(&v_);
-    return d ? **d : empty;
+    return kind_ == Kind::Data ? *s_.data : empty;
 }
 
 NSDate Value::date() const
 {
-    const auto* d = std::get_if<NSDate>(&v_);
-    return d ? *d : NSDate();
+    return kind_ == Kind::Date ? s_.date : NSDate();
 }
 
 Ref<NSObject> Value::object() const
 {
-    const auto* o = std::get_if<Ref<NSObject>>(&v_);
-    return o ? *o : nullptr;
+    return kind_ == Kind::Object ? s_.object : nullptr;
 }
 
 const Value::ArrayItems& Value::arrayItems() const
 {
     static const ArrayItems empty;
-    const auto* a = std::get_if<std::shared_ptr<ArrayItems>>(&v_);
+    const auto* a = arrayHandle();
     return a ? **a : empty;
 }
 
 const Value::DictionaryItems& Value::dictionaryItems() const
 {
     static const DictionaryItems empty;
-    const auto* d = std::get_if<std::shared_ptr<Dict>>(&v_);
+    const auto* d = dictHandle();
     return d ? (*d)->items : empty;
 }
 
@@ -811,7 +1168,7 @@ void refuseNil(const Value& item, const char* operation)
 
 Value::ArrayItems* Value::mutableArray(const char* operation)
 {
-    if (auto* a = std::get_if<std::shared_ptr<ArrayItems>>(&v_)) {
+    if (auto* a = arrayHandle()) {
         return a->get();
     }
     if (isNil()) {
@@ -822,7 +1179,7 @@ Value::ArrayItems* Value::mutableArray(const char* operation)
 
 Value::Dict* Value::mutableDict(const char* operation)
 {
-    if (auto* d = std::get_if<std::shared_ptr<Dict>>(&v_)) {
+    if (auto* d = dictHandle()) {
         return d->get();
     }
     if (isNil()) {
@@ -836,6 +1193,14 @@ void Value::addObject(const Value& item)
     if (auto* a = mutableArray("addObject:")) {
         refuseNil(item, "__NSArrayM insertObject:atIndex:");
         a->push_back(item);
+    }
+}
+
+void Value::addObject(Value&& item)
+{
+    if (auto* a = mutableArray("addObject:")) {
+        refuseNil(item, "__NSArrayM insertObject:atIndex:");
+        a->push_back(std::move(item));
     }
 }
 
@@ -917,6 +1282,22 @@ void Value::setObject_forKey(const Value& item, std::string_view key)
     }
 }
 
+void Value::setObject_forKey(Value&& item, std::string_view key)
+{
+    if (auto* d = mutableDict("setObject:forKey:")) {
+        refuseNil(item, "__NSDictionaryM setObject:forKey:");
+        d->set(key, std::move(item));
+    }
+}
+
+void Value::setObject_forKey(Value&& item, std::string&& key)
+{
+    if (auto* d = mutableDict("setObject:forKey:")) {
+        refuseNil(item, "__NSDictionaryM setObject:forKey:");
+        d->set(std::move(key), std::move(item));
+    }
+}
+
 void Value::setValue_forKey(const Value& item, std::string_view key)
 {
     if (auto* d = mutableDict("setValue:forKey:")) {
@@ -947,7 +1328,7 @@ void Value::addEntriesFromDictionary(const Value& other)
 
 void Value::removeAllObjects()
 {
-    if (auto* a = std::get_if<std::shared_ptr<ArrayItems>>(&v_)) {
+    if (auto* a = arrayHandle()) {
         (*a)->clear();
     } else if (isDictionary()) {
         mutableDict("removeAllObjects")->clear();
@@ -963,7 +1344,7 @@ Value Value::copy() const
     if (isArray()) {
         return Value(arrayItems());
     }
-    if (const auto* d = std::get_if<std::shared_ptr<Dict>>(&v_)) {
+    if (const auto* d = dictHandle()) {
         return Value(std::make_shared<Dict>(**d));
     }
     return *this;

@@ -36,13 +36,15 @@
 // only on named values, so `dict["k"] = v` does not compile; write dict.setObject_forKey(v, "k").
 #include <compare>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <utility>
-#include <variant>
+#include <variant>  // not used here any more; kept for files that relied on it through this header
 #include <vector>
 
 #include "platform/foundation/NSData.h"
@@ -67,22 +69,22 @@ public:
     using DictionaryItems = std::vector<DictionaryItem>;
 
     // ---- Construction -----------------------------------------------------------------------------
-    Value() = default;                   // nil
-    Value(std::nullptr_t) {}             // nil
-    Value(bool b) : v_(b) {}
-    Value(int i) : v_(static_cast<int64_t>(i)) {}
-    Value(long i) : v_(static_cast<int64_t>(i)) {}
-    Value(long long i) : v_(static_cast<int64_t>(i)) {}
-    Value(unsigned u) : v_(static_cast<uint64_t>(u)) {}
-    Value(unsigned long u) : v_(static_cast<uint64_t>(u)) {}
-    Value(unsigned long long u) : v_(static_cast<uint64_t>(u)) {}
-    Value(double d) : v_(d) {}
+    Value() noexcept {}                  // nil
+    Value(std::nullptr_t) noexcept {}    // nil
+    Value(bool b) noexcept : kind_(Kind::Bool) { s_.b = b; }
+    Value(int i) noexcept : kind_(Kind::Int) { s_.i = i; }
+    Value(long i) noexcept : kind_(Kind::Int) { s_.i = i; }
+    Value(long long i) noexcept : kind_(Kind::Int) { s_.i = i; }
+    Value(unsigned u) noexcept : kind_(Kind::UInt) { s_.u = u; }
+    Value(unsigned long u) noexcept : kind_(Kind::UInt) { s_.u = u; }
+    Value(unsigned long long u) noexcept : kind_(Kind::UInt) { s_.u = u; }
+    Value(double d) noexcept : kind_(Kind::Double) { s_.d = d; }
     Value(const char* s);  // a null pointer gives nil
     Value(char* s) : Value(static_cast<const char*>(s)) {}
-    Value(std::string s) : v_(std::move(s)) {}
-    Value(std::string_view s) : v_(std::string(s)) {}
+    Value(std::string s) noexcept : kind_(Kind::String) { ::new (&s_.str) std::string(std::move(s)); }
+    Value(std::string_view s) : kind_(Kind::String) { ::new (&s_.str) std::string(s); }
     Value(NSData d);
-    Value(NSDate d) : v_(d) {}
+    Value(NSDate d) noexcept : kind_(Kind::Date) { ::new (&s_.date) NSDate(d); }
     Value(Ref<NSObject> object);  // a null Ref gives nil
     template <class T>
         requires(std::is_base_of_v<NSObject, T> && !std::is_same_v<T, NSObject>)
@@ -105,16 +107,66 @@ public:
     static Value dictionary();
     // Later duplicates of a key replace the earlier value in its place.
     static Value dictionary(std::initializer_list<DictionaryItem> items);
+    // A new dictionary made of the entries in one go (they are moved in, not copied); as above, a later
+    // duplicate of a key replaces the earlier value in its place.
+    static Value dictionaryWithItems(DictionaryItems items);
 
-    Value(const Value&) = default;
-    Value(Value&&) noexcept = default;
+    Value(const Value& other)
+    {
+        if (isInline(other.kind_)) {
+            copyInline(other);
+        } else {
+            copyFrom(other);
+        }
+    }
+    // The moved-from value is left nil.
+    Value(Value&& other) noexcept
+    {
+        if (isInline(other.kind_)) {
+            copyInline(other);
+        } else {
+            moveFrom(other);
+        }
+    }
     // Assignment only to named values: `container["key"] = x` would assign to a temporary.
-    Value& operator=(const Value&) & = default;
-    Value& operator=(Value&&) & noexcept = default;
-    ~Value() = default;
+    Value& operator=(const Value& other) &
+    {
+        if (this != &other) {
+            if (isInline(kind_) && isInline(other.kind_)) {
+                copyInline(other);
+            } else {
+                Value copied(other);  // first: `other` may live inside what this value holds
+                *this = std::move(copied);
+            }
+        }
+        return *this;
+    }
+    Value& operator=(Value&& other) & noexcept
+    {
+        if (this != &other) {
+            if (isInline(kind_)) {
+                if (isInline(other.kind_)) {
+                    copyInline(other);
+                } else {
+                    moveFrom(other);
+                }
+            } else {
+                Value taken(std::move(other));  // first: `other` may live inside what this value holds
+                release();
+                moveFrom(taken);
+            }
+        }
+        return *this;
+    }
+    ~Value()
+    {
+        if (!isInline(kind_)) {
+            release();
+        }
+    }
 
     // ---- Kind -------------------------------------------------------------------------------------
-    Kind kind() const { return static_cast<Kind>(v_.index()); }
+    Kind kind() const { return kind_; }
     bool isNil() const { return kind() == Kind::Nil; }
     bool isNull() const { return kind() == Kind::Null; }
     bool isNilOrNull() const { return isNil() || isNull(); }
@@ -199,6 +251,7 @@ public:
     // ---- Array mutation (no effect on nil, like messaging nil; NSInvalidArgumentException when this
     // is of another kind; nil items are refused with NSInvalidArgumentException as the platform does) -
     void addObject(const Value& item);
+    void addObject(Value&& item);  // moves the item in
     void insertObject_atIndex(const Value& item, NSUInteger index);  // NSRangeException past the end
     void removeObjectAtIndex(NSUInteger index);                     // NSRangeException when out of range
     void replaceObjectAtIndex_withObject(NSUInteger index, const Value& item);
@@ -210,6 +263,10 @@ public:
 
     // ---- Dictionary mutation (same rules; a new key goes last, an existing key keeps its place) -----
     void setObject_forKey(const Value& item, std::string_view key);  // nil item: NSInvalidArgumentException
+    // The same, moving the item (and a key given as a temporary string) in instead of copying.
+    void setObject_forKey(Value&& item, std::string_view key);
+    void setObject_forKey(Value&& item, std::string&& key);
+    void setObject_forKey(Value&& item, const char* key) { setObject_forKey(std::move(item), std::string_view(key)); }
     // Key-value coding: nil removes the key.
     void setValue_forKey(const Value& item, std::string_view key);
     void removeObjectForKey(std::string_view key);
@@ -236,18 +293,74 @@ public:
 
 private:
     struct Dict;
-    using Variant = std::variant<std::monostate, ValueNull, bool, int64_t, uint64_t, double, ValueDecimal,
-                                 std::string, std::shared_ptr<const NSData>, NSDate,
-                                 std::shared_ptr<ArrayItems>, std::shared_ptr<Dict>, Ref<NSObject>>;
-    explicit Value(ValueNull n) : v_(n) {}
+    // An exact decimal. The common plain form -?(0|[1-9][0-9]*)(\.[0-9]+)? with at most 19 digits is
+    // kept as its digits in an integer (no allocation) and its text is made again when asked for;
+    // any other text is kept as it is. Plain bytes: the owning Value copies and frees `text`.
+    struct Decimal {
+        uint64_t digits;         // packed: the text's digits read as one integer
+        bool packed;
+        bool negative;           // packed: a leading minus
+        uint8_t integerDigits;   // packed: digits before the point
+        uint8_t fractionDigits;  // packed: digits after the point (0: no point)
+        // Owned. The text, given from the start (not packed), or made at the first decimalText() of a
+        // packed one and published with an atomic exchange, so readers on several threads stay safe.
+        std::string* text;
+    };
+    // The payload: which member is alive is told by kind_. Nil, null, booleans, numbers and dates fit
+    // in eight bytes without a destructor ("inline" kinds), and are copied as plain bytes.
+    union Storage {
+        bool b;
+        int64_t i;
+        uint64_t u;
+        double d;
+        NSDate date;
+        Decimal dec;
+        std::string str;
+        std::shared_ptr<const NSData> data;
+        std::shared_ptr<ArrayItems> array;
+        std::shared_ptr<Dict> dict;
+        Ref<NSObject> object;
+        Storage() noexcept : u(0) {}
+        ~Storage() {}
+    };
+    static_assert(std::is_trivially_copyable_v<Decimal> && std::is_trivially_copyable_v<NSDate> && sizeof(NSDate) <= 8);
+
+    explicit Value(ValueNull) noexcept : kind_(Kind::Null) {}
     explicit Value(std::shared_ptr<Dict> d);
 
+    static constexpr bool isInline(Kind k)
+    {
+        return ((1u << static_cast<unsigned>(k)) &
+                ((1u << static_cast<unsigned>(Kind::Nil)) | (1u << static_cast<unsigned>(Kind::Null)) |
+                 (1u << static_cast<unsigned>(Kind::Bool)) | (1u << static_cast<unsigned>(Kind::Int)) |
+                 (1u << static_cast<unsigned>(Kind::UInt)) | (1u << static_cast<unsigned>(Kind::Double)) |
+                 (1u << static_cast<unsigned>(Kind::Date)))) != 0;
+    }
+    // Only while this value holds an inline kind or nothing (no destructor to run first).
+    void copyInline(const Value& other) noexcept
+    {
+        std::memcpy(static_cast<void*>(&s_), static_cast<const void*>(&other.s_), 8);
+        kind_ = other.kind_;
+    }
+    // Only while this value holds an inline kind or nothing; `other` holds another kind.
+    void copyFrom(const Value& other);
+    // Only while this value holds an inline kind or nothing. Takes the payload and leaves `other` nil.
+    // A moved-from string or handle has nothing left to free, so its destructor is not run.
+    void moveFrom(Value& other) noexcept;
+    // Ends the life of a non-inline payload; the value is nil afterwards.
+    void release() noexcept;
+
+    const std::shared_ptr<ArrayItems>* arrayHandle() const { return kind_ == Kind::Array ? &s_.array : nullptr; }
+    const std::shared_ptr<Dict>* dictHandle() const { return kind_ == Kind::Dictionary ? &s_.dict : nullptr; }
+    // The text of a decimal: made in `buffer` for a packed one.
+    std::string_view decimalView(char (&buffer)[32]) const;
     Value itemAt(uint64_t index) const;
     ArrayItems* mutableArray(const char* operation);
     Dict* mutableDict(const char* operation);
     void describe(std::string& out, int indent) const;
 
-    Variant v_;
+    Storage s_;
+    Kind kind_ = Kind::Nil;
 };
 
 // A short name for the kind ("string", "dictionary", ...), for messages and logs.
