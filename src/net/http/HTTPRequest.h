@@ -430,6 +430,15 @@ public:
     void setProxyAuthenticationNeededBlock(BasicBlock block);
     void setRequestRedirectedBlock(BasicBlock block);
 
+    // ---- Response reading, cookies, redirects, file downloads (HTTPRequestResponse.cpp) -------------
+    // [response: public declarations]
+
+    // ---- Status timer, time-outs, progress, bandwidth (HTTPRequestStatus.cpp) ------------------------
+    // [status: public declarations]
+
+    // ---- Authentication and proxy scripts (HTTPRequestAuthentication.cpp, HTTPRequestProxyScript.cpp)
+    // [authentication: public declarations]
+
     HTTPRequest();  // use the factories
 
 protected:
@@ -497,6 +506,17 @@ protected:
     // Sends `selector` with `argument` to the delegate when it answers it.
     void sendToDelegate(const std::string& selector, const HTTPRequestSelectorArgument& argument);
     void releaseBlocksOnMainThread();
+
+    // ---- Response reading (HTTPRequestResponse.cpp) -----------------------------------------------------
+    // [response: protected declarations]
+
+    // ---- Status, progress, throttling (HTTPRequestStatus.cpp) ---------------------------------------------
+    // [status: protected declarations]
+
+    // ---- Authentication (HTTPRequestAuthentication.cpp, HTTPRequestProxyScript.cpp) ---------------------
+    // Answers a 401 or 407 once its response has been read to the end, on the request's thread.
+    void attemptToApplyCredentialsAndResume();
+    // [authentication: protected declarations]
 
     // Process-wide state shared by every request (defined in HTTPRequestShared.h).
     struct Shared;
@@ -660,6 +680,10 @@ protected:
     std::atomic<int> cachePolicy_{0};
     std::atomic<int> cacheStoragePolicy_{0};
     std::atomic<double> secondsToCache_{0};
+
+    // [response: fields]
+    // [status: fields]
+    // [authentication: fields]
 
     // Blocks (under cancelledLock).
     BasicBlock startedBlock_;

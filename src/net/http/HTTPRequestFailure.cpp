@@ -90,3 +90,9 @@ void HTTPRequest::handleStreamError()
     }
     checkRequestStatus();
 }
+
+bool HTTPRequest::retryUsingNewConnection()
+{
+    // The one silent retry on a fresh connection comes with the response work.
+    return false;
+}

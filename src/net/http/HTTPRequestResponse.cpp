@@ -225,3 +225,5 @@ std::string HTTPRequest::responseString() const
     const NSStringEncoding encoding = responseEncoding() != 0 ? responseEncoding() : defaultResponseEncoding();
     return Charset::decode(data.view(), encoding).value_or(std::string());
 }
+
+void HTTPRequest::updatePartialDownloadSize() {}

@@ -343,13 +343,6 @@ bool HTTPRequest::configureProxies()
     return true;
 }
 
-void HTTPRequest::fetchPACFile()
-{
-    // Proxy auto-configuration scripts are run with the authentication work; until then a request that
-    // names one goes direct, as it does when a script cannot be fetched or run.
-    startRequest();
-}
-
 // ---- One attempt -----------------------------------------------------------------------------------------
 
 Ref<CFReadStream> HTTPRequest::makePostBodyReadStream(const std::string& file, const NSData* bytes)
@@ -700,12 +693,6 @@ void HTTPRequest::cancelLoad()
         removeTemporaryCompressedUploadFile();
         setDidCreateTemporaryPostDataFile(false);
     }
-}
-
-void HTTPRequest::applyAuthorizationHeader()
-{
-    // Credentials presented before a challenge come with the authentication work; nothing in this
-    // system sets any.
 }
 
 // ---- Temporary files -------------------------------------------------------------------------------------

@@ -1,7 +1,6 @@
 // The status timer's work: every 0.25 s while an attempt runs, the request is checked on its own
-// thread. Time-outs and their retries, the silent retry on a lost connection, progress reports and
-// bandwidth throttling plug in here; until they do, a request ends only by its response, an error or a
-// cancel.
+// thread. Time-outs and their retries, progress reports and bandwidth throttling
+// plug in here; until they do, a request ends only by its response, an error or a cancel.
 #include "net/http/HTTPRequest.h"
 
 void HTTPRequest::updateStatus()
@@ -30,10 +29,3 @@ void HTTPRequest::removeUploadProgressSoFar() {}
 void HTTPRequest::resetUploadProgress(unsigned long long) {}
 
 void HTTPRequest::resetDownloadProgress() {}
-
-void HTTPRequest::updatePartialDownloadSize() {}
-
-bool HTTPRequest::retryUsingNewConnection()
-{
-    return false;
-}
