@@ -83,6 +83,10 @@ public:
     static void performTransition_andSubType_isHidden_theViewIs_duration(const std::string& type,
                                                                         const std::string& subType, bool isHidden,
                                                                         const Ref<UIView>& view, int duration);
+    // The movie's duration in seconds (0 when it cannot be opened) and, as a side effect, its still at
+    // 0.5 s written to the thumbnail path as a PNG file (whatever the path's extension), atomically.
+    // A still that cannot be made is logged and nothing is written. Safe on any thread.
+    static double movieThumb_path(const std::string& moviePath, const std::string& thumbnailPath);
 };
 
 // Stores today under "kAdInSquareDate" (the square's advertisement was closed).
