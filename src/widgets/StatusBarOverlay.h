@@ -11,6 +11,7 @@
 // in place, and the next step follows 0.4 s after each switch (after the 0.6 s slide when animated).
 // Every step cancels the pending hide of the one before, so the overlay hides once the duration of the
 // last shown message has passed.
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -242,15 +243,19 @@ public:
     ~StatusBarOverlay() override;
 
 private:
-    void setStatusBarBackgroundForCurrentStyle();
-    void fadeTo(bool hidden, std::function<void()> completion = nullptr);
-    void scheduleNextStep();
+    // Fades the window in or out through alpha: 0.5 s, or at once while shrunk.
+    void fadeHidden(bool hidden, std::function<void(bool)> completion = nullptr);
+    // The step after a switch: the queue's shown message leaves it, the delegate hears of the switch and
+    // the next step is scheduled.
+    void finishSwitch(const std::string& text);
+    void scheduleShowNextMessage(double delay);
+    bool lightStyle(UIStatusBarStyle style) const;
 
     // Messages.
     mutable std::recursive_mutex queueLock_;
     std::vector<Value> messageQueue_;
-    bool active_ = false;
-    bool hideInProgress_ = false;
+    std::atomic<bool> active_{false};
+    std::atomic<bool> hideInProgress_{false};
     bool forcedToHide_ = false;
     bool canRemoveImmediateMessagesFromQueue_ = true;
     std::string lastPostedMessage_;
