@@ -8,17 +8,12 @@
 #include "net/http/HTTPRequestErrors.h"
 #include "platform/foundation/NSString.h"
 
+using HTTPFileConversion::setError;
+
 namespace {
 
 // The smallest step by which an output buffer grows (half of a tiny input would be 0).
 constexpr size_t kMinimumGrowth = 4096;
-
-void setError(Ref<NSError>* error, Ref<NSError> value)
-{
-    if (error) {
-        *error = std::move(value);
-    }
-}
 
 }  // namespace
 
@@ -72,41 +67,16 @@ std::optional<NSData> HTTPDataCompressor::deflatePiece(const void* bytes, NSUInt
         return std::nullopt;
     }
     const size_t step = std::max<size_t>(length / 2, kMinimumGrowth);
-    std::vector<uint8_t> out(step);
-    size_t produced = 0;
-    const auto* in = static_cast<const uint8_t*>(bytes);
-    size_t remaining = length;
-    for (;;) {
-        if (produced == out.size()) {
-            out.resize(out.size() + step);
-        }
-        const auto availIn = static_cast<uInt>(std::min<size_t>(remaining, UINT_MAX));
-        const auto availOut = static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT_MAX));
-        zStream_.next_in = const_cast<Bytef*>(in);
-        zStream_.avail_in = availIn;
-        zStream_.next_out = out.data() + produced;
-        zStream_.avail_out = availOut;
-        // Only the call that takes the last of the input may finish the member.
-        const bool finishing = finish && availIn == remaining;
-        const int status = deflate(&zStream_, finishing ? Z_FINISH : Z_NO_FLUSH);
-        const size_t consumed = availIn - zStream_.avail_in;
-        in += consumed;
-        remaining -= consumed;
-        produced += availOut - zStream_.avail_out;
-        if (status == Z_STREAM_END) {
-            break;
-        }
-        if (status != Z_OK && !(status == Z_BUF_ERROR && zStream_.avail_out == 0)) {
-            setError(error, deflateErrorWithCode(status));
-            return std::nullopt;
-        }
-        // Without finishing, once all input is taken and room was left, nothing is pending.
-        if (!finish && remaining == 0 && zStream_.avail_out > 0) {
-            break;
-        }
+    // Only the call that takes the last of the input may finish the member.
+    HTTPFileConversion::PumpResult result =
+        HTTPFileConversion::pump(zStream_, bytes, length, step, step, finish, [&](bool takesLastInput) {
+            return deflate(&zStream_, finish && takesLastInput ? Z_FINISH : Z_NO_FLUSH);
+        });
+    if (result.failed) {
+        setError(error, deflateErrorWithCode(result.status));
+        return std::nullopt;
     }
-    out.resize(produced);
-    return NSData(std::move(out));
+    return std::move(result.data);
 }
 
 Ref<NSError> HTTPDataCompressor::closeStream()

@@ -8,17 +8,12 @@
 #include "net/http/HTTPRequestErrors.h"
 #include "platform/foundation/NSString.h"
 
+using HTTPFileConversion::setError;
+
 namespace {
 
 // The smallest step by which an output buffer grows (half of a tiny input would be 0).
 constexpr size_t kMinimumGrowth = 4096;
-
-void setError(Ref<NSError>* error, Ref<NSError> value)
-{
-    if (error) {
-        *error = std::move(value);
-    }
-}
 
 }  // namespace
 
@@ -67,43 +62,14 @@ std::optional<NSData> HTTPDataDecompressor::uncompressBytes_length_error(const v
         return std::nullopt;
     }
     const size_t step = std::max<size_t>(length / 2, kMinimumGrowth);
-    std::vector<uint8_t> out(length + step);
-    size_t produced = 0;
-    const auto* in = static_cast<const uint8_t*>(bytes);
-    size_t remaining = length;
-    for (;;) {
-        if (produced == out.size()) {
-            out.resize(out.size() + step);
-        }
-        const auto availIn = static_cast<uInt>(std::min<size_t>(remaining, UINT_MAX));
-        const auto availOut = static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT_MAX));
-        zStream_.next_in = const_cast<Bytef*>(in);
-        zStream_.avail_in = availIn;
-        zStream_.next_out = out.data() + produced;
-        zStream_.avail_out = availOut;
-        const int status = inflate(&zStream_, Z_NO_FLUSH);
-        const size_t consumed = availIn - zStream_.avail_in;
-        in += consumed;
-        remaining -= consumed;
-        produced += availOut - zStream_.avail_out;
-        if (status == Z_STREAM_END) {
-            streamEnded_ = true;
-            break;
-        }
-        if (status == Z_BUF_ERROR && remaining == 0) {
-            break;  // nothing more can be done without more input
-        }
-        if (status != Z_OK) {
-            setError(error, inflateErrorWithCode(status));
-            return std::nullopt;
-        }
-        // All input taken while zlib still had room: nothing is left pending inside it.
-        if (remaining == 0 && zStream_.avail_out > 0) {
-            break;
-        }
+    HTTPFileConversion::PumpResult result = HTTPFileConversion::pump(
+        zStream_, bytes, length, length + step, step, false, [&](bool) { return inflate(&zStream_, Z_NO_FLUSH); });
+    streamEnded_ = streamEnded_ || result.ended;
+    if (result.failed) {
+        setError(error, inflateErrorWithCode(result.status));
+        return std::nullopt;
     }
-    out.resize(produced);
-    return NSData(std::move(out));
+    return std::move(result.data);
 }
 
 Ref<NSError> HTTPDataDecompressor::closeStream()

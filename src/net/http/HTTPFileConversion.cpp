@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <vector>
 
 #include "net/http/HTTPRequestErrors.h"
@@ -60,13 +62,6 @@ bool writeAll(int fd, const NSData& data)
         put += static_cast<size_t>(n);
     }
     return true;
-}
-
-void setError(Ref<NSError>* error, Ref<NSError> value)
-{
-    if (error) {
-        *error = std::move(value);
-    }
 }
 
 }  // namespace
@@ -168,6 +163,51 @@ bool convertFile(const std::string& sourcePath, const std::string& destinationPa
         return false;
     }
     return true;
+}
+
+PumpResult pump(z_stream& stream, const void* bytes, size_t length, size_t firstSize, size_t growth, bool drain,
+                const std::function<int(bool takesLastInput)>& step)
+{
+    PumpResult result;
+    std::vector<uint8_t> out(firstSize);
+    size_t produced = 0;
+    const auto* in = static_cast<const uint8_t*>(bytes);
+    size_t remaining = length;
+    for (;;) {
+        if (produced == out.size()) {
+            out.resize(out.size() + growth);
+        }
+        const auto availIn = static_cast<uInt>(std::min<size_t>(remaining, UINT_MAX));
+        const auto availOut = static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT_MAX));
+        stream.next_in = const_cast<Bytef*>(in);
+        stream.avail_in = availIn;
+        stream.next_out = out.data() + produced;
+        stream.avail_out = availOut;
+        const int status = step(availIn == remaining);
+        const size_t consumed = availIn - stream.avail_in;
+        in += consumed;
+        remaining -= consumed;
+        produced += availOut - stream.avail_out;
+        if (status == Z_STREAM_END) {
+            result.ended = true;
+            break;
+        }
+        const bool wantsRoom = status == Z_BUF_ERROR && stream.avail_out == 0;
+        if (status == Z_BUF_ERROR && !wantsRoom && !drain && remaining == 0) {
+            break;  // nothing more can be done without more input
+        }
+        if (status != Z_OK && !wantsRoom) {
+            result.failed = true;
+            result.status = status;
+            return result;
+        }
+        if (!drain && remaining == 0 && stream.avail_out > 0) {
+            break;
+        }
+    }
+    out.resize(produced);
+    result.data = NSData(std::move(out));
+    return result;
 }
 
 }  // namespace HTTPFileConversion
