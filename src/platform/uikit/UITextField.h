@@ -56,7 +56,7 @@ public:
     virtual bool textFieldShouldReturn(const Ref<UITextField>& textField) { return true; }
 };
 
-class UITextField : public UIControl, public UIKeyInput {
+class UITextField : public UIControl, public UIEditableKeyInput {
 public:
     static Ref<UITextField> initWithFrame(CGRect frame) { return makeWithFrame<UITextField>(frame); }
     static Ref<UITextField> create() { return makeWithFrame<UITextField>(CGRectZero); }
@@ -119,9 +119,7 @@ public:
     void insertText(const std::string& text) override;
     void deleteBackward() override;
 
-    // --- Test driving (each begins editing first when needed; false when the field refuses) ---
-    bool simulateTypeText(const std::string& text);
-    bool simulateReturnKey();
+    // --- Test driving: simulateTypeText and simulateReturnKey come with the key input ---
     // The clear button: textFieldShouldClear, then the text empties (with the change event).
     bool simulateClearButtonTap();
 
@@ -131,7 +129,7 @@ public:
     void initWithFrameBody(CGRect frame) override;
 
 private:
-    bool beginEditingIfNeeded();
+    bool beginEditingIfNeeded() override;
     void replace(NSRange range, const std::string& replacement);
 
     Weak<UITextFieldDelegate> delegate_;

@@ -1,6 +1,7 @@
 #pragma once
 // Text input: the traits a text input gives the keyboard, and the key input every text input takes
 // (what the keyboard sends to the first responder).
+#include <optional>
 #include <string>
 
 #include "platform/foundation/NSObjCRuntime.h"
@@ -85,4 +86,20 @@ public:
     virtual bool hasText() const = 0;
     virtual void insertText(const std::string& text) = 0;
     virtual void deleteBackward() = 0;
+};
+
+// What the editable text inputs (field and view) share: the delete key's range and the test driving
+// through the simulated keyboard.
+class UIEditableKeyInput : public UIKeyInput {
+public:
+    // --- Test driving (each begins editing first when needed; false when the input refuses) ---
+    bool simulateTypeText(const std::string& text);
+    bool simulateReturnKey();
+
+protected:
+    // Becomes the first responder unless it already is; false when refused.
+    virtual bool beginEditingIfNeeded() = 0;
+    // What the delete key removes from `text`: the selection, else the character before the caret (a
+    // surrogate pair whole); nothing at the start.
+    static std::optional<NSRange> rangeForDeleteBackward(const std::string& text, NSRange selection);
 };

@@ -16,18 +16,6 @@ namespace {
 
 constexpr CGFloat kInset = 8;
 
-NSUInteger unitsBefore(const std::string& text, NSUInteger index)
-{
-    if (index >= 2) {
-        const unichar low = NSString::characterAtIndex(text, index - 1);
-        const unichar high = NSString::characterAtIndex(text, index - 2);
-        if (low >= 0xDC00 && low <= 0xDFFF && high >= 0xD800 && high <= 0xDBFF) {
-            return 2;
-        }
-    }
-    return index >= 1 ? 1 : 0;
-}
-
 void postNote(const char* name, const Ref<NSObject>& object)
 {
     NSNotificationCenter::defaultCenter()->postNotificationName_object(name, Value(object));
@@ -193,35 +181,12 @@ void UITextView::deleteBackward()
     if (!editable_) {
         return;
     }
-    NSRange range = selection_;
-    if (range.length == 0) {
-        const NSUInteger units = unitsBefore(text_, range.location);
-        if (units == 0) {
-            return;
-        }
-        range = NSMakeRange(range.location - units, units);
+    if (std::optional<NSRange> range = rangeForDeleteBackward(text_, selection_)) {
+        replace(*range, std::string());
     }
-    replace(range, std::string());
 }
 
 bool UITextView::beginEditingIfNeeded() { return isFirstResponder() || becomeFirstResponder(); }
-
-bool UITextView::simulateTypeText(const std::string& text)
-{
-    if (!beginEditingIfNeeded()) {
-        return false;
-    }
-    return UIKeyboard::typeText(text);
-}
-
-bool UITextView::simulateReturnKey()
-{
-    if (!beginEditingIfNeeded()) {
-        return false;
-    }
-    insertText("\n");
-    return true;
-}
 
 void UITextView::willMoveToWindow(const Ref<UIWindow>& window)
 {

@@ -48,7 +48,7 @@ public:
     virtual void textViewDidChangeSelection(const Ref<UITextView>& textView) {}
 };
 
-class UITextView : public UIScrollView, public UIKeyInput {
+class UITextView : public UIScrollView, public UIEditableKeyInput {
 public:
     static Ref<UITextView> initWithFrame(CGRect frame) { return makeWithFrame<UITextView>(frame); }
     static Ref<UITextView> create() { return makeWithFrame<UITextView>(CGRectZero); }
@@ -89,9 +89,6 @@ public:
     void insertText(const std::string& text) override;
     void deleteBackward() override;
 
-    // --- Test driving (each begins editing first when needed; false when the view refuses) ---
-    bool simulateTypeText(const std::string& text);
-    bool simulateReturnKey();
 
     void setFrame(CGRect frame) override;
     void willMoveToWindow(const Ref<UIWindow>& window) override;
@@ -99,7 +96,7 @@ public:
     void initWithFrameBody(CGRect frame) override;
 
 private:
-    bool beginEditingIfNeeded();
+    bool beginEditingIfNeeded() override;
     void replace(NSRange range, const std::string& replacement);
     void updateContentSize();
 
