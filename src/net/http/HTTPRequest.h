@@ -51,6 +51,7 @@
 #include "platform/cfnetwork/SecIdentity.h"
 #include "platform/foundation/Charset.h"
 #include "platform/foundation/NSData.h"
+#include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSLock.h"
 #include "platform/foundation/NSOperation.h"
@@ -432,6 +433,24 @@ public:
 
     // ---- Response reading, cookies, redirects, file downloads (HTTPRequestResponse.cpp) -------------
     // [response: public declarations]
+    // Whether the response's "Content-Encoding" names gzip.
+    bool isResponseCompressed() const;
+    // Continues a redirect that the delegate was asked to confirm (request:willRedirectToURL:), on the
+    // request's thread.
+    void redirectToURL(const Ref<NSURL>& newURL);
+    // The MIME type (the text before the first ";", trimmed) and the encoding named by "charset=" in a
+    // "Content-Type" value; the encoding is left as it is when no charset, or an unknown one, is named.
+    static void parseMimeType_andResponseEncoding_fromContentType(std::string* mimeType,
+                                                                  NSStringEncoding* stringEncoding,
+                                                                  const std::string& contentType);
+    // An HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT", with or without the weekday and the seconds).
+    static std::optional<NSDate> dateFromRFC1123String(const std::string& string);
+    // The cookies received in this process (with cookie persistence on); a cookie with the same
+    // domain, path and name replaces the one before.
+    static std::vector<Ref<NSHTTPCookie>> sessionCookies();
+    static void setSessionCookies(const std::vector<Ref<NSHTTPCookie>>& newSessionCookies);
+    static void addSessionCookie(const Ref<NSHTTPCookie>& newCookie);
+
 
     // ---- Status timer, time-outs, progress, bandwidth (HTTPRequestStatus.cpp) ------------------------
     // [status: public declarations]
@@ -509,6 +528,24 @@ protected:
 
     // ---- Response reading (HTTPRequestResponse.cpp) -----------------------------------------------------
     // [response: protected declarations]
+    void parseStringEncodingFromHeaders();
+    // Decides, while the headers are read, whether the response is a redirect that will be followed,
+    // and prepares the request for it.
+    bool willRedirect();
+    void performRedirect();
+    // Sends request:willRedirectToURL: to the delegate and the queue on the main thread.
+    void requestWillRedirectToURL(const Ref<NSURL>& newURL);
+    // Whether someone takes the body as it arrives (the delegate's data selector or the data block).
+    bool passesOnReceivedData();
+    // Writes a piece of a file download (and its inflated bytes) to the temporary files; false after a
+    // write failure has failed the request.
+    bool writeDownloadBytes(const uint8_t* bytes, size_t length, const std::optional<NSData>& inflated);
+    // Moves or inflates the finished temporary file into the destination; the error, or nullptr.
+    Ref<NSError> settleFileDownload();
+    // Closes the output streams of a file download; an unfinished download's temporary files go,
+    // unless it may be resumed.
+    void abandonFileDownload();
+
 
     // ---- Status, progress, throttling (HTTPRequestStatus.cpp) ---------------------------------------------
     // [status: protected declarations]
@@ -682,6 +719,10 @@ protected:
     std::atomic<double> secondsToCache_{0};
 
     // [response: fields]
+    std::shared_ptr<std::FILE> fileDownloadOutputStream_;          // open while a file download runs
+    std::shared_ptr<std::FILE> inflatedFileDownloadOutputStream_;  // its inflated copy (on the fly)
+    Ref<NSError> fileDownloadWriteError_;                            // a piece could not be written
+    bool redirectKeepsHeaders_ = false;  // the pending redirect keeps method, body and headers
     // [status: fields]
     // [authentication: fields]
 

@@ -72,9 +72,12 @@ void HTTPRequest::handleStreamError()
     if (error()) {
         cancelLoad();
     } else {
+        // The peer dropped the connection under us (typically a kept-alive socket the server had
+        // already given up on): one fresh connection is worth a try.
         const bool lost = streamError.isConnectionLost() ||
                           (streamError.domain == kCFStreamErrorDomainPOSIX &&
-                           (streamError.error == ENOTCONN || streamError.error == EPIPE));
+                           (streamError.error == ENOTCONN || streamError.error == EPIPE ||
+                            streamError.error == ECONNRESET));
         if (lost && retryUsingNewConnection()) {
             return;
         }
@@ -93,6 +96,26 @@ void HTTPRequest::handleStreamError()
 
 bool HTTPRequest::retryUsingNewConnection()
 {
-    // The one silent retry on a fresh connection comes with the response work.
-    return false;
+    // Once per request: a second lost connection is a real failure.
+    if (retryCount() != 0) {
+        return false;
+    }
+    // The connection is suspect: its stream is closed, not parked.
+    setConnectionCanBeReused(false);
+    setWillRetryRequest(true);  // the body files survive the teardown
+    cancelLoad();
+    setWillRetryRequest(false);
+    {
+        Shared& s = shared();
+        std::lock_guard connections(*s.connectionsLock);
+        if (std::shared_ptr<HTTPConnectionInfo> info = connectionInfo()) {
+            info->request.reset();
+            info->stream = nullptr;
+            std::erase(s.persistentConnectionsPool, info);
+        }
+        setConnectionInfo(nullptr);
+    }
+    setRetryCount(retryCount() + 1);
+    startRequest();
+    return true;
 }

@@ -688,6 +688,7 @@ void HTTPRequest::cancelLoad()
     if (downloadDestinationPath().empty() && !downloadComplete()) {
         setRawResponseData(NSData());
     }
+    abandonFileDownload();
     if (authenticationNeeded() == 0 && !willRetryRequest()) {
         removeTemporaryUploadFile();
         removeTemporaryCompressedUploadFile();

@@ -51,4 +51,7 @@ struct HTTPRequest::Shared {
     std::atomic<double> defaultTimeOutSeconds{10.0};
     std::optional<std::string> defaultUserAgent;  // under classLock
     Ref<HTTPCacheDelegate> defaultCache;          // under classLock
+
+    // Responses: the session cookie list, under sessionCookiesLock.
+    std::vector<Ref<NSHTTPCookie>> sessionCookies;
 };

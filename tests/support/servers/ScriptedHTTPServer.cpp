@@ -4,6 +4,7 @@
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <stdexcept>
@@ -325,6 +326,12 @@ void ScriptedHTTPServer::serve(Channel& channel, size_t connection)
         }
         changed_.notify_all();
         Reply reply = next(request);
+        if (reply.action == Reply::Action::ResetWithoutAnswer) {
+            // Closing with a zero linger time sends a reset instead of an orderly end.
+            linger abort{1, 0};
+            ::setsockopt(channel.fd(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            return;
+        }
         bool clientCloses = namesEqual(request.header("Connection"), "close");
         if (!writeReply(channel, request, reply) || clientCloses) {
             channel.shutdownWrite();

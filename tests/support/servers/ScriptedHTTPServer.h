@@ -47,6 +47,7 @@ struct Reply {
         CloseWithoutAnswer,  // read the request, then close
         CloseAfterHeaders,   // the status line and headers, then close
         Hang,                // the status line and headers, then silence for hangSeconds, then close
+        ResetWithoutAnswer,  // read the request, then reset the connection (the client reads ECONNRESET)
     };
     Action action = Action::Respond;
     std::string version = "HTTP/1.1";
