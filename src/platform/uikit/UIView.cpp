@@ -671,48 +671,34 @@ void UIView::layoutSublayersOfLayer(CALayer& layer)
 
 // --- Coordinates ----------------------------------------------------------------------------------
 
+Ref<CALayer> UIView::conversionLayer(const Ref<UIView>& view) const
+{
+    if (view) {
+        return view->layer_;
+    }
+    // No view: the window's coordinates (none at all for a view outside any window).
+    Ref<UIWindow> w = window();
+    return w ? w->layer_ : nullptr;
+}
+
 CGPoint UIView::convertPoint_toView(CGPoint point, const Ref<UIView>& view) const
 {
-    Ref<CALayer> target = view ? view->layer_ : nullptr;
-    if (!view) {
-        if (Ref<UIWindow> w = window()) {
-            target = w->layer_;
-        }
-    }
-    return layer_->convertPoint_toLayer(point, target);
+    return layer_->convertPoint_toLayer(point, conversionLayer(view));
 }
 
 CGPoint UIView::convertPoint_fromView(CGPoint point, const Ref<UIView>& view) const
 {
-    Ref<CALayer> source = view ? view->layer_ : nullptr;
-    if (!view) {
-        if (Ref<UIWindow> w = window()) {
-            source = w->layer_;
-        }
-    }
-    return layer_->convertPoint_fromLayer(point, source);
+    return layer_->convertPoint_fromLayer(point, conversionLayer(view));
 }
 
 CGRect UIView::convertRect_toView(CGRect rect, const Ref<UIView>& view) const
 {
-    Ref<CALayer> target = view ? view->layer_ : nullptr;
-    if (!view) {
-        if (Ref<UIWindow> w = window()) {
-            target = w->layer_;
-        }
-    }
-    return layer_->convertRect_toLayer(rect, target);
+    return layer_->convertRect_toLayer(rect, conversionLayer(view));
 }
 
 CGRect UIView::convertRect_fromView(CGRect rect, const Ref<UIView>& view) const
 {
-    Ref<CALayer> source = view ? view->layer_ : nullptr;
-    if (!view) {
-        if (Ref<UIWindow> w = window()) {
-            source = w->layer_;
-        }
-    }
-    return layer_->convertRect_fromLayer(rect, source);
+    return layer_->convertRect_fromLayer(rect, conversionLayer(view));
 }
 
 // --- Hit testing and responders -------------------------------------------------------------------

@@ -237,6 +237,8 @@ protected:
     virtual void backgroundColorDidChange() {}
 
 private:
+    // The layer that converting to or from `view` uses (the window's when `view` is null).
+    Ref<CALayer> conversionLayer(const Ref<UIView>& view) const;
     void insertAt(const Ref<UIView>& view, size_t index);
     void resizeSubviews(CGSize oldSize);
     void notifyWillMoveToWindow(const Ref<UIWindow>& window);
