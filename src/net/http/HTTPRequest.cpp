@@ -628,8 +628,10 @@ void HTTPRequest::setURL(const Ref<NSURL>& newURL)
         return;
     }
     store(url_, newURL);
-    // Authentication objects belong to the old URL (made from its challenge, with the authentication
-    // work); the message and any pending redirect too.
+    // Authentication objects belong to the old URL (made from its challenge); the message and any
+    // pending redirect too.
+    store(requestAuthentication_, nullptr);
+    store(proxyAuthentication_, nullptr);
     request_.reset();
     setRedirectURL(nullptr);
 }

@@ -45,6 +45,8 @@
 #include "net/http/HTTPDataDecompressor.h"
 #include "net/http/HTTPRequestDelegate.h"
 #include "net/http/HTTPRequestErrors.h"
+#include "platform/cfnetwork/CFHTTPAuthentication.h"
+#include "platform/cfnetwork/NSURLCredential.h"
 #include "platform/cfnetwork/CFHTTPMessage.h"
 #include "platform/cfnetwork/CFHTTPReadStream.h"
 #include "platform/cfnetwork/NSHTTPCookie.h"
@@ -415,7 +417,8 @@ public:
     using BasicBlock = std::function<void()>;
     using HeadersBlock = std::function<void(const HTTPHeaderFields& responseHeaders)>;
     using SizeBlock = std::function<void(long long size)>;
-    using ProgressBlock = std::function<void(unsigned long long size, unsigned long long total)>;
+    // The step may be negative (progress taken back when an attempt starts again).
+    using ProgressBlock = std::function<void(long long size, unsigned long long total)>;
     using DataBlock = std::function<void(const NSData& data)>;
     void setStartedBlock(BasicBlock block);
     void setHeadersReceivedBlock(HeadersBlock block);
@@ -451,12 +454,89 @@ public:
     static void setSessionCookies(const std::vector<Ref<NSHTTPCookie>>& newSessionCookies);
     static void addSessionCookie(const Ref<NSHTTPCookie>& newCookie);
 
-
     // ---- Status timer, time-outs, progress, bandwidth (HTTPRequestStatus.cpp) ------------------------
     // [status: public declarations]
+    // Adds to the download or upload size that the queue, the progress delegate and the size block count
+    // (the amount may be negative).
+    void incrementDownloadSizeBy(long long length);
+    void incrementUploadSizeBy(long long length);
+    // Sends setProgress(progress / total) to an indicator that answers it, on the main thread (at once
+    // when already there). A total of 0 shows 0, never a division by zero.
+    static void updateProgressIndicator_withProgress_ofTotal(const Ref<HTTPProgressDelegate>& indicator,
+                                                             unsigned long long progress, unsigned long long total);
+
+    // The process-wide bandwidth meter and throttle. Bytes read and body bytes sent by every request are
+    // counted per second; with a maximum set (bytes per second, 0 = none), reads are cut short and a
+    // request's stream is taken off its run loop until the second it overdrew is paid for.
+    // Throttled: a maximum that applies on every link, or the cellular-only limit while on a cellular link.
+    static bool isBandwidthThrottled();
+    static unsigned long maxBandwidthPerSecond();
+    static void setMaxBandwidthPerSecond(unsigned long bytes);
+    static void incrementBandwidthUsedInLastSecond(unsigned long bytes);
+    // Closes the current measurement second: its count joins the tracker (the last 6 seconds at most),
+    // the average is taken again and the next second ends one second from now.
+    static void recordBandwidthUsage();
+    static unsigned long averageBandwidthUsedPerSecond();
+    // Closes the second when it has ended; when more than the maximum was used in it, orders the
+    // wake-up time: the end of the second plus the overdraft's share of a second.
+    static void measureBandwidthUsage();
+    // How many body bytes a throttled body stream may read now: a quarter of the maximum, at most what
+    // is left of this second's allowance, never below 0.
+    static unsigned long maxUploadReadLength();
+    // YES: a limit of 14800 bytes per second on cellular links only; NO: no limit at all.
+    static void setShouldThrottleBandwidthForWWAN(bool throttle);
+    static void throttleBandwidthForWWANUsingLimit(unsigned long limit);
+    static bool isNetworkReachableViaWWAN();
+    // The meter's state, read whole (Clock::now() times; nullopt when not set).
+    static unsigned long bandwidthUsedInLastSecond();
+    static std::optional<double> bandwidthMeasurementDate();
+    static std::optional<double> throttleWakeUpTime();
+    static std::vector<unsigned long> bandwidthUsageTracker();
+    // Back to the state of a fresh process: no limit, no cellular watch, nothing measured.
+    static void resetBandwidthThrottling();
 
     // ---- Authentication and proxy scripts (HTTPRequestAuthentication.cpp, HTTPRequestProxyScript.cpp)
     // [authentication: public declarations]
+    // Sets "Authorization" to Basic credentials made of the two texts, and the scheme to Basic.
+    void addBasicAuthenticationHeaderWithUsername_andPassword(const std::string& theUsername,
+                                                              const std::string& thePassword);
+    // After the delegate or the dialog has filled in credentials: tries them on the request's thread.
+    void retryUsingSuppliedCredentials();
+    // Gives up waiting for credentials: the request fails with code 3 on its own thread.
+    void cancelAuthentication();
+    // The challenge objects of the current URL (dropped when the URL changes).
+    Ref<CFHTTPAuthentication> requestAuthentication() const { return locked(requestAuthentication_); }
+    Ref<CFHTTPAuthentication> proxyAuthentication() const { return locked(proxyAuthentication_); }
+    // RFC 4648 Base64 with padding and no line breaks.
+    static std::string base64forData(const NSData& theData);
+
+    // Session credential stores: arrays of dictionaries ("Authentication", "Credentials", "URL" or
+    // "Host" and "Port", "AuthenticationScheme", "AuthenticationRealm"), kept for the process.
+    static Value sessionCredentialsStore();
+    static Value sessionProxyCredentialsStore();
+    static void storeAuthenticationCredentialsInSessionStore(const Value& credentials);
+    static void storeProxyAuthenticationCredentialsInSessionStore(const Value& credentials);
+    // Removes the first entry holding this very credentials dictionary.
+    static void removeAuthenticationCredentialsFromSessionStore(const Value& credentials);
+    static void removeProxyAuthenticationCredentialsFromSessionStore(const Value& credentials);
+    // Empties the server credential store and the session cookies.
+    static void clearSession();
+
+    // The platform's credential storage (the keychain); saved credentials are permanent.
+    static void saveCredentials_forHost_port_protocol_realm(const Ref<NSURLCredential>& credentials,
+                                                            const std::string& host, int port,
+                                                            const std::string& protocol, const std::string& realm);
+    static void saveCredentials_forProxy_port_realm(const Ref<NSURLCredential>& credentials, const std::string& host,
+                                                    int port, const std::string& realm);
+    static Ref<NSURLCredential> savedCredentialsForHost_port_protocol_realm(const std::string& host, int port,
+                                                                            const std::string& protocol,
+                                                                            const std::string& realm);
+    static Ref<NSURLCredential> savedCredentialsForProxy_port_protocol_realm(const std::string& host, int port,
+                                                                             const std::string& protocol,
+                                                                             const std::string& realm);
+    static void removeCredentialsForHost_port_protocol_realm(const std::string& host, int port,
+                                                             const std::string& protocol, const std::string& realm);
+    static void removeCredentialsForProxy_port_realm(const std::string& host, int port, const std::string& realm);
 
     HTTPRequest();  // use the factories
 
@@ -546,14 +626,51 @@ protected:
     // unless it may be resumed.
     void abandonFileDownload();
 
-
     // ---- Status, progress, throttling (HTTPRequestStatus.cpp) ---------------------------------------------
     // [status: protected declarations]
+    bool shouldTimeOut();
+    // A time-out with retries left: the old connection is torn down and a new attempt starts.
+    void retryAfterTimeOut();
+    // The length of one response read: the buffer's size, cut to a quarter of what is left of this
+    // second's allowance while the throttle is on (at least 1 byte).
+    static size_t readLengthForBuffer(size_t bufferSize);
+    // Sends a progress step (upload or download side) to the queue and the progress delegate, then
+    // `fraction` as setProgress to the delegate, then the step and `blockTotal` to the block; all on the
+    // main thread, each receiver read when the message runs.
+    void sendProgressStep(bool upload, long long step, unsigned long long blockTotal, std::optional<float> fraction);
+    // The body stream runs the request's throttling step before each throttled read.
+    friend class HTTPInputStream;
 
     // ---- Authentication (HTTPRequestAuthentication.cpp, HTTPRequestProxyScript.cpp) ---------------------
     // Answers a 401 or 407 once its response has been read to the end, on the request's thread.
     void attemptToApplyCredentialsAndResume();
     // [authentication: protected declarations]
+    void attemptToApplyProxyCredentialsAndResume();
+    // Credentials that worked before for this place (nil when none).
+    Value findSessionAuthenticationCredentials();
+    Value findSessionProxyAuthenticationCredentials();
+    // New credentials: the URL's, the main request's, the request's own, the keychain's (nil when none).
+    Value findCredentials();
+    Value findProxyCredentials();
+    bool applyCredentials(const Value& newCredentials);
+    bool applyProxyCredentials(const Value& newCredentials);
+    bool willAskDelegateForCredentials();
+    bool willAskDelegateForProxyCredentials();
+    void askDelegateForCredentials();
+    void askDelegateForProxyCredentials();
+    bool showAuthenticationDialog();
+    bool showProxyAuthenticationDialog();
+    // After a response that needed no authentication: Basic credentials this request presented from its
+    // own user name and password go into the session store.
+    void rememberPresentedBasicCredentials();
+    // Proxy scripts.
+    void runPACScript(const std::string& script);
+    void finishedDownloadingPACFile(const Ref<HTTPRequest>& theRequest);
+    void handlePACFileStreamEvent(CFStreamEventType type);
+    void timeOutPACRead();
+    void finishPACFileRead();
+    // Tears down a script fetch still running (its queue slot is given back).
+    void abandonPACFileFetch();
 
     // Process-wide state shared by every request (defined in HTTPRequestShared.h).
     struct Shared;
@@ -725,6 +842,13 @@ protected:
     bool redirectKeepsHeaders_ = false;  // the pending redirect keeps method, body and headers
     // [status: fields]
     // [authentication: fields]
+    Ref<CFHTTPAuthentication> requestAuthentication_;
+    Ref<CFHTTPAuthentication> proxyAuthentication_;
+    Ref<CFReadStream> PACFileReadStream_;      // reader of a local script (request's thread)
+    std::string PACFileData_;                  // the script read so far
+    Ref<NSTimer> PACReadTimer_;                // gives up on a local script that does not arrive
+    std::shared_ptr<HTTPRequestDelegate> PACFileDelegate_;  // hears the end of a script fetch
+    bool PACQueueWidthRaised_ = false;         // the shared queue's width counts a script fetch
 
     // Blocks (under cancelledLock).
     BasicBlock startedBlock_;

@@ -1,19 +1,922 @@
 // Authentication: credentials presented before a challenge, answers to 401 and 407 challenges, the
-// session credential stores, and asking the delegate or the dialog.
+// session credential stores, the platform's credential storage, and asking the delegate or the dialog.
+//
+// Every step runs on the request's thread under its cancelledLock. One request at a time looks for or
+// asks for credentials (delegateAuthenticationLock), so a request that waited for the lock finds the
+// credentials another one has just stored in the session store instead of asking again.
+#include <mutex>
+
+#include "net/http/HTTPAuthenticationDialog.h"
+#include "net/http/HTTPCacheDelegate.h"
 #include "net/http/HTTPRequest.h"
+#include "net/http/HTTPRequestShared.h"
+#include "platform/cfnetwork/NSURLCredentialStorage.h"
+#include "platform/cfnetwork/NSURLProtectionSpace.h"
+#include "platform/foundation/Base64.h"
+#include "platform/foundation/NSString.h"
+#include "platform/foundation/NSThread.h"
+#include "platform/foundation/Perform.h"
+
+namespace {
+
+std::string lowered(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+// Host, port (absent or equal) and scheme: the place credentials belong to.
+bool samePlace(const Ref<NSURL>& a, const Ref<NSURL>& b)
+{
+    return a && b && lowered(a->host()) == lowered(b->host()) && a->port() == b->port() &&
+           lowered(a->scheme()) == lowered(b->scheme());
+}
+
+// The port a protection space names for a URL: its own, else the scheme's.
+int spacePort(const Ref<NSURL>& url)
+{
+    if (auto port = url->port()) {
+        return *port;
+    }
+    return lowered(url->scheme()) == "https" ? 443 : 80;
+}
+
+Value credentialDictionary(const std::string& user, const std::string& password,
+                           const std::optional<std::string>& domain)
+{
+    Value credentials = Value::dictionary({{kCFHTTPAuthenticationUsername, Value(user)},
+                                           {kCFHTTPAuthenticationPassword, Value(password)}});
+    if (domain) {
+        credentials.setObject_forKey(Value(*domain), kCFHTTPAuthenticationAccountDomain);
+    }
+    return credentials;
+}
+
+// The account domain of an NTLM user name: the request's domain, else "DOMAIN\name" split at the
+// backslash (the name then loses its domain part).
+std::string splitAccountDomain(std::string& user, const std::string& domain)
+{
+    if (!domain.empty()) {
+        return domain;
+    }
+    const size_t slash = user.find('\\');
+    if (slash != std::string::npos && user.find('\\', slash + 1) == std::string::npos) {
+        std::string accountDomain = user.substr(0, slash);
+        user = user.substr(slash + 1);
+        return accountDomain;
+    }
+    return std::string();
+}
+
+bool isBadCredentials(const CFStreamError& error)
+{
+    return error.domain == kCFStreamErrorDomainHTTP && (error.error == kCFStreamErrorHTTPAuthenticationBadUserName ||
+                                                        error.error == kCFStreamErrorHTTPAuthenticationBadPassword);
+}
+
+// Adds an entry to a store. An entry holding the very same credentials object goes first, and so does
+// one for the same place holding equal credentials, so requests that keep presenting the same user
+// name and password do not grow the store without end.
+void storeEntry(Value& store, const Value& entry, const char* placeKey)
+{
+    if (store.isNil()) {
+        store = Value::array();
+    }
+    const Value credentials = entry["Credentials"];
+    const Value place = entry[placeKey];
+    Value kept = Value::array();
+    for (const Value& old : store.arrayItems()) {
+        const bool sameObject = old["Credentials"].isIdenticalTo(credentials);
+        const bool sameValues = old["Credentials"].isEqual(credentials) && old[placeKey].isEqual(place) &&
+                                old["Port"] == entry["Port"];
+        if (!sameObject && !sameValues) {
+            kept.addObject(old);
+        }
+    }
+    kept.addObject(entry);
+    store = kept;
+}
+
+void removeEntry(Value& store, const Value& credentials)
+{
+    if (store.isNil() || credentials.isNil()) {
+        return;
+    }
+    const auto& items = store.arrayItems();
+    for (NSUInteger i = 0; i < items.size(); ++i) {
+        if (items[i]["Credentials"].isIdenticalTo(credentials)) {
+            store.removeObjectAtIndex(i);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+// ---- Headers -------------------------------------------------------------------------------------------
+
+std::string HTTPRequest::base64forData(const NSData& theData)
+{
+    return Base64::encode(theData.view());
+}
+
+void HTTPRequest::addBasicAuthenticationHeaderWithUsername_andPassword(const std::string& theUsername,
+                                                                       const std::string& thePassword)
+{
+    const std::string pair = stringWithFormat("%@:%@", theUsername, thePassword);
+    addRequestHeader_value("Authorization", stringWithFormat("Basic %@", Base64::encode(pair)));
+    setAuthenticationScheme(kCFHTTPAuthenticationSchemeBasic);
+}
 
 void HTTPRequest::applyAuthorizationHeader()
 {
-    // Credentials presented before a challenge come with the authentication work; nothing in this
-    // system sets any.
+    // Credentials belong to the place they were given for: a redirect to another host, port or scheme
+    // does not take the caller's user name, password or "Authorization" header along.
+    Ref<NSURL> theURL = url();
+    Ref<NSURL> firstURL = originalURL();
+    if (redirectCount() > 0 && firstURL && theURL && !samePlace(firstURL, theURL)) {
+        {
+            std::lock_guard lock(propertyLock_);
+            requestHeaders_.remove("Authorization");
+            username_.clear();
+            password_.clear();
+            domain_.clear();
+            requestCredentials_ = Value();
+        }
+        if (authenticationScheme() == kCFHTTPAuthenticationSchemeBasic) {
+            setAuthenticationScheme(std::string());
+        }
+    }
+
+    if (!shouldPresentCredentialsBeforeChallenge()) {
+        return;
+    }
+    if (!requestHeaders().contains("Authorization")) {
+        const std::string user = username();
+        const std::string pass = password();
+        if (!user.empty() && !pass.empty() && authenticationScheme() == kCFHTTPAuthenticationSchemeBasic) {
+            addBasicAuthenticationHeaderWithUsername_andPassword(user, pass);
+        } else if (useSessionPersistence()) {
+            const Value credentials = findSessionAuthenticationCredentials();
+            if (!credentials.isNil()) {
+                if (auto authentication = credentials["Authentication"].object<CFHTTPAuthentication>()) {
+                    if (request_ &&
+                        CFHTTPMessageApplyCredentialDictionary(request_, authentication, credentials["Credentials"],
+                                                               nullptr)) {
+                        setAuthenticationScheme(credentials["AuthenticationScheme"].stringValue());
+                    } else {
+                        removeAuthenticationCredentialsFromSessionStore(credentials["Credentials"]);
+                    }
+                } else {
+                    addBasicAuthenticationHeaderWithUsername_andPassword(
+                        credentials["Credentials"][kCFHTTPAuthenticationUsername].stringValue(),
+                        credentials["Credentials"][kCFHTTPAuthenticationPassword].stringValue());
+                }
+            }
+        }
+    }
+    if (useSessionPersistence()) {
+        const Value credentials = findSessionProxyAuthenticationCredentials();
+        if (!credentials.isNil()) {
+            auto authentication = credentials["Authentication"].object<CFHTTPAuthentication>();
+            if (!authentication || !request_ ||
+                !CFHTTPMessageApplyCredentialDictionary(request_, authentication, credentials["Credentials"],
+                                                        nullptr)) {
+                removeProxyAuthenticationCredentialsFromSessionStore(credentials["Credentials"]);
+            }
+        }
+    }
 }
+
+void HTTPRequest::rememberPresentedBasicCredentials()
+{
+    if (authenticationNeeded() != 0 || requestAuthentication() || !useSessionPersistence() ||
+        authenticationScheme() != kCFHTTPAuthenticationSchemeBasic) {
+        return;
+    }
+    const std::string user = username();
+    const std::string pass = password();
+    Ref<NSURL> theURL = url();
+    if (user.empty() || pass.empty() || !theURL) {
+        return;
+    }
+    Value entry = Value::dictionary({{"Credentials", credentialDictionary(user, pass, std::nullopt)},
+                                     {"URL", Value(theURL)},
+                                     {"AuthenticationScheme", Value(kCFHTTPAuthenticationSchemeBasic)}});
+    storeAuthenticationCredentialsInSessionStore(entry);
+}
+
+// ---- Session stores ------------------------------------------------------------------------------------
+
+Value HTTPRequest::sessionCredentialsStore()
+{
+    Shared& s = shared();
+    std::lock_guard lock(*s.sessionCredentialsLock);
+    if (s.sessionCredentialsStore.isNil()) {
+        s.sessionCredentialsStore = Value::array();
+    }
+    return s.sessionCredentialsStore;
+}
+
+Value HTTPRequest::sessionProxyCredentialsStore()
+{
+    Shared& s = shared();
+    std::lock_guard lock(*s.sessionCredentialsLock);
+    if (s.sessionProxyCredentialsStore.isNil()) {
+        s.sessionProxyCredentialsStore = Value::array();
+    }
+    return s.sessionProxyCredentialsStore;
+}
+
+void HTTPRequest::storeAuthenticationCredentialsInSessionStore(const Value& credentials)
+{
+    Shared& s = shared();
+    std::lock_guard lock(*s.sessionCredentialsLock);
+    storeEntry(s.sessionCredentialsStore, credentials, "URL");
+}
+
+void HTTPRequest::storeProxyAuthenticationCredentialsInSessionStore(const Value& credentials)
+{
+    Shared& s = shared();
+    std::lock_guard lock(*s.sessionCredentialsLock);
+    storeEntry(s.sessionProxyCredentialsStore, credentials, "Host");
+}
+
+void HTTPRequest::removeAuthenticationCredentialsFromSessionStore(const Value& credentials)
+{
+    Shared& s = shared();
+    std::lock_guard lock(*s.sessionCredentialsLock);
+    removeEntry(s.sessionCredentialsStore, credentials);
+}
+
+void HTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(const Value& credentials)
+{
+    Shared& s = shared();
+    std::lock_guard lock(*s.sessionCredentialsLock);
+    removeEntry(s.sessionProxyCredentialsStore, credentials);
+}
+
+void HTTPRequest::clearSession()
+{
+    Shared& s = shared();
+    {
+        std::lock_guard lock(*s.sessionCredentialsLock);
+        s.sessionCredentialsStore = Value::array();
+    }
+    setSessionCookies({});
+    if (Ref<HTTPCacheDelegate> cache = defaultCache()) {
+        cache->clearCachedResponsesForStoragePolicy(CacheForSessionDurationStoragePolicy);
+    }
+}
+
+Value HTTPRequest::findSessionAuthenticationCredentials()
+{
+    Ref<NSURL> theURL = url();
+    if (!theURL) {
+        return Value();
+    }
+    const std::string realm = authenticationRealm();
+    const std::string user = username();
+    const std::string pass = password();
+    Shared& s = shared();
+    std::lock_guard lock(*s.sessionCredentialsLock);
+    if (s.sessionCredentialsStore.isNil()) {
+        return Value();
+    }
+    Value closeMatch;
+    for (const Value& entry : s.sessionCredentialsStore.arrayItems()) {
+        if (!realm.empty() && entry["AuthenticationRealm"].stringValue() != realm) {
+            continue;
+        }
+        if (!user.empty() && !pass.empty()) {
+            const Value credentials = entry["Credentials"];
+            if (credentials[kCFHTTPAuthenticationUsername].stringValue() != user ||
+                credentials[kCFHTTPAuthenticationPassword].stringValue() != pass) {
+                continue;
+            }
+        }
+        Ref<NSURL> entryURL = entry["URL"].object<NSURL>();
+        if (entryURL && entryURL->isEqual(theURL)) {
+            return entry;
+        }
+        if (closeMatch.isNil() && samePlace(entryURL, theURL)) {
+            closeMatch = entry;
+        }
+    }
+    return closeMatch;
+}
+
+Value HTTPRequest::findSessionProxyAuthenticationCredentials()
+{
+    const std::string host = proxyHost();
+    const int port = proxyPort();
+    if (host.empty()) {
+        return Value();
+    }
+    Shared& s = shared();
+    std::lock_guard lock(*s.sessionCredentialsLock);
+    if (s.sessionProxyCredentialsStore.isNil()) {
+        return Value();
+    }
+    for (const Value& entry : s.sessionProxyCredentialsStore.arrayItems()) {
+        if (lowered(entry["Host"].stringValue()) == lowered(host) && entry["Port"].intValue() == port) {
+            return entry;
+        }
+    }
+    return Value();
+}
+
+// ---- The platform's credential storage -----------------------------------------------------------------
+
+namespace {
+
+Ref<NSURLProtectionSpace> serverSpace(const std::string& host, int port, const std::string& protocol,
+                                      const std::string& realm)
+{
+    return NSURLProtectionSpace::initWithHost_port_protocol_realm_authenticationMethod(
+        host, port, lowered(protocol), realm, NSURLAuthenticationMethodDefault);
+}
+
+Ref<NSURLProtectionSpace> proxySpace(const std::string& host, int port, const std::string& realm)
+{
+    return NSURLProtectionSpace::initWithProxyHost_port_type_realm_authenticationMethod(
+        host, port, NSURLProtectionSpaceHTTPProxy, realm, NSURLAuthenticationMethodDefault);
+}
+
+void saveDefault(const Ref<NSURLCredential>& credentials, const Ref<NSURLProtectionSpace>& space)
+{
+    if (!credentials) {
+        return;
+    }
+    auto permanent = NSURLCredential::credentialWithUser_password_persistence(
+        credentials->user(), credentials->password(), NSURLCredentialPersistencePermanent);
+    NSURLCredentialStorage::sharedCredentialStorage()->setDefaultCredential_forProtectionSpace(permanent, space);
+}
+
+void removeDefault(const Ref<NSURLProtectionSpace>& space)
+{
+    Ref<NSURLCredentialStorage> storage = NSURLCredentialStorage::sharedCredentialStorage();
+    if (Ref<NSURLCredential> credential = storage->defaultCredentialForProtectionSpace(space)) {
+        storage->removeCredential_forProtectionSpace(credential, space);
+    }
+}
+
+}  // namespace
+
+void HTTPRequest::saveCredentials_forHost_port_protocol_realm(const Ref<NSURLCredential>& credentials,
+                                                              const std::string& host, int port,
+                                                              const std::string& protocol, const std::string& realm)
+{
+    saveDefault(credentials, serverSpace(host, port, protocol, realm));
+}
+
+void HTTPRequest::saveCredentials_forProxy_port_realm(const Ref<NSURLCredential>& credentials,
+                                                      const std::string& host, int port, const std::string& realm)
+{
+    saveDefault(credentials, proxySpace(host, port, realm));
+}
+
+Ref<NSURLCredential> HTTPRequest::savedCredentialsForHost_port_protocol_realm(const std::string& host, int port,
+                                                                              const std::string& protocol,
+                                                                              const std::string& realm)
+{
+    return NSURLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(
+        serverSpace(host, port, protocol, realm));
+}
+
+Ref<NSURLCredential> HTTPRequest::savedCredentialsForProxy_port_protocol_realm(const std::string& host, int port,
+                                                                               const std::string&,
+                                                                               const std::string& realm)
+{
+    return NSURLCredentialStorage::sharedCredentialStorage()->defaultCredentialForProtectionSpace(
+        proxySpace(host, port, realm));
+}
+
+void HTTPRequest::removeCredentialsForHost_port_protocol_realm(const std::string& host, int port,
+                                                               const std::string& protocol, const std::string& realm)
+{
+    removeDefault(serverSpace(host, port, protocol, realm));
+}
+
+void HTTPRequest::removeCredentialsForProxy_port_realm(const std::string& host, int port, const std::string& realm)
+{
+    removeDefault(proxySpace(host, port, realm));
+}
+
+// ---- Finding and applying credentials ------------------------------------------------------------------
+
+Value HTTPRequest::findCredentials()
+{
+    Ref<NSURL> theURL = url();
+    if (!theURL) {
+        return Value();
+    }
+    std::string user;
+    std::string pass;
+    Ref<HTTPRequest> theMainRequest = mainRequest();
+    if (!theURL->user().empty()) {
+        user = theURL->user();
+        pass = theURL->password();
+    } else if (theMainRequest && !theMainRequest->username().empty()) {
+        user = theMainRequest->username();
+        pass = theMainRequest->password();
+    } else {
+        user = username();
+        pass = password();
+    }
+    if ((user.empty() || pass.empty()) && useKeychainPersistence()) {
+        if (Ref<NSURLCredential> saved = savedCredentialsForHost_port_protocol_realm(
+                theURL->host(), spacePort(theURL), theURL->scheme(), authenticationRealm())) {
+            user = saved->user();
+            pass = saved->password();
+        }
+    }
+    std::optional<std::string> accountDomain;
+    Ref<CFHTTPAuthentication> authentication = requestAuthentication();
+    if (authentication && authentication->requiresAccountDomain()) {
+        accountDomain = splitAccountDomain(user, theMainRequest ? theMainRequest->domain() : domain());
+    }
+    if (user.empty() || pass.empty()) {
+        return Value();
+    }
+    return credentialDictionary(user, pass, accountDomain);
+}
+
+Value HTTPRequest::findProxyCredentials()
+{
+    std::string user;
+    std::string pass;
+    Ref<HTTPRequest> theMainRequest = mainRequest();
+    if (theMainRequest && !theMainRequest->proxyUsername().empty()) {
+        user = theMainRequest->proxyUsername();
+        pass = theMainRequest->proxyPassword();
+    } else {
+        user = proxyUsername();
+        pass = proxyPassword();
+    }
+    if ((user.empty() || pass.empty()) && useKeychainPersistence()) {
+        if (Ref<NSURLCredential> saved = savedCredentialsForProxy_port_protocol_realm(
+                proxyHost(), proxyPort(), "http", proxyAuthenticationRealm())) {
+            user = saved->user();
+            pass = saved->password();
+        }
+    }
+    std::optional<std::string> accountDomain;
+    Ref<CFHTTPAuthentication> authentication = proxyAuthentication();
+    if (authentication && authentication->requiresAccountDomain()) {
+        accountDomain = splitAccountDomain(user, theMainRequest ? theMainRequest->proxyDomain() : proxyDomain());
+    }
+    if (user.empty() || pass.empty()) {
+        return Value();
+    }
+    return credentialDictionary(user, pass, accountDomain);
+}
+
+bool HTTPRequest::applyCredentials(const Value& newCredentials)
+{
+    ++authenticationRetryCount_;
+    Ref<CFHTTPAuthentication> authentication = requestAuthentication();
+    if (newCredentials.isNil() || !authentication || !request_) {
+        return false;
+    }
+    if (!CFHTTPMessageApplyCredentialDictionary(request_, authentication, newCredentials, nullptr)) {
+        removeAuthenticationCredentialsFromSessionStore(newCredentials);
+        return false;
+    }
+    Ref<NSURL> theURL = url();
+    const std::string realm = authenticationRealm();
+    if (useKeychainPersistence()) {
+        saveCredentials_forHost_port_protocol_realm(
+            NSURLCredential::credentialWithUser_password_persistence(
+                newCredentials[kCFHTTPAuthenticationUsername].stringValue(),
+                newCredentials[kCFHTTPAuthenticationPassword].stringValue(), NSURLCredentialPersistencePermanent),
+            theURL->host(), spacePort(theURL), theURL->scheme(), realm);
+    }
+    if (useSessionPersistence()) {
+        Value entry = Value::dictionary({{"Authentication", Value(authentication)},
+                                         {"Credentials", newCredentials},
+                                         {"URL", Value(theURL)},
+                                         {"AuthenticationScheme", Value(authenticationScheme())}});
+        if (!realm.empty()) {
+            entry.setObject_forKey(Value(realm), "AuthenticationRealm");
+        }
+        storeAuthenticationCredentialsInSessionStore(entry);
+    }
+    setRequestCredentials(newCredentials);
+    return true;
+}
+
+bool HTTPRequest::applyProxyCredentials(const Value& newCredentials)
+{
+    ++proxyAuthenticationRetryCount_;
+    Ref<CFHTTPAuthentication> authentication = proxyAuthentication();
+    if (newCredentials.isNil() || !authentication || !request_) {
+        return false;
+    }
+    if (!CFHTTPMessageApplyCredentialDictionary(request_, authentication, newCredentials, nullptr)) {
+        removeProxyAuthenticationCredentialsFromSessionStore(newCredentials);
+        return false;
+    }
+    if (useKeychainPersistence()) {
+        saveCredentials_forProxy_port_realm(
+            NSURLCredential::credentialWithUser_password_persistence(
+                newCredentials[kCFHTTPAuthenticationUsername].stringValue(),
+                newCredentials[kCFHTTPAuthenticationPassword].stringValue(), NSURLCredentialPersistencePermanent),
+            proxyHost(), proxyPort(), proxyAuthenticationRealm());
+    }
+    if (useSessionPersistence()) {
+        Value entry = Value::dictionary({{"Authentication", Value(authentication)},
+                                         {"Credentials", newCredentials},
+                                         {"Host", Value(proxyHost())},
+                                         {"Port", Value(static_cast<long long>(proxyPort()))},
+                                         {"AuthenticationScheme", Value(proxyAuthenticationScheme())}});
+        storeProxyAuthenticationCredentialsInSessionStore(entry);
+    }
+    setProxyCredentials(newCredentials);
+    return true;
+}
+
+// ---- Answering a challenge -----------------------------------------------------------------------------
 
 void HTTPRequest::attemptToApplyCredentialsAndResume()
 {
-    // Until challenges are answered, a challenged request fails as one nobody can answer.
-    if (error() || isCancelled()) {
+    auto keep = self<HTTPRequest>();
+    std::lock_guard lock(*cancelledLock_);
+    if (error() || cancelledFlag_) {
         return;
     }
+    if (authenticationNeeded() == 2) {
+        attemptToApplyProxyCredentialsAndResume();
+        return;
+    }
+    Ref<CFHTTPReadStream> stream = readStream();
+    Ref<CFHTTPAuthentication> authentication = requestAuthentication();
+    if (!authentication) {
+        Ref<CFHTTPMessage> response = stream ? stream->copyResponseHeader() : nullptr;
+        authentication = response ? CFHTTPAuthentication::createFromResponse(response) : nullptr;
+        if (!authentication) {
+            cancelLoad();
+            failWithError(HTTPRequestError(HTTPErrorApplyingCredentials,
+                                           "Failed to get authentication object from response headers"));
+            return;
+        }
+        store(requestAuthentication_, authentication);
+        setAuthenticationScheme(authentication->copyMethod());
+    }
+    setAuthenticationRealm(std::string());
+    if (!authentication->requiresAccountDomain()) {
+        setAuthenticationRealm(authentication->copyRealm());
+    }
+
+    Shared& s = shared();
+    CFStreamError validity;
+    if (!authentication->isValid(&validity)) {
+        store(requestAuthentication_, nullptr);
+        if (isBadCredentials(validity)) {
+            std::unique_lock delegateLock(*s.delegateAuthenticationLock);
+            // The credentials just presented are wrong: nobody may use them again.
+            removeAuthenticationCredentialsFromSessionStore(requestCredentials());
+            setRequestCredentials(Value());
+            if (error() || cancelledFlag_) {
+                return;
+            }
+            if (useSessionPersistence()) {
+                const Value credentials = findSessionAuthenticationCredentials();
+                if (!credentials.isNil()) {
+                    // Other credentials that worked meanwhile, answered with a fresh object for this
+                    // challenge (the refused one can apply nothing).
+                    Ref<CFHTTPMessage> response = stream ? stream->copyResponseHeader() : nullptr;
+                    store(requestAuthentication_, response ? CFHTTPAuthentication::createFromResponse(response) : nullptr);
+                    if (applyCredentials(credentials["Credentials"])) {
+                        delegateLock.unlock();
+                        cancelLoad();
+                        startRequest();
+                        return;
+                    }
+                    store(requestAuthentication_, nullptr);
+                }
+            }
+            setLastActivityTime(std::nullopt);
+            if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
+                return;  // the lock is released; the answer comes through retryUsingSuppliedCredentials
+            }
+        }
+        cancelLoad();
+        failWithError(HTTPAuthenticationError());
+        return;
+    }
+
     cancelLoad();
-    failWithError(HTTPAuthenticationError());
+    const Value applied = requestCredentials();
+    if (applied.isNil()) {
+        if (!authentication->requiresUserNameAndPassword()) {
+            // Nothing can be asked for such a challenge: it ends the request like one nobody answers.
+            failWithError(HTTPAuthenticationError());
+            return;
+        }
+        std::unique_lock delegateLock(*s.delegateAuthenticationLock);
+        if (error() || cancelledFlag_) {
+            return;
+        }
+        if (useSessionPersistence()) {
+            const Value credentials = findSessionAuthenticationCredentials();
+            if (!credentials.isNil() && applyCredentials(credentials["Credentials"])) {
+                delegateLock.unlock();
+                startRequest();
+                return;
+            }
+        }
+        const Value newCredentials = findCredentials();
+        if (!newCredentials.isNil()) {
+            if (applyCredentials(newCredentials)) {
+                delegateLock.unlock();
+                startRequest();
+                return;
+            }
+            delegateLock.unlock();
+            failWithError(HTTPRequestError(HTTPErrorApplyingCredentials, "Failed to apply credentials to request"));
+            return;
+        }
+        setLastActivityTime(std::nullopt);
+        if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
+            return;
+        }
+        delegateLock.unlock();
+        failWithError(HTTPAuthenticationError());
+        return;
+    }
+
+    const bool ntlm = authenticationScheme() == kCFHTTPAuthenticationSchemeNTLM;
+    if (!(ntlm && authenticationRetryCount() >= 2)) {
+        if (applyCredentials(applied)) {
+            startRequest();
+            return;
+        }
+    }
+    if (ntlm && authenticationRetryCount() == 2) {
+        failWithError(HTTPAuthenticationError());
+        return;
+    }
+    failWithError(HTTPRequestError(HTTPErrorApplyingCredentials, "Failed to apply credentials to request"));
+}
+
+void HTTPRequest::attemptToApplyProxyCredentialsAndResume()
+{
+    auto keep = self<HTTPRequest>();
+    std::lock_guard lock(*cancelledLock_);
+    if (error() || cancelledFlag_) {
+        return;
+    }
+    Ref<CFHTTPReadStream> stream = readStream();
+    Ref<CFHTTPAuthentication> authentication = proxyAuthentication();
+    if (!authentication) {
+        Ref<CFHTTPMessage> response = stream ? stream->copyResponseHeader() : nullptr;
+        authentication = response ? CFHTTPAuthentication::createFromResponse(response) : nullptr;
+        if (!authentication) {
+            cancelLoad();
+            failWithError(HTTPRequestError(HTTPErrorApplyingCredentials,
+                                           "Failed to get authentication object from response headers"));
+            return;
+        }
+        store(proxyAuthentication_, authentication);
+        setProxyAuthenticationScheme(authentication->copyMethod());
+    }
+    setProxyAuthenticationRealm(std::string());
+    if (!authentication->requiresAccountDomain()) {
+        setProxyAuthenticationRealm(authentication->copyRealm());
+    }
+
+    Shared& s = shared();
+    CFStreamError validity;
+    if (!authentication->isValid(&validity)) {
+        store(proxyAuthentication_, nullptr);
+        if (isBadCredentials(validity)) {
+            // As for a server: forget the refused credentials, then wait for whoever is asked (once).
+            std::unique_lock delegateLock(*s.delegateAuthenticationLock);
+            removeProxyAuthenticationCredentialsFromSessionStore(proxyCredentials());
+            setProxyCredentials(Value());
+            if (error() || cancelledFlag_) {
+                return;
+            }
+            if (useSessionPersistence()) {
+                const Value credentials = findSessionProxyAuthenticationCredentials();
+                if (!credentials.isNil()) {
+                    Ref<CFHTTPMessage> response = stream ? stream->copyResponseHeader() : nullptr;
+                    store(proxyAuthentication_, response ? CFHTTPAuthentication::createFromResponse(response) : nullptr);
+                    if (applyProxyCredentials(credentials["Credentials"])) {
+                        delegateLock.unlock();
+                        cancelLoad();
+                        startRequest();
+                        return;
+                    }
+                    store(proxyAuthentication_, nullptr);
+                }
+            }
+            setLastActivityTime(std::nullopt);
+            if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
+                return;
+            }
+        }
+        cancelLoad();
+        failWithError(HTTPAuthenticationError());
+        return;
+    }
+
+    cancelLoad();
+    const Value applied = proxyCredentials();
+    if (applied.isNil()) {
+        if (!authentication->requiresUserNameAndPassword()) {
+            failWithError(HTTPAuthenticationError());
+            return;
+        }
+        std::unique_lock delegateLock(*s.delegateAuthenticationLock);
+        if (error() || cancelledFlag_) {
+            return;
+        }
+        if (useSessionPersistence()) {
+            const Value credentials = findSessionProxyAuthenticationCredentials();
+            if (!credentials.isNil() && applyProxyCredentials(credentials["Credentials"])) {
+                delegateLock.unlock();
+                startRequest();
+                return;
+            }
+        }
+        const Value newCredentials = findProxyCredentials();
+        if (!newCredentials.isNil()) {
+            if (applyProxyCredentials(newCredentials)) {
+                delegateLock.unlock();
+                startRequest();
+                return;
+            }
+            delegateLock.unlock();
+            failWithError(
+                HTTPRequestError(HTTPErrorApplyingCredentials, "Failed to apply proxy credentials to request"));
+            return;
+        }
+        setLastActivityTime(std::nullopt);
+        if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
+            return;
+        }
+        delegateLock.unlock();
+        failWithError(HTTPAuthenticationError());
+        return;
+    }
+
+    const bool ntlm = proxyAuthenticationScheme() == kCFHTTPAuthenticationSchemeNTLM;
+    if (!(ntlm && proxyAuthenticationRetryCount() >= 2)) {
+        if (applyProxyCredentials(applied)) {
+            startRequest();
+            return;
+        }
+    }
+    if (ntlm && proxyAuthenticationRetryCount() == 2) {
+        failWithError(HTTPAuthenticationError());
+        return;
+    }
+    failWithError(HTTPRequestError(HTTPErrorApplyingCredentials, "Failed to apply proxy credentials to request"));
+}
+
+// ---- Asking someone ------------------------------------------------------------------------------------
+
+bool HTTPRequest::willAskDelegateForCredentials()
+{
+    if (isSynchronous()) {
+        return false;  // nobody can answer while the caller's thread waits
+    }
+    Ref<HTTPRequestDelegate> receiver = delegate();
+    if (!receiver) {
+        receiver = queue();
+    }
+    bool hasBlock = false;
+    {
+        std::lock_guard lock(*cancelledLock_);
+        hasBlock = static_cast<bool>(authenticationNeededBlock_);
+    }
+    if ((receiver && receiver->respondsToSelector(kHTTPAuthenticationNeededSelector)) || hasBlock) {
+        auto request = self<HTTPRequest>();
+        performSelectorOnMainThread([request] { request->askDelegateForCredentials(); }, false);
+        return true;
+    }
+    return false;
+}
+
+bool HTTPRequest::willAskDelegateForProxyCredentials()
+{
+    if (isSynchronous()) {
+        return false;
+    }
+    Ref<HTTPRequestDelegate> receiver = delegate();
+    if (!receiver) {
+        receiver = queue();
+    }
+    bool hasBlock = false;
+    {
+        std::lock_guard lock(*cancelledLock_);
+        hasBlock = static_cast<bool>(proxyAuthenticationNeededBlock_);
+    }
+    if ((receiver && receiver->respondsToSelector(kHTTPProxyAuthenticationNeededSelector)) || hasBlock) {
+        auto request = self<HTTPRequest>();
+        performSelectorOnMainThread([request] { request->askDelegateForProxyCredentials(); }, false);
+        return true;
+    }
+    return false;
+}
+
+void HTTPRequest::askDelegateForCredentials()
+{
+    Ref<HTTPRequestDelegate> receiver = delegate();
+    if (!receiver) {
+        receiver = queue();
+    }
+    if (receiver && receiver->respondsToSelector(kHTTPAuthenticationNeededSelector)) {
+        receiver->performRequestSelector(kHTTPAuthenticationNeededSelector, self<HTTPRequest>(), {});
+        return;
+    }
+    BasicBlock block;
+    {
+        std::lock_guard lock(*cancelledLock_);
+        block = authenticationNeededBlock_;
+    }
+    if (block) {
+        block();
+        return;
+    }
+    // Whoever was to answer has gone meanwhile (delegates cleared): nobody ever will.
+    cancelAuthentication();
+}
+
+void HTTPRequest::askDelegateForProxyCredentials()
+{
+    Ref<HTTPRequestDelegate> receiver = delegate();
+    if (!receiver) {
+        receiver = queue();
+    }
+    if (receiver && receiver->respondsToSelector(kHTTPProxyAuthenticationNeededSelector)) {
+        receiver->performRequestSelector(kHTTPProxyAuthenticationNeededSelector, self<HTTPRequest>(), {});
+        return;
+    }
+    BasicBlock block;
+    {
+        std::lock_guard lock(*cancelledLock_);
+        block = proxyAuthenticationNeededBlock_;
+    }
+    if (block) {
+        block();
+        return;
+    }
+    cancelAuthentication();
+}
+
+bool HTTPRequest::showAuthenticationDialog()
+{
+    if (isSynchronous() || !shouldPresentAuthenticationDialog()) {
+        return false;
+    }
+    auto request = self<HTTPRequest>();
+    performSelectorOnMainThread([request] { HTTPAuthenticationDialog::presentAuthenticationDialogForRequest(request); },
+                                NSThread::isMainThread());
+    return true;
+}
+
+bool HTTPRequest::showProxyAuthenticationDialog()
+{
+    if (isSynchronous() || !shouldPresentProxyAuthenticationDialog()) {
+        return false;
+    }
+    auto request = self<HTTPRequest>();
+    performSelectorOnMainThread([request] { HTTPAuthenticationDialog::presentAuthenticationDialogForRequest(request); },
+                                NSThread::isMainThread());
+    return true;
+}
+
+void HTTPRequest::retryUsingSuppliedCredentials()
+{
+    performOnRequestThread([](HTTPRequest& request) {
+        std::lock_guard lock(*request.cancelledLock_);
+        if (request.error() || request.cancelledFlag_) {
+            return;
+        }
+        if (!request.request_) {
+            request.main();  // the URL changed meanwhile: a new message is needed
+        } else {
+            request.attemptToApplyCredentialsAndResume();
+        }
+    });
+}
+
+void HTTPRequest::cancelAuthentication()
+{
+    performOnRequestThread([](HTTPRequest& request) {
+        std::lock_guard lock(*request.cancelledLock_);
+        if (request.error() || request.cancelledFlag_) {
+            return;
+        }
+        request.cancelLoad();
+        request.failWithError(HTTPAuthenticationError());
+    });
 }

@@ -52,6 +52,24 @@ struct HTTPRequest::Shared {
     std::optional<std::string> defaultUserAgent;  // under classLock
     Ref<HTTPCacheDelegate> defaultCache;          // under classLock
 
+    // Authentication: the session credential stores (arrays of dictionaries, made on first use), under
+    // sessionCredentialsLock.
+    Value sessionCredentialsStore;
+    Value sessionProxyCredentialsStore;
+
     // Responses: the session cookie list, under sessionCookiesLock.
     std::vector<Ref<NSHTTPCookie>> sessionCookies;
+
+    // Status: the bandwidth meter and throttle, all under bandwidthThrottlingLock (times are
+    // Clock::now() readings).
+    unsigned long maxBandwidthPerSecond = 0;        // bytes per second; 0: no limit
+    unsigned long bandwidthUsedInLastSecond = 0;    // since the current measurement second began
+    std::optional<double> bandwidthMeasurementDate;  // end of the current measurement second
+    std::vector<unsigned long> bandwidthUsageTracker;  // counts of the last seconds, at most 6
+    unsigned long averageBandwidthUsedPerSecond = 0;
+    std::optional<double> throttleWakeUpTime;        // reading is paused until then
+    bool isBandwidthThrottled = false;               // the cellular-only limit is in force
+    bool shouldThrottleBandwidthForWWANOnly = false;
+    Ref<NSObject> bandwidthReachability;             // the watcher of the cellular-only limit
+    Ref<NSObject> bandwidthReachabilityObserver;     // its change notification's registration
 };
