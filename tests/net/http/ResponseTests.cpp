@@ -239,6 +239,43 @@ TEST_F(HTTPResponseTest, FiveRedirectsAreFollowedAndTheSixthFailsWithCode9)
     EXPECT_TRUE(endless->isFinished());
 }
 
+TEST_F(HTTPResponseTest, ARedirectToSomethingThatIsNoWebURLFailsWithCode5)
+{
+    for (const char* location : {"http://bad host/", "file:///etc/passwd", "ftp://127.0.0.1/x"}) {
+        SCOPED_TRACE(location);
+        Reply redirect = Reply::withStatus(302, "Found");
+        redirect.headerLines = {std::string("Location: ") + location};
+        server.enqueue(redirect);
+        const size_t before = server.requestCount();
+        auto r = request("/away");
+        auto delegate = run(r);
+        ASSERT_EQ(delegate->count("failed"), 1u);
+        EXPECT_EQ(r->error()->code(), HTTPErrorBadURL);
+        EXPECT_EQ(server.requestCount(), before + 1);
+    }
+}
+
+TEST_F(HTTPResponseTest, ASynchronousRequestFollowsARedirectWithoutAsking)
+{
+    server.setHandler([](const RecordedRequest& r) {
+        if (r.target == "/from") {
+            Reply redirect = Reply::withStatus(301, "Moved Permanently");
+            redirect.headerLines = {"Location: /to"};
+            return redirect;
+        }
+        return Reply::ok("arrived");
+    });
+    auto delegate = std::make_shared<TakingDelegate>();
+    delegate->takesData = false;
+    delegate->asksAboutRedirects = true;
+    auto r = request("/from");
+    r->setDelegate(delegate);
+    r->startSynchronous();
+    EXPECT_TRUE(delegate->redirectsOffered.empty());
+    EXPECT_EQ(delegate->count("finished"), 1u);
+    EXPECT_EQ(r->responseString(), "arrived");
+}
+
 TEST_F(HTTPResponseTest, ADelegateAskedAboutARedirectContinuesOrCancelsIt)
 {
     server.setHandler([](const RecordedRequest& r) {
@@ -561,6 +598,25 @@ TEST_F(HTTPResponseTest, AResponseCutShortIsAFailureNeverASuccess)
     EXPECT_EQ(r->contentLength(), 70000u);
     EXPECT_EQ(r->responseData().length(), 70000u);
 
+    // Answers that carry no body whatever length they announce are whole.
+    struct Bodiless {
+        const char* method;
+        int status;
+    };
+    for (const Bodiless& b : {Bodiless{"HEAD", 200}, Bodiless{"GET", 204}, Bodiless{"GET", 304}}) {
+        SCOPED_TRACE(std::string(b.method) + " " + std::to_string(b.status));
+        Reply reply = Reply::withStatus(b.status, "Bodiless");
+        reply.headerLines = {"Content-Length: 1000"};
+        reply.autoFraming = false;
+        server.enqueue(reply);
+        auto r = request("/bodiless");
+        r->setRequestMethod(b.method);
+        auto bodiless = run(r);
+        EXPECT_EQ(bodiless->count("finished"), 1u);
+        EXPECT_EQ(r->responseStatusCode(), b.status);
+        EXPECT_TRUE(r->responseData().empty());
+    }
+
     // An HTTP error status is an answer, not a failure.
     server.enqueue(Reply::withStatus(404, "Not Found", "missing"));
     auto missing = request("/missing");
@@ -636,6 +692,16 @@ TEST_F(HTTPResponseTest, DownloadsToAFileGoThroughATemporaryFile)
         EXPECT_EQ(r->temporaryUncompressedDataDownloadPath(), "");
     }
     EXPECT_EQ(filesIn(NSTemporaryDirectory()), temporaryFilesBefore);  // none left behind
+
+    // After a redirect the file holds the final body, not the redirect's.
+    Reply moved = Reply::withStatus(302, "Found", "<p>the redirect's own page</p>");
+    moved.headerLines = {"Location: /file-here"};
+    server.enqueue(moved);
+    server.enqueue(Reply::ok("the file"));
+    auto redirected = request("/file-moved");
+    redirected->setDownloadDestinationPath(home / "redirected.txt");
+    ASSERT_EQ(run(redirected)->count("finished"), 1u);
+    EXPECT_EQ(readFile(home / "redirected.txt"), "the file");
 
     // An empty body gives an empty file.
     server.enqueue(Reply::ok(""));
