@@ -1,5 +1,6 @@
 #include "service/StandInService.h"
 
+#include "service/ApiRoutes.h"
 #include "service/CommitRoutes.h"
 #include "service/MetaRoutes.h"
 #include "service/TokenRoutes.h"
@@ -17,6 +18,8 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     installTokenRoutes(server_);
     installMetaRoutes(server_);
     installCommitRoutes(server_, uploads_);
+    // The API the client's request factory calls (after the commit calls, whose paths it shares).
+    installApiRoutes(server_);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.
