@@ -504,6 +504,14 @@ TEST_F(HTTPResponseTest, CookiesSetByAResponseGoBackWithTheNextRequest)
     request("/feed")->startSynchronous();
     EXPECT_EQ(server.requests().back().header("Cookie"), "sid=def");
 
+    // A cookie set by a redirect response goes with the redirected request.
+    Reply signIn = Reply::withStatus(302, "Found");
+    signIn.headerLines = {"Location: /home", "Set-Cookie: token=t1; Path=/"};
+    server.enqueue(signIn);
+    request("/sign-in")->startSynchronous();
+    EXPECT_EQ(server.requests().back().target, "/home");
+    EXPECT_EQ(server.requests().back().header("Cookie"), "sid=def; token=t1");
+
     // Without cookie persistence nothing is stored or sent.
     Reply ignored = Reply::ok();
     ignored.headerLines = {"Set-Cookie: other=1; Path=/"};
@@ -513,7 +521,7 @@ TEST_F(HTTPResponseTest, CookiesSetByAResponseGoBackWithTheNextRequest)
     alone->startSynchronous();
     EXPECT_FALSE(server.requests().back().hasHeader("Cookie"));
     EXPECT_EQ(alone->responseCookies().size(), 1u);
-    EXPECT_EQ(HTTPRequest::sessionCookies().size(), 2u);
+    EXPECT_EQ(HTTPRequest::sessionCookies().size(), 3u);
 }
 
 // ---- A dropped connection, a body cut short ---------------------------------------------------------------
