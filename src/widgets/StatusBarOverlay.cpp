@@ -952,6 +952,9 @@ void StatusBarOverlay::rotateToStatusBarFrame(const Value&)
 {
     const UIInterfaceOrientation orientation = app()->statusBarOrientation();
     const bool visible = !isReallyHidden();
+    // Read before the window changes size: the strip's autoresizing would stretch a shrunk strip and
+    // the shrunk form would be lost.
+    const bool wasShrinked = isShrinked();
     if (visible) {
         setHiddenUsingAlpha(true);
         setDetailViewHidden_animated(true, false);
@@ -979,13 +982,15 @@ void StatusBarOverlay::rotateToStatusBarFrame(const Value&)
         setFrame(CGRectMake(0, 0, screen.size.width, 20));
         break;
     }
+    // Whole points: the turned window's sizes come back from the rotation with rounding noise.
     if (portrait) {
-        smallFrame_ = CGRectMake(frame().size.width - kShrunkWidth, 0, kShrunkWidth, frame().size.height);
+        smallFrame_ = CGRectMake(std::round(frame().size.width) - kShrunkWidth, 0, kShrunkWidth,
+                                 std::round(frame().size.height));
     } else {
-        smallFrame_ = CGRectMake(bounds().size.width - kShrunkWidth, 0, kShrunkWidth, 20);
+        smallFrame_ = CGRectMake(std::round(bounds().size.width) - kShrunkWidth, 0, kShrunkWidth, 20);
     }
 
-    if (isShrinked()) {
+    if (wasShrinked) {
         const CGFloat length = portrait ? screen.size.width : screen.size.height;
         oldBackgroundViewFrame_ = CGRectMake(0, 0, length, 20);
         backgroundView_->setFrame(smallFrame_);

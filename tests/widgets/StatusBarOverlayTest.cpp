@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <thread>
 #include <vector>
@@ -387,4 +388,63 @@ TEST_F(StatusBarOverlayTest, HistoryPanelShowsAtMostFiveNewestRows)
         overlay->setDetailViewHidden_animated(true, false);
         EXPECT_TRUE(overlay->isDetailViewHidden());
     }
+}
+
+TEST_F(StatusBarOverlayTest, DelegateMayPostWhileTheQueueIsBeingCleared)
+{
+    class Reposter : public NSObject, public StatusBarOverlayDelegate {
+    public:
+        void statusBarOverlayDidClearMessageQueue(const std::vector<Value>& messages) override
+        {
+            if (auto target = overlay.lock()) {
+                target->postMessage_duration_animated("posted from the callback", 0, true);
+            }
+        }
+        Weak<StatusBarOverlay> overlay;
+    };
+    auto reposter = std::make_shared<Reposter>();
+    reposter->overlay = overlay;
+    overlay->setDelegate(reposter);
+    overlay->postMessage_duration_animated("shown", 0, true);
+    overlay->postMessage_duration_animated("waiting", 0, true);
+    overlay->postImmediateMessage_duration_animated("now", 0, true);
+    EXPECT_EQ(texts(overlay->messageQueue()),
+              (std::vector<std::string>{"now", "posted from the callback", "shown"}));
+}
+
+TEST_F(StatusBarOverlayTest, RotationTurnsTheWindowWithTheStatusBar)
+{
+    struct Case {
+        UIInterfaceOrientation orientation;
+        CGRect frame;
+        CGRect smallFrame;
+    };
+    auto application = UIApplication::sharedApplication();
+    overlay->postMessage_duration_animated("visible", 0, false);
+    overlay->setShrinked_animated(true, false);
+    for (const Case& c : {Case{UIInterfaceOrientationPortraitUpsideDown, CGRectMake(0, 460, 320, 20),
+                               CGRectMake(294, 0, 26, 20)},
+                          Case{UIInterfaceOrientationLandscapeRight, CGRectMake(0, 0, 20, 480),
+                               CGRectMake(454, 0, 26, 20)},
+                          Case{UIInterfaceOrientationLandscapeLeft, CGRectMake(300, 0, 20, 480),
+                               CGRectMake(454, 0, 26, 20)},
+                          Case{UIInterfaceOrientationPortrait, CGRectMake(0, 0, 320, 20),
+                               CGRectMake(294, 0, 26, 20)}}) {
+        application->setStatusBarOrientation(c.orientation);
+        overlay->rotateToStatusBarFrame(Value());
+        EXPECT_EQ(overlay->alpha(), 0) << c.orientation;  // out of sight while the bar turns
+        // The turned window's geometry carries rounding noise from the rotation.
+        auto near = [](CGRect a, CGRect b) {
+            return std::abs(a.origin.x - b.origin.x) < 0.01 && std::abs(a.origin.y - b.origin.y) < 0.01 &&
+                   std::abs(a.size.width - b.size.width) < 0.01 && std::abs(a.size.height - b.size.height) < 0.01;
+        };
+        EXPECT_PRED2(near, overlay->frame(), c.frame) << c.orientation;
+        EXPECT_EQ(overlay->smallFrame(), c.smallFrame) << c.orientation;
+        EXPECT_PRED2(near, overlay->backgroundView()->frame(), c.smallFrame) << c.orientation;
+        EXPECT_TRUE(overlay->isShrinked()) << c.orientation;
+        clock.advance(0.3);  // back once the bar has turned
+        EXPECT_EQ(overlay->alpha(), 1) << c.orientation;
+    }
+    overlay->setShrinked_animated(false, false);
+    EXPECT_EQ(overlay->backgroundView()->frame(), CGRectMake(0, 0, 320, 20));
 }
