@@ -318,6 +318,17 @@ void StatusBarOverlay::postMessage_type_duration_animated_immediate(const std::s
 void StatusBarOverlay::postImmediateMessage_type_duration_animated(const std::string& message, int messageType,
                                                                    double duration, bool animated)
 {
+    if (!NSThread::isMainThread()) {
+        // Cleared and queued on the main thread, in order with this thread's other posts.
+        dispatch_async(dispatch_get_main_queue(),
+                       [weak = weakSelf<StatusBarOverlay>(), message, messageType, duration, animated] {
+                           if (auto me = weak.lock()) {
+                               me->postImmediateMessage_type_duration_animated(message, messageType, duration,
+                                                                               animated);
+                           }
+                       });
+        return;
+    }
     {
         std::lock_guard<std::recursive_mutex> guard(queueLock_);
         std::vector<Value> removed;
