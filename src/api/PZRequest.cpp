@@ -161,7 +161,8 @@ Ref<HTTPRequest> PZRequest::loginWithAcount_andPassword(const Value& user, const
     const Value digest = password.isNil() ? Value() : Value(PhoneNumberTest::MD5String(password.description()));
     const Value device = deviceToken();
     if (device.isNil()) {
-        return get(stringWithFormat("%@m/login.json?user=%@&pwd=%@&type=md5", apiBaseURL(), query(user), query(digest)));
+        return get(
+            stringWithFormat("%@m/login.json?user=%@&pwd=%@&type=md5", apiBaseURL(), query(user), query(digest)));
     }
     return get(stringWithFormat("%@m/login.json?user=%@&pwd=%@&type=md5&deviceId=%@", apiBaseURL(), query(user),
                                 query(digest), query(device)));
@@ -504,8 +505,8 @@ Ref<HTTPRequest> PZRequest::getVersionAndSendStastic(const Value& sessions)
         NSLog("start %@, end %@", start, end);
         times += stringWithFormat("&iosStartTimeis=%d&iosEndTimeis=%d", secondsSince1970(start), secondsSince1970(end));
     }
-    const std::string url =
-        stringWithFormat("%@m/ver.json?os=ios5&device=IPhone4&username=%@%@", apiBaseURL(), query(getUserName()), times);
+    const std::string url = stringWithFormat("%@m/ver.json?os=ios5&device=IPhone4&username=%@%@", apiBaseURL(),
+                                             query(getUserName()), times);
     NSLog("send stastic %@", url);
     return get(url);
 }

@@ -420,8 +420,8 @@ TEST_F(PZRequestTest, TwoUserInfoRequestsForTheSameUserDiffer)
 TEST_F(PZRequestTest, TheStatisticsCallLogsEachSessionAndTheUrl)
 {
     NSLogCapture capture(true);
-    const Value sessions = Value::array({Value::dictionary(
-        {{"startTime", NSDate::dateWithTimeIntervalSince1970(10)}, {"endTime", NSDate::dateWithTimeIntervalSince1970(20)}})});
+    const Value sessions = Value::array({Value::dictionary({{"startTime", NSDate::dateWithTimeIntervalSince1970(10)},
+                                                            {"endTime", NSDate::dateWithTimeIntervalSince1970(20)}})});
     auto request = PZRequest::getVersionAndSendStastic(sessions);
     const std::string url = request->url()->absoluteString();
     EXPECT_TRUE(url.ends_with("m/ver.json?os=ios5&device=IPhone4&username=(null)&iosStartTimeis=10&iosEndTimeis=20"))
