@@ -849,6 +849,7 @@ protected:
     Ref<NSTimer> PACReadTimer_;                // gives up on a local script that does not arrive
     std::shared_ptr<HTTPRequestDelegate> PACFileDelegate_;  // hears the end of a script fetch
     bool PACQueueWidthRaised_ = false;         // the shared queue's width counts a script fetch
+    Ref<NSURL> credentialsPlace_;              // the URL whose place the request's own credentials serve
 
     // Blocks (under cancelledLock).
     BasicBlock startedBlock_;

@@ -136,10 +136,14 @@ void HTTPRequest::addBasicAuthenticationHeaderWithUsername_andPassword(const std
 void HTTPRequest::applyAuthorizationHeader()
 {
     // Credentials belong to the place they were given for: a redirect to another host, port or scheme
-    // does not take the caller's user name, password or "Authorization" header along.
+    // does not take the request's user name, password or "Authorization" header along (credentials
+    // given later, for the new place, stay with it).
     Ref<NSURL> theURL = url();
-    Ref<NSURL> firstURL = originalURL();
-    if (redirectCount() > 0 && firstURL && theURL && !samePlace(firstURL, theURL)) {
+    Ref<NSURL> place = locked(credentialsPlace_);
+    if (!place) {
+        store(credentialsPlace_, theURL);
+    } else if (theURL && !samePlace(place, theURL)) {
+        store(credentialsPlace_, theURL);
         {
             std::lock_guard lock(propertyLock_);
             requestHeaders_.remove("Authorization");
