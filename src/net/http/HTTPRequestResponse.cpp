@@ -199,7 +199,8 @@ void HTTPRequest::readResponseHeaders()
     } else if (status == 407) {
         setAuthenticationNeeded(2);
     }
-    // Basic credentials that were presented and worked are remembered by the authentication work.
+    // Basic credentials that were presented and worked are remembered for the next request.
+    rememberPresentedBasicCredentials();
 
     parseStringEncodingFromHeaders();
 
@@ -718,7 +719,8 @@ void HTTPRequest::handleStreamComplete()
             setPostBodyReadStream(nullptr);
         }
         setDataDecompressor(nullptr);
-        if (authenticationNeeded() == 0) {
+        // A redirect that keeps the body sends the same body file again.
+        if (authenticationNeeded() == 0 && !(needsRedirect() && redirectKeepsHeaders_)) {
             removeTemporaryUploadFile();
             removeTemporaryCompressedUploadFile();
         }

@@ -209,6 +209,24 @@ TEST_F(HTTPResponseTest, RedirectsChangeTheMethodOrKeepItByStatus)
     }
 }
 
+TEST_F(HTTPResponseTest, AKeptRedirectSendsABodyStreamedFromDiskAgain)
+{
+    Reply redirect = Reply::withStatus(307, "Temporary Redirect");
+    redirect.headerLines = {"Location: /upload-here"};
+    server.enqueue(redirect);
+    const std::string body = longText(100000);
+    auto upload = request("/upload");
+    upload->setShouldStreamPostDataFromDisk(true);
+    upload->appendPostData(NSData::dataWithString(body));
+    const std::string file = upload->postBodyFilePath();
+    ASSERT_EQ(run(upload)->count("finished"), 1u);
+    const auto recorded = server.requests();
+    ASSERT_EQ(recorded.size(), 2u);
+    EXPECT_EQ(recorded[1].method, "POST");
+    EXPECT_EQ(recorded[1].body, body);
+    EXPECT_FALSE(std::filesystem::exists(file));  // the request's own file is gone once it has ended
+}
+
 TEST_F(HTTPResponseTest, FiveRedirectsAreFollowedAndTheSixthFailsWithCode9)
 {
     server.setHandler([](const RecordedRequest& r) {
