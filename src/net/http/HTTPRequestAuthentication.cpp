@@ -224,7 +224,7 @@ Value HTTPRequest::sessionCredentialsStore()
     if (s.sessionCredentialsStore.isNil()) {
         s.sessionCredentialsStore = Value::array();
     }
-    return s.sessionCredentialsStore;
+    return s.sessionCredentialsStore.copy();  // a snapshot: the store itself only changes under its lock
 }
 
 Value HTTPRequest::sessionProxyCredentialsStore()
@@ -234,7 +234,7 @@ Value HTTPRequest::sessionProxyCredentialsStore()
     if (s.sessionProxyCredentialsStore.isNil()) {
         s.sessionProxyCredentialsStore = Value::array();
     }
-    return s.sessionProxyCredentialsStore;
+    return s.sessionProxyCredentialsStore.copy();  // a snapshot: the store itself only changes under its lock
 }
 
 void HTTPRequest::storeAuthenticationCredentialsInSessionStore(const Value& credentials)
