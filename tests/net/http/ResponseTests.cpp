@@ -738,6 +738,20 @@ TEST_F(HTTPResponseTest, DownloadsToAFileGoThroughATemporaryFile)
     EXPECT_EQ(std::filesystem::file_size(home / "empty.txt"), 0u);
 }
 
+TEST_F(HTTPResponseTest, ADownloadThatCannotBeMovedIntoPlaceFailsWithCode8)
+{
+    server.enqueue(Reply::ok("nowhere to go"));
+    auto r = request("/file");
+    r->setDownloadDestinationPath(home / "missing-folder/file.txt");
+    auto delegate = run(r);
+    ASSERT_EQ(delegate->count("failed"), 1u);
+    EXPECT_EQ(delegate->count("finished"), 0u);
+    EXPECT_EQ(r->error()->code(), HTTPErrorFileManagement);
+    EXPECT_EQ(r->error()->localizedDescription().rfind("Failed to move file from '", 0), 0u);
+    EXPECT_NE(r->error()->localizedDescription().find("' to '" + home / "missing-folder/file.txt" + "'"),
+              std::string::npos);
+}
+
 TEST_F(HTTPResponseTest, AnInterruptedDownloadResumesWithARange)
 {
     server.setHandler([](const RecordedRequest& r) {
