@@ -78,12 +78,8 @@ void HTTPNetworkQueue::setDownloadProgressDelegate(const Weak<HTTPProgressDelega
 void HTTPNetworkQueue::showProgress(const Ref<HTTPProgressDelegate>& display, unsigned long long done,
                                     unsigned long long total)
 {
-    if (!display || !display->respondsToSelector("setProgress:")) {
-        return;
-    }
     // A group that has nothing to move yet shows no progress rather than a division by zero.
-    float progress = total == 0 ? 0.0f : static_cast<float>(static_cast<double>(done) / static_cast<double>(total));
-    display->setProgress(progress > 1.0f ? 1.0f : progress);
+    HTTPRequest::updateProgressIndicator_withProgress_ofTotal(display, done, total);
 }
 
 // ---- Adding ------------------------------------------------------------------------------------------------
@@ -243,6 +239,11 @@ bool HTTPNetworkQueue::respondsToSelector(std::string_view selector) const
         const std::string redirect = requestWillRedirectSelector();
         Ref<HTTPRequestDelegate> receiver = delegate();
         return !redirect.empty() && receiver && receiver->respondsToSelector(redirect);
+    }
+    // The requests' progress messages always reach the queue: it sums the group's progress.
+    if (selector == "request:didReceiveBytes:" || selector == "request:didSendBytes:" ||
+        selector == "request:incrementDownloadSizeBy:" || selector == "request:incrementUploadSizeBy:") {
+        return true;
     }
     return HTTPRequestDelegate::respondsToSelector(selector);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net/http/HTTPDataCompressor.h"
+#include "net/http/HTTPInputStream.h"
 #include "net/http/HTTPRequest.h"
 #include "net/http/HTTPRequestShared.h"
 #include "net/http/HTTPSystemProxies.h"
@@ -347,10 +348,11 @@ bool HTTPRequest::configureProxies()
 
 Ref<CFReadStream> HTTPRequest::makePostBodyReadStream(const std::string& file, const NSData* bytes)
 {
+    // Counted by the bandwidth meter, and cut short while the throttle is on.
     if (bytes) {
-        return CFReadStream::createWithBytes(bytes->string());
+        return HTTPInputStream::inputStreamWithData_request(*bytes, self<HTTPRequest>());
     }
-    return CFReadStream::createWithFile(file);
+    return HTTPInputStream::inputStreamWithFileAtPath_request(file, self<HTTPRequest>());
 }
 
 void HTTPRequest::startRequest()
@@ -496,7 +498,12 @@ void HTTPRequest::startRequest()
         }
     }
 
-    scheduleReadStream();
+    // While the bandwidth throttle pauses reading, the stream waits off the loop; the status timer puts
+    // it on at the wake-up time.
+    const std::optional<double> wakeUp = throttleWakeUpTime();
+    if (!wakeUp || *wakeUp <= Clock::now() || !isBandwidthThrottled()) {
+        scheduleReadStream();
+    }
     const bool opened = stream->open();
     if (oldStream && oldStream != stream) {
         oldStream->close();  // after the new stream has taken over its connection
@@ -679,7 +686,8 @@ void HTTPRequest::destroyReadStream()
 
 void HTTPRequest::cancelLoad()
 {
-    // A proxy script being fetched would be abandoned here.
+    // A proxy script still being fetched for this attempt is given up (and its queue slot given back).
+    abandonPACFileFetch();
     destroyReadStream();
     if (Ref<CFReadStream> body = postBodyReadStream()) {
         body->close();
