@@ -1,19 +1,27 @@
-// The system's main program. Until the application shell exists it drives the media engine along the
-// road of one recorded video: it records a short movie (the synthetic camera and microphone), enters it
-// into the engine, publishes it with a title, a place, friends and a microblog share as the publish
-// screen does, lets the engine upload it to the service at OMBRI_SERVICE_HOST, deletes the local files
-// once the upload has finished, and prints every status event on the way.
+// The system's main program. Until the application shell exists it drives the engine bridge along the
+// road of one recorded video: it starts the engine as the application does at launch, stores a login,
+// records a short movie (the synthetic camera and microphone), enters it, publishes it with a title,
+// visibility, a place, friends and a microblog share as the publish screen does, and lets the engine
+// upload it to the service at OMBRI_SERVICE_HOST. It prints the status-bar messages as they are shown
+// and the notifications the bridge posts, until the upload has finished and the local job is deleted.
 //
-//     ombri [--keep]     --keep leaves the scratch folder (movie, database, engine log) in place
+//     ombri [--keep] [--verbose]   --keep leaves the scratch folder (home, movie, database, engine log);
+//                                  --verbose also writes the log (the engine's lines among it) to stderr
 //
-// Ends with 0 once the video is published and its job deleted, 1 when that has not happened within
-// two minutes or the movie cannot be made.
-#include "engine/UtilityAdapter.h"
+// Ends with 0 once the video is published and its local job deleted, 1 when that has not happened
+// within two minutes or the movie cannot be made.
+#include "api/LoginState.h"
+#include "bridge/PZFFmpeg.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSNotificationCenter.h"
+#include "platform/foundation/NSPathUtilities.h"
 #include "platform/media/MovieFileWriter.h"
 #include "platform/media/SyntheticMedia.h"
+#include "widgets/StatusBarOverlay.h"
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,60 +32,25 @@
 
 namespace {
 
-// Written by the engine's threads through the status callback.
-struct Progress {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::string guid;
-    bool finished = false;  // (5, 2, guid, "3")
-    bool deleted = false;   // the job thread has run the deletion (7, 4)
-};
-Progress& g_progress = *new Progress;
+std::mutex g_printMutex;
 
-void onStatus(unsigned int act, int status, const char* msg, const char* msg2)
+void say(const std::string& line)
 {
-    // The display text comes once a second; the rest is the road.
-    if (act == 5 && status == 0 && msg2[0] == '\0') {
-        return;
-    }
-    std::printf("event act=%u status=%d msg=%s msg2=%s\n", act, status, msg, msg2);
+    std::lock_guard hold(g_printMutex);
+    std::printf("%s\n", line.c_str());
     std::fflush(stdout);
-    std::lock_guard<std::mutex> hold(g_progress.mutex);
-    if (act == 5 && status == 2 && std::strcmp(msg2, "3") == 0 && msg == g_progress.guid) {
-        g_progress.finished = true;
-        g_progress.changed.notify_all();
-    }
-    if (act == 7 && status == 4) {
-        g_progress.deleted = true;
-        g_progress.changed.notify_all();
-    }
 }
 
-void onLog(const char*, const char*) {}
-
-std::string take(char* text)
-{
-    std::string out = text != nullptr ? text : "";
-    UtilityAdapter_FreeString(text);
-    return out;
-}
-
-// Percent-encodes a value placed in a commit URL's query.
-std::string encode(const std::string& text)
-{
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : text) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
+// Prints each status-bar message as the overlay puts it up (main thread).
+class MessagePrinter : public StatusBarOverlayDelegate {
+public:
+    void statusBarOverlayDidSwitchFromOldMessage_toNewMessage(const Value&, const std::string& newMessage) override
+    {
+        say("status bar: " + newMessage);
+        ++shown;
     }
-    return out;
-}
+    int shown = 0;
+};
 
 // Two seconds of the synthetic camera and microphone as the phone records them.
 bool recordMovie(const std::string& path)
@@ -106,11 +79,31 @@ bool recordMovie(const std::string& path)
     return true;
 }
 
+// The upload progress of the job as the bridge's list shows it ("" when the list does not hold it).
+std::string progressOf(const std::string& guid)
+{
+    if (auto ffmpeg = g_ffmpeg.get()) {
+        const Value list = ffmpeg->localVideos();
+        for (const Value& entry : list.arrayItems()) {
+            if (entry["guid"].isEqualToString(guid)) {
+                return entry["upprocess"].stringValue();
+            }
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const bool keep = argc > 1 && std::strcmp(argv[1], "--keep") == 0;
+    bool keep = false;
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i) {
+        keep = keep || std::strcmp(argv[i], "--keep") == 0;
+        verbose = verbose || std::strcmp(argv[i], "--verbose") == 0;
+    }
+    NSLogSetStderrEnabled(verbose);
     const char* hostSetting = std::getenv("OMBRI_SERVICE_HOST");
     const std::string host = hostSetting != nullptr && *hostSetting != '\0' ? hostSetting : "127.0.0.1:8080";
 
@@ -120,77 +113,85 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string home = pattern;
-    const std::string user = home + "/user";
-    const std::string media = home + "/media";
-    std::filesystem::create_directories(user);
-    std::filesystem::create_directories(media);
-    const std::string movie = media + "/2012-05-01-15-30-00.MOV";
-    std::printf("ombri: service %s, folder %s\n", host.c_str(), home.c_str());
-    if (!recordMovie(movie)) {
+    if (!FoundationRoots::setHomeDirectory(home)) {
+        std::fprintf(stderr, "ombri: cannot make the home folder %s\n", home.c_str());
         return 1;
     }
-    std::printf("ombri: recorded %s (%llu bytes)\n", movie.c_str(),
-                static_cast<unsigned long long>(std::filesystem::file_size(movie)));
+    designateMainThread();
+    say("ombri: service " + host + ", home " + home);
 
-    // As the engine bridge starts the engine for a logged-in user on Wi-Fi who uploads on any network.
-    UtilityAdapter_SetExtData(8, "lumo", 0);
-    UtilityAdapter_Init(480, 360, 10, 600000, 70674);
-    UtilityAdapter_SetExtData(5, "", 3);
-    UtilityAdapter_SetExtData(7, "", 2);
-    UtilityAdapter_SetExtData(4, "linux_ombri", 0);
-    UtilityAdapter_Callbacks callbacks{};
-    callbacks.status = &onStatus;
-    callbacks.printlog = &onLog;
-    UtilityAdapter_SetupCallbacks(&callbacks);
-    const std::string token = "runtoken";
-    UtilityAdapter_SetExtData(1, token.c_str(), 0);
-    for (int sub : {1, 3, 2, 7}) {
-        UtilityAdapter_SetExtData(3, user.c_str(), sub);
-    }
-    UtilityAdapter_SetExtData(3, (user + "/ombri.db").c_str(), 4);
-    UtilityAdapter_StartJob(2, 2);
-
-    // The review screen enters the movie; the publish screen publishes it.
-    const std::string guid = take(UtilityAdapter_ImportFile(movie.c_str()));
-    if (guid.empty()) {
-        std::fprintf(stderr, "ombri: the engine did not take the movie\n");
-        return 1;
-    }
-    {
-        std::lock_guard<std::mutex> hold(g_progress.mutex);
-        g_progress.guid = guid;
-    }
-    std::printf("ombri: job %s\n", guid.c_str());
-    const std::string title = "Sunset walk";
-    const std::string post = "post://" + host;
-    UtilityAdapter_JobOperation(guid.c_str(), 9, title.c_str());
-    UtilityAdapter_JobOperation(guid.c_str(), 10, "all");
-    UtilityAdapter_JobOperation(guid.c_str(), 1, "");
-    UtilityAdapter_JobOperation(guid.c_str(), 5,
-                                (post + "/m/modify-channel.json?location=31.230000,121.470000&locationText=" +
-                                 encode("People's Square") + "&token=" + encode(token))
-                                    .c_str());
-    UtilityAdapter_JobOperation(guid.c_str(), 7,
-                                (post + "/m/with.json?suids=" + encode("12,34") + "&token=" + encode(token)).c_str());
-    UtilityAdapter_JobOperation(guid.c_str(), 7,
-                                (post + "/m/share-weibo.json?msg=" + encode(title) + "&othertype=" + encode("2,3") +
-                                 "&token=" + encode(token))
-                                    .c_str());
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    bool done = false;
-    {
-        std::unique_lock<std::mutex> hold(g_progress.mutex);
-        if (g_progress.changed.wait_until(hold, deadline, [] { return g_progress.finished; })) {
-            hold.unlock();
-            // As the bridge does once the upload has finished: the local files go.
-            UtilityAdapter_JobOperation(guid.c_str(), 7, ("action://deletefile?guid=" + guid).c_str());
-            hold.lock();
-            done = g_progress.changed.wait_until(hold, deadline, [] { return g_progress.deleted; });
+    auto printer = std::make_shared<MessagePrinter>();
+    StatusBarOverlay::sharedOverlay()->setDelegate(printer);
+    std::mutex jobMutex;
+    std::string guid;
+    std::atomic<bool> mediaDeleted{false};
+    auto center = NSNotificationCenter::defaultCenter();
+    // Posted on the engine's threads.
+    auto updateObserver = center->addObserverForName_object_usingBlock(kUpdateUINotification, Value(), [&](const auto&) {
+        std::string job;
+        {
+            std::lock_guard hold(jobMutex);
+            job = guid;
         }
+        const std::string progress = progressOf(job);
+        say("notification: updateui" + (progress.empty() ? std::string() : " (uploaded " + progress + "%)"));
+    });
+    auto deleteObserver = center->addObserverForName_object_usingBlock(kDeleteMediaNotification, Value(),
+                                                                       [&](const auto&) {
+                                                                           say("notification: delete_media");
+                                                                           mediaDeleted = true;
+                                                                       });
+
+    // As the application starts: the engine first, then the login screen stores the service's reply.
+    PZFFmpeg::globleInit();
+    storeUserInfo(Value::dictionary({{"status", Value(200)},
+                                     {"token", Value("runtoken")},
+                                     {"suid", Value("1")},
+                                     {"nick", Value("runner")},
+                                     {"username", Value("runner")}}));
+    say("ombri: logged in as runner, media folder " + getUserMediaFolder());
+
+    // The recording screen's movie.
+    const std::string mediaFolder = FoundationRoots::documentsDirectory() + "/media";
+    std::filesystem::create_directories(mediaFolder);
+    const std::string movie = mediaFolder + "/2012-05-01-15-30-00.MOV";
+    if (!recordMovie(movie)) {
+        std::_Exit(1);
     }
-    std::printf(done ? "ombri: published and uploaded; local job deleted\n" : "ombri: the upload did not finish in time\n");
-    std::fflush(stdout);
+    say("ombri: recorded " + movie + " (" + std::to_string(std::filesystem::file_size(movie)) + " bytes)");
+
+    // The review screen enters it; the publish screen publishes it.
+    const Value movieGuid = PZFFmpeg::getMovieGuid(movie);
+    if (!movieGuid.isString()) {
+        std::fprintf(stderr, "ombri: the engine did not take the movie\n");
+        std::_Exit(1);
+    }
+    {
+        std::lock_guard hold(jobMutex);
+        guid = movieGuid.string();
+    }
+    PZFFmpeg::findAllFlvs();
+    say("ombri: job " + movieGuid.string());
+    const std::string title = "Sunset walk";
+    PZFFmpeg::modify_withTitleOnline(movieGuid.string(), title);
+    PZFFmpeg::startUpload_withLimits(movieGuid.string(), "all");
+    PZFFmpeg::addLocation_longi_toGuid_locationText(31.23, 121.47, movieGuid.string(), "People's Square");
+    PZFFmpeg::withSomebody_withSuid(movieGuid.string(), "12,34");
+    PZFFmpeg::shareWeibo_withMessage_(movieGuid.string(), title, "2,3");
+
+    // Until the upload has finished, both messages were shown and the local job is gone.
+    const bool done = pumpMainUntil(
+        [&] {
+            return mediaDeleted && printer->shown >= 2 &&
+                   PZFFmpeg::fetchMovieInfo_WithField(movieGuid.string(), "guid").isNil();
+        },
+        std::chrono::minutes(2));
+    say(done ? "ombri: published and uploaded; local job deleted" : "ombri: the upload did not finish in time");
+
+    center->removeObserver(updateObserver);
+    center->removeObserver(deleteObserver);
+    StatusBarOverlay::sharedOverlay()->setDelegate(nullptr);
+    PZFFmpeg::globleUninit();
     if (!keep) {
         std::error_code ignored;
         std::filesystem::remove_all(home, ignored);

@@ -219,8 +219,9 @@ Value PZFFmpeg::findAllFlvs()
     const Value reply = NSString_JsonParsing::JSONValue(text);
     UtilityAdapter_FreeString(text);
     if (auto ffmpeg = g_ffmpeg.get()) {
+        const Value result = reply["result"];
         Value list = Value::array();
-        for (const Value& entry : reply["result"].arrayItems()) {
+        for (const Value& entry : result.arrayItems()) {
             list.addObject(entry.mutableCopy());
         }
         ffmpeg->setLocalVideos(list);
