@@ -304,6 +304,12 @@ TEST_F(StatusBarOverlayTest, TapActsOnlyWhenEndedAndFollowsTheAnimationSetting)
     tap->simulateState(UIGestureRecognizerStateEnded);
     EXPECT_TRUE(overlay->isDetailViewHidden());
     EXPECT_EQ(recorder->gestures, 5);
+
+    // A finger on the shown strip.
+    overlay->postMessage_duration_animated("touch me", 0, false);
+    overlay->simulateTap(CGPointMake(160, 10));
+    EXPECT_FALSE(overlay->isDetailViewHidden());
+    EXPECT_EQ(recorder->gestures, 6);
 }
 
 TEST_F(StatusBarOverlayTest, LookFollowsTheStatusBarStyle)
