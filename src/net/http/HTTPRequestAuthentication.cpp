@@ -606,6 +606,8 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
                 }
             }
             setLastActivityTime(std::nullopt);
+            // While someone is asked, the request counts as running, so a cancel still ends it.
+            complete_ = false;
             if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
                 return;  // the lock is released; the answer comes through retryUsingSuppliedCredentials
             }
@@ -647,6 +649,8 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
             return;
         }
         setLastActivityTime(std::nullopt);
+        // While someone is asked, the request counts as running, so a cancel still ends it.
+        complete_ = false;
         if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
             return;
         }
@@ -722,6 +726,8 @@ void HTTPRequest::attemptToApplyProxyCredentialsAndResume()
                 }
             }
             setLastActivityTime(std::nullopt);
+            // While someone is asked, the request counts as running, so a cancel still ends it.
+            complete_ = false;
             if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
                 return;
             }
@@ -763,6 +769,8 @@ void HTTPRequest::attemptToApplyProxyCredentialsAndResume()
             return;
         }
         setLastActivityTime(std::nullopt);
+        // While someone is asked, the request counts as running, so a cancel still ends it.
+        complete_ = false;
         if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
             return;
         }

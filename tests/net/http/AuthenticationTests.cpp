@@ -47,6 +47,7 @@ public:
     std::string user;
     std::string password;
     bool cancel = false;
+    bool silent = false;  // keeps the request waiting
     int asked = 0;
 
     bool respondsToSelector(std::string_view selector) const override
@@ -56,6 +57,9 @@ public:
     void authenticationNeededForRequest(const Ref<HTTPRequest>& request) override
     {
         ++asked;
+        if (silent) {
+            return;
+        }
         if (cancel) {
             request->cancelAuthentication();
             return;
@@ -239,6 +243,29 @@ TEST_F(AuthenticationTest, TheDelegateIsAskedAndItsCredentialsAreTriedOrItGivesU
             EXPECT_EQ(challenged->error()->code(), c.expectedCode);
         }
     }
+}
+
+TEST_F(AuthenticationTest, ARequestWaitingForCredentialsCanStillBeCancelled)
+{
+    server.setHandler(guarded("Basic realm=\"vault\"", basic("fay", "pw7")));
+    auto delegate = std::make_shared<AskedDelegate>();
+    delegate->silent = true;
+    auto waiting = request("/wait");
+    waiting->setDelegate(delegate);
+    waiting->startAsynchronous();
+    ASSERT_TRUE(waitFor([&] { return delegate->asked == 1; }));
+
+    waiting->cancel();
+    ASSERT_TRUE(waitFor([&] { return delegate->count("failed") == 1; }));
+    EXPECT_EQ(waiting->error()->code(), HTTPErrorCancelled);
+    // An answer that comes too late changes nothing.
+    waiting->setUsername("fay");
+    waiting->setPassword("pw7");
+    waiting->retryUsingSuppliedCredentials();
+    EXPECT_TRUE(deliverPending());
+    EXPECT_TRUE(waitFor([&] { return waiting->isFinished(); }));
+    EXPECT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(delegate->names(), (std::vector<std::string>{"started", "headers", "failed"}));
 }
 
 TEST_F(AuthenticationTest, AnNTLMUserNameCarriesItsAccountDomainUnlessTheRequestNamesOne)
