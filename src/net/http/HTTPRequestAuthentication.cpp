@@ -46,8 +46,8 @@ int spacePort(const Ref<NSURL>& url)
     return lowered(url->scheme()) == "https" ? 443 : 80;
 }
 
-Value credentialDictionary(const std::string& user, const std::string& password,
-                           const std::optional<std::string>& domain)
+// The credentials dictionary; the account domain only for a challenge that needs one.
+Value credentialDictionary(const std::string& user, const std::string& password, const std::string* domain)
 {
     Value credentials = Value::dictionary({{kCFHTTPAuthenticationUsername, Value(user)},
                                            {kCFHTTPAuthenticationPassword, Value(password)}});
@@ -209,7 +209,7 @@ void HTTPRequest::rememberPresentedBasicCredentials()
     if (user.empty() || pass.empty() || !theURL) {
         return;
     }
-    Value entry = Value::dictionary({{"Credentials", credentialDictionary(user, pass, std::nullopt)},
+    Value entry = Value::dictionary({{"Credentials", credentialDictionary(user, pass, nullptr)},
                                      {"URL", Value(theURL)},
                                      {"AuthenticationScheme", Value(kCFHTTPAuthenticationSchemeBasic)}});
     storeAuthenticationCredentialsInSessionStore(entry);
@@ -440,15 +440,16 @@ Value HTTPRequest::findCredentials()
             pass = saved->password();
         }
     }
-    std::optional<std::string> accountDomain;
+    std::string accountDomain;
     Ref<CFHTTPAuthentication> authentication = requestAuthentication();
-    if (authentication && authentication->requiresAccountDomain()) {
+    const bool needsDomain = authentication && authentication->requiresAccountDomain();
+    if (needsDomain) {
         accountDomain = splitAccountDomain(user, theMainRequest ? theMainRequest->domain() : domain());
     }
     if (user.empty() || pass.empty()) {
         return Value();
     }
-    return credentialDictionary(user, pass, accountDomain);
+    return credentialDictionary(user, pass, needsDomain ? &accountDomain : nullptr);
 }
 
 Value HTTPRequest::findProxyCredentials()
@@ -470,15 +471,16 @@ Value HTTPRequest::findProxyCredentials()
             pass = saved->password();
         }
     }
-    std::optional<std::string> accountDomain;
+    std::string accountDomain;
     Ref<CFHTTPAuthentication> authentication = proxyAuthentication();
-    if (authentication && authentication->requiresAccountDomain()) {
+    const bool needsDomain = authentication && authentication->requiresAccountDomain();
+    if (needsDomain) {
         accountDomain = splitAccountDomain(user, theMainRequest ? theMainRequest->proxyDomain() : proxyDomain());
     }
     if (user.empty() || pass.empty()) {
         return Value();
     }
-    return credentialDictionary(user, pass, accountDomain);
+    return credentialDictionary(user, pass, needsDomain ? &accountDomain : nullptr);
 }
 
 bool HTTPRequest::applyCredentials(const Value& newCredentials)
