@@ -473,8 +473,8 @@ void HTTPRequest::handleBytesAvailable()
         return;
     }
     const unsigned long long length = contentLength();
-    const size_t bufferSize = length > 262144 ? 262144 : length > 65536 ? 65536 : 16384;
-    // A throttled request reads less: the bandwidth limit clamps bufferSize here.
+    // A throttled request reads less: the bandwidth limit clamps the read.
+    const size_t bufferSize = readLengthForBuffer(length > 262144 ? 262144 : length > 65536 ? 65536 : 16384);
     // Used for one read at a time by the thread running the request.
     thread_local std::vector<uint8_t> buffer;
     buffer.resize(bufferSize);
@@ -688,7 +688,9 @@ void HTTPRequest::handleStreamComplete()
     // The stream ended before a whole response arrived (no complete header, or fewer body bytes than
     // announced): that is a broken exchange, never a finished one.
     bool cutShort = !responseHeadersRead_;
-    if (!cutShort && !hasNoBody(requestMethod(), responseStatusCode())) {
+    // (A transfer coding frames the body instead of the length.)
+    if (!cutShort && !hasNoBody(requestMethod(), responseStatusCode()) &&
+        !responseHeaders().contains("Transfer-Encoding")) {
         if (auto announced = parseLength(responseHeaders().get("Content-Length"))) {
             cutShort = totalBytesRead() < *announced;
         }

@@ -624,6 +624,16 @@ TEST_F(HTTPResponseTest, AResponseCutShortIsAFailureNeverASuccess)
     EXPECT_EQ(r->contentLength(), 70000u);
     EXPECT_EQ(r->responseData().length(), 70000u);
 
+    // A chunked body is framed by its chunks, whatever length is announced beside them.
+    Reply chunkedWithLength;
+    chunkedWithLength.chunks = {"abc", "def"};
+    chunkedWithLength.headerLines = {"Content-Length: 100"};
+    server.enqueue(chunkedWithLength);
+    auto chunked = request("/chunked");
+    chunked->setShouldAttemptPersistentConnection(false);
+    ASSERT_EQ(run(chunked)->count("finished"), 1u);
+    EXPECT_EQ(chunked->responseString(), "abcdef");
+
     // Answers that carry no body whatever length they announce are whole.
     struct Bodiless {
         const char* method;
