@@ -638,6 +638,10 @@ protected:
     // `fraction` as setProgress to the delegate, then the step and `blockTotal` to the block; all on the
     // main thread, each receiver read when the message runs.
     void sendProgressStep(bool upload, long long step, unsigned long long blockTotal, std::optional<float> fraction);
+    // Counts a response's announced length (plus a resumed part) into the download size, once the
+    // headers are read, when progress is accurate and reset; without a length progress stops being
+    // accurate and 1 is counted.
+    void countDownloadSize(std::optional<unsigned long long> announcedLength);
     // The body stream runs the request's throttling step before each throttled read.
     friend class HTTPInputStream;
 

@@ -450,6 +450,22 @@ void HTTPRequest::updateProgressIndicators()
     }
 }
 
+void HTTPRequest::countDownloadSize(std::optional<unsigned long long> announcedLength)
+{
+    if (!showAccurateProgress() || !shouldResetDownloadProgress()) {
+        return;
+    }
+    // A network queue's size probe announcing 20 bytes of a compressible answer is taken for a gzip
+    // stub, not the size: the group counts the download as one unit.
+    const bool stub = announcedLength && *announcedLength == 20 && mainRequest() && allowCompressedResponse();
+    if (!announcedLength || stub) {
+        setShowAccurateProgress(false);
+        incrementDownloadSizeBy(1);
+        return;
+    }
+    incrementDownloadSizeBy(static_cast<long long>(*announcedLength + partialDownloadSize()));
+}
+
 void HTTPRequest::sendProgressStep(bool upload, long long step, unsigned long long blockTotal,
                                    std::optional<float> fraction)
 {

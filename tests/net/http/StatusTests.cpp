@@ -35,6 +35,7 @@ public:
         }
         main();
     }
+    using HTTPRequest::countDownloadSize;
     using HTTPRequest::readLengthForBuffer;
 };
 
@@ -228,6 +229,40 @@ TEST_F(StatusTest, NetworkQueueSumsTheGroupsProgress)
     EXPECT_EQ(queue->bytesDownloadedSoFar(), 8000u);
     ASSERT_FALSE(display->progress.empty());
     EXPECT_EQ(display->progress.back(), 1.0f);
+}
+
+// The announced length is counted into the download size; without one, progress counts one unit.
+TEST_F(StatusTest, AnnouncedLengthIsCountedIntoTheDownloadSize)
+{
+    struct Case {
+        const char* name;
+        bool accurate;
+        bool reset;
+        std::optional<unsigned long long> announced;
+        long long counted;
+        bool accurateAfter;
+    };
+    const std::vector<Case> cases = {
+        {"length", true, true, 1000, 1000, true},
+        {"no length", true, true, std::nullopt, 1, false},
+        {"not reset", true, false, 1000, 0, true},
+        {"inaccurate", false, true, 1000, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto downloads = std::make_shared<ProgressRecorder>();
+        long long blockCounted = 0;
+        auto r = LocalRequest::withURL(server.url("/"));
+        r->setDownloadProgressDelegate(downloads);
+        r->setDownloadSizeIncrementedBlock([&](long long amount) { blockCounted += amount; });
+        r->setShowAccurateProgress(c.accurate);
+        r->setShouldResetDownloadProgress(c.reset);
+        r->countDownloadSize(c.announced);
+        ASSERT_TRUE(deliverPending());
+        EXPECT_EQ(downloads->size, c.counted);
+        EXPECT_EQ(blockCounted, c.counted);
+        EXPECT_EQ(r->showAccurateProgress(), c.accurateAfter);
+    }
 }
 
 // A download whose length was never announced is whole once it has ended, even when it was empty:
