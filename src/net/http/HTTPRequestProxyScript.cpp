@@ -100,8 +100,12 @@ void HTTPRequest::fetchPACFile()
         }
         Weak<HTTPRequest> weak = weakSelf<HTTPRequest>();
         PACFileDelegate_ = std::make_shared<PACFileFetchDelegate>([weak](const Ref<HTTPRequest>& finished) {
+            // Told while the fetch holds its own lock: this request goes on in a step of its own, so the
+            // two locks are never taken in the other order.
+            // Both run on the network thread, whose loop takes the step.
             if (auto request = weak.lock()) {
-                request->finishedDownloadingPACFile(finished);
+                NSRunLoop::currentRunLoop()->performBlock(
+                    [request, finished] { request->finishedDownloadingPACFile(finished); });
             }
         });
         setPACFileRequest(fetch);
