@@ -14,6 +14,7 @@
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
+#include "servers/ForwardProxy.h"
 
 using TestServers::RecordedRequest;
 using TestServers::Reply;
@@ -123,6 +124,31 @@ TEST_F(AuthenticationDialogTest, OneDialogServesEveryRequestForThePlaceAndOthers
     EXPECT_EQ(other->error()->code(), HTTPErrorAuthenticationNeeded);
     EXPECT_EQ(elsewhere.requestCount(), 1u);
     EXPECT_TRUE(waitFor([] { return HTTPAuthenticationDialog::sharedDialog() == nullptr; }));
+}
+
+TEST_F(AuthenticationDialogTest, AProxysChallengeAsksForTheProxyCredentials)
+{
+    TestServers::ForwardProxy::Options options;
+    options.requiredAuthorization = basic("pia", "ppw");
+    TestServers::ForwardProxy proxy(options);
+    auto r = HTTPRequest::requestWithURL(NSURL::URLWithString(server.url("/via")));
+    r->setProxyHost("127.0.0.1");
+    r->setProxyPort(proxy.port());
+    r->setDelegate(delegate);
+    r->startAsynchronous();  // the proxy dialog is on by default
+    ASSERT_TRUE(waitFor([] { return HTTPAuthenticationDialog::sharedDialog() != nullptr; }));
+    Ref<HTTPAuthenticationDialog> dialog = HTTPAuthenticationDialog::sharedDialog();
+    EXPECT_EQ(dialog->type(), 1);
+    EXPECT_EQ(item(dialog)->prompt(), "Login to this secure proxy server.");
+    EXPECT_EQ(dialog->tableView_titleForHeaderInSection(dialog->tableView(), 0), "proxy");
+
+    type(dialog, "pia", "ppw");
+    item(dialog)->rightBarButtonItem()->simulateTap();
+    ASSERT_TRUE(waitFor([&] { return ended() == 1; }));
+    EXPECT_EQ(r->responseString(), "ok");
+    EXPECT_EQ(r->proxyUsername(), "pia");
+    EXPECT_EQ(r->username(), "");
+    EXPECT_EQ(proxy.seen().back().header("Proxy-Authorization"), options.requiredAuthorization);
 }
 
 TEST_F(AuthenticationDialogTest, TheFooterSaysWhetherThePasswordTravelsInTheClear)

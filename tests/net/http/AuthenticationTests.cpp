@@ -307,6 +307,42 @@ TEST_F(AuthenticationTest, AnNTLMUserNameCarriesItsAccountDomainUnlessTheRequest
     }
 }
 
+// A challenge message of the handshake's second step (no target name; target information holding
+// only its end marker).
+std::string ntlmChallengeMessage()
+{
+    std::string m("NTLMSSP\0", 8);
+    auto u16 = [&m](uint16_t v) { m.push_back(char(v & 0xff)); m.push_back(char(v >> 8)); };
+    auto u32 = [&](uint32_t v) { u16(uint16_t(v & 0xffff)); u16(uint16_t(v >> 16)); };
+    u32(2);                          // message type
+    u16(0); u16(0); u32(48);         // target name: empty
+    u32(0x00000001 | 0x00000200 | 0x00800000 | 0x00080000);  // unicode, NTLM, target info, extended security
+    m.append("\x01\x23\x45\x67\x89\xab\xcd\xef", 8);  // server challenge
+    m.append(8, '\0');              // reserved
+    u16(4); u16(4); u32(48);         // target information
+    u32(0);                          // its end marker
+    return m;
+}
+
+TEST_F(AuthenticationTest, AnNTLMHandshakeThatNeverEndsStopsAfterTwoAttempts)
+{
+    server.setHandler([](const RecordedRequest& r) {
+        Reply reply = Reply::withStatus(401, "Unauthorized");
+        reply.headerLines.push_back(r.hasHeader("Authorization") ? "WWW-Authenticate: NTLM " +
+                                                                       Base64::encode(ntlmChallengeMessage())
+                                                                 : "WWW-Authenticate: NTLM");
+        return reply;
+    });
+    auto endless = request("/ntlm");
+    endless->setUsername("CORP\\hal");
+    endless->setPassword("pw");
+    endless->startSynchronous();
+    ASSERT_TRUE(endless->error());
+    EXPECT_EQ(endless->error()->code(), HTTPErrorAuthenticationNeeded);
+    EXPECT_EQ(endless->authenticationRetryCount(), 2);
+    EXPECT_EQ(server.requestCount(), 3u);  // nothing, the negotiate message, the answer to the challenge
+}
+
 TEST_F(AuthenticationTest, AProxysChallengeIsAnsweredWithTheProxyCredentialsAndRemembered)
 {
     TestServers::ForwardProxy::Options options;
