@@ -312,15 +312,27 @@ TEST_F(AuthenticationTest, AnNTLMUserNameCarriesItsAccountDomainUnlessTheRequest
 std::string ntlmChallengeMessage()
 {
     std::string m("NTLMSSP\0", 8);
-    auto u16 = [&m](uint16_t v) { m.push_back(char(v & 0xff)); m.push_back(char(v >> 8)); };
-    auto u32 = [&](uint32_t v) { u16(uint16_t(v & 0xffff)); u16(uint16_t(v >> 16)); };
-    u32(2);                          // message type
-    u16(0); u16(0); u32(48);         // target name: empty
-    u32(0x00000001 | 0x00000200 | 0x00800000 | 0x00080000);  // unicode, NTLM, target info, extended security
+    auto u16 = [&m](uint16_t v) {
+        m.push_back(char(v & 0xff));
+        m.push_back(char(v >> 8));
+    };
+    auto u32 = [&u16](uint32_t v) {
+        u16(uint16_t(v & 0xffff));
+        u16(uint16_t(v >> 16));
+    };
+    u32(2);  // message type
+    // Target name: empty, at the end of the fixed part.
+    u16(0);
+    u16(0);
+    u32(48);
+    u32(0x00000001 | 0x00000200 | 0x00080000 | 0x00800000);  // unicode, NTLM, extended security, target info
     m.append("\x01\x23\x45\x67\x89\xab\xcd\xef", 8);  // server challenge
-    m.append(8, '\0');              // reserved
-    u16(4); u16(4); u32(48);         // target information
-    u32(0);                          // its end marker
+    m.append(8, '\0');                                // reserved
+    // Target information: its end marker only.
+    u16(4);
+    u16(4);
+    u32(48);
+    u32(0);
     return m;
 }
 
