@@ -217,14 +217,15 @@ void HTTPRequest::readResponseHeaders()
     }
 
     if (!willRedirect()) {
-        if (auto length = parseLength(headers.get("Content-Length"))) {
+        const std::optional<unsigned long long> length = parseLength(headers.get("Content-Length"));
+        if (length) {
             if (Ref<HTTPRequest> theMainRequest = mainRequest()) {
                 theMainRequest->setContentLength(*length);
             } else {
                 setContentLength(*length);
             }
         }
-        // Counting the length into the download size belongs to progress reporting.
+        countDownloadSize(length);
     }
 
     // Whether the connection may be kept for a later request.
@@ -549,8 +550,11 @@ bool HTTPRequest::writeDownloadBytes(const uint8_t* bytes, size_t length, const 
             if (responseHeaders().contains("Content-Range")) {
                 append = true;
             } else {
-                // The server sends the whole body again: start afresh. (Progress takes the partial size
-                // back out of the download size.)
+                // The server sends the whole body again: start afresh, and take the part counted twice
+                // back out of the download size.
+                if (showAccurateProgress() && shouldResetDownloadProgress()) {
+                    incrementDownloadSizeBy(-static_cast<long long>(partialDownloadSize()));
+                }
                 setPartialDownloadSize(0);
             }
         }

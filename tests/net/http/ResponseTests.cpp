@@ -786,8 +786,12 @@ TEST_F(HTTPResponseTest, AnInterruptedDownloadResumesWithARange)
         r->setDownloadDestinationPath(destination);
         r->setTemporaryFileDownloadPath(temporary);
         r->setAllowResumeForFileDownloads(c.resume);
+        long long downloadSize = 0;
+        r->setDownloadSizeIncrementedBlock([&](long long amount) { downloadSize += amount; });
         auto delegate = run(r);
         ASSERT_EQ(delegate->count("finished"), 1u);
+        ASSERT_TRUE(deliverPending());
+        EXPECT_EQ(downloadSize, 11);  // the whole file, however it arrived
         EXPECT_EQ(readFile(destination), "hello world");
         EXPECT_FALSE(std::filesystem::exists(temporary));
         const RecordedRequest sent = server.requests().back();
