@@ -511,7 +511,7 @@ void HTTPRequest::handleBytesAvailable()
 
     totalBytesRead_ += bytesRead;
     setLastActivityTime(Clock::now());
-    // The bytes count against the bandwidth allowance of this second (throttling).
+    incrementBandwidthUsedInLastSecond(static_cast<unsigned long>(bytesRead));
 
     // The body of a redirect that will be followed is not the caller's: it goes nowhere.
     if (needsRedirect()) {

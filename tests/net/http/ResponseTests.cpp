@@ -665,6 +665,23 @@ TEST_F(HTTPResponseTest, AResponseCutShortIsAFailureNeverASuccess)
 
 // ---- Where the body goes ---------------------------------------------------------------------------------
 
+TEST_F(HTTPResponseTest, BodyBytesReadCountAgainstTheBandwidthMeter)
+{
+    HTTPRequest::resetBandwidthThrottling();
+    const std::string packed = gzipped(longText(200000));
+    Reply reply = Reply::ok(packed);
+    reply.headerLines = {"Content-Encoding: gzip"};
+    server.enqueue(reply);
+    auto r = request("/metered");
+    r->startSynchronous();
+    ASSERT_EQ(r->responseStatusCode(), 200);
+    unsigned long measured = HTTPRequest::bandwidthUsedInLastSecond();
+    for (unsigned long second : HTTPRequest::bandwidthUsageTracker()) {
+        measured += second;
+    }
+    EXPECT_EQ(measured, packed.size());  // the bytes on the wire, not the inflated text
+}
+
 TEST_F(HTTPResponseTest, ADelegateThatTakesTheBodyLeavesNothingInTheRequest)
 {
     const std::string text = longText(200000);
