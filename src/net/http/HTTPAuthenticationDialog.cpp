@@ -188,6 +188,13 @@ void HTTPAuthenticationDialog::setupTitle()
 void HTTPAuthenticationDialog::show()
 {
     auto me = self<HTTPAuthenticationDialog>();
+    std::vector<Ref<UIWindow>> windows = UIApplication::sharedApplication()->windows();
+    if (windows.empty() || windows.front()->isHidden()) {
+        // Nobody could ever answer a sheet that cannot be seen: the requests give up (code 3) rather
+        // than wait for ever, and the next one gets its turn.
+        cancelAuthenticationFromDialog(nullptr);
+        return;
+    }
     Ref<UIView> root = view();
     for (const Ref<UIView>& subview : std::vector<Ref<UIView>>(root->subviews())) {
         subview->removeFromSuperview();

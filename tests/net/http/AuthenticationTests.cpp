@@ -167,6 +167,19 @@ TEST_F(AuthenticationTest, ASynchronousRequestWithoutCredentialsFailsWithCode3An
     EXPECT_EQ(delegate->count("failed"), 1u);
 }
 
+TEST_F(AuthenticationTest, WithoutAWindowToShowTheDialogInTheRequestGivesUp)
+{
+    server.setHandler(guarded("Basic realm=\"vault\"", basic("x", "y")));
+    auto delegate = std::make_shared<RecordingDelegate>();
+    auto challenged = request("/");
+    challenged->setDelegate(delegate);
+    challenged->setShouldPresentAuthenticationDialog(true);
+    challenged->startAsynchronous();
+    ASSERT_TRUE(waitFor([&] { return delegate->count("failed") == 1; }));
+    EXPECT_EQ(challenged->error()->code(), HTTPErrorAuthenticationNeeded);
+    EXPECT_FALSE(HTTPAuthenticationDialog::sharedDialog());
+}
+
 TEST_F(AuthenticationTest, CredentialsThatStopWorkingLeaveTheSessionStore)
 {
     std::atomic<bool> passwordChanged{false};
