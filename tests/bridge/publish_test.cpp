@@ -68,6 +68,12 @@ TEST_F(BridgeTest, PublishedVideoUploadsTellsTheInterfaceAndLeavesNoLocalJob)
     const Value guid = PZFFmpeg::getMovieGuid(movie);
     ASSERT_TRUE(guid.isString());
     const std::string g = guid.string();
+    // The import asked the bridge for the still and the duration.
+    EXPECT_TRUE(g_ffmpeg->importEnd());
+    const Value still = PZFFmpeg::fetchMovieInfo_WithField(g, "localimg");
+    ASSERT_TRUE(still.isString());
+    EXPECT_EQ(readFile(still.string()).substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(PZFFmpeg::fetchMovieInfo_WithField(g, "length").intValue(), 1);
     PZFFmpeg::findAllFlvs();
     ASSERT_EQ(g_ffmpeg->localVideos().count(), 1u);
     const std::string title = "Sunset | walk || 100% & more = fun";
