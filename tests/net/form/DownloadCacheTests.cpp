@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "http/HTTPTestSupport.h"
+#include "net/http/HTTPDataCompressor.h"
 #include "net/http/HTTPDownloadCache.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSException.h"
@@ -119,7 +120,9 @@ TEST_F(DownloadCacheTest, TheHeaderFileRecordsExpiryStatusAndAnInflatedBody)
 {
     auto request = answered("http://example.com/pic.jpg", 200,
                             {{"Content-Encoding", "gzip"}, {"Cache-Control", "max-age=60"}, {"ETag", "\"v1\""}},
-                            "inflated bytes");
+                            "");
+    // The body as a gzip server sends it; the cache keeps it inflated.
+    request->setRawResponseData(*HTTPDataCompressor::compressData_error(NSData::dataWithString("inflated bytes"), nullptr));
     request->setCacheStoragePolicy(CachePermanentlyStoragePolicy);
     cache->storeResponseForRequest_maxAge(request, 0);
     const std::string headerPath = cache->pathToCachedResponseHeadersForURL(request->url());
