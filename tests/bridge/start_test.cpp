@@ -3,11 +3,13 @@
 
 #include "api/Tool.h"
 #include "engine/global.h"
+#include "engine/jobthread.h"
 #include "engine/jobdb.h"
 #include "engine/printlog.h"
 #include "net/http/Reachability.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/sysconfig/SCNetworkReachabilityBackend.h"
+#include "platform/uikit/UIDevice.h"
 
 #include <mutex>
 
@@ -194,6 +196,27 @@ TEST_F(BridgeTest, ReachabilityStatusesBecomeTheEnginesNetworkStatuses)
     }
     PZFFmpeg::changeNetworkStatus(nullptr);
     EXPECT_EQ(global_getsettings().netstatus, 0);
+}
+
+TEST_F(BridgeTest, DeviceOrientationReachesTheLiveVideo)
+{
+    struct Case {
+        UIDeviceOrientation device;
+        int engine;  // the engine's orientation of the live video
+    };
+    const Case cases[] = {
+        {UIDeviceOrientationLandscapeLeft, 2},
+        {UIDeviceOrientationPortrait, 3},
+        {UIDeviceOrientationPortraitUpsideDown, 1},
+        {UIDeviceOrientationLandscapeRight, 0},
+        {UIDeviceOrientationFaceUp, 2},  // any other: as landscape left
+    };
+    for (const Case& c : cases) {
+        UIDevice::currentDevice()->simulateOrientation(c.device);
+        PZFFmpeg::setOritention();
+        EXPECT_EQ(global_getorientation(), c.engine) << c.device;
+    }
+    UIDevice::currentDevice()->simulateOrientation(UIDeviceOrientationPortrait);
 }
 
 }  // namespace
