@@ -19,6 +19,7 @@
 #include "platform/uikit/UITableViewCell.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
+#include "platform/foundation/NSString.h"
 
 namespace {
 
@@ -32,17 +33,6 @@ DialogState& state()
 {
     static DialogState* const s = new DialogState;  // lives for the process
     return *s;
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
 }
 
 bool isTablet()
@@ -283,8 +273,8 @@ std::vector<Ref<HTTPRequest>> HTTPAuthenticationDialog::requestsRequiringTheseCr
         }
         const std::string otherRealm =
             type_ == 1 ? waiting->proxyAuthenticationRealm() : waiting->authenticationRealm();
-        if (lowered(otherURL->host()) == lowered(theURL->host()) && otherURL->port() == theURL->port() &&
-            lowered(otherURL->scheme()) == lowered(theURL->scheme()) && otherRealm == realm) {
+        if (NSString::asciiLowercaseString(otherURL->host()) == NSString::asciiLowercaseString(theURL->host()) && otherURL->port() == theURL->port() &&
+            NSString::asciiLowercaseString(otherURL->scheme()) == NSString::asciiLowercaseString(theURL->scheme()) && otherRealm == realm) {
             served.push_back(waiting);
         }
     }
@@ -434,7 +424,7 @@ std::string HTTPAuthenticationDialog::tableView_titleForFooterInSection(const Re
     }
     // A proxy is reached without TLS here, so Basic credentials for it always travel in the clear.
     Ref<NSURL> theURL = request_->url();
-    const bool https = type_ == 0 && theURL && lowered(theURL->scheme()) == "https";
+    const bool https = type_ == 0 && theURL && NSString::asciiLowercaseString(theURL->scheme()) == "https";
     if (scheme() == kCFHTTPAuthenticationSchemeBasic && !https) {
         return "Password will be sent in the clear.";
     }

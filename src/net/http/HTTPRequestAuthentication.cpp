@@ -19,22 +19,11 @@
 
 namespace {
 
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
 // Host, port (absent or equal) and scheme: the place credentials belong to.
 bool samePlace(const Ref<NSURL>& a, const Ref<NSURL>& b)
 {
-    return a && b && lowered(a->host()) == lowered(b->host()) && a->port() == b->port() &&
-           lowered(a->scheme()) == lowered(b->scheme());
+    return a && b && NSString::asciiLowercaseString(a->host()) == NSString::asciiLowercaseString(b->host()) && a->port() == b->port() &&
+           NSString::asciiLowercaseString(a->scheme()) == NSString::asciiLowercaseString(b->scheme());
 }
 
 // The port a protection space names for a URL: its own, else the scheme's.
@@ -43,7 +32,7 @@ int spacePort(const Ref<NSURL>& url)
     if (auto port = url->port()) {
         return *port;
     }
-    return lowered(url->scheme()) == "https" ? 443 : 80;
+    return NSString::asciiLowercaseString(url->scheme()) == "https" ? 443 : 80;
 }
 
 // The credentials dictionary; the account domain only for a challenge that needs one.
@@ -328,7 +317,7 @@ Value HTTPRequest::findSessionProxyAuthenticationCredentials()
         return Value();
     }
     for (const Value& entry : s.sessionProxyCredentialsStore.arrayItems()) {
-        if (lowered(entry["Host"].stringValue()) == lowered(host) && entry["Port"].intValue() == port) {
+        if (NSString::asciiLowercaseString(entry["Host"].stringValue()) == NSString::asciiLowercaseString(host) && entry["Port"].intValue() == port) {
             return entry;
         }
     }
@@ -343,7 +332,7 @@ Ref<NSURLProtectionSpace> serverSpace(const std::string& host, int port, const s
                                       const std::string& realm)
 {
     return NSURLProtectionSpace::initWithHost_port_protocol_realm_authenticationMethod(
-        host, port, lowered(protocol), realm, NSURLAuthenticationMethodDefault);
+        host, port, NSString::asciiLowercaseString(protocol), realm, NSURLAuthenticationMethodDefault);
 }
 
 Ref<NSURLProtectionSpace> proxySpace(const std::string& host, int port, const std::string& realm)

@@ -9,22 +9,12 @@
 #include "net/http/HTTPRequestShared.h"
 #include "platform/cfnetwork/CFProxySupport.h"
 #include "platform/cfnetwork/ProxyAutoConfig.h"
+#include "platform/foundation/NSString.h"
 
 namespace {
 
 constexpr char kFinishedDownloadingPACFileSelector[] = "finishedDownloadingPACFile:";
 constexpr size_t kPACReadSize = 16384;
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 // The receiver of a script fetch's end: both its finish and its failure come here.
 class PACFileFetchDelegate : public HTTPRequestDelegate {
@@ -60,7 +50,7 @@ void HTTPRequest::fetchPACFile()
     auto keep = self<HTTPRequest>();
     std::lock_guard lock(*cancelledLock_);
     Ref<NSURL> script = PACurl();
-    const std::string scheme = script ? lowered(script->scheme()) : std::string();
+    const std::string scheme = script ? NSString::asciiLowercaseString(script->scheme()) : std::string();
 
     if (script && script->isFileURL()) {
         PACFileData_.clear();

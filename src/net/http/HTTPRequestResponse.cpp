@@ -19,17 +19,6 @@
 
 namespace {
 
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
 std::string trimmed(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
@@ -231,7 +220,7 @@ void HTTPRequest::readResponseHeaders()
     // Whether the connection may be kept for a later request.
     setConnectionCanBeReused(false);
     if (shouldAttemptPersistentConnection()) {
-        const std::string connection = lowered(headers.valueForKey("Connection"));
+        const std::string connection = NSString::asciiLowercaseString(headers.valueForKey("Connection"));
         const bool http10 = message->copyVersion() == kCFHTTPVersion1_0;
         if ((!http10 || connection == "keep-alive") && connection != "close") {
             if (auto keepAlive = headers.get("Keep-Alive")) {
@@ -284,7 +273,7 @@ void HTTPRequest::parseMimeType_andResponseEncoding_fromContentType(std::string*
         *mimeType = trimmed(std::string_view(contentType).substr(0, semicolon));
     }
     // Parameter names are not case-sensitive.
-    const std::string lower = lowered(contentType);
+    const std::string lower = NSString::asciiLowercaseString(contentType);
     const size_t at = lower.find("charset=");
     if (at == std::string::npos || !stringEncoding) {
         return;
@@ -427,7 +416,7 @@ void HTTPRequest::performRedirect()
             headers.remove("Cookie");
             // Credentials of one host never go to another.
             if (from && to &&
-                (lowered(from->host()) != lowered(to->host()) || lowered(from->scheme()) != lowered(to->scheme()) ||
+                (NSString::asciiLowercaseString(from->host()) != NSString::asciiLowercaseString(to->host()) || NSString::asciiLowercaseString(from->scheme()) != NSString::asciiLowercaseString(to->scheme()) ||
                  from->port() != to->port())) {
                 headers.remove("Authorization");
             }

@@ -30,17 +30,6 @@ namespace {
 
 constexpr size_t kFileChunk = 262144;
 
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
 // A new empty file of the request's own in the temporary folder (never one another caller could share).
 std::string newTemporaryFile()
 {
@@ -402,7 +391,7 @@ void HTTPRequest::startRequest()
     }
 
     Ref<NSURL> theURL = url();
-    const std::string scheme = lowered(theURL->scheme());
+    const std::string scheme = NSString::asciiLowercaseString(theURL->scheme());
     if (scheme == "https") {
         CFSSLSettings ssl;
         ssl.validatesCertificateChain = validatesSecureCertificate();

@@ -1,4 +1,5 @@
 #include "net/http/HTTPSystemProxies.h"
+#include "platform/foundation/NSString.h"
 
 #include <cstdlib>
 #include <string_view>
@@ -14,17 +15,6 @@ std::string environment(const char* lower, const char* upper)
         value = std::getenv(upper);
     }
     return value != nullptr ? std::string(value) : std::string();
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
 }
 
 std::string_view trimmed(std::string_view text)
@@ -63,7 +53,7 @@ std::optional<HTTPProxyEntry> parseProxy(std::string_view text)
     HTTPProxyEntry entry;
     std::string scheme = "http";
     if (auto at = text.find("://"); at != std::string_view::npos) {
-        scheme = lowered(text.substr(0, at));
+        scheme = NSString::asciiLowercaseString(text.substr(0, at));
         text.remove_prefix(at + 3);
     }
     int defaultPort = 0;
@@ -119,7 +109,7 @@ std::optional<HTTPProxyEntry> parseProxy(std::string_view text)
 // Whether `host` (with `port`) is excluded from proxying by the no_proxy text.
 bool excluded(const std::string& noProxy, const std::string& host, int port)
 {
-    const std::string name = lowered(host);
+    const std::string name = NSString::asciiLowercaseString(host);
     std::string_view list = noProxy;
     while (!list.empty()) {
         const auto end = list.find_first_of(", ");
@@ -131,7 +121,7 @@ bool excluded(const std::string& noProxy, const std::string& host, int port)
         if (item == "*") {
             return true;
         }
-        std::string pattern = lowered(item);
+        std::string pattern = NSString::asciiLowercaseString(item);
         // An optional port: "host:port" (not for bare IPv6 addresses, which hold several colons).
         if (auto colon = pattern.rfind(':');
             colon != std::string::npos && pattern.find(':') == colon && pattern.find(']') == std::string::npos) {
@@ -178,7 +168,7 @@ std::optional<std::vector<HTTPProxyEntry>> copyProxiesForURL(const Ref<NSURL>& u
     if (!url) {
         return list;
     }
-    const std::string scheme = lowered(url->scheme());
+    const std::string scheme = NSString::asciiLowercaseString(url->scheme());
     std::string text;
     if (scheme == "http") {
         text = settings.httpProxy;

@@ -14,6 +14,7 @@
 #include "platform/cfnetwork/HTTPWire.h"
 #include "platform/cfnetwork/SecIdentity.h"
 #include "platform/cfnetwork/Transport.h"
+#include "platform/foundation/NSString.h"
 
 namespace {
 
@@ -23,17 +24,6 @@ using Transport::IO;
 constexpr size_t kMaxBuffered = 512 * 1024;
 constexpr size_t kReadChunk = 64 * 1024;
 constexpr size_t kBodyChunk = 64 * 1024;
-
-std::string lowered(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 std::optional<uint64_t> parseLength(const std::optional<std::string>& value)
 {
@@ -132,7 +122,7 @@ struct CFHTTPReadStream::Impl {
     bool open()
     {
         const NSURL& url = *request->copyRequestURL();
-        https = lowered(url.scheme()) == "https";
+        https = NSString::asciiLowercaseString(url.scheme()) == "https";
         originHost = url.host();
         originPort = url.port().value_or(HTTPWire::defaultPort(url.scheme()));
         if (https && !httpProxy.HTTPSProxyHost.empty()) {
@@ -153,8 +143,8 @@ struct CFHTTPReadStream::Impl {
             connectPort = originPort;
         }
         const Ref<SecIdentity> identity = clientIdentity();
-        key = Transport::ConnectionKey{lowered(url.scheme()), lowered(originHost), originPort, route,
-                                       route == Transport::kDirect ? std::string() : lowered(connectHost),
+        key = Transport::ConnectionKey{NSString::asciiLowercaseString(url.scheme()), NSString::asciiLowercaseString(originHost), originPort, route,
+                                       route == Transport::kDirect ? std::string() : NSString::asciiLowercaseString(connectHost),
                                        route == Transport::kDirect ? 0 : connectPort,
                                        route == Transport::kSOCKS ? socksProxy.SOCKSUser : std::string(),
                                        ssl.validatesCertificateChain, ssl.peerName.value_or("\x01"), identity.get()};
@@ -754,7 +744,7 @@ struct CFHTTPReadStream::Impl {
         removeIoSource();
         bool keep = reusable && requestSent && persistent && streamID && parser->connectionReusable();
         if (auto connection = request->copyHeaderFieldValue("Connection")) {
-            if (lowered(*connection).find("close") != std::string::npos) {
+            if (NSString::asciiLowercaseString(*connection).find("close") != std::string::npos) {
                 keep = false;
             }
         }

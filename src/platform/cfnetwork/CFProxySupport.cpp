@@ -12,6 +12,7 @@
 #include "platform/cfnetwork/HTTPWire.h"
 #include "platform/cfnetwork/NSURLConnection.h"
 #include "platform/cfnetwork/ProxyAutoConfig.h"
+#include "platform/foundation/NSString.h"
 
 namespace {
 
@@ -24,20 +25,10 @@ Ref<NSError> pacError(const std::string& description, const Ref<NSError>& underl
     return NSError::errorWithDomain_code_userInfo(kCFErrorDomainCFNetwork, kCFErrorPACFileError, info);
 }
 
-std::string lowered(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 // The URL as a script sees it: no user name, password or fragment, which are none of its business.
 std::string scriptVisibleURL(const NSURL& url)
 {
-    return lowered(url.scheme()) + "://" + HTTPWire::hostHeader(url, false) + url.requestTarget();
+    return NSString::asciiLowercaseString(url.scheme()) + "://" + HTTPWire::hostHeader(url, false) + url.requestTarget();
 }
 
 // A local script file (at most the size a script may have), or nullopt with the reason.
@@ -227,7 +218,7 @@ void CFProxyAutoConfigurationTask::Impl::start()
     if (!valid()) {
         return;
     }
-    std::string scheme = scriptURL ? lowered(scriptURL->scheme()) : std::string();
+    std::string scheme = scriptURL ? NSString::asciiLowercaseString(scriptURL->scheme()) : std::string();
     if (scheme == "file") {
         std::string failure;
         auto bytes = readScriptFile(scriptURL->path(), failure);

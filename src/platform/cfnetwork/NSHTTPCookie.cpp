@@ -6,19 +6,9 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/HTTPDate.h"
+#include "platform/foundation/NSString.h"
 
 namespace {
-
-std::string lowered(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 std::string_view trim(std::string_view s)
 {
@@ -53,7 +43,7 @@ bool isHeaderSafe(std::string_view s)
 
 bool isSchemeHTTPS(const NSURL& url)
 {
-    return lowered(url.scheme()) == "https";
+    return NSString::asciiLowercaseString(url.scheme()) == "https";
 }
 
 }  // namespace
@@ -100,7 +90,7 @@ Ref<NSHTTPCookie> NSHTTPCookie::cookieWithProperties(const Properties& p)
     cookie->name_ = p.name;
     cookie->value_ = p.value;
     cookie->hostOnly_ = p.domain[0] != '.';
-    cookie->domain_ = lowered(cookie->hostOnly_ ? std::string_view(p.domain) : std::string_view(p.domain).substr(1));
+    cookie->domain_ = NSString::asciiLowercaseString(cookie->hostOnly_ ? std::string_view(p.domain) : std::string_view(p.domain).substr(1));
     if (cookie->domain_.empty()) {
         return nullptr;
     }
@@ -117,7 +107,7 @@ Ref<NSHTTPCookie> NSHTTPCookie::cookieWithSetCookieValue(std::string_view text, 
     if (!url) {
         return nullptr;
     }
-    std::string host = lowered(url->host());
+    std::string host = NSString::asciiLowercaseString(url->host());
     if (host.empty()) {
         return nullptr;
     }
@@ -149,7 +139,7 @@ Ref<NSHTTPCookie> NSHTTPCookie::cookieWithSetCookieValue(std::string_view text, 
         std::string_view attribute = rest.substr(0, next);
         rest = next == std::string_view::npos ? std::string_view() : rest.substr(next + 1);
         size_t eq = attribute.find('=');
-        std::string attrName = lowered(trim(attribute.substr(0, eq)));
+        std::string attrName = NSString::asciiLowercaseString(trim(attribute.substr(0, eq)));
         std::string_view attrValue = eq == std::string_view::npos ? std::string_view() : trim(attribute.substr(eq + 1));
         if (attrName == "expires") {
             if (auto date = HTTPDate::parseCookieDate(attrValue)) {
@@ -171,7 +161,7 @@ Ref<NSHTTPCookie> NSHTTPCookie::cookieWithSetCookieValue(std::string_view text, 
         } else if (attrName == "domain") {
             if (!attrValue.empty()) {
                 std::string_view d = attrValue[0] == '.' ? attrValue.substr(1) : attrValue;
-                domainAttribute = lowered(d);
+                domainAttribute = NSString::asciiLowercaseString(d);
             }
         } else if (attrName == "path") {
             if (!attrValue.empty() && attrValue[0] == '/') {
@@ -285,7 +275,7 @@ HTTPHeaderFields NSHTTPCookie::requestHeaderFieldsWithCookies(const std::vector<
 
 bool NSHTTPCookie::matchesURL(const NSURL& url) const
 {
-    std::string host = lowered(url.host());
+    std::string host = NSString::asciiLowercaseString(url.host());
     if (host.empty()) {
         return false;
     }
@@ -409,7 +399,7 @@ void NSHTTPCookieStorage::setCookies_forURL_mainDocumentURL(const std::vector<Re
         return;
     }
     const Ref<NSURL>& main = mainDocumentURL ? mainDocumentURL : url;
-    std::string mainHost = main ? lowered(main->host()) : std::string();
+    std::string mainHost = main ? NSString::asciiLowercaseString(main->host()) : std::string();
     for (const auto& cookie : cookies) {
         if (!cookie) {
             continue;

@@ -10,29 +10,19 @@
 #include "platform/cfnetwork/NSHTTPCookie.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/foundation/NSString.h"
 
 namespace {
 
 constexpr long NSURLErrorCannotDecodeContentData = -1016;
 constexpr char kSynchronousMode[] = "NSURLConnectionSynchronousRequestMode";
 
-std::string lowered(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
-
 bool isHTTPScheme(const Ref<NSURL>& url)
 {
     if (!url) {
         return false;
     }
-    std::string scheme = lowered(url->scheme());
+    std::string scheme = NSString::asciiLowercaseString(url->scheme());
     return scheme == "http" || scheme == "https";
 }
 
@@ -281,8 +271,8 @@ struct NSURLConnection::Impl {
                 next->setValue_forHTTPHeaderField(std::nullopt, "Content-Type");
                 next->setValue_forHTTPHeaderField(std::nullopt, "Content-Length");
             }
-            if (lowered(target->host()) != lowered(current->URL()->host()) || target->port() != current->URL()->port() ||
-                lowered(target->scheme()) != lowered(current->URL()->scheme())) {
+            if (NSString::asciiLowercaseString(target->host()) != NSString::asciiLowercaseString(current->URL()->host()) || target->port() != current->URL()->port() ||
+                NSString::asciiLowercaseString(target->scheme()) != NSString::asciiLowercaseString(current->URL()->scheme())) {
                 // Credentials are for the host that asked for them.
                 next->setValue_forHTTPHeaderField(std::nullopt, "Authorization");
             }
@@ -305,7 +295,7 @@ struct NSURLConnection::Impl {
             }
             // The delegate refused: the redirect response is the response.
         }
-        std::string encoding = lowered(header->copyAllHeaderFields().valueForKey("Content-Encoding"));
+        std::string encoding = NSString::asciiLowercaseString(header->copyAllHeaderFields().valueForKey("Content-Encoding"));
         if (encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate") {
             inflating = inflateInit2(&zs, 15 + 32) == Z_OK;
             inflaterOpen = inflating;

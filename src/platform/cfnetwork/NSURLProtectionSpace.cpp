@@ -1,16 +1,7 @@
 #include "platform/cfnetwork/NSURLProtectionSpace.h"
+#include "platform/foundation/NSString.h"
 
 namespace {
-
-std::string lowered(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 std::string orDefault(std::string method)
 {
@@ -59,7 +50,7 @@ bool NSURLProtectionSpace::receivesCredentialSecurely() const
         method_ == NSURLAuthenticationMethodServerTrust) {
         return true;
     }
-    return lowered(proxy_ ? proxyType_ : protocol_) == "https";
+    return NSString::asciiLowercaseString(proxy_ ? proxyType_ : protocol_) == "https";
 }
 
 bool NSURLProtectionSpace::isEqualToSpace(const NSURLProtectionSpace& other) const
@@ -76,7 +67,7 @@ bool NSURLProtectionSpace::isEqual(const NSObject* other) const
 std::string NSURLProtectionSpace::key() const
 {
     std::string out = proxy_ ? "P" : "S";
-    appendPiece(out, lowered(host_));
+    appendPiece(out, NSString::asciiLowercaseString(host_));
     appendPiece(out, std::to_string(port_));
     appendPiece(out, proxy_ ? proxyType_ : protocol_);
     appendPiece(out, realm_);

@@ -1,4 +1,5 @@
 #include "platform/cfnetwork/NSURLRequest.h"
+#include "platform/foundation/NSString.h"
 
 namespace {
 
@@ -11,17 +12,6 @@ std::string_view trim(std::string_view s)
         s.remove_suffix(1);
     }
     return s;
-}
-
-std::string lowered(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
 }
 
 }  // namespace
@@ -132,9 +122,9 @@ Ref<NSHTTPURLResponse> NSHTTPURLResponse::responseWithMessage(const Ref<NSURL>& 
     std::string contentType = response->headers_.valueForKey("Content-Type");
     std::string_view type = contentType;
     size_t semicolon = type.find(';');
-    response->mimeType_ = lowered(trim(type.substr(0, semicolon)));
+    response->mimeType_ = NSString::asciiLowercaseString(trim(type.substr(0, semicolon)));
     if (semicolon != std::string_view::npos) {
-        std::string parameters = lowered(type.substr(semicolon));
+        std::string parameters = NSString::asciiLowercaseString(type.substr(semicolon));
         size_t at = parameters.find("charset=");
         if (at != std::string::npos) {
             std::string_view charset = std::string_view(parameters).substr(at + 8);

@@ -1,4 +1,5 @@
 #include "platform/foundation/MIMEType.h"
+#include "platform/foundation/NSString.h"
 
 #include <fstream>
 #include <map>
@@ -6,17 +7,6 @@
 #include <sstream>
 
 namespace {
-
-std::string lowered(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 const std::map<std::string, std::string>& builtIn()
 {
@@ -57,7 +47,7 @@ const std::map<std::string, std::string>& system()
             words >> type;
             std::string extension;
             while (words >> extension) {
-                table->emplace(lowered(extension), type);  // the first mention wins
+                table->emplace(NSString::asciiLowercaseString(extension), type);  // the first mention wins
             }
         }
     });
@@ -73,7 +63,7 @@ std::string forExtension(std::string_view extension)
     if (extension.empty()) {
         return {};
     }
-    std::string key = lowered(extension);
+    std::string key = NSString::asciiLowercaseString(extension);
     if (auto it = builtIn().find(key); it != builtIn().end()) {
         return it->second;
     }

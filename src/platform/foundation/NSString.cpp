@@ -935,6 +935,17 @@ std::string lowercaseString(std::string_view s)
     return out;
 }
 
+std::string asciiLowercaseString(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
 std::string uppercaseString(std::string_view s)
 {
     std::string out;

@@ -182,6 +182,8 @@ bool isEqualToString(std::string_view a, std::string_view b);
 NSComparisonResult compare(std::string_view a, std::string_view b, NSUInteger options = 0);
 NSComparisonResult caseInsensitiveCompare(std::string_view a, std::string_view b);
 std::string lowercaseString(std::string_view s);
+// Only A-Z folded: for protocol tokens (header names, schemes, hosts), where other bytes must stay as they are.
+std::string asciiLowercaseString(std::string_view s);
 std::string uppercaseString(std::string_view s);
 std::string capitalizedString(std::string_view s);
 
