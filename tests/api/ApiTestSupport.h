@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/TemporaryFolder.h"
 #include "api/LoginState.h"
 #include "api/SessionHooks.h"
 #include "platform/foundation/MainThread.h"
@@ -24,28 +25,15 @@
 
 namespace apitest {
 
-class TempFolder {
+// A scratch folder named for this module's tests; throws when none can be made.
+class TempFolder : public TemporaryFolder {
 public:
-    TempFolder()
+    TempFolder() : TemporaryFolder("api-test")
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "api-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
+        if (path().empty()) {
             throw std::runtime_error("mkdtemp failed");
         }
-        path_ = pattern;
     }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
 };
 
 // A transparent PNG of the size, for images that are looked up by name and sized.

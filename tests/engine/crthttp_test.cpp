@@ -1,5 +1,6 @@
 // The engine's blocking HTTP/1.1 client and its socket helpers, against the stand-in server on
 // 127.0.0.1.
+#include "fixtures/RefusingPort.h"
 #include "engine/crtfun.h"
 #include "engine/crthttp.h"
 
@@ -39,18 +40,10 @@ protected:
     HttpServer server{{.lifetime = std::chrono::seconds(30)}};
 };
 
-// A port on 127.0.0.1 where nothing listens.
+// A port on 127.0.0.1 that refuses connections.
 int closedPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return RefusingPort::shared().port();
 }
 
 TEST_F(CrtHttpTest, GetSendsExactlyTheHeaderLinesWithHostWithoutPort)

@@ -1,5 +1,6 @@
 // The upload manager thread end to end: real sockets to the stand-in service on 127.0.0.1, a real job
 // database, the engine's clock sped up (except where a test needs real seconds).
+#include "fixtures/RefusingPort.h"
 #include "upload_fixture.h"
 
 #include "service/TokenRoutes.h"
@@ -24,18 +25,10 @@ using uploadtest::Job;
 using uploadtest::Record;
 using uploadtest::UploadFixture;
 
-// A port on 127.0.0.1 where nothing listens.
+// A port on 127.0.0.1 that refuses connections.
 int closedPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return RefusingPort::shared().port();
 }
 
 class UploadManagerTest : public UploadFixture {

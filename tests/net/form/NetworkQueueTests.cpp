@@ -2,6 +2,7 @@
 // refusing what is not a request, and configuration that a copy and a reset keep or drop.
 #include <gtest/gtest.h>
 
+#include "fixtures/RefusingPort.h"
 #include "http/HTTPTestSupport.h"
 #include "net/http/HTTPNetworkQueue.h"
 #include "platform/foundation/NSException.h"
@@ -93,12 +94,8 @@ TEST_F(NetworkQueueTest, AFailureCancelsTheRestOfTheGroup)
         return Reply::ok("late");
     });
     Ref<HTTPNetworkQueue> queue = makeQueue();
-    // Nothing listens on a port taken from a server that has stopped.
-    std::string closedURL;
-    {
-        TestServers::ScriptedHTTPServer gone;
-        closedURL = gone.url("/refused");
-    }
+    // A port that refuses connections.
+    const std::string closedURL = "http://" + RefusingPort::shared().hostPort() + "/refused";
     queue->addOperation(request("/slow1"));
     queue->addOperation(request("/slow2"));
     queue->go();

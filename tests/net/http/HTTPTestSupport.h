@@ -23,29 +23,8 @@
 #include "platform/foundation/NSPathUtilities.h"
 #include "platform/foundation/NSThread.h"
 #include "platform/foundation/Perform.h"
+#include "fixtures/TemporaryFolder.h"
 #include "servers/ScriptedHTTPServer.h"
-
-class TemporaryFolder {
-public:
-    TemporaryFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ombri-http-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TemporaryFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // Records every message on the main thread, in order.
 class RecordingDelegate : public HTTPRequestDelegate {
