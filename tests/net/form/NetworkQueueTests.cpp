@@ -101,7 +101,9 @@ TEST_F(NetworkQueueTest, AFailureCancelsTheRestOfTheGroup)
     queue->go();
     ASSERT_TRUE(server.waitForRequests(2));
     queue->addOperation(HTTPRequest::requestWithURL(NSURL::URLWithString(closedURL)));
-    EXPECT_EQ(queue->operationCount(), 3u) << "a request added while running gets no HEAD request";
+    // The refused request may already have failed and left: at most the three requests, never a fourth
+    // HEAD request for the one added while running.
+    EXPECT_LE(queue->operationCount(), 3u) << "a request added while running gets no HEAD request";
     ASSERT_TRUE(waitFor([&] { return delegate->queueFinished == 1; }));
     gate.open();
     ASSERT_TRUE(deliverPending());
