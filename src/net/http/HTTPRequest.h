@@ -631,6 +631,9 @@ protected:
     bool shouldTimeOut();
     // A time-out with retries left: the old connection is torn down and a new attempt starts.
     void retryAfterTimeOut();
+    // Tears the attempt down before a silent retry on a fresh connection: the old connection leaves the
+    // pool for good and its stream is closed; the temporary body files stay for the next attempt.
+    void discardConnectionForRetry();
     // The length of one response read: the buffer's size, cut to a quarter of what is left of this
     // second's allowance while the throttle is on (at least 1 byte).
     static size_t readLengthForBuffer(size_t bufferSize);
@@ -649,21 +652,30 @@ protected:
     // Answers a 401 or 407 once its response has been read to the end, on the request's thread.
     void attemptToApplyCredentialsAndResume();
     // [authentication: protected declarations]
-    void attemptToApplyProxyCredentialsAndResume();
+    // The server's side (401) or the proxy's side (407) of authentication: which challenge object,
+    // scheme, realm, credentials, session store, sources of credentials and receivers belong to it.
+    // Steps that are the same for both sides take the side they serve.
+    struct AuthenticationSide;
+    static const AuthenticationSide kServerSide;
+    static const AuthenticationSide kProxySide;
+    void attemptToApplyCredentialsAndResume(const AuthenticationSide& side);
     // Credentials that worked before for this place (nil when none).
     Value findSessionAuthenticationCredentials();
     Value findSessionProxyAuthenticationCredentials();
     // New credentials: the URL's, the main request's, the request's own, the keychain's (nil when none).
     Value findCredentials();
     Value findProxyCredentials();
+    // `user` and `pass` when a user name is given, else the main request's or the request's own for the
+    // side, else the keychain's; with the account domain when the challenge needs one (nil when none).
+    Value findCredentials(const AuthenticationSide& side, std::string user, std::string pass);
     bool applyCredentials(const Value& newCredentials);
     bool applyProxyCredentials(const Value& newCredentials);
-    bool willAskDelegateForCredentials();
-    bool willAskDelegateForProxyCredentials();
-    void askDelegateForCredentials();
-    void askDelegateForProxyCredentials();
-    bool showAuthenticationDialog();
-    bool showProxyAuthenticationDialog();
+    // Counts the attempt and puts the credentials into the message for the side's challenge (refused
+    // ones leave the session store); the challenge object, or nullptr when nothing was applied.
+    Ref<CFHTTPAuthentication> applyCredentialsToMessage(const AuthenticationSide& side, const Value& newCredentials);
+    bool willAskDelegateForCredentials(const AuthenticationSide& side);
+    void askDelegateForCredentials(const AuthenticationSide& side);
+    bool showAuthenticationDialog(const AuthenticationSide& side);
     // After a response that needed no authentication: Basic credentials this request presented from its
     // own user name and password go into the session store.
     void rememberPresentedBasicCredentials();
@@ -673,6 +685,8 @@ protected:
     void handlePACFileStreamEvent(CFStreamEventType type);
     void timeOutPACRead();
     void finishPACFileRead();
+    // Stops reading a local script: its time-out, its stream and what was read of it go.
+    void stopPACFileRead();
     // Tears down a script fetch still running (its queue slot is given back).
     void abandonPACFileFetch();
 

@@ -4,6 +4,7 @@
 // Every step runs on the request's thread under its cancelledLock. One request at a time looks for or
 // asks for credentials (delegateAuthenticationLock), so a request that waited for the lock finds the
 // credentials another one has just stored in the session store instead of asking again.
+#include <atomic>
 #include <mutex>
 
 #include "net/http/HTTPAuthenticationDialog.h"
@@ -401,6 +402,110 @@ void HTTPRequest::removeCredentialsForProxy_port_realm(const std::string& host, 
     removeDefault(proxySpace(host, port, realm));
 }
 
+// ---- The two sides of authentication -------------------------------------------------------------------
+
+// What sets a proxy's challenge (407) apart from the server's (401). The steps that are the same for
+// both read the side's fields, properties and functions from here; where the two really differ (which
+// session entries match, where credentials come from and are kept) the side names its own function.
+struct HTTPRequest::AuthenticationSide {
+    Ref<CFHTTPAuthentication> HTTPRequest::*authentication;  // the challenge object kept for the side
+    std::string (HTTPRequest::*scheme)() const;
+    void (HTTPRequest::*setScheme)(const std::string&);
+    void (HTTPRequest::*setRealm)(const std::string&);
+    std::atomic<int> HTTPRequest::*retryCount;  // credentials applied for the side so far
+    // The credentials last applied for the side.
+    Value (HTTPRequest::*credentials)() const;
+    void (HTTPRequest::*setCredentials)(const Value&);
+    void (*removeFromSessionStore)(const Value&);
+    // The request's own user name, password and account domain for the side (also read from the
+    // network queue's main request).
+    std::string (HTTPRequest::*username)() const;
+    std::string (HTTPRequest::*password)() const;
+    std::string (HTTPRequest::*domain)() const;
+    // The keychain's credentials for the side's place (nullptr when none).
+    Ref<NSURLCredential> (*savedCredentials)(const HTTPRequest&);
+    Value (HTTPRequest::*findSessionCredentials)();
+    Value (HTTPRequest::*findCredentials)();
+    bool (HTTPRequest::*applyCredentials)(const Value&);
+    // Whom to ask: the delegate's or queue's message, else the block; then the dialog when allowed.
+    const char* authenticationNeededSelector;
+    BasicBlock HTTPRequest::*authenticationNeededBlock;
+    bool (HTTPRequest::*shouldPresentDialog)() const;
+    const char* applyFailure;  // the description of code 7 when credentials cannot be applied
+};
+
+namespace {
+
+Ref<NSURLCredential> savedServerCredentials(const HTTPRequest& request)
+{
+    Ref<NSURL> theURL = request.url();
+    if (!theURL) {
+        return nullptr;
+    }
+    return HTTPRequest::savedCredentialsForHost_port_protocol_realm(theURL->host(), spacePort(theURL), theURL->scheme(),
+                                                                    request.authenticationRealm());
+}
+
+Ref<NSURLCredential> savedProxyCredentials(const HTTPRequest& request)
+{
+    return HTTPRequest::savedCredentialsForProxy_port_protocol_realm(request.proxyHost(), request.proxyPort(), "http",
+                                                                     request.proxyAuthenticationRealm());
+}
+
+// Credentials as the keychain keeps them.
+Ref<NSURLCredential> permanentCredential(const Value& credentials)
+{
+    return NSURLCredential::credentialWithUser_password_persistence(
+        credentials[kCFHTTPAuthenticationUsername].stringValue(),
+        credentials[kCFHTTPAuthenticationPassword].stringValue(), NSURLCredentialPersistencePermanent);
+}
+
+}  // namespace
+
+const HTTPRequest::AuthenticationSide HTTPRequest::kServerSide{
+    .authentication = &HTTPRequest::requestAuthentication_,
+    .scheme = &HTTPRequest::authenticationScheme,
+    .setScheme = &HTTPRequest::setAuthenticationScheme,
+    .setRealm = &HTTPRequest::setAuthenticationRealm,
+    .retryCount = &HTTPRequest::authenticationRetryCount_,
+    .credentials = &HTTPRequest::requestCredentials,
+    .setCredentials = &HTTPRequest::setRequestCredentials,
+    .removeFromSessionStore = &HTTPRequest::removeAuthenticationCredentialsFromSessionStore,
+    .username = &HTTPRequest::username,
+    .password = &HTTPRequest::password,
+    .domain = &HTTPRequest::domain,
+    .savedCredentials = &savedServerCredentials,
+    .findSessionCredentials = &HTTPRequest::findSessionAuthenticationCredentials,
+    .findCredentials = &HTTPRequest::findCredentials,
+    .applyCredentials = &HTTPRequest::applyCredentials,
+    .authenticationNeededSelector = kHTTPAuthenticationNeededSelector,
+    .authenticationNeededBlock = &HTTPRequest::authenticationNeededBlock_,
+    .shouldPresentDialog = &HTTPRequest::shouldPresentAuthenticationDialog,
+    .applyFailure = "Failed to apply credentials to request",
+};
+
+const HTTPRequest::AuthenticationSide HTTPRequest::kProxySide{
+    .authentication = &HTTPRequest::proxyAuthentication_,
+    .scheme = &HTTPRequest::proxyAuthenticationScheme,
+    .setScheme = &HTTPRequest::setProxyAuthenticationScheme,
+    .setRealm = &HTTPRequest::setProxyAuthenticationRealm,
+    .retryCount = &HTTPRequest::proxyAuthenticationRetryCount_,
+    .credentials = &HTTPRequest::proxyCredentials,
+    .setCredentials = &HTTPRequest::setProxyCredentials,
+    .removeFromSessionStore = &HTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore,
+    .username = &HTTPRequest::proxyUsername,
+    .password = &HTTPRequest::proxyPassword,
+    .domain = &HTTPRequest::proxyDomain,
+    .savedCredentials = &savedProxyCredentials,
+    .findSessionCredentials = &HTTPRequest::findSessionProxyAuthenticationCredentials,
+    .findCredentials = &HTTPRequest::findProxyCredentials,
+    .applyCredentials = &HTTPRequest::applyProxyCredentials,
+    .authenticationNeededSelector = kHTTPProxyAuthenticationNeededSelector,
+    .authenticationNeededBlock = &HTTPRequest::proxyAuthenticationNeededBlock_,
+    .shouldPresentDialog = &HTTPRequest::shouldPresentProxyAuthenticationDialog,
+    .applyFailure = "Failed to apply proxy credentials to request",
+};
+
 // ---- Finding and applying credentials ------------------------------------------------------------------
 
 Value HTTPRequest::findCredentials()
@@ -409,62 +514,39 @@ Value HTTPRequest::findCredentials()
     if (!theURL) {
         return Value();
     }
-    std::string user;
-    std::string pass;
-    Ref<HTTPRequest> theMainRequest = mainRequest();
-    if (!theURL->user().empty()) {
-        user = theURL->user();
-        pass = theURL->password();
-    } else if (theMainRequest && !theMainRequest->username().empty()) {
-        user = theMainRequest->username();
-        pass = theMainRequest->password();
-    } else {
-        user = username();
-        pass = password();
-    }
-    if ((user.empty() || pass.empty()) && useKeychainPersistence()) {
-        if (Ref<NSURLCredential> saved = savedCredentialsForHost_port_protocol_realm(
-                theURL->host(), spacePort(theURL), theURL->scheme(), authenticationRealm())) {
-            user = saved->user();
-            pass = saved->password();
-        }
-    }
-    std::string accountDomain;
-    Ref<CFHTTPAuthentication> authentication = requestAuthentication();
-    const bool needsDomain = authentication && authentication->requiresAccountDomain();
-    if (needsDomain) {
-        accountDomain = splitAccountDomain(user, theMainRequest ? theMainRequest->domain() : domain());
-    }
-    if (user.empty() || pass.empty()) {
-        return Value();
-    }
-    return credentialDictionary(user, pass, needsDomain ? &accountDomain : nullptr);
+    // A user name written into the URL comes before the main request's and the request's own.
+    return findCredentials(kServerSide, theURL->user(), theURL->password());
 }
 
 Value HTTPRequest::findProxyCredentials()
 {
-    std::string user;
-    std::string pass;
+    return findCredentials(kProxySide, std::string(), std::string());
+}
+
+Value HTTPRequest::findCredentials(const AuthenticationSide& side, std::string user, std::string pass)
+{
     Ref<HTTPRequest> theMainRequest = mainRequest();
-    if (theMainRequest && !theMainRequest->proxyUsername().empty()) {
-        user = theMainRequest->proxyUsername();
-        pass = theMainRequest->proxyPassword();
-    } else {
-        user = proxyUsername();
-        pass = proxyPassword();
+    if (user.empty()) {
+        if (theMainRequest && !((*theMainRequest).*side.username)().empty()) {
+            user = ((*theMainRequest).*side.username)();
+            pass = ((*theMainRequest).*side.password)();
+        } else {
+            user = (this->*side.username)();
+            pass = (this->*side.password)();
+        }
     }
     if ((user.empty() || pass.empty()) && useKeychainPersistence()) {
-        if (Ref<NSURLCredential> saved = savedCredentialsForProxy_port_protocol_realm(
-                proxyHost(), proxyPort(), "http", proxyAuthenticationRealm())) {
+        if (Ref<NSURLCredential> saved = side.savedCredentials(*this)) {
             user = saved->user();
             pass = saved->password();
         }
     }
     std::string accountDomain;
-    Ref<CFHTTPAuthentication> authentication = proxyAuthentication();
+    Ref<CFHTTPAuthentication> authentication = locked(this->*side.authentication);
     const bool needsDomain = authentication && authentication->requiresAccountDomain();
     if (needsDomain) {
-        accountDomain = splitAccountDomain(user, theMainRequest ? theMainRequest->proxyDomain() : proxyDomain());
+        const std::string domainGiven = theMainRequest ? ((*theMainRequest).*side.domain)() : (this->*side.domain)();
+        accountDomain = splitAccountDomain(user, domainGiven);
     }
     if (user.empty() || pass.empty()) {
         return Value();
@@ -472,25 +554,32 @@ Value HTTPRequest::findProxyCredentials()
     return credentialDictionary(user, pass, needsDomain ? &accountDomain : nullptr);
 }
 
-bool HTTPRequest::applyCredentials(const Value& newCredentials)
+Ref<CFHTTPAuthentication> HTTPRequest::applyCredentialsToMessage(const AuthenticationSide& side,
+                                                                 const Value& newCredentials)
 {
-    ++authenticationRetryCount_;
-    Ref<CFHTTPAuthentication> authentication = requestAuthentication();
+    ++(this->*side.retryCount);
+    Ref<CFHTTPAuthentication> authentication = locked(this->*side.authentication);
     if (newCredentials.isNil() || !authentication || !request_) {
-        return false;
+        return nullptr;
     }
     if (!CFHTTPMessageApplyCredentialDictionary(request_, authentication, newCredentials, nullptr)) {
-        removeAuthenticationCredentialsFromSessionStore(newCredentials);
+        side.removeFromSessionStore(newCredentials);
+        return nullptr;
+    }
+    return authentication;
+}
+
+bool HTTPRequest::applyCredentials(const Value& newCredentials)
+{
+    Ref<CFHTTPAuthentication> authentication = applyCredentialsToMessage(kServerSide, newCredentials);
+    if (!authentication) {
         return false;
     }
     Ref<NSURL> theURL = url();
     const std::string realm = authenticationRealm();
     if (useKeychainPersistence()) {
-        saveCredentials_forHost_port_protocol_realm(
-            NSURLCredential::credentialWithUser_password_persistence(
-                newCredentials[kCFHTTPAuthenticationUsername].stringValue(),
-                newCredentials[kCFHTTPAuthenticationPassword].stringValue(), NSURLCredentialPersistencePermanent),
-            theURL->host(), spacePort(theURL), theURL->scheme(), realm);
+        saveCredentials_forHost_port_protocol_realm(permanentCredential(newCredentials), theURL->host(),
+                                                    spacePort(theURL), theURL->scheme(), realm);
     }
     if (useSessionPersistence()) {
         Value entry = Value::dictionary({{"Authentication", Value(authentication)},
@@ -508,21 +597,13 @@ bool HTTPRequest::applyCredentials(const Value& newCredentials)
 
 bool HTTPRequest::applyProxyCredentials(const Value& newCredentials)
 {
-    ++proxyAuthenticationRetryCount_;
-    Ref<CFHTTPAuthentication> authentication = proxyAuthentication();
-    if (newCredentials.isNil() || !authentication || !request_) {
-        return false;
-    }
-    if (!CFHTTPMessageApplyCredentialDictionary(request_, authentication, newCredentials, nullptr)) {
-        removeProxyAuthenticationCredentialsFromSessionStore(newCredentials);
+    Ref<CFHTTPAuthentication> authentication = applyCredentialsToMessage(kProxySide, newCredentials);
+    if (!authentication) {
         return false;
     }
     if (useKeychainPersistence()) {
-        saveCredentials_forProxy_port_realm(
-            NSURLCredential::credentialWithUser_password_persistence(
-                newCredentials[kCFHTTPAuthenticationUsername].stringValue(),
-                newCredentials[kCFHTTPAuthenticationPassword].stringValue(), NSURLCredentialPersistencePermanent),
-            proxyHost(), proxyPort(), proxyAuthenticationRealm());
+        saveCredentials_forProxy_port_realm(permanentCredential(newCredentials), proxyHost(), proxyPort(),
+                                            proxyAuthenticationRealm());
     }
     if (useSessionPersistence()) {
         Value entry = Value::dictionary({{"Authentication", Value(authentication)},
@@ -545,12 +626,13 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
     if (error() || cancelledFlag_) {
         return;
     }
-    if (authenticationNeeded() == 2) {
-        attemptToApplyProxyCredentialsAndResume();
-        return;
-    }
+    attemptToApplyCredentialsAndResume(authenticationNeeded() == 2 ? kProxySide : kServerSide);
+}
+
+void HTTPRequest::attemptToApplyCredentialsAndResume(const AuthenticationSide& side)
+{
     Ref<CFHTTPReadStream> stream = readStream();
-    Ref<CFHTTPAuthentication> authentication = requestAuthentication();
+    Ref<CFHTTPAuthentication> authentication = locked(this->*side.authentication);
     if (!authentication) {
         Ref<CFHTTPMessage> response = stream ? stream->copyResponseHeader() : nullptr;
         authentication = response ? CFHTTPAuthentication::createFromResponse(response) : nullptr;
@@ -560,46 +642,47 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
                                            "Failed to get authentication object from response headers"));
             return;
         }
-        store(requestAuthentication_, authentication);
-        setAuthenticationScheme(authentication->copyMethod());
+        store(this->*side.authentication, authentication);
+        (this->*side.setScheme)(authentication->copyMethod());
     }
-    setAuthenticationRealm(std::string());
+    (this->*side.setRealm)(std::string());
     if (!authentication->requiresAccountDomain()) {
-        setAuthenticationRealm(authentication->copyRealm());
+        (this->*side.setRealm)(authentication->copyRealm());
     }
 
     Shared& s = shared();
     CFStreamError validity;
     if (!authentication->isValid(&validity)) {
-        store(requestAuthentication_, nullptr);
+        store(this->*side.authentication, nullptr);
         if (isBadCredentials(validity)) {
             std::unique_lock delegateLock(*s.delegateAuthenticationLock);
             // The credentials just presented are wrong: nobody may use them again.
-            removeAuthenticationCredentialsFromSessionStore(requestCredentials());
-            setRequestCredentials(Value());
+            side.removeFromSessionStore((this->*side.credentials)());
+            (this->*side.setCredentials)(Value());
             if (error() || cancelledFlag_) {
                 return;
             }
             if (useSessionPersistence()) {
-                const Value credentials = findSessionAuthenticationCredentials();
+                const Value credentials = (this->*side.findSessionCredentials)();
                 if (!credentials.isNil()) {
                     // Other credentials that worked meanwhile, answered with a fresh object for this
                     // challenge (the refused one can apply nothing).
                     Ref<CFHTTPMessage> response = stream ? stream->copyResponseHeader() : nullptr;
-                    store(requestAuthentication_, response ? CFHTTPAuthentication::createFromResponse(response) : nullptr);
-                    if (applyCredentials(credentials["Credentials"])) {
+                    store(this->*side.authentication,
+                          response ? CFHTTPAuthentication::createFromResponse(response) : nullptr);
+                    if ((this->*side.applyCredentials)(credentials["Credentials"])) {
                         delegateLock.unlock();
                         cancelLoad();
                         startRequest();
                         return;
                     }
-                    store(requestAuthentication_, nullptr);
+                    store(this->*side.authentication, nullptr);
                 }
             }
             setLastActivityTime(std::nullopt);
             // While someone is asked, the request counts as running, so a cancel still ends it.
             complete_ = false;
-            if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
+            if (willAskDelegateForCredentials(side) || showAuthenticationDialog(side)) {
                 return;  // the lock is released; the answer comes through retryUsingSuppliedCredentials
             }
         }
@@ -609,7 +692,7 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
     }
 
     cancelLoad();
-    const Value applied = requestCredentials();
+    const Value applied = (this->*side.credentials)();
     if (applied.isNil()) {
         if (!authentication->requiresUserNameAndPassword()) {
             // Nothing can be asked for such a challenge: it ends the request like one nobody answers.
@@ -621,28 +704,28 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
             return;
         }
         if (useSessionPersistence()) {
-            const Value credentials = findSessionAuthenticationCredentials();
-            if (!credentials.isNil() && applyCredentials(credentials["Credentials"])) {
+            const Value credentials = (this->*side.findSessionCredentials)();
+            if (!credentials.isNil() && (this->*side.applyCredentials)(credentials["Credentials"])) {
                 delegateLock.unlock();
                 startRequest();
                 return;
             }
         }
-        const Value newCredentials = findCredentials();
+        const Value newCredentials = (this->*side.findCredentials)();
         if (!newCredentials.isNil()) {
-            if (applyCredentials(newCredentials)) {
+            if ((this->*side.applyCredentials)(newCredentials)) {
                 delegateLock.unlock();
                 startRequest();
                 return;
             }
             delegateLock.unlock();
-            failWithError(HTTPRequestError(HTTPErrorApplyingCredentials, "Failed to apply credentials to request"));
+            failWithError(HTTPRequestError(HTTPErrorApplyingCredentials, side.applyFailure));
             return;
         }
         setLastActivityTime(std::nullopt);
         // While someone is asked, the request counts as running, so a cancel still ends it.
         complete_ = false;
-        if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
+        if (willAskDelegateForCredentials(side) || showAuthenticationDialog(side)) {
             return;
         }
         delegateLock.unlock();
@@ -650,143 +733,23 @@ void HTTPRequest::attemptToApplyCredentialsAndResume()
         return;
     }
 
-    const bool ntlm = authenticationScheme() == kCFHTTPAuthenticationSchemeNTLM;
-    if (!(ntlm && authenticationRetryCount() >= 2)) {
-        if (applyCredentials(applied)) {
+    const bool ntlm = (this->*side.scheme)() == kCFHTTPAuthenticationSchemeNTLM;
+    if (!(ntlm && this->*side.retryCount >= 2)) {
+        if ((this->*side.applyCredentials)(applied)) {
             startRequest();
             return;
         }
     }
-    if (ntlm && authenticationRetryCount() == 2) {
+    if (ntlm && this->*side.retryCount == 2) {
         failWithError(HTTPAuthenticationError());
         return;
     }
-    failWithError(HTTPRequestError(HTTPErrorApplyingCredentials, "Failed to apply credentials to request"));
-}
-
-void HTTPRequest::attemptToApplyProxyCredentialsAndResume()
-{
-    auto keep = self<HTTPRequest>();
-    std::lock_guard lock(*cancelledLock_);
-    if (error() || cancelledFlag_) {
-        return;
-    }
-    Ref<CFHTTPReadStream> stream = readStream();
-    Ref<CFHTTPAuthentication> authentication = proxyAuthentication();
-    if (!authentication) {
-        Ref<CFHTTPMessage> response = stream ? stream->copyResponseHeader() : nullptr;
-        authentication = response ? CFHTTPAuthentication::createFromResponse(response) : nullptr;
-        if (!authentication) {
-            cancelLoad();
-            failWithError(HTTPRequestError(HTTPErrorApplyingCredentials,
-                                           "Failed to get authentication object from response headers"));
-            return;
-        }
-        store(proxyAuthentication_, authentication);
-        setProxyAuthenticationScheme(authentication->copyMethod());
-    }
-    setProxyAuthenticationRealm(std::string());
-    if (!authentication->requiresAccountDomain()) {
-        setProxyAuthenticationRealm(authentication->copyRealm());
-    }
-
-    Shared& s = shared();
-    CFStreamError validity;
-    if (!authentication->isValid(&validity)) {
-        store(proxyAuthentication_, nullptr);
-        if (isBadCredentials(validity)) {
-            // As for a server: forget the refused credentials, then wait for whoever is asked (once).
-            std::unique_lock delegateLock(*s.delegateAuthenticationLock);
-            removeProxyAuthenticationCredentialsFromSessionStore(proxyCredentials());
-            setProxyCredentials(Value());
-            if (error() || cancelledFlag_) {
-                return;
-            }
-            if (useSessionPersistence()) {
-                const Value credentials = findSessionProxyAuthenticationCredentials();
-                if (!credentials.isNil()) {
-                    Ref<CFHTTPMessage> response = stream ? stream->copyResponseHeader() : nullptr;
-                    store(proxyAuthentication_, response ? CFHTTPAuthentication::createFromResponse(response) : nullptr);
-                    if (applyProxyCredentials(credentials["Credentials"])) {
-                        delegateLock.unlock();
-                        cancelLoad();
-                        startRequest();
-                        return;
-                    }
-                    store(proxyAuthentication_, nullptr);
-                }
-            }
-            setLastActivityTime(std::nullopt);
-            // While someone is asked, the request counts as running, so a cancel still ends it.
-            complete_ = false;
-            if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
-                return;
-            }
-        }
-        cancelLoad();
-        failWithError(HTTPAuthenticationError());
-        return;
-    }
-
-    cancelLoad();
-    const Value applied = proxyCredentials();
-    if (applied.isNil()) {
-        if (!authentication->requiresUserNameAndPassword()) {
-            failWithError(HTTPAuthenticationError());
-            return;
-        }
-        std::unique_lock delegateLock(*s.delegateAuthenticationLock);
-        if (error() || cancelledFlag_) {
-            return;
-        }
-        if (useSessionPersistence()) {
-            const Value credentials = findSessionProxyAuthenticationCredentials();
-            if (!credentials.isNil() && applyProxyCredentials(credentials["Credentials"])) {
-                delegateLock.unlock();
-                startRequest();
-                return;
-            }
-        }
-        const Value newCredentials = findProxyCredentials();
-        if (!newCredentials.isNil()) {
-            if (applyProxyCredentials(newCredentials)) {
-                delegateLock.unlock();
-                startRequest();
-                return;
-            }
-            delegateLock.unlock();
-            failWithError(
-                HTTPRequestError(HTTPErrorApplyingCredentials, "Failed to apply proxy credentials to request"));
-            return;
-        }
-        setLastActivityTime(std::nullopt);
-        // While someone is asked, the request counts as running, so a cancel still ends it.
-        complete_ = false;
-        if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
-            return;
-        }
-        delegateLock.unlock();
-        failWithError(HTTPAuthenticationError());
-        return;
-    }
-
-    const bool ntlm = proxyAuthenticationScheme() == kCFHTTPAuthenticationSchemeNTLM;
-    if (!(ntlm && proxyAuthenticationRetryCount() >= 2)) {
-        if (applyProxyCredentials(applied)) {
-            startRequest();
-            return;
-        }
-    }
-    if (ntlm && proxyAuthenticationRetryCount() == 2) {
-        failWithError(HTTPAuthenticationError());
-        return;
-    }
-    failWithError(HTTPRequestError(HTTPErrorApplyingCredentials, "Failed to apply proxy credentials to request"));
+    failWithError(HTTPRequestError(HTTPErrorApplyingCredentials, side.applyFailure));
 }
 
 // ---- Asking someone ------------------------------------------------------------------------------------
 
-bool HTTPRequest::willAskDelegateForCredentials()
+bool HTTPRequest::willAskDelegateForCredentials(const AuthenticationSide& side)
 {
     if (isSynchronous()) {
         return false;  // nobody can answer while the caller's thread waits
@@ -798,52 +761,31 @@ bool HTTPRequest::willAskDelegateForCredentials()
     bool hasBlock = false;
     {
         std::lock_guard lock(*cancelledLock_);
-        hasBlock = static_cast<bool>(authenticationNeededBlock_);
+        hasBlock = static_cast<bool>(this->*side.authenticationNeededBlock);
     }
-    if ((receiver && receiver->respondsToSelector(kHTTPAuthenticationNeededSelector)) || hasBlock) {
+    if ((receiver && receiver->respondsToSelector(side.authenticationNeededSelector)) || hasBlock) {
         auto request = self<HTTPRequest>();
-        performSelectorOnMainThread([request] { request->askDelegateForCredentials(); }, false);
+        const AuthenticationSide* asked = &side;  // the sides live for the whole process
+        performSelectorOnMainThread([request, asked] { request->askDelegateForCredentials(*asked); }, false);
         return true;
     }
     return false;
 }
 
-bool HTTPRequest::willAskDelegateForProxyCredentials()
-{
-    if (isSynchronous()) {
-        return false;
-    }
-    Ref<HTTPRequestDelegate> receiver = delegate();
-    if (!receiver) {
-        receiver = queue();
-    }
-    bool hasBlock = false;
-    {
-        std::lock_guard lock(*cancelledLock_);
-        hasBlock = static_cast<bool>(proxyAuthenticationNeededBlock_);
-    }
-    if ((receiver && receiver->respondsToSelector(kHTTPProxyAuthenticationNeededSelector)) || hasBlock) {
-        auto request = self<HTTPRequest>();
-        performSelectorOnMainThread([request] { request->askDelegateForProxyCredentials(); }, false);
-        return true;
-    }
-    return false;
-}
-
-void HTTPRequest::askDelegateForCredentials()
+void HTTPRequest::askDelegateForCredentials(const AuthenticationSide& side)
 {
     Ref<HTTPRequestDelegate> receiver = delegate();
     if (!receiver) {
         receiver = queue();
     }
-    if (receiver && receiver->respondsToSelector(kHTTPAuthenticationNeededSelector)) {
-        receiver->performRequestSelector(kHTTPAuthenticationNeededSelector, self<HTTPRequest>(), {});
+    if (receiver && receiver->respondsToSelector(side.authenticationNeededSelector)) {
+        receiver->performRequestSelector(side.authenticationNeededSelector, self<HTTPRequest>(), {});
         return;
     }
     BasicBlock block;
     {
         std::lock_guard lock(*cancelledLock_);
-        block = authenticationNeededBlock_;
+        block = this->*side.authenticationNeededBlock;
     }
     if (block) {
         block();
@@ -853,42 +795,9 @@ void HTTPRequest::askDelegateForCredentials()
     cancelAuthentication();
 }
 
-void HTTPRequest::askDelegateForProxyCredentials()
+bool HTTPRequest::showAuthenticationDialog(const AuthenticationSide& side)
 {
-    Ref<HTTPRequestDelegate> receiver = delegate();
-    if (!receiver) {
-        receiver = queue();
-    }
-    if (receiver && receiver->respondsToSelector(kHTTPProxyAuthenticationNeededSelector)) {
-        receiver->performRequestSelector(kHTTPProxyAuthenticationNeededSelector, self<HTTPRequest>(), {});
-        return;
-    }
-    BasicBlock block;
-    {
-        std::lock_guard lock(*cancelledLock_);
-        block = proxyAuthenticationNeededBlock_;
-    }
-    if (block) {
-        block();
-        return;
-    }
-    cancelAuthentication();
-}
-
-bool HTTPRequest::showAuthenticationDialog()
-{
-    if (isSynchronous() || !shouldPresentAuthenticationDialog()) {
-        return false;
-    }
-    auto request = self<HTTPRequest>();
-    performSelectorOnMainThread([request] { HTTPAuthenticationDialog::presentAuthenticationDialogForRequest(request); },
-                                NSThread::isMainThread());
-    return true;
-}
-
-bool HTTPRequest::showProxyAuthenticationDialog()
-{
-    if (isSynchronous() || !shouldPresentProxyAuthenticationDialog()) {
+    if (isSynchronous() || !(this->*side.shouldPresentDialog)()) {
         return false;
     }
     auto request = self<HTTPRequest>();

@@ -101,20 +101,7 @@ bool HTTPRequest::retryUsingNewConnection()
         return false;
     }
     // The connection is suspect: its stream is closed, not parked.
-    setConnectionCanBeReused(false);
-    setWillRetryRequest(true);  // the body files survive the teardown
-    cancelLoad();
-    setWillRetryRequest(false);
-    {
-        Shared& s = shared();
-        std::lock_guard connections(*s.connectionsLock);
-        if (std::shared_ptr<HTTPConnectionInfo> info = connectionInfo()) {
-            info->request.reset();
-            info->stream = nullptr;
-            std::erase(s.persistentConnectionsPool, info);
-        }
-        setConnectionInfo(nullptr);
-    }
+    discardConnectionForRetry();
     setRetryCount(retryCount() + 1);
     startRequest();
     return true;

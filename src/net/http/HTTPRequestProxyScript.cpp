@@ -156,7 +156,7 @@ void HTTPRequest::timeOutPACRead()
     }
 }
 
-void HTTPRequest::finishPACFileRead()
+void HTTPRequest::stopPACFileRead()
 {
     if (PACReadTimer_) {
         PACReadTimer_->invalidate();
@@ -168,6 +168,11 @@ void HTTPRequest::finishPACFileRead()
         stream->close();
     }
     PACFileData_.clear();
+}
+
+void HTTPRequest::finishPACFileRead()
+{
+    stopPACFileRead();
     if (!cancelledFlag_ && !error()) {
         startRequest();
     }
@@ -212,16 +217,7 @@ void HTTPRequest::abandonPACFileFetch()
         }
     }
     PACFileDelegate_.reset();
-    if (PACReadTimer_) {
-        PACReadTimer_->invalidate();
-        PACReadTimer_ = nullptr;
-    }
-    if (Ref<CFReadStream> stream = std::exchange(PACFileReadStream_, nullptr)) {
-        stream->setClient(0, nullptr);
-        stream->unscheduleFromRunLoop(NSRunLoop::currentRunLoop(), runLoopMode());
-        stream->close();
-    }
-    PACFileData_.clear();
+    stopPACFileRead();
 }
 
 void HTTPRequest::runPACScript(const std::string& script)

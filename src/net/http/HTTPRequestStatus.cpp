@@ -137,10 +137,9 @@ bool HTTPRequest::shouldTimeOut()
     return idle > limit * kUploadBufferPatience;
 }
 
-void HTTPRequest::retryAfterTimeOut()
+void HTTPRequest::discardConnectionForRetry()
 {
-    // The old connection may still carry the late answer of the attempt that timed out: it leaves the
-    // pool and is closed, never offered to this or another request again.
+    // Out of the pool first, so the connection is never offered to this or another request again.
     {
         Shared& s = shared();
         std::lock_guard connections(*s.connectionsLock);
@@ -151,10 +150,17 @@ void HTTPRequest::retryAfterTimeOut()
         }
         setConnectionInfo(nullptr);
     }
-    setConnectionCanBeReused(false);
-    setWillRetryRequest(true);  // the temporary body files are kept for the new attempt
+    setConnectionCanBeReused(false);  // the stream is closed, not parked
+    setWillRetryRequest(true);        // the temporary body files are kept for the new attempt
     cancelLoad();
     setWillRetryRequest(false);
+}
+
+void HTTPRequest::retryAfterTimeOut()
+{
+    // The old connection may still carry the late answer of the attempt that timed out: it leaves the
+    // pool and is closed, never offered to this or another request again.
+    discardConnectionForRetry();
 
     updatePartialDownloadSize();
     if (error()) {
