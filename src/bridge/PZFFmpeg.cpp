@@ -460,42 +460,6 @@ void PZFFmpeg::audioBufferPlayer_fillBuffer_format(AudioBufferPlayer*, AudioQueu
     buffer->mAudioDataByteSize = std::min(static_cast<uint32_t>(filled), buffer->mAudioDataBytesCapacity);
 }
 
-bool PZFFmpeg::importEnd() const
-{
-    std::lock_guard hold(mutex_);
-    return importEnd_;
-}
-
-void PZFFmpeg::setImportEnd(bool importEnd)
-{
-    std::lock_guard hold(mutex_);
-    importEnd_ = importEnd;
-}
-
-Value PZFFmpeg::livingScid() const
-{
-    std::lock_guard hold(mutex_);
-    return livingScid_;
-}
-
-void PZFFmpeg::setLivingScid(const Value& livingScid)
-{
-    std::lock_guard hold(mutex_);
-    livingScid_ = livingScid;
-}
-
-Value PZFFmpeg::livingGuid() const
-{
-    std::lock_guard hold(mutex_);
-    return livingGuid_;
-}
-
-void PZFFmpeg::setLivingGuid(const Value& livingGuid)
-{
-    std::lock_guard hold(mutex_);
-    livingGuid_ = livingGuid;
-}
-
 Value PZFFmpeg::localVideos() const
 {
     std::lock_guard hold(mutex_);
@@ -519,30 +483,6 @@ void PZFFmpeg::setLocalVideoValue(const std::string& guid, const Value& value, s
             return;
         }
     }
-}
-
-Ref<SoundEffect> PZFFmpeg::videoSent() const
-{
-    std::lock_guard hold(mutex_);
-    return videoSent_;
-}
-
-void PZFFmpeg::setVideoSent(const Ref<SoundEffect>& videoSent)
-{
-    std::lock_guard hold(mutex_);
-    videoSent_ = videoSent;
-}
-
-Value PZFFmpeg::remind() const
-{
-    std::lock_guard hold(mutex_);
-    return remind_;
-}
-
-void PZFFmpeg::setRemind(const Value& remind)
-{
-    std::lock_guard hold(mutex_);
-    remind_ = remind;
 }
 
 // ---- The engine's callbacks -------------------------------------------------------------------------

@@ -118,21 +118,21 @@ public:
     void audioBufferPlayer_fillBuffer_format(AudioBufferPlayer* audioBufferPlayer, AudioQueueBufferRef buffer,
                                              const AudioStreamBasicDescription& audioFormat) override;
 
-    bool importEnd() const;
-    void setImportEnd(bool importEnd);
+    bool importEnd() const { return locked(importEnd_); }
+    void setImportEnd(bool importEnd) { store(importEnd_, importEnd); }
     // The scid of the last job that got its upload token; nil after stopLive.
-    Value livingScid() const;
-    void setLivingScid(const Value& livingScid);
-    Value livingGuid() const;
-    void setLivingGuid(const Value& livingGuid);
+    Value livingScid() const { return locked(livingScid_); }
+    void setLivingScid(const Value& livingScid) { store(livingScid_, livingScid); }
+    Value livingGuid() const { return locked(livingGuid_); }
+    void setLivingGuid(const Value& livingGuid) { store(livingGuid_, livingGuid); }
     // A copy of the local media entries (an array of dictionaries; nil before the first list).
     Value localVideos() const;
     // Takes a copy of the array.
     void setLocalVideos(const Value& localVideos);
-    Ref<SoundEffect> videoSent() const;
-    void setVideoSent(const Ref<SoundEffect>& videoSent);
-    Value remind() const;
-    void setRemind(const Value& remind);
+    Ref<SoundEffect> videoSent() const { return locked(videoSent_); }
+    void setVideoSent(const Ref<SoundEffect>& videoSent) { store(videoSent_, videoSent); }
+    Value remind() const { return locked(remind_); }
+    void setRemind(const Value& remind) { store(remind_, remind); }
 
     // Changes the first entry of localVideos whose "guid" is the guid (nothing when there is none).
     void setLocalVideoValue(const std::string& guid, const Value& value, std::string_view key);
@@ -140,6 +140,20 @@ public:
     PZFFmpeg() = default;
 
 private:
+    // A whole value read or written under the lock (values are copied out, never referenced).
+    template <class T>
+    T locked(const T& field) const
+    {
+        std::lock_guard hold(mutex_);
+        return field;
+    }
+    template <class T, class U>
+    void store(T& field, const U& value)
+    {
+        std::lock_guard hold(mutex_);
+        field = value;
+    }
+
     mutable std::mutex mutex_;  // guards everything below
     bool importEnd_ = false;
     Value livingScid_;
