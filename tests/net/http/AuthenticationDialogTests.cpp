@@ -14,30 +14,17 @@
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIWindow.h"
+#include "AuthenticationSupport.h"
 #include "servers/ForwardProxy.h"
 
 using TestServers::RecordedRequest;
 using TestServers::Reply;
 using TestServers::ScriptedHTTPServer;
 
+using authtest::basic;
+using authtest::guarded;
+
 namespace {
-
-std::string basic(const std::string& user, const std::string& password)
-{
-    return "Basic " + Base64::encode(user + ":" + password);
-}
-
-std::function<Reply(const RecordedRequest&)> guarded(std::string challenge, std::string authorization)
-{
-    return [challenge = std::move(challenge), authorization = std::move(authorization)](const RecordedRequest& r) {
-        if (r.header("Authorization") == authorization) {
-            return Reply::ok("secret");
-        }
-        Reply reply = Reply::withStatus(401, "Unauthorized", "no");
-        reply.headerLines.push_back("WWW-Authenticate: " + challenge);
-        return reply;
-    };
-}
 
 class AuthenticationDialogTest : public HTTPRequestTest {
 protected:

@@ -10,31 +10,17 @@
 #include "platform/cfnetwork/CFHTTPAuthentication.h"
 #include "platform/crypto/CommonDigest.h"
 #include "platform/foundation/Base64.h"
+#include "AuthenticationSupport.h"
 #include "servers/ForwardProxy.h"
 
 using TestServers::RecordedRequest;
 using TestServers::Reply;
 using TestServers::ScriptedHTTPServer;
 
+using authtest::basic;
+using authtest::guarded;
+
 namespace {
-
-std::string basic(const std::string& user, const std::string& password)
-{
-    return "Basic " + Base64::encode(user + ":" + password);
-}
-
-// Answers 401 with `challenge` unless the request carries `authorization`.
-std::function<Reply(const RecordedRequest&)> guarded(std::string challenge, std::string authorization)
-{
-    return [challenge = std::move(challenge), authorization = std::move(authorization)](const RecordedRequest& r) {
-        if (r.header("Authorization") == authorization) {
-            return Reply::ok("secret");
-        }
-        Reply reply = Reply::withStatus(401, "Unauthorized", "no");
-        reply.headerLines.push_back("WWW-Authenticate: " + challenge);
-        return reply;
-    };
-}
 
 std::string md5hex(const std::string& text)
 {
