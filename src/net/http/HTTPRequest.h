@@ -568,6 +568,9 @@ protected:
     bool removeTemporaryCompressedUploadFile();
     bool removeTemporaryDownloadFile();
     bool removeTemporaryUncompressedDownloadFile();
+    // Deletes the file whose path `field` holds (failing the request when that fails) and clears the
+    // path; true when nothing was there.
+    bool removeTemporaryFile(std::string& field);
     // The body stream handed to the connection for a body file or the body bytes.
     Ref<CFReadStream> makePostBodyReadStream(const std::string& file, const NSData* bytes);
 

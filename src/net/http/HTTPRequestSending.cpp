@@ -712,62 +712,40 @@ bool HTTPRequest::removeFileAtPath_error(const std::string& path, Ref<NSError>* 
     return true;
 }
 
-bool HTTPRequest::removeTemporaryUploadFile()
+bool HTTPRequest::removeTemporaryFile(std::string& field)
 {
-    const std::string path = postBodyFilePath();
-    if (path.empty() || !didCreateTemporaryPostDataFile()) {
-        return true;  // only a file the request made for itself is deleted
+    const std::string path = locked(field);
+    if (path.empty()) {
+        return true;
     }
     Ref<NSError> removeError;
     const bool removed = removeFileAtPath_error(path, &removeError);
     if (!removed) {
         failWithError(removeError);
     }
-    setPostBodyFilePath(std::string());
+    store(field, std::string());
     return removed;
+}
+
+bool HTTPRequest::removeTemporaryUploadFile()
+{
+    if (!didCreateTemporaryPostDataFile()) {
+        return true;  // only a file the request made for itself is deleted
+    }
+    return removeTemporaryFile(postBodyFilePath_);
 }
 
 bool HTTPRequest::removeTemporaryCompressedUploadFile()
 {
-    const std::string path = compressedPostBodyFilePath();
-    if (path.empty()) {
-        return true;
-    }
-    Ref<NSError> removeError;
-    const bool removed = removeFileAtPath_error(path, &removeError);
-    if (!removed) {
-        failWithError(removeError);
-    }
-    setCompressedPostBodyFilePath(std::string());
-    return removed;
+    return removeTemporaryFile(compressedPostBodyFilePath_);
 }
 
 bool HTTPRequest::removeTemporaryDownloadFile()
 {
-    const std::string path = temporaryFileDownloadPath();
-    if (path.empty()) {
-        return true;
-    }
-    Ref<NSError> removeError;
-    const bool removed = removeFileAtPath_error(path, &removeError);
-    if (!removed) {
-        failWithError(removeError);
-    }
-    setTemporaryFileDownloadPath(std::string());
-    return removed;
+    return removeTemporaryFile(temporaryFileDownloadPath_);
 }
 
 bool HTTPRequest::removeTemporaryUncompressedDownloadFile()
 {
-    const std::string path = temporaryUncompressedDataDownloadPath();
-    if (path.empty()) {
-        return true;
-    }
-    Ref<NSError> removeError;
-    const bool removed = removeFileAtPath_error(path, &removeError);
-    if (!removed) {
-        failWithError(removeError);
-    }
-    setTemporaryUncompressedDataDownloadPath(std::string());
-    return removed;
+    return removeTemporaryFile(temporaryUncompressedDataDownloadPath_);
 }
