@@ -2,6 +2,8 @@
 // database and, where the upload runs, the stand-in service over real sockets.
 #include "upload_fixture.h"
 
+#include "block_gate.h"
+
 #include "engine/jobcontrol.h"
 
 #include "service/CommitRoutes.h"
@@ -195,50 +197,9 @@ INSTANTIATE_TEST_SUITE_P(Statuses, JobPause,
                                            PauseCase{"Finished", 3, 3, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Blocks beyond the first `open` are held at the upload server until the test lets them through.
-class BlockGate {
-public:
-    explicit BlockGate(size_t open) : open_(open) {}
-
-    void install(standin::StandInService& service)
-    {
-        service.server().route(standin::kUploadPath, [this, &service](const Request& request) {
-            std::unique_lock<std::mutex> hold(mutex_);
-            if (++count_ > open_) {
-                ++waiting_;
-                changed_.notify_all();
-                changed_.wait_for(hold, 20s, [this] { return released_; });
-                --waiting_;
-            }
-            hold.unlock();
-            return standin::handleUploadBlock(service.uploads(), request);
-        });
-    }
-    bool waitForHeld(size_t n)
-    {
-        std::unique_lock<std::mutex> hold(mutex_);
-        return changed_.wait_for(hold, 20s, [&] { return waiting_ >= n; });
-    }
-    void release()
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    size_t open_;
-    size_t count_ = 0;
-    size_t waiting_ = 0;
-    bool released_ = false;
-};
-
 TEST_F(JobControlTest, PauseInTheMiddleLosesNoByteAndResumeFinishes)
 {
-    BlockGate gate(10);
-    gate.install(service);
+    enginetest::BlockGate gate(service, 10, enginetest::BlockGate::Hold::BeforeStoring);
     const size_t size = 3000000;
     const std::string bytes = writeFile("movie.flv", size);
     const uint32_t id = insertJob({.guid = "g", .filename = dir / "movie.flv"}, size);

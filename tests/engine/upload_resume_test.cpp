@@ -5,6 +5,7 @@
 #include "engine/crtmd5.h"
 #include "engine/upload_internal.h"
 
+#include "block_gate.h"
 #include "engine_recorder.h"
 #include "service/StandInService.h"
 #include "service/TokenRoutes.h"
@@ -112,44 +113,6 @@ private:
     bool reaped_ = false;
 };
 
-// Blocks beyond the first `open` are stored, then their answer is held back until released: they are
-// in flight when the first process is killed.
-class BlockGate {
-public:
-    BlockGate(standin::StandInService& service, size_t open) : open_(open)
-    {
-        service.server().route(standin::kUploadPath, [this, &service](const Request& request) {
-            standin::Response answer = standin::handleUploadBlock(service.uploads(), request);
-            std::unique_lock<std::mutex> hold(mutex_);
-            if (++count_ > open_ && !released_) {
-                ++held_;
-                changed_.notify_all();
-                changed_.wait_for(hold, 20s, [this] { return released_; });
-            }
-            return answer;
-        });
-    }
-    bool waitForHeld(size_t n)
-    {
-        std::unique_lock<std::mutex> hold(mutex_);
-        return changed_.wait_for(hold, 30s, [&] { return held_ >= n; });
-    }
-    void release()
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    size_t open_;
-    size_t count_ = 0;
-    size_t held_ = 0;
-    bool released_ = false;
-};
-
 struct Range {
     uint64_t off;
     uint64_t len;
@@ -208,7 +171,8 @@ TEST(UploadResume, KilledProcessLeavesNoHoleAndTheNextOneSendsAgainOnlyWhatWasIn
     const std::string database = dir / "user/ombri.db";
 
     standin::StandInService service({.lifetime = 90s});
-    BlockGate gate(service, 20);
+    // Stored, their answers held back: in flight when the first process is killed.
+    enginetest::BlockGate gate(service, 20, enginetest::BlockGate::Hold::AnswerAfterStoring);
     ::setenv("OMBRI_SERVICE_HOST", service.hostPort().c_str(), 1);
     ::setenv("OMBRI_ENGINE_TIME_SCALE", "1000", 1);
 
