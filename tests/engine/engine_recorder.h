@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -124,6 +125,39 @@ public:
 
 private:
     std::string path_;
+};
+
+// A record of what the engine's callbacks reported, kept by a test's own recorder: copied out whole, or
+// waited on until a condition holds (re-checked on every change).
+template <class RecordT>
+class RecordJournal {
+public:
+    RecordT snapshot()
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return record_;
+    }
+    bool waitUntil(const std::function<bool(const RecordT&)>& condition, std::chrono::milliseconds timeout)
+    {
+        std::unique_lock<std::mutex> hold(mutex_);
+        return changed_.wait_for(hold, timeout, [&] { return condition(record_); });
+    }
+
+protected:
+    // Changes the record under the lock and wakes the waiters.
+    template <class Change>
+    void change(Change&& apply)
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        apply(record_);
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+
+private:
+    std::condition_variable changed_;
+    RecordT record_;
 };
 
 }  // namespace enginetest

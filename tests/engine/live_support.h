@@ -88,7 +88,7 @@ struct Record {
     }
 };
 
-class Journal {
+class Journal : public enginetest::RecordJournal<Record> {
 public:
     static Journal& shared()
     {
@@ -111,46 +111,29 @@ public:
         duration_ = seconds;
     }
 
-    Record snapshot()
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        return record_;
-    }
-
-    bool waitUntil(const std::function<bool(const Record&)>& condition, std::chrono::milliseconds timeout)
-    {
-        std::unique_lock<std::mutex> hold(mutex_);
-        return changed_.wait_for(hold, timeout, [&] { return condition(record_); });
-    }
-
 private:
     static void onStatus(unsigned int act, int status, const char* msg, const char* msg2)
     {
-        Journal& j = shared();
-        std::lock_guard<std::mutex> hold(j.mutex_);
-        j.record_.events.push_back({act, status, msg ? msg : "<null>", msg2 ? msg2 : "<null>"});
-        j.changed_.notify_all();
+        shared().change([&](Record& r) {
+            r.events.push_back({act, status, msg ? msg : "<null>", msg2 ? msg2 : "<null>"});
+        });
     }
     static void onLog(const char*, const char* message)
     {
-        Journal& j = shared();
-        std::lock_guard<std::mutex> hold(j.mutex_);
-        j.record_.lines.push_back(message ? message : "<null>");
-        j.changed_.notify_all();
+        shared().change([&](Record& r) { r.lines.push_back(message ? message : "<null>"); });
     }
     static int onThumb(const char* movie, const char* thumb)
     {
         Journal& j = shared();
-        std::lock_guard<std::mutex> hold(j.mutex_);
-        j.record_.thumbs.push_back({movie ? movie : "<null>", thumb ? thumb : "<null>"});
-        j.changed_.notify_all();
-        return j.duration_;
+        int duration = 0;
+        j.change([&](Record& r) {
+            r.thumbs.push_back({movie ? movie : "<null>", thumb ? thumb : "<null>"});
+            duration = j.duration_;
+        });
+        return duration;
     }
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    Record record_;
-    int duration_ = 7;
+    int duration_ = 7;  // under the journal's lock
 };
 
 // A Unix time of the given local date and time.

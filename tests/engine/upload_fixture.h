@@ -81,7 +81,7 @@ struct Record {
 };
 
 // What the engine reports, kept for the process.
-class Journal {
+class Journal : public enginetest::RecordJournal<Record> {
 public:
     static Journal& shared()
     {
@@ -97,40 +97,19 @@ public:
         UtilityAdapter_SetupCallbacks(&c);
     }
 
-    Record snapshot()
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        return record_;
-    }
-
-    // Waits until the condition holds on the record; re-checked on every event and line.
-    bool waitUntil(const std::function<bool(const Record&)>& condition, std::chrono::milliseconds timeout)
-    {
-        std::unique_lock<std::mutex> hold(mutex_);
-        return changed_.wait_for(hold, timeout, [&] { return condition(record_); });
-    }
-
 private:
     static void onStatus(unsigned int act, int status, const char* msg, const char* msg2)
     {
-        Journal& j = shared();
         const uint64_t tick = crtfun::get_ms_tick();
-        std::lock_guard<std::mutex> hold(j.mutex_);
-        j.record_.events.push_back({act, status, msg ? msg : "<null>", msg2 ? msg2 : "<null>", tick});
-        j.changed_.notify_all();
+        shared().change([&](Record& r) {
+            r.events.push_back({act, status, msg ? msg : "<null>", msg2 ? msg2 : "<null>", tick});
+        });
     }
     static void onLog(const char*, const char* message)
     {
-        Journal& j = shared();
         const uint64_t tick = crtfun::get_ms_tick();
-        std::lock_guard<std::mutex> hold(j.mutex_);
-        j.record_.lines.push_back({message ? message : "<null>", tick});
-        j.changed_.notify_all();
+        shared().change([&](Record& r) { r.lines.push_back({message ? message : "<null>", tick}); });
     }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    Record record_;
 };
 
 struct Job {
