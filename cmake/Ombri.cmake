@@ -25,6 +25,30 @@ if(OMBRI_SAN_FLAGS)
   add_compile_options($<$<CONFIG:Debug>:-O1>)
 endif()
 
+# ccache when present. The base directory makes paths under the source tree relative and the compile
+# folder is left out of the hash, so clones in other folders and other build folders share hits.
+option(OMBRI_CCACHE "Compile through ccache when it is installed" ON)
+find_program(OMBRI_CCACHE_PROGRAM ccache)
+if(OMBRI_CCACHE AND OMBRI_CCACHE_PROGRAM)
+  set(launcher ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=true
+      CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime ${OMBRI_CCACHE_PROGRAM})
+  set(CMAKE_C_COMPILER_LAUNCHER ${launcher})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${launcher})
+endif()
+
+# Test sources in the sanitised builds: no optimisation and line tables only. Code generation for the
+# sanitisers dominates their compile time; the code under test keeps -O1. OMBRI_TEST_FULL_DEBUG gives
+# full debug information when stepping through a test.
+option(OMBRI_TEST_FULL_DEBUG "Full debug information in test sources of sanitised builds" OFF)
+set(OMBRI_TEST_FLAGS "")
+if(OMBRI_SAN_FLAGS)
+  if(OMBRI_TEST_FULL_DEBUG)
+    set(OMBRI_TEST_FLAGS -O0 -g)
+  else()
+    set(OMBRI_TEST_FLAGS -O0 -g1)
+  endif()
+endif()
+
 function(ombri_library target)
   cmake_parse_arguments(ARG "" "" "DIRS;LINK" ${ARGN})
   set(sources "")
@@ -68,7 +92,7 @@ function(ombri_tests label)
   endif()
   set(target ${ARG_NAME}_tests)
   add_executable(${target} ${sources})
-  target_compile_options(${target} PRIVATE ${OMBRI_WARNINGS})
+  target_compile_options(${target} PRIVATE ${OMBRI_WARNINGS} ${OMBRI_TEST_FLAGS})
   target_link_libraries(${target} PRIVATE ${ARG_LINK} test_main GTest::gtest GTest::gmock)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
