@@ -49,6 +49,20 @@ if(OMBRI_SAN_FLAGS)
   endif()
 endif()
 
+# Unity builds: about eight source files per translation unit. File-local helpers therefore live in a
+# namespace named after their file (see docs/architecture.md, "Unity builds").
+option(OMBRI_UNITY "Compile libraries and test binaries as unity builds" ON)
+function(ombri_unity target)
+  if(OMBRI_UNITY)
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+    # In a unity source every included file counts as a header, so GCC would flag each type of a
+    # file's anonymous namespace used by a class of that same file.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Wno-subobject-linkage>)
+    endif()
+  endif()
+endfunction()
+
 function(ombri_library target)
   cmake_parse_arguments(ARG "" "" "DIRS;LINK" ${ARGN})
   set(sources "")
@@ -58,6 +72,7 @@ function(ombri_library target)
   endforeach()
   if(sources)
     add_library(${target} STATIC ${sources})
+    ombri_unity(${target})
     target_compile_options(${target} PRIVATE ${OMBRI_WARNINGS})
     target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
     target_link_libraries(${target} PUBLIC ${ARG_LINK} Threads::Threads)
@@ -92,6 +107,7 @@ function(ombri_tests label)
   endif()
   set(target ${ARG_NAME}_tests)
   add_executable(${target} ${sources})
+  ombri_unity(${target})
   target_compile_options(${target} PRIVATE ${OMBRI_WARNINGS} ${OMBRI_TEST_FLAGS})
   target_link_libraries(${target} PRIVATE ${ARG_LINK} test_main GTest::gtest GTest::gmock)
   gtest_discover_tests(${target}

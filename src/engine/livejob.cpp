@@ -74,7 +74,7 @@ bool _islivekind(int kind)
     return kind != 0 && kind != kPlayback;
 }
 
-uint32_t _filesize(const std::string& path)
+uint32_t _live_filesize(const std::string& path)
 {
     struct stat info;
     if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -282,12 +282,12 @@ void _endeffectjob()
     if (g_liveoutput.file != nullptr) {
         std::fflush(g_liveoutput.file);
     }
-    const uint32_t bytes = _filesize(job.jobfile);
+    const uint32_t bytes = _live_filesize(job.jobfile);
     g_livebytes.store(bytes);
     global_putstatusdispatch(2, 3, _u32text(bytes).c_str(), nullptr);
     global_putstatusdispatch(1, 4, nullptr, nullptr);
 
-    const uint32_t effectlength = _filesize(job.effectpath);
+    const uint32_t effectlength = _live_filesize(job.effectpath);
     if (effectlength > 0) {
         printlog("append effect file length:%u", effectlength);
         const std::string rowid = upload_requestdata(job.guid.c_str(), "rowid");

@@ -13,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fixtures/TemporaryFolder.h"
@@ -24,8 +25,22 @@
 #include "platform/foundation/NSPathUtilities.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "service/StandInService.h"
+#include "widgets/StatusBarOverlay.h"
 
 namespace bridgetest {
+
+// The status-bar messages as they are put up, and whether that happened on the main thread.
+class ShownMessages : public StatusBarOverlayDelegate {
+public:
+    void statusBarOverlayDidSwitchFromOldMessage_toNewMessage(const Value&, const std::string& newMessage) override
+    {
+        shown.push_back(newMessage);
+        onMain = onMain && std::this_thread::get_id() == mainThread;
+    }
+    std::vector<std::string> shown;
+    std::thread::id mainThread = std::this_thread::get_id();
+    bool onMain = true;
+};
 
 // A scratch folder named for this module's tests; throws when none can be made.
 class TempFolder : public TemporaryFolder {

@@ -18,18 +18,7 @@ using namespace std::chrono_literals;
 using bridgetest::BridgeTest;
 using standin::Request;
 
-// The status-bar messages as they are put up, and whether that happened on the main thread.
-class ShownMessages : public StatusBarOverlayDelegate {
-public:
-    void statusBarOverlayDidSwitchFromOldMessage_toNewMessage(const Value&, const std::string& newMessage) override
-    {
-        shown.push_back(newMessage);
-        onMain = onMain && std::this_thread::get_id() == mainThread;
-    }
-    std::vector<std::string> shown;
-    std::thread::id mainThread = std::this_thread::get_id();
-    bool onMain = true;
-};
+using bridgetest::ShownMessages;
 
 std::string readFile(const std::string& path)
 {

@@ -11,14 +11,7 @@ namespace {
 using namespace std::chrono_literals;
 using bridgetest::BridgeTest;
 
-class ShownMessages : public StatusBarOverlayDelegate {
-public:
-    void statusBarOverlayDidSwitchFromOldMessage_toNewMessage(const Value&, const std::string& newMessage) override
-    {
-        shown.push_back(newMessage);
-    }
-    std::vector<std::string> shown;
-};
+using bridgetest::ShownMessages;
 
 class StatusEvents : public BridgeTest {
 protected:

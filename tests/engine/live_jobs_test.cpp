@@ -11,6 +11,7 @@
 #include <vector>
 
 namespace {
+namespace live_jobs_test_cpp {
 
 using livetest::Event;
 using livetest::localTime;
@@ -292,4 +293,5 @@ TEST_F(LiveJobs, EndsOfRecordingAndClosingTheDatabaseReportTheLastByteCount)
     EXPECT_EQ(counts, (std::vector<std::string>{"1234", "1234", "1234"}));
 }
 
+}  // namespace live_jobs_test_cpp
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 namespace {
+namespace live_road_test_cpp {
 
 using livetest::Event;
 using livetest::Record;
@@ -240,4 +241,5 @@ TEST_F(LiveRoad, PatchedDurationReachesTheMetadataWaitingToBeSent)
     EXPECT_TRUE(service.uploads().contents(scid(), "flv") == std::string(local.begin(), local.end()));
 }
 
+}  // namespace live_road_test_cpp
 }  // namespace

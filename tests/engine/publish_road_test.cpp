@@ -15,6 +15,7 @@
 #include <filesystem>
 
 namespace {
+namespace publish_road_test_cpp {
 
 using namespace std::chrono_literals;
 using standin::Request;
@@ -183,4 +184,5 @@ TEST_F(PublishRoad, MovieIsPublishedUploadedWithItsCommitsInOrderAndDeletedLocal
     EXPECT_TRUE(after.has(5, 0, guid, "提交中"));
 }
 
+}  // namespace publish_road_test_cpp
 }  // namespace

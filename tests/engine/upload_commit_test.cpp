@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 namespace {
+namespace upload_commit_test_cpp {
 
 using namespace std::chrono_literals;
 using standin::Fault;
@@ -424,4 +425,5 @@ TEST_F(CommitRunTest, DeleteVideoActionDeletesOnTheServiceAndLocally)
     EXPECT_EQ(integer("select count(*) from localmedia where guid='v'"), 0);
 }
 
+}  // namespace upload_commit_test_cpp
 }  // namespace

@@ -14,6 +14,7 @@
 #include <filesystem>
 
 namespace {
+namespace upload_control_test_cpp {
 
 using namespace std::chrono_literals;
 using standin::Request;
@@ -354,4 +355,5 @@ INSTANTIATE_TEST_SUITE_P(Jobs, JobDeleteOnService,
                                            ServiceDeleteCase{"NoUserToken", "sc9", "", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+}  // namespace upload_control_test_cpp
 }  // namespace

@@ -15,6 +15,7 @@
 #include <set>
 
 namespace {
+namespace upload_manager_test_cpp {
 
 using namespace std::chrono_literals;
 using standin::Fault;
@@ -275,4 +276,5 @@ TEST_F(UploadManagerTest, SilentUploadServerCostsARetryAndStoppingKeepsEveryRang
     EXPECT_TRUE(ranges(id).empty());
 }
 
+}  // namespace upload_manager_test_cpp
 }  // namespace

@@ -35,6 +35,7 @@
 extern char** environ;
 
 namespace {
+namespace upload_resume_test_cpp {
 
 using namespace std::chrono_literals;
 using standin::Request;
@@ -235,4 +236,5 @@ TEST(UploadResume, KilledProcessLeavesNoHoleAndTheNextOneSendsAgainOnlyWhatWasIn
     EXPECT_EQ(twice, inFlight);
 }
 
+}  // namespace upload_resume_test_cpp
 }  // namespace

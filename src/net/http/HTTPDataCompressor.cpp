@@ -10,13 +10,6 @@
 
 using HTTPFileConversion::setError;
 
-namespace {
-
-// The smallest step by which an output buffer grows (half of a tiny input would be 0).
-constexpr size_t kMinimumGrowth = 4096;
-
-}  // namespace
-
 Ref<HTTPDataCompressor> HTTPDataCompressor::compressor()
 {
     auto compressor = std::make_shared<HTTPDataCompressor>();
@@ -66,7 +59,7 @@ std::optional<NSData> HTTPDataCompressor::deflatePiece(const void* bytes, NSUInt
         setError(error, deflateErrorWithCode(Z_STREAM_ERROR));
         return std::nullopt;
     }
-    const size_t step = std::max<size_t>(length / 2, kMinimumGrowth);
+    const size_t step = std::max<size_t>(length / 2, HTTPFileConversion::kMinimumGrowth);
     // Only the call that takes the last of the input may finish the member.
     HTTPFileConversion::PumpResult result =
         HTTPFileConversion::pump(zStream_, bytes, length, step, step, finish, [&](bool takesLastInput) {

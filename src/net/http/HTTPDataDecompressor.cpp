@@ -10,13 +10,6 @@
 
 using HTTPFileConversion::setError;
 
-namespace {
-
-// The smallest step by which an output buffer grows (half of a tiny input would be 0).
-constexpr size_t kMinimumGrowth = 4096;
-
-}  // namespace
-
 Ref<HTTPDataDecompressor> HTTPDataDecompressor::decompressor()
 {
     auto decompressor = std::make_shared<HTTPDataDecompressor>();
@@ -61,7 +54,7 @@ std::optional<NSData> HTTPDataDecompressor::uncompressBytes_length_error(const v
         setError(error, inflateErrorWithCode(Z_STREAM_ERROR));
         return std::nullopt;
     }
-    const size_t step = std::max<size_t>(length / 2, kMinimumGrowth);
+    const size_t step = std::max<size_t>(length / 2, HTTPFileConversion::kMinimumGrowth);
     HTTPFileConversion::PumpResult result = HTTPFileConversion::pump(
         zStream_, bytes, length, length + step, step, false, [&](bool) { return inflate(&zStream_, Z_NO_FLUSH); });
     streamEnded_ = streamEnded_ || result.ended;

@@ -14,6 +14,9 @@
 
 namespace HTTPFileConversion {
 
+// The smallest step by which an output buffer grows (half of a tiny input would be 0).
+inline constexpr size_t kMinimumGrowth = 4096;
+
 inline constexpr size_t kPieceSize = 262144;
 
 // Converts one piece; `last` is true for the final piece (which may be empty when the source is).

@@ -168,6 +168,12 @@ HTTPRequest::Shared& HTTPRequest::shared()
     return *state;
 }
 
+std::string HTTPRequest::Shared::newTemporaryFile()
+{
+    std::optional<std::string> path = UUID::createUniqueFile(NSTemporaryDirectory());
+    return path ? *path : NSTemporaryDirectory() + "/" + UUID::globallyUniqueString();
+}
+
 Ref<NSOperationQueue> HTTPRequest::sharedQueue()
 {
     return shared().sharedQueue;

@@ -73,12 +73,6 @@ std::optional<unsigned long long> parseLength(const std::optional<std::string>& 
     return n;
 }
 
-// A new empty file of the request's own in the temporary folder.
-std::string newTemporaryFile()
-{
-    std::optional<std::string> path = UUID::createUniqueFile(NSTemporaryDirectory());
-    return path ? *path : NSTemporaryDirectory() + "/" + UUID::globallyUniqueString();
-}
 
 std::shared_ptr<std::FILE> openForWriting(const std::string& path, bool append)
 {
@@ -533,7 +527,7 @@ bool HTTPRequest::writeDownloadBytes(const uint8_t* bytes, size_t length, const 
         bool append = false;
         std::string path = temporaryFileDownloadPath();
         if (path.empty()) {
-            path = newTemporaryFile();
+            path = Shared::newTemporaryFile();
             setTemporaryFileDownloadPath(path);
         } else if (allowResumeForFileDownloads() && requestHeaders().contains("Range")) {
             if (responseHeaders().contains("Content-Range")) {
@@ -553,7 +547,7 @@ bool HTTPRequest::writeDownloadBytes(const uint8_t* bytes, size_t length, const 
         } else if (inflated) {
             std::string inflatedPath = temporaryUncompressedDataDownloadPath();
             if (inflatedPath.empty()) {
-                inflatedPath = newTemporaryFile();
+                inflatedPath = Shared::newTemporaryFile();
                 setTemporaryUncompressedDataDownloadPath(inflatedPath);
             }
             inflatedFileDownloadOutputStream_ = openForWriting(inflatedPath, append);

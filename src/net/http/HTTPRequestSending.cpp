@@ -30,12 +30,6 @@ namespace {
 
 constexpr size_t kFileChunk = 262144;
 
-// A new empty file of the request's own in the temporary folder (never one another caller could share).
-std::string newTemporaryFile()
-{
-    std::optional<std::string> path = UUID::createUniqueFile(NSTemporaryDirectory());
-    return path ? *path : NSTemporaryDirectory() + "/" + UUID::globallyUniqueString();
-}
 
 
 }  // namespace
@@ -46,7 +40,7 @@ void HTTPRequest::setupPostBody()
 {
     if (shouldStreamPostDataFromDisk()) {
         if (postBodyFilePath().empty()) {
-            setPostBodyFilePath(newTemporaryFile());
+            setPostBodyFilePath(Shared::newTemporaryFile());
             setDidCreateTemporaryPostDataFile(true);
         }
         std::lock_guard lock(propertyLock_);
@@ -147,7 +141,7 @@ void HTTPRequest::buildPostBody()
         std::string sent = bodyFile;
         if (shouldCompressRequestBody()) {
             if (compressedPostBodyFilePath().empty()) {
-                const std::string compressedFile = newTemporaryFile();
+                const std::string compressedFile = Shared::newTemporaryFile();
                 setCompressedPostBodyFilePath(compressedFile);
                 Ref<NSError> compressionError;
                 if (!HTTPDataCompressor::compressDataFromFile_toFile_error(bodyFile, compressedFile,

@@ -72,4 +72,8 @@ struct HTTPRequest::Shared {
     bool shouldThrottleBandwidthForWWANOnly = false;
     Ref<NSObject> bandwidthReachability;             // the watcher of the cellular-only limit
     Ref<NSObject> bandwidthReachabilityObserver;     // its change notification's registration
+
+    // A new empty file of the request's own in the temporary folder (never one another caller could
+    // share): request bodies, downloads and their inflated copies.
+    static std::string newTemporaryFile();
 };

@@ -3,8 +3,10 @@
 #include "platform/foundation/NSLog.h"
 
 namespace {
+namespace JsonWriter_cpp {
 // Longest chain of proxies followed at the top level.
 constexpr int kMaxProxyHops = 32;
+}  // namespace JsonWriter_cpp
 }  // namespace
 
 Ref<JsonWriter> JsonWriter::create()
@@ -32,7 +34,7 @@ std::optional<NSData> JsonWriter::dataWithObject(const Value& value)
         } else if (object.isArray()) {
             ok = writer->writeArray(object);
         } else if (const auto* proxying = object.isObject() ? dynamic_cast<const JsonProxying*>(object.object().get()) : nullptr;
-                   proxying != nullptr && hops < kMaxProxyHops) {
+                   proxying != nullptr && hops < JsonWriter_cpp::kMaxProxyHops) {
             Value proxy = proxying->proxyForJson();
             object = std::move(proxy);
             continue;

@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "platform/cfnetwork/HTTPWire.h"
+#include "platform/foundation/NSString.h"
 #include "platform/crypto/CommonDigest.h"
 #include "platform/foundation/Base64.h"
 #include "platform/foundation/Charset.h"
@@ -20,33 +21,6 @@ namespace {
 // Keys of the objects whose credentials were applied to a request message (associated objects).
 const char kServerAuthenticationKey = 0;
 const char kProxyAuthenticationKey = 0;
-
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowered(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) {
-        c = lower(c);
-    }
-    return out;
-}
-
-bool iequals(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool isTokenChar(char c)
 {
@@ -210,7 +184,7 @@ std::vector<std::string> qopOptions(const CFHTTPAuthenticationChallenge& challen
             size_t b = item.find_first_not_of(" \t");
             size_t e = item.find_last_not_of(" \t");
             if (b != std::string::npos) {
-                out.push_back(lowered(item.substr(b, e - b + 1)));
+                out.push_back(NSString::asciiLowercaseString(item.substr(b, e - b + 1)));
             }
             item.clear();
         } else {
@@ -225,7 +199,7 @@ std::vector<std::string> qopOptions(const CFHTTPAuthenticationChallenge& challen
 std::optional<std::string> CFHTTPAuthenticationChallenge::parameter(std::string_view name) const
 {
     for (const auto& [key, value] : parameters) {
-        if (iequals(key, name)) {
+        if (NSString::asciiEqualIgnoringCase(key, name)) {
             return value;
         }
     }
@@ -265,7 +239,7 @@ std::vector<CFHTTPAuthenticationChallenge> CFHTTPAuthentication::parseChallenges
                 continue;
             }
             if (out.back().token68.empty()) {
-                out.back().parameters.emplace_back(lowered(name), std::move(value));
+                out.back().parameters.emplace_back(NSString::asciiLowercaseString(name), std::move(value));
             }
             continue;
         }
@@ -284,11 +258,11 @@ std::vector<CFHTTPAuthenticationChallenge> CFHTTPAuthentication::parseChallenges
 
 std::optional<int> CFHTTPAuthentication::rank(const CFHTTPAuthenticationChallenge& challenge)
 {
-    if (iequals(challenge.scheme, kCFHTTPAuthenticationSchemeDigest)) {
+    if (NSString::asciiEqualIgnoringCase(challenge.scheme, kCFHTTPAuthenticationSchemeDigest)) {
         if (!challenge.parameter("nonce")) {
             return std::nullopt;
         }
-        std::string algorithm = lowered(challenge.parameter("algorithm").value_or("md5"));
+        std::string algorithm = NSString::asciiLowercaseString(challenge.parameter("algorithm").value_or("md5"));
         bool session = algorithm.size() > 5 && algorithm.ends_with("-sess");
         std::string base = session ? algorithm.substr(0, algorithm.size() - 5) : algorithm;
         if (base != "md5" && base != "sha-256") {
@@ -304,10 +278,10 @@ std::optional<int> CFHTTPAuthentication::rank(const CFHTTPAuthenticationChalleng
         }
         return base == "sha-256" ? 40 : 30;
     }
-    if (iequals(challenge.scheme, kCFHTTPAuthenticationSchemeBasic)) {
+    if (NSString::asciiEqualIgnoringCase(challenge.scheme, kCFHTTPAuthenticationSchemeBasic)) {
         return 20;
     }
-    if (iequals(challenge.scheme, kCFHTTPAuthenticationSchemeNTLM)) {
+    if (NSString::asciiEqualIgnoringCase(challenge.scheme, kCFHTTPAuthenticationSchemeNTLM)) {
         if (!challenge.token68.empty()) {
             auto bytes = Base64::decode(challenge.token68);
             if (!bytes || !NTLM::parseChallengeMessage(*bytes)) {
@@ -361,12 +335,12 @@ Ref<CFHTTPAuthentication> CFHTTPAuthentication::createFromResponse(const Ref<CFH
 
 void CFHTTPAuthentication::take(const CFHTTPAuthenticationChallenge& challenge)
 {
-    if (iequals(challenge.scheme, kCFHTTPAuthenticationSchemeDigest)) {
+    if (NSString::asciiEqualIgnoringCase(challenge.scheme, kCFHTTPAuthenticationSchemeDigest)) {
         kind_ = Kind::Digest;
         method_ = kCFHTTPAuthenticationSchemeDigest;
         realm_ = challenge.parameter("realm").value_or("");
         algorithm_ = challenge.parameter("algorithm").value_or("");
-        std::string algorithm = lowered(algorithm_.empty() ? std::string("md5") : algorithm_);
+        std::string algorithm = NSString::asciiLowercaseString(algorithm_.empty() ? std::string("md5") : algorithm_);
         session_ = algorithm.ends_with("-sess");
         hash_ = algorithm.starts_with("sha-256") ? DigestHash::SHA256 : DigestHash::MD5;
         nonce_ = *challenge.parameter("nonce");
@@ -390,7 +364,7 @@ void CFHTTPAuthentication::take(const CFHTTPAuthenticationChallenge& challenge)
                 }
             }
         }
-    } else if (iequals(challenge.scheme, kCFHTTPAuthenticationSchemeBasic)) {
+    } else if (NSString::asciiEqualIgnoringCase(challenge.scheme, kCFHTTPAuthenticationSchemeBasic)) {
         kind_ = Kind::Basic;
         method_ = kCFHTTPAuthenticationSchemeBasic;
         realm_ = challenge.parameter("realm").value_or("");
@@ -485,8 +459,8 @@ void CFHTTPAuthentication::challengedAgain(const Ref<CFHTTPMessage>& response)
     }
     if (kind_ == Kind::Digest) {
         for (const auto& challenge : challenges) {
-            if (iequals(challenge.scheme, kCFHTTPAuthenticationSchemeDigest) && rank(challenge) &&
-                iequals(challenge.parameter("stale").value_or(""), "true") &&
+            if (NSString::asciiEqualIgnoringCase(challenge.scheme, kCFHTTPAuthenticationSchemeDigest) && rank(challenge) &&
+                NSString::asciiEqualIgnoringCase(challenge.parameter("stale").value_or(""), "true") &&
                 challenge.parameter("realm").value_or("") == realm_) {
                 take(challenge);  // the credentials were right; only the nonce had expired
                 return;
@@ -494,7 +468,7 @@ void CFHTTPAuthentication::challengedAgain(const Ref<CFHTTPMessage>& response)
         }
     } else if (kind_ == Kind::NTLM && ntlmStep_ == NTLMStep::SentNegotiate) {
         for (const auto& challenge : challenges) {
-            if (iequals(challenge.scheme, kCFHTTPAuthenticationSchemeNTLM) && !challenge.token68.empty() &&
+            if (NSString::asciiEqualIgnoringCase(challenge.scheme, kCFHTTPAuthenticationSchemeNTLM) && !challenge.token68.empty() &&
                 rank(challenge)) {
                 take(challenge);  // the second step of the handshake, not a refusal
                 return;
@@ -516,12 +490,12 @@ std::optional<std::string> CFHTTPAuthentication::digestHeader(const Ref<CFHTTPMe
     std::string uri;
     if (!proxy_) {
         uri = url->requestTarget();
-    } else if (lowered(url->scheme()) == "https") {
+    } else if (NSString::asciiLowercaseString(url->scheme()) == "https") {
         // A proxy sees only the CONNECT of an https request.
         method = "CONNECT";
         uri = HTTPWire::hostHeader(*url, true);
     } else {
-        uri = lowered(url->scheme()) + "://" + HTTPWire::hostHeader(*url, false) + url->requestTarget();
+        uri = NSString::asciiLowercaseString(url->scheme()) + "://" + HTTPWire::hostHeader(*url, false) + url->requestTarget();
     }
     auto H = [this](std::string_view text) {
         return hash_ == DigestHash::SHA256 ? sha256Hex(text) : CommonCrypto::hex(CommonCrypto::md5(text));

@@ -2,31 +2,13 @@
 
 #include <cstring>
 
-namespace {
+#include "platform/foundation/NSString.h"
 
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+namespace {
 
 bool isSchemeHTTP(const std::string& scheme)
 {
-    std::string s;
-    for (char c : scheme) {
-        s.push_back(lower(c));
-    }
-    return s == "http" || s == "https";
-}
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-        s.remove_suffix(1);
-    }
-    return s;
+    return NSString::asciiEqualIgnoringCase(scheme, "http") || NSString::asciiEqualIgnoringCase(scheme, "https");
 }
 
 // A host name or IP literal that can stand in a request line and a "Host" header as it is. Escapes in a
@@ -50,15 +32,7 @@ bool isSafeHost(const std::string& host)
 
 bool HTTPHeaderFields::namesEqual(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
+    return NSString::asciiEqualIgnoringCase(a, b);
 }
 
 void HTTPHeaderFields::set(std::string_view name, std::string_view value)
@@ -310,7 +284,7 @@ bool CFHTTPMessage::appendBytes(const void* bytes, size_t length)
             return true;
         }
         if (line.front() == ' ' || line.front() == '\t') {
-            if (!continueLastHeaderField(trim(line))) {
+            if (!continueLastHeaderField(NSString::trimSpacesAndTabs(line))) {
                 failed_ = true;
                 return false;
             }
@@ -321,7 +295,7 @@ bool CFHTTPMessage::appendBytes(const void* bytes, size_t length)
             failed_ = true;
             return false;
         }
-        addReceivedHeaderField(std::string(line.substr(0, colon)), std::string(trim(line.substr(colon + 1))));
+        addReceivedHeaderField(std::string(line.substr(0, colon)), std::string(NSString::trimSpacesAndTabs(line.substr(colon + 1))));
     }
     pending_.erase(0, start);
     return true;

@@ -10,17 +10,6 @@
 
 namespace {
 
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 bool isIPAddress(std::string_view host)
 {
     std::string h(host);
@@ -117,8 +106,8 @@ Ref<NSHTTPCookie> NSHTTPCookie::cookieWithSetCookieValue(std::string_view text, 
     if (equals == std::string_view::npos) {
         return nullptr;
     }
-    std::string_view name = trim(pair.substr(0, equals));
-    std::string_view value = trim(pair.substr(equals + 1));
+    std::string_view name = NSString::trimSpacesAndTabs(pair.substr(0, equals));
+    std::string_view value = NSString::trimSpacesAndTabs(pair.substr(equals + 1));
     if (name.empty() || !isHeaderSafe(name) || !isHeaderSafe(value)) {
         return nullptr;
     }
@@ -139,8 +128,8 @@ Ref<NSHTTPCookie> NSHTTPCookie::cookieWithSetCookieValue(std::string_view text, 
         std::string_view attribute = rest.substr(0, next);
         rest = next == std::string_view::npos ? std::string_view() : rest.substr(next + 1);
         size_t eq = attribute.find('=');
-        std::string attrName = NSString::asciiLowercaseString(trim(attribute.substr(0, eq)));
-        std::string_view attrValue = eq == std::string_view::npos ? std::string_view() : trim(attribute.substr(eq + 1));
+        std::string attrName = NSString::asciiLowercaseString(NSString::trimSpacesAndTabs(attribute.substr(0, eq)));
+        std::string_view attrValue = eq == std::string_view::npos ? std::string_view() : NSString::trimSpacesAndTabs(attribute.substr(eq + 1));
         if (attrName == "expires") {
             if (auto date = HTTPDate::parseCookieDate(attrValue)) {
                 expires = *date;
@@ -223,11 +212,11 @@ std::vector<Ref<NSHTTPCookie>> NSHTTPCookie::cookiesWithResponseHeaderFields_for
     while (start <= text.size()) {
         size_t comma = text.find(',', start);
         std::string_view piece = text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
-        std::string_view head = trim(piece);
+        std::string_view head = NSString::trimSpacesAndTabs(piece);
         size_t eq = head.find('=');
         size_t semi = head.find(';');
         bool startsCookie = eq != std::string_view::npos && (semi == std::string_view::npos || eq < semi) &&
-                            CFHTTPMessage::isToken(trim(head.substr(0, eq)));
+                            CFHTTPMessage::isToken(NSString::trimSpacesAndTabs(head.substr(0, eq)));
         if (current.empty() || startsCookie) {
             if (!current.empty()) {
                 values.push_back(current);

@@ -5,15 +5,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/foundation/NSString.h"
+
 namespace {
 
 const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool isDigit(char c)
 {
@@ -23,19 +20,6 @@ bool isDigit(char c)
 bool isAlpha(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Days from 1970-01-01 of a proleptic Gregorian date.
@@ -65,7 +49,7 @@ int monthOf(std::string_view token)
         return 0;
     }
     for (int i = 0; i < 12; ++i) {
-        if (equalsIgnoringCase(token.substr(0, 3), kMonths[i])) {
+        if (NSString::asciiEqualIgnoringCase(token.substr(0, 3), kMonths[i])) {
             return i + 1;
         }
     }
@@ -108,12 +92,12 @@ std::optional<int> zoneOffset(std::string_view zone)
                                   {"EDT", -4}, {"CST", -6}, {"CDT", -5}, {"MST", -7}, {"MDT", -6},
                                   {"PST", -8}, {"PDT", -7}};
     for (const auto& n : named) {
-        if (equalsIgnoringCase(zone, n.name)) {
+        if (NSString::asciiEqualIgnoringCase(zone, n.name)) {
             return n.hours * 3600;
         }
     }
     std::string_view numeric = zone;
-    if (numeric.size() > 3 && (equalsIgnoringCase(numeric.substr(0, 3), "GMT") || equalsIgnoringCase(numeric.substr(0, 3), "UTC"))) {
+    if (numeric.size() > 3 && (NSString::asciiEqualIgnoringCase(numeric.substr(0, 3), "GMT") || NSString::asciiEqualIgnoringCase(numeric.substr(0, 3), "UTC"))) {
         numeric.remove_prefix(3);
     }
     if (numeric.size() < 2 || (numeric[0] != '+' && numeric[0] != '-')) {
@@ -217,7 +201,7 @@ std::optional<double> parse(std::string_view text)
         // A sign continues a token only after "GMT" or "UTC" ("GMT+08:00"), never after a month ("Nov-94").
         auto zonePrefix = [&] {
             std::string_view sofar = text.substr(start, i - start);
-            return equalsIgnoringCase(sofar, "GMT") || equalsIgnoringCase(sofar, "UTC");
+            return NSString::asciiEqualIgnoringCase(sofar, "GMT") || NSString::asciiEqualIgnoringCase(sofar, "UTC");
         };
         while (i < text.size() && (isAlpha(text[i]) || isDigit(text[i]) || text[i] == ':' ||
                                    ((text[i] == '+' || text[i] == '-') && zonePrefix()))) {
@@ -276,7 +260,7 @@ std::optional<double> parse(std::string_view text)
         } else if (!weekdaySeen && month == 0 && day < 0 && monthOf(token) == 0 && token.size() >= 3 &&
                    [&] {
                        for (const char* d : kDays) {
-                           if (equalsIgnoringCase(token.substr(0, 3), d)) {
+                           if (NSString::asciiEqualIgnoringCase(token.substr(0, 3), d)) {
                                return true;
                            }
                        }

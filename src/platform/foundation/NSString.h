@@ -184,6 +184,9 @@ NSComparisonResult caseInsensitiveCompare(std::string_view a, std::string_view b
 std::string lowercaseString(std::string_view s);
 // Only A-Z folded: for protocol tokens (header names, schemes, hosts), where other bytes must stay as they are.
 std::string asciiLowercaseString(std::string_view s);
+bool asciiEqualIgnoringCase(std::string_view a, std::string_view b);
+// Spaces and tabs off both ends: header values, cookie attributes.
+std::string_view trimSpacesAndTabs(std::string_view s);
 std::string uppercaseString(std::string_view s);
 std::string capitalizedString(std::string_view s);
 

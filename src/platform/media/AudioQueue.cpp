@@ -128,7 +128,7 @@ struct Registry {
     std::map<AudioQueueRef, std::shared_ptr<OpaqueAudioQueue>> queues;
 };
 
-Registry& registry()
+Registry& queueRegistry()
 {
     static auto* instance = new Registry;  // queue threads may outlive static destruction
     return *instance;
@@ -136,7 +136,7 @@ Registry& registry()
 
 std::shared_ptr<OpaqueAudioQueue> find(AudioQueueRef queue)
 {
-    Registry& r = registry();
+    Registry& r = queueRegistry();
     std::lock_guard hold(r.mutex);
     auto found = r.queues.find(queue);
     return found != r.queues.end() ? found->second : nullptr;
@@ -177,7 +177,7 @@ OSStatus AudioQueueNewOutput(const AudioStreamBasicDescription* format, AudioQue
     queue->userData = userData;
     queue->loop = callbackRunLoop;
     queue->mode = callbackRunLoopMode;
-    Registry& r = registry();
+    Registry& r = queueRegistry();
     std::lock_guard hold(r.mutex);
     r.queues.emplace(queue.get(), queue);
     *outQueue = queue.get();
@@ -258,7 +258,7 @@ OSStatus AudioQueueDispose(AudioQueueRef ref, bool)
 {
     std::shared_ptr<OpaqueAudioQueue> queue;
     {
-        Registry& r = registry();
+        Registry& r = queueRegistry();
         std::lock_guard hold(r.mutex);
         auto found = r.queues.find(ref);
         if (found == r.queues.end()) {
@@ -332,7 +332,7 @@ uint64_t AudioQueuePlayedBufferCount(AudioQueueRef ref)
 
 int AudioQueueLiveCount()
 {
-    Registry& r = registry();
+    Registry& r = queueRegistry();
     std::lock_guard hold(r.mutex);
     return static_cast<int>(r.queues.size());
 }

@@ -19,7 +19,7 @@ struct SoundRegistry {
 };
 
 // Lives for the whole process: sounds may be played from detached threads up to exit.
-SoundRegistry& registry()
+SoundRegistry& soundRegistry()
 {
     static SoundRegistry* instance = new SoundRegistry;
     return *instance;
@@ -100,7 +100,7 @@ OSStatus AudioServicesCreateSystemSoundID(const Ref<NSURL>& fileURL, SystemSound
     const OSStatus status = checkWaveFile(path);
     if (status != kAudioServicesNoError)
         return status;
-    auto& r = registry();
+    auto& r = soundRegistry();
     std::lock_guard<std::mutex> guard(r.lock);
     const SystemSoundID id = r.nextID++;
     r.sounds[id] = path;
@@ -111,7 +111,7 @@ OSStatus AudioServicesCreateSystemSoundID(const Ref<NSURL>& fileURL, SystemSound
 
 void AudioServicesPlaySystemSound(SystemSoundID soundID)
 {
-    auto& r = registry();
+    auto& r = soundRegistry();
     AudioServicesPlayHook hook;
     std::string path;
     {
@@ -129,14 +129,14 @@ void AudioServicesPlaySystemSound(SystemSoundID soundID)
 
 OSStatus AudioServicesDisposeSystemSoundID(SystemSoundID soundID)
 {
-    auto& r = registry();
+    auto& r = soundRegistry();
     std::lock_guard<std::mutex> guard(r.lock);
     return r.sounds.erase(soundID) ? kAudioServicesNoError : kAudioServicesBadSpecifierSizeError;
 }
 
 uint64_t AudioServicesPlayCount(SystemSoundID soundID)
 {
-    auto& r = registry();
+    auto& r = soundRegistry();
     std::lock_guard<std::mutex> guard(r.lock);
     auto found = r.plays.find(soundID);
     return found == r.plays.end() ? 0 : found->second;
@@ -144,14 +144,14 @@ uint64_t AudioServicesPlayCount(SystemSoundID soundID)
 
 bool AudioServicesIsRegistered(SystemSoundID soundID)
 {
-    auto& r = registry();
+    auto& r = soundRegistry();
     std::lock_guard<std::mutex> guard(r.lock);
     return r.sounds.count(soundID) != 0;
 }
 
 void AudioServicesSetPlayHook(AudioServicesPlayHook hook)
 {
-    auto& r = registry();
+    auto& r = soundRegistry();
     std::lock_guard<std::mutex> guard(r.lock);
     r.hook = std::move(hook);
 }

@@ -14,11 +14,10 @@ using aactest::Bits;
 
 namespace {
 
+using aactest::capture_log;
+using aactest::g_log;
+
 enum : unsigned { SCE = 0, CPE = 1, CCE = 2, LFE = 3, DSE = 4, PCE = 5, FIL = 6, END = 7 };
-
-std::vector<std::string> g_log;
-
-void capture_log(const char* message) { g_log.emplace_back(message); }
 
 class AacCutlenTest : public ::testing::Test {
 protected:

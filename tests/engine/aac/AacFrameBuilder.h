@@ -11,6 +11,10 @@
 
 namespace aactest {
 
+// What the frame walk logged since the last clear (its log callback).
+inline std::vector<std::string> g_log;
+inline void capture_log(const char* message) { g_log.emplace_back(message); }
+
 struct Codeword {
     uint32_t bits = 0;
     unsigned length = 0;

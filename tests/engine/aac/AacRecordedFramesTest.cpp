@@ -1,6 +1,7 @@
 // The frame walk on real frames: the AAC frames of a movie recorded by the camera-like fixture, found
 // through the movie's own index, inside the file bytes around them.
 
+#include "AacFrameBuilder.h"
 #include "engine/aac/aac_parser.h"
 #include "fixtures/GrowingMovie.h"
 
@@ -14,9 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> g_log;
-
-void capture_log(const char* message) { g_log.emplace_back(message); }
+using aactest::capture_log;
+using aactest::g_log;
 
 struct RecordedFrames {
     std::vector<uint8_t> file;

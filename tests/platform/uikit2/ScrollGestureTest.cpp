@@ -38,7 +38,7 @@ public:
 };
 
 // A screen with gesture actions and a button.
-class Screen : public NSObject, public UIGestureRecognizerDelegate {
+class GestureScreen : public NSObject, public UIGestureRecognizerDelegate {
 public:
     std::vector<std::string> events;
     bool refuseButtons = false;
@@ -143,15 +143,15 @@ TEST(UIScrollViewTest, CommonModeWorkRunsWhileTracking)
 TEST(UIGestureRecognizerTest, TapsReachRecognisersWhoseDelegateTakesTheTouch)
 {
     Stage stage;
-    auto screen = std::make_shared<Screen>();
+    auto screen = std::make_shared<GestureScreen>();
     auto root = UIView::initWithFrame(CGRectMake(0, 20, 320, 460));
     stage.window->addSubview(root);
     auto button = UIButton::buttonWithType(UIButtonTypeCustom);
     button->setFrame(CGRectMake(10, 10, 100, 40));
-    button->addTarget_action_forControlEvents(screen, UIControlAction::make("button", &Screen::button),
+    button->addTarget_action_forControlEvents(screen, UIControlAction::make("button", &GestureScreen::button),
                                               UIControlEventTouchUpInside);
     root->addSubview(button);
-    auto tap = UITapGestureRecognizer::initWithTarget_action(screen, UISelector::make("tapped:", &Screen::tapped));
+    auto tap = UITapGestureRecognizer::initWithTarget_action(screen, UISelector::make("tapped:", &GestureScreen::tapped));
     tap->setDelegate(screen);
     root->addGestureRecognizer(tap);
     EXPECT_EQ(tap->view(), root);
@@ -187,10 +187,10 @@ TEST(UIGestureRecognizerTest, TapsReachRecognisersWhoseDelegateTakesTheTouch)
 TEST(UIGestureRecognizerTest, PansFollowTheTouchOnTheClock)
 {
     Stage stage;
-    auto screen = std::make_shared<Screen>();
+    auto screen = std::make_shared<GestureScreen>();
     auto view = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
     stage.window->addSubview(view);
-    auto pan = UIPanGestureRecognizer::initWithTarget_action(screen, UISelector::make("panned:", &Screen::panned));
+    auto pan = UIPanGestureRecognizer::initWithTarget_action(screen, UISelector::make("panned:", &GestureScreen::panned));
     view->addGestureRecognizer(pan);
     stage.window->simulateTouchBegan(CGPointMake(100, 100));
     stage.clock.advance(0.1);
@@ -211,12 +211,12 @@ TEST(UIGestureRecognizerTest, PansFollowTheTouchOnTheClock)
 TEST(UIGestureRecognizerTest, LongPressesAndSwipes)
 {
     Stage stage;
-    auto screen = std::make_shared<Screen>();
+    auto screen = std::make_shared<GestureScreen>();
     auto view = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
     stage.window->addSubview(view);
     auto press = UILongPressGestureRecognizer::initWithTarget_action(screen,
-                                                                     UISelector::make("pressed:", &Screen::pressed));
-    auto swipe = UISwipeGestureRecognizer::initWithTarget_action(screen, UISelector::make("swiped", &Screen::swiped));
+                                                                     UISelector::make("pressed:", &GestureScreen::pressed));
+    auto swipe = UISwipeGestureRecognizer::initWithTarget_action(screen, UISelector::make("swiped", &GestureScreen::swiped));
     swipe->setDirection(UISwipeGestureRecognizerDirectionLeft);
     view->addGestureRecognizer(press);
     view->addGestureRecognizer(swipe);

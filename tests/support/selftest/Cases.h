@@ -1,6 +1,7 @@
 // Table-driven cases print as their name in test output.
 #pragma once
 
+#include <chrono>
 #include <ostream>
 
 namespace standin {
@@ -12,6 +13,9 @@ void PrintTo(const Case& c, std::ostream* out)
 {
     *out << c.name;
 }
+
+// How long a test waits for what the server should see.
+inline constexpr std::chrono::seconds kWait{10};
 
 } // namespace
 } // namespace standin

@@ -19,8 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kWait = 10s;
-
 // A server whose "/r" handler counts its calls and answers {"status":200}.
 class FaultTest : public ::testing::Test {
 protected:

@@ -16,8 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kWait = 10s;
-
 ServerOptions testOptions()
 {
     ServerOptions options;

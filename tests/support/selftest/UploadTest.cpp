@@ -16,8 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kWait = 10s;
-
 std::string pattern(std::size_t size, unsigned seed)
 {
     std::string bytes(size, '\0');

@@ -7,35 +7,6 @@ namespace TestServers {
 
 namespace {
 
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool namesEqual(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
-        s.remove_suffix(1);
-    }
-    return std::string(s);
-}
-
 // "host:port" (or "[v6]:port") into its parts.
 bool splitHostPort(const std::string& text, std::string& host, int& port)
 {
@@ -60,7 +31,7 @@ bool splitHostPort(const std::string& text, std::string& host, int& port)
 std::string ForwardProxy::Seen::header(std::string_view name) const
 {
     for (const auto& [key, value] : headers) {
-        if (namesEqual(key, name)) {
+        if (headerNamesEqual(key, name)) {
             return value;
         }
     }
@@ -112,10 +83,10 @@ void ForwardProxy::serve(Channel& channel)
         std::string field = head.substr(pos, end - pos);
         size_t colon = field.find(':');
         if (colon != std::string::npos) {
-            std::string name = trim(std::string_view(field).substr(0, colon));
-            seen.headers.emplace_back(name, trim(std::string_view(field).substr(colon + 1)));
-            if (!namesEqual(name, "Proxy-Authorization") && !namesEqual(name, "Proxy-Connection") &&
-                !namesEqual(name, "Connection")) {
+            std::string name = trimHeaderText(std::string_view(field).substr(0, colon));
+            seen.headers.emplace_back(name, trimHeaderText(std::string_view(field).substr(colon + 1)));
+            if (!headerNamesEqual(name, "Proxy-Authorization") && !headerNamesEqual(name, "Proxy-Connection") &&
+                !headerNamesEqual(name, "Connection")) {
                 forwardedHeaders += field + "\r\n";
             }
         }

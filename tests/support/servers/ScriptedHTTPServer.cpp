@@ -13,40 +13,11 @@ namespace TestServers {
 
 namespace {
 
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool namesEqual(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
-        s.remove_suffix(1);
-    }
-    return std::string(s);
-}
-
 bool linesHave(const std::vector<std::string>& lines, std::string_view name)
 {
     for (const auto& line : lines) {
         size_t colon = line.find(':');
-        if (colon != std::string::npos && namesEqual(trim(std::string_view(line).substr(0, colon)), name)) {
+        if (colon != std::string::npos && headerNamesEqual(trimHeaderText(std::string_view(line).substr(0, colon)), name)) {
             return true;
         }
     }
@@ -83,7 +54,7 @@ SSL_CTX* serverContext(const TestCertificate& certificate, const std::string& cl
 std::string RecordedRequest::header(std::string_view name) const
 {
     for (const auto& [key, value] : headers) {
-        if (namesEqual(key, name)) {
+        if (headerNamesEqual(key, name)) {
             return value;
         }
     }
@@ -93,7 +64,7 @@ std::string RecordedRequest::header(std::string_view name) const
 bool RecordedRequest::hasHeader(std::string_view name) const
 {
     for (const auto& [key, value] : headers) {
-        if (namesEqual(key, name)) {
+        if (headerNamesEqual(key, name)) {
             return true;
         }
     }
@@ -206,12 +177,12 @@ bool ScriptedHTTPServer::readRequest(Channel& channel, RecordedRequest& request)
         std::string field = head.substr(pos, end - pos);
         size_t colon = field.find(':');
         if (colon != std::string::npos) {
-            request.headers.emplace_back(trim(std::string_view(field).substr(0, colon)),
-                                         trim(std::string_view(field).substr(colon + 1)));
+            request.headers.emplace_back(trimHeaderText(std::string_view(field).substr(0, colon)),
+                                         trimHeaderText(std::string_view(field).substr(colon + 1)));
         }
         pos = end + 2;
     }
-    if (namesEqual(request.header("Transfer-Encoding"), "chunked")) {
+    if (headerNamesEqual(request.header("Transfer-Encoding"), "chunked")) {
         for (;;) {
             std::string sizeLine;
             if (!channel.readUntil(sizeLine, "\r\n", 1024)) {
@@ -332,7 +303,7 @@ void ScriptedHTTPServer::serve(Channel& channel, size_t connection)
             ::setsockopt(channel.fd(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
             return;
         }
-        bool clientCloses = namesEqual(request.header("Connection"), "close");
+        bool clientCloses = headerNamesEqual(request.header("Connection"), "close");
         if (!writeReply(channel, request, reply) || clientCloses) {
             channel.shutdownWrite();
             return;

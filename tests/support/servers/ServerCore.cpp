@@ -1,5 +1,7 @@
 #include "ServerCore.h"
 
+#include "platform/foundation/NSString.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -409,6 +411,19 @@ void ServerCore::stop()
         }
     }
     ::close(listenFd_);
+}
+
+bool headerNamesEqual(std::string_view a, std::string_view b)
+{
+    return NSString::asciiEqualIgnoringCase(a, b);
+}
+
+std::string trimHeaderText(std::string_view s)
+{
+    while (!s.empty() && s.back() == '\r') {
+        s.remove_suffix(1);
+    }
+    return std::string(NSString::trimSpacesAndTabs(s));
 }
 
 }  // namespace TestServers

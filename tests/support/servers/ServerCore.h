@@ -99,6 +99,10 @@ private:
 // Blocks SIGPIPE on the calling thread, so a write to a vanished peer fails instead of ending the test.
 void ignoreBrokenPipeOnThisThread();
 
+// Header names compare without regard to ASCII case; header texts lose spaces, tabs and a trailing CR.
+bool headerNamesEqual(std::string_view a, std::string_view b);
+std::string trimHeaderText(std::string_view s);
+
 // Connects to 127.0.0.1-only targets for the proxies; -1 when refused.
 int connectLoopback(const std::string& host, int port);
 bool isLoopbackHost(const std::string& host);
