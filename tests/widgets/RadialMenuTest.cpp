@@ -84,10 +84,6 @@ void expectPoint(CGPoint actual, double x, double y, const std::string& what)
     EXPECT_NEAR(actual.y, y, 1e-6) << what;
 }
 
-}  // namespace RadialMenuTest_cpp
-}  // namespace
-
-using namespace RadialMenuTest_cpp;
 
 TEST(RadialMenuGeometryTest, ItemsSpreadOverAQuarterCircleFromTheStartPoint)
 {
@@ -281,3 +277,6 @@ TEST(RadialMenuTouchTest, UnfoldedTheMenuTakesEveryTapAndFoldsFoldedOnlyItsButto
     EXPECT_EQ(stage.runFold(), (std::vector<std::string>{"110", "100", "000", "000"}));
     EXPECT_TRUE(stage.owner->chosen.empty());
 }
+
+}  // namespace RadialMenuTest_cpp
+}  // namespace

@@ -77,10 +77,6 @@ struct Stage {
     std::vector<std::string> toolbar() const { return kinds(browser()->toolbarItems()); }
 };
 
-}  // namespace WebViewControllerTest_cpp
-}  // namespace
-
-using WebViewControllerTest_cpp::Stage;
 
 TEST(WebViewControllerSheetTest, TheSheetOffersTheActionsOfTheBitsAndMailOnlyWhenTheDeviceCanSend)
 {
@@ -312,3 +308,6 @@ TEST(ModalWebViewControllerTest, ABrowserOutsideANavigationControllerIsAProgramm
                   "WebViewController modally, use ModalWebViewController instead.");
     }
 }
+
+}  // namespace WebViewControllerTest_cpp
+}  // namespace
