@@ -7,11 +7,8 @@
 Ref<CustomFontManager> CustomFontManager::sharedManager()
 {
     // Never destroyed: fonts handed out may be drawn until the process ends.
-    static CustomFontManager* const shared = [] {
-        auto* holder = new Ref<CustomFontManager>(create());
-        return holder->get();
-    }();
-    return shared->self<CustomFontManager>();
+    static const Ref<CustomFontManager>* const shared = new Ref<CustomFontManager>(create());
+    return *shared;
 }
 
 Ref<CustomFontManager> CustomFontManager::create()

@@ -188,7 +188,8 @@ void TextFont::initWithCGFont_sizeBody(const CGFontRef& font, float pointSize)
     pointSize_ = pointSize;
     const int unitsPerEm = CGFontGetUnitsPerEm(font);
     // A font that claims no units per em would scale every metric to infinity; treat it as 1000.
-    ratio_ = pointSize / float(unitsPerEm > 0 ? unitsPerEm : 1000);
+    unitsPerEm_ = unitsPerEm > 0 ? unitsPerEm : 1000;
+    ratio_ = pointSize / float(unitsPerEm_);
 }
 
 Ref<TextFont> TextFont::fontWithUIFont(const Ref<UIFont>& uiFont)
@@ -210,13 +211,18 @@ Ref<TextFont> TextFont::fontWithSize(float fontSize)
     return fontWithCGFont_size(cgFont_, fontSize);
 }
 
-float TextFont::ascender() const { return std::ceil(ratio_ * float(CGFontGetAscent(cgFont_))); }
+// Scaled in double precision from the size and the units per em: a product that is a whole number of
+// points (800 units of 1000 at 15 points) must not round up to the next point through the float
+// ratio's representation error.
+double TextFont::scaled(int units) const { return double(pointSize_) * units / unitsPerEm_; }
 
-float TextFont::descender() const { return std::floor(ratio_ * float(CGFontGetDescent(cgFont_))); }
+float TextFont::ascender() const { return float(std::ceil(scaled(CGFontGetAscent(cgFont_)))); }
 
-float TextFont::capHeight() const { return std::ceil(ratio_ * float(CGFontGetCapHeight(cgFont_))); }
+float TextFont::descender() const { return float(std::floor(scaled(CGFontGetDescent(cgFont_)))); }
 
-float TextFont::xHeight() const { return std::ceil(ratio_ * float(CGFontGetXHeight(cgFont_))); }
+float TextFont::capHeight() const { return float(std::ceil(scaled(CGFontGetCapHeight(cgFont_)))); }
+
+float TextFont::xHeight() const { return float(std::ceil(scaled(CGFontGetXHeight(cgFont_)))); }
 
 std::string TextFont::cachedName(std::optional<std::string>& slot, uint16_t nameID) const
 {

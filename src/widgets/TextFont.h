@@ -68,10 +68,12 @@ protected:
 
 private:
     std::string cachedName(std::optional<std::string>& slot, uint16_t nameID) const;
+    double scaled(int units) const;
 
     CGFontRef cgFont_;
     float pointSize_ = 0;
     float ratio_ = 0;
+    int unitsPerEm_ = 1000;
     mutable std::mutex namesMutex_;
     mutable std::optional<std::string> familyName_, fontName_, postScriptName_;
 };
