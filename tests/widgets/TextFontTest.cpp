@@ -71,6 +71,8 @@ struct Format4Case {
     int rangeShare;  // percent of segments that map through the glyph array
 };
 
+void PrintTo(const Format4Case& c, std::ostream* os) { *os << c.name; }
+
 struct Generated4 {
     std::vector<Segment4> segments;
     std::vector<CGGlyph> expected;  // for every BMP unit
@@ -118,6 +120,8 @@ struct Format12Case {
     uint32_t maxGap;
     uint32_t maxSize;
 };
+
+void PrintTo(const Format12Case& c, std::ostream* os) { *os << c.name; }
 
 std::vector<Group12> generate12(const Format12Case& c)
 {
