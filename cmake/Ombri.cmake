@@ -86,9 +86,14 @@ function(ombri_library target)
   endif()
 endfunction()
 
-# One test binary per module directory tests/<label>/, each test its own ctest entry (and process).
+# One test binary per module directory tests/<label>/.
+#   By default each test is its own ctest entry and its own process (the engine keeps its state per
+#   process by design, so its tests and any test that starts it need that).
+#   SHARDS n: the binary runs as n gtest shards instead, each one ctest entry, with the test main that
+#   resets the interface's process-wide state between tests (interface-model tests: one process per test
+#   would spend more time starting processes than testing).
 function(ombri_tests label)
-  cmake_parse_arguments(ARG "" "TIMEOUT;NAME" "LINK" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;NAME;SHARDS" "LINK" ${ARGN})
   file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
   foreach(child ${children})
     if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
@@ -109,10 +114,23 @@ function(ombri_tests label)
   add_executable(${target} ${sources})
   ombri_unity(${target})
   target_compile_options(${target} PRIVATE ${OMBRI_WARNINGS} ${OMBRI_TEST_FLAGS})
-  target_link_libraries(${target} PRIVATE ${ARG_LINK} test_main GTest::gtest GTest::gmock)
-  gtest_discover_tests(${target}
-    DISCOVERY_MODE PRE_TEST
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES LABELS ${label} TIMEOUT ${ARG_TIMEOUT}
-               ENVIRONMENT "OMBRI_SOURCE_DIR=${CMAKE_SOURCE_DIR};OMBRI_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+  set(environment "OMBRI_SOURCE_DIR=${CMAKE_SOURCE_DIR};OMBRI_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+  if(ARG_SHARDS)
+    target_link_libraries(${target} PRIVATE ${ARG_LINK} ui_test_main GTest::gtest GTest::gmock)
+    math(EXPR last "${ARG_SHARDS} - 1")
+    # A shard runs many tests: its time-out is the sum a shard could need, not one test's.
+    math(EXPR shard_timeout "${ARG_TIMEOUT} * 4")
+    foreach(index RANGE 0 ${last})
+      add_test(NAME ${target}.shard${index} COMMAND ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+      set_tests_properties(${target}.shard${index} PROPERTIES
+        LABELS ${label} TIMEOUT ${shard_timeout}
+        ENVIRONMENT "${environment};GTEST_TOTAL_SHARDS=${ARG_SHARDS};GTEST_SHARD_INDEX=${index}")
+    endforeach()
+  else()
+    target_link_libraries(${target} PRIVATE ${ARG_LINK} test_main GTest::gtest GTest::gmock)
+    gtest_discover_tests(${target}
+      DISCOVERY_MODE PRE_TEST
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+      PROPERTIES LABELS ${label} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}")
+  endif()
 endfunction()

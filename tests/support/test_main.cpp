@@ -2,12 +2,41 @@
 
 #include <cstdlib>
 
+#ifdef OMBRI_UI_TEST_MAIN
+#include "platform/foundation/NSUserDefaults.h"
+#include "platform/uikit/UIApplication.h"
+
+namespace {
+namespace test_main_cpp {
+
+// The interface model's tests share a process (several gtest shards per binary instead of a process
+// per test), so whatever one test leaves in the process-wide interface state is cleared before the
+// next: windows, the application, alerts and sheets, the keyboard, user defaults read again from disk.
+// Clocks and main-thread scopes are the fixtures' own and end with them.
+class InterfaceReset : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { reset(); }
+    void OnTestEnd(const ::testing::TestInfo&) override { reset(); }
+    static void reset()
+    {
+        UIApplication::resetForTesting();
+        NSUserDefaults::resetStandardUserDefaults();
+    }
+};
+
+}  // namespace test_main_cpp
+}  // namespace
+#endif
+
 int main(int argc, char** argv)
 {
+    // Clears proxy variables so no test ever talks through a proxy of the machine.
     for (const char* name : {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy", "HTTP_PROXY",
                              "HTTPS_PROXY", "FTP_PROXY", "ALL_PROXY", "NO_PROXY"}) {
         ::unsetenv(name);
     }
     ::testing::InitGoogleTest(&argc, argv);
+#ifdef OMBRI_UI_TEST_MAIN
+    ::testing::UnitTest::GetInstance()->listeners().Append(new test_main_cpp::InterfaceReset);
+#endif
     return RUN_ALL_TESTS();
 }

@@ -8,8 +8,14 @@
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
+#include "platform/uikit/UIActionSheet.h"
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIGeometryValue.h"
 #include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImagePickerController.h"
+#include "platform/uikit/UIKeyboard.h"
+#include "platform/uikit/UIResponder.h"
+#include "platform/uikit/UIView.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITouch.h"
 #include "platform/uikit/UIWindow.h"
@@ -26,6 +32,41 @@ Ref<UIApplication> UIApplication::sharedApplication()
     // Lives for the whole process (never destroyed, so nothing runs at exit).
     static auto* application = new Ref<UIApplication>(std::make_shared<UIApplication>());
     return *application;
+}
+
+void UIApplication::resetForTesting()
+{
+    if (auto responder = UIResponder::currentFirstResponder()) {
+        responder->resignFirstResponder();
+    }
+    UIAlertView::resetRecords();
+    UIActionSheet::resetRecords();
+    UIKeyboard::reset();
+    UIView::clearAnimationLog();
+    UIImage::clearNamedImageCache();
+    UIImagePickerController::resetAvailability();
+
+    Ref<UIApplication> app = sharedApplication();
+    for (const Ref<UIWindow>& window : app->windows()) {
+        window->setHidden(true);
+    }
+    UIApplication fresh;
+    app->delegate_.reset();
+    app->ownedDelegate_.reset();
+    app->state_ = fresh.state_;
+    app->keyWindow_.reset();
+    app->badge_ = fresh.badge_;
+    app->networkActivity_ = fresh.networkActivity_;
+    app->idleTimerDisabled_ = fresh.idleTimerDisabled_;
+    app->statusBarStyle_ = fresh.statusBarStyle_;
+    app->statusBarHidden_ = fresh.statusBarHidden_;
+    app->lastStatusBarAnimation_ = fresh.lastStatusBarAnimation_;
+    app->statusBarOrientation_ = fresh.statusBarOrientation_;
+    app->openableSchemes_ = fresh.openableSchemes_;
+    app->openedURLs_.clear();
+    app->remoteTypes_ = fresh.remoteTypes_;
+    app->remoteRegistrations_ = fresh.remoteRegistrations_;
+    app->ignoringEvents_ = 0;
 }
 
 void UIApplication::post(const std::string& name, Value userInfo)

@@ -176,6 +176,12 @@ public:
     // Keeps the delegate alive for the process (UIApplicationMain's delegate).
     void retainDelegate(const Ref<UIApplicationDelegate>& delegate);
 
+    // Between two tests of one process: every window hidden and the application as at launch (no
+    // delegate or key window, inactive, status bar shown upright, nothing recorded), together with the
+    // interface's other process-wide records (first responder, alerts, sheets, keyboard, animation log,
+    // named images, picker availability).
+    static void resetForTesting();
+
     UIApplication() = default;
 
 private:

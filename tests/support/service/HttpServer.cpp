@@ -470,6 +470,7 @@ void HttpServer::acceptLoop()
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 
         std::list<std::unique_ptr<Connection>> finished;
+        bool stop = false;
         {
             std::lock_guard lock(mutex_);
             for (auto it = connections_.begin(); it != connections_.end();) {
@@ -481,9 +482,8 @@ void HttpServer::acceptLoop()
             }
             if (stopping_) {
                 ::close(fd);
-                break;
-            }
-            if (connections_.size() >= options_.maxConnections) {
+                stop = true;
+            } else if (connections_.size() >= options_.maxConnections) {
                 ::close(fd);
                 ++refused_;
             } else {
@@ -499,7 +499,12 @@ void HttpServer::acceptLoop()
             }
             changed();
         }
+        // Threads of finished connections are joined even when stopping: a joinable thread that is
+        // destroyed ends the process.
         reapFinished(finished);
+        if (stop) {
+            break;
+        }
     }
 
     // Stopping, on request or because the lifetime is over: new connections are refused from here on.
