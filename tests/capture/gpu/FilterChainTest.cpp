@@ -1,6 +1,8 @@
 // The chain's base on the real renderer: programs, targets and indices, framebuffer sizes, drawing.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "GpuTestSupport.h"
 #include "capture/gpu/GLProgram.h"
 #include "capture/gpu/GPUFilter.h"
@@ -365,4 +367,23 @@ TEST(GPUOpenGLESContextTest, OneSharedContextWithTheDeviceLimits)
     // The phone-era texture switch left no error behind, and depth testing is off.
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_EQ(glIsEnabled(GL_DEPTH_TEST), GL_FALSE);
+}
+
+TEST(GPUOpenGLESContextTest, SharedInstanceIsMadeOnceWhateverThreadsAsk)
+{
+    std::vector<Ref<GPUOpenGLESContext>> seen(6);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < seen.size(); ++i) {
+        threads.emplace_back([&seen, i] { seen[i] = GPUOpenGLESContext::sharedImageProcessingOpenGLESContext(); });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (const auto& context : seen) {
+        EXPECT_EQ(context, GPUOpenGLESContext::sharedImageProcessingOpenGLESContext());
+    }
+    // Its EAGL context is made once too, and can then be current on this thread.
+    EXPECT_EQ(seen[0]->context(), seen[1]->context());
+    GPUOpenGLESContext::useImageProcessingContext();
+    EXPECT_EQ(EAGLContext::currentContext(), seen[0]->context());
 }
