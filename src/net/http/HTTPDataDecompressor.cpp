@@ -41,6 +41,8 @@ Ref<NSError> HTTPDataDecompressor::setupStream()
     }
     streamReady_ = true;
     streamEnded_ = false;
+    exceeded_ = false;
+    inflatedLength_ = 0;
     return nullptr;
 }
 
@@ -50,18 +52,32 @@ std::optional<NSData> HTTPDataDecompressor::uncompressBytes_length_error(const v
     if (length == 0) {
         return std::nullopt;
     }
+    if (exceeded_) {
+        setError(error, inflatedLengthError(maximumInflatedLength_));
+        return std::nullopt;
+    }
     if (!streamReady_) {
         setError(error, inflateErrorWithCode(Z_STREAM_ERROR));
         return std::nullopt;
     }
+    const unsigned long long allowance =
+        maximumInflatedLength_ > inflatedLength_ ? maximumInflatedLength_ - inflatedLength_ : 0;
+    const size_t limit = allowance >= SIZE_MAX ? SIZE_MAX - 1 : static_cast<size_t>(allowance);
     const size_t step = std::max<size_t>(length / 2, HTTPFileConversion::kMinimumGrowth);
     HTTPFileConversion::PumpResult result = HTTPFileConversion::pump(
-        zStream_, bytes, length, length + step, step, false, [&](bool) { return inflate(&zStream_, Z_NO_FLUSH); });
+        zStream_, bytes, length, std::min(length + step, limit + 1), step, false,
+        [&](bool) { return inflate(&zStream_, Z_NO_FLUSH); }, limit);
+    if (result.exceeded) {
+        exceeded_ = true;
+        setError(error, inflatedLengthError(maximumInflatedLength_));
+        return std::nullopt;
+    }
     streamEnded_ = streamEnded_ || result.ended;
     if (result.failed) {
         setError(error, inflateErrorWithCode(result.status));
         return std::nullopt;
     }
+    inflatedLength_ += result.data.length();
     return std::move(result.data);
 }
 
@@ -78,12 +94,14 @@ Ref<NSError> HTTPDataDecompressor::closeStream()
     return nullptr;
 }
 
-std::optional<NSData> HTTPDataDecompressor::uncompressData_error(const NSData& data, Ref<NSError>* error)
+std::optional<NSData> HTTPDataDecompressor::uncompressData_error(const NSData& data, Ref<NSError>* error,
+                                                                 unsigned long long maximumLength)
 {
     if (data.empty()) {
         return std::nullopt;
     }
     auto decompressor = HTTPDataDecompressor::decompressor();
+    decompressor->setMaximumInflatedLength(maximumLength);
     if (!decompressor->streamReady()) {
         setError(error, inflateErrorWithCode(Z_STREAM_ERROR));
         return std::nullopt;
@@ -107,9 +125,11 @@ std::optional<NSData> HTTPDataDecompressor::uncompressData_error(const NSData& d
 }
 
 bool HTTPDataDecompressor::uncompressDataFromFile_toFile_error(const std::string& sourcePath,
-                                                                const std::string& destinationPath, Ref<NSError>* error)
+                                                                const std::string& destinationPath, Ref<NSError>* error,
+                                                                unsigned long long maximumLength)
 {
     auto decompressor = HTTPDataDecompressor::decompressor();
+    decompressor->setMaximumInflatedLength(maximumLength);
     bool sawInput = false;
     return HTTPFileConversion::convertFile(
         sourcePath, destinationPath, "Decompression", false,
@@ -132,4 +152,18 @@ Ref<NSError> HTTPDataDecompressor::inflateErrorWithCode(int code)
 {
     return HTTPRequestError(HTTPErrorCompression,
                             stringWithFormat("Decompression of data failed with code %hi", static_cast<short>(code)));
+}
+
+Ref<NSError> HTTPDataDecompressor::inflatedLengthError(unsigned long long maximumLength)
+{
+    return HTTPRequestError(
+        HTTPErrorCompression,
+        stringWithFormat("Decompression of data failed because the inflated data would be longer than %llu bytes",
+                         maximumLength));
+}
+
+bool HTTPDataDecompressor::isInflatedLengthError(const Ref<NSError>& error)
+{
+    return error && error->code() == HTTPErrorCompression &&
+           error->localizedDescription().find("inflated data would be longer than") != std::string::npos;
 }

@@ -166,28 +166,43 @@ bool convertFile(const std::string& sourcePath, const std::string& destinationPa
 }
 
 PumpResult pump(z_stream& stream, const void* bytes, size_t length, size_t firstSize, size_t growth, bool drain,
-                const std::function<int(bool takesLastInput)>& step)
+                const std::function<int(bool takesLastInput)>& step, size_t limit)
 {
     PumpResult result;
-    std::vector<uint8_t> out(firstSize);
-    size_t produced = 0;
+    // One byte beyond the limit is room enough to learn that the limit is passed.
+    const size_t ceiling = limit == SIZE_MAX ? SIZE_MAX : limit + 1;
+    std::vector<std::vector<uint8_t>> pieces;
+    size_t produced = 0;     // in every piece
+    size_t inLast = 0;       // in the last piece
     const auto* in = static_cast<const uint8_t*>(bytes);
     size_t remaining = length;
     for (;;) {
-        if (produced == out.size()) {
-            out.resize(out.size() + growth);
+        if (pieces.empty() || inLast == pieces.back().size()) {
+            // A new piece: the first guess, then steps that grow with what came out so far, so a long
+            // output is gathered in few pieces.
+            size_t size = pieces.empty() ? firstSize : std::max(growth, produced / 2);
+            size = std::min(std::max<size_t>(size, 1), ceiling - produced);
+            pieces.emplace_back(size);
+            inLast = 0;
         }
+        std::vector<uint8_t>& out = pieces.back();
         const auto availIn = static_cast<uInt>(std::min<size_t>(remaining, UINT_MAX));
-        const auto availOut = static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT_MAX));
+        const auto availOut = static_cast<uInt>(std::min<size_t>(out.size() - inLast, UINT_MAX));
         stream.next_in = const_cast<Bytef*>(in);
         stream.avail_in = availIn;
-        stream.next_out = out.data() + produced;
+        stream.next_out = out.data() + inLast;
         stream.avail_out = availOut;
         const int status = step(availIn == remaining);
         const size_t consumed = availIn - stream.avail_in;
         in += consumed;
         remaining -= consumed;
-        produced += availOut - stream.avail_out;
+        const size_t made = availOut - stream.avail_out;
+        inLast += made;
+        produced += made;
+        if (produced > limit) {
+            result.exceeded = true;
+            return result;
+        }
         if (status == Z_STREAM_END) {
             result.ended = true;
             break;
@@ -205,8 +220,18 @@ PumpResult pump(z_stream& stream, const void* bytes, size_t length, size_t first
             break;
         }
     }
-    out.resize(produced);
-    result.data = NSData(std::move(out));
+    pieces.back().resize(inLast);
+    if (pieces.size() == 1) {
+        result.data = NSData(std::move(pieces.front()));
+        return result;
+    }
+    std::vector<uint8_t> joined;
+    joined.reserve(produced);
+    for (std::vector<uint8_t>& piece : pieces) {
+        joined.insert(joined.end(), piece.begin(), piece.end());
+        std::vector<uint8_t>().swap(piece);
+    }
+    result.data = NSData(std::move(joined));
     return result;
 }
 

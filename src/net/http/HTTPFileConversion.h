@@ -3,6 +3,7 @@
 // - convertFile: file-to-file conversion; the destination is created first (empty, replacing a file of
 //   that name), then the source is read in pieces of 262144 bytes, each piece converted and written.
 // - pump: one piece of input through deflate or inflate into a growing buffer.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -44,6 +45,7 @@ struct PumpResult {
     int status = Z_OK;   // zlib's status of the failing call when `failed`
     bool failed = false;
     bool ended = false;  // the compressed stream reached its end
+    bool exceeded = false;  // more than `limit` bytes would have come out (`data` is empty then)
 };
 
 // Runs `step` (one call of deflate or inflate on `stream`, told whether it is handed the last of the
@@ -52,7 +54,11 @@ struct PumpResult {
 // `drain` is false (nothing is left pending inside zlib then); with `drain` it runs to the stream's
 // end. A step that cannot progress for want of output room is retried with a larger buffer; one that
 // cannot progress for want of input, with the input used up and `drain` off, just stops.
+// At most `limit` bytes may come out: once one more is produced the pump stops, frees what it made and
+// answers `exceeded`. The output is gathered in separate pieces joined at the end, so a refused stream
+// never holds much more than `limit` bytes at once (a growing single buffer would briefly hold its old
+// and new copies).
 PumpResult pump(z_stream& stream, const void* bytes, size_t length, size_t firstSize, size_t growth, bool drain,
-                const std::function<int(bool takesLastInput)>& step);
+                const std::function<int(bool takesLastInput)>& step, size_t limit = SIZE_MAX);
 
 }  // namespace HTTPFileConversion

@@ -784,6 +784,7 @@ void HTTPRequest::copyConfigurationTo(HTTPRequest& copy) const
     copy.setUseKeychainPersistence(useKeychainPersistence());
     copy.setUseSessionPersistence(useSessionPersistence());
     copy.setAllowCompressedResponse(allowCompressedResponse());
+    copy.setMaximumInflatedResponseLength(maximumInflatedResponseLength());
     copy.setDownloadDestinationPath(downloadDestinationPath());
     copy.setTemporaryFileDownloadPath(temporaryFileDownloadPath());
     copy.setUsername(username());

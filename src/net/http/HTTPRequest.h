@@ -141,7 +141,7 @@ public:
     int64_t connectionID() const;
 
     // ---- The result ----------------------------------------------------------------------------------
-    // The body bytes.
+    // The body bytes; a compressed body inflated (once, then kept), empty when it does not inflate.
     NSData responseData() const;
     // The body decoded in the response's encoding; "" when there is no body or it is not valid text in
     // that encoding.
@@ -350,7 +350,19 @@ public:
     void setResponseCookies(const std::vector<Ref<NSHTTPCookie>>& value) { store(responseCookies_, value); }
     // The body as received (still compressed when the server compressed it).
     NSData rawResponseData() const { return locked(rawResponseData_); }
-    void setRawResponseData(const NSData& value) { store(rawResponseData_, value); }
+    void setRawResponseData(const NSData& value)
+    {
+        std::lock_guard lock(propertyLock_);
+        rawResponseData_ = value;
+        ++rawResponseGeneration_;
+    }
+    // The most bytes a compressed body may inflate to (64 MiB by default). Past it responseData() is
+    // empty with responseDecompressionError() set, and a body inflated as it arrives fails the request;
+    // both with code 11.
+    unsigned long long maximumInflatedResponseLength() const { return maximumInflatedResponseLength_; }
+    void setMaximumInflatedResponseLength(unsigned long long value) { maximumInflatedResponseLength_ = value; }
+    // Why responseData() could not inflate the stored body (code 11), or nullptr.
+    Ref<NSError> responseDecompressionError() const { return locked(responseDecompressionError_); }
     unsigned long long contentLength() const { return contentLength_; }
     void setContentLength(unsigned long long value) { contentLength_ = value; }
     unsigned long long partialDownloadSize() const { return partialDownloadSize_; }
@@ -823,6 +835,13 @@ protected:
     HTTPHeaderFields responseHeaders_;
     std::vector<Ref<NSHTTPCookie>> responseCookies_;
     NSData rawResponseData_;
+    uint64_t rawResponseGeneration_ = 0;  // changes with every change of rawResponseData_
+    // responseData() of a compressed body, inflated once for the generation it was made from.
+    mutable std::optional<NSData> inflatedResponseData_;
+    mutable uint64_t inflatedResponseGeneration_ = 0;
+    mutable Ref<NSError> responseDecompressionError_;
+    mutable std::mutex inflateLock_;  // one inflation at a time; taken before propertyLock_
+    std::atomic<unsigned long long> maximumInflatedResponseLength_{HTTPDataDecompressor::kDefaultMaximumInflatedLength};
     std::atomic<unsigned long long> contentLength_{0};
     std::atomic<unsigned long long> partialDownloadSize_{0};
     std::atomic<unsigned long long> totalBytesRead_{0};

@@ -13,6 +13,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NSDateFormatter.h"
 #include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSPathUtilities.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/UUID.h"
@@ -478,6 +479,7 @@ void HTTPRequest::handleBytesAvailable()
         Ref<HTTPDataDecompressor> decompressor = dataDecompressor();
         if (!decompressor) {
             decompressor = HTTPDataDecompressor::decompressor();
+            decompressor->setMaximumInflatedLength(maximumInflatedResponseLength());
             setDataDecompressor(decompressor);
         }
         Ref<NSError> inflateError;
@@ -515,6 +517,7 @@ void HTTPRequest::handleBytesAvailable()
         } else {
             rawResponseData_.appendBytes_length(buffer.data(), bytesRead);
         }
+        ++rawResponseGeneration_;
     }
 }
 
@@ -611,7 +614,11 @@ Ref<NSError> HTTPRequest::settleFileDownload()
     if (isResponseCompressed()) {
         if (shouldWaitToInflateCompressedResponses()) {
             if (!temporary.empty() && files->fileExistsAtPath(temporary)) {
-                HTTPDataDecompressor::uncompressDataFromFile_toFile_error(temporary, destination, &fileError);
+                if (!HTTPDataDecompressor::uncompressDataFromFile_toFile_error(temporary, destination, &fileError,
+                                                                               maximumInflatedResponseLength())) {
+                    // Part of a body (up to the limit, or up to a corrupt spot) is not the body.
+                    removeFileAtPath_error(destination, nullptr);
+                }
             } else {
                 fileError = moveIntoPlace(std::string());
             }
@@ -754,12 +761,36 @@ void HTTPRequest::handleStreamComplete()
 
 NSData HTTPRequest::responseData() const
 {
-    NSData raw = rawResponseData();
-    if (isResponseCompressed() && shouldWaitToInflateCompressedResponses()) {
-        // Nothing when the stored bytes do not inflate.
-        return HTTPDataDecompressor::uncompressData_error(raw, nullptr).value_or(NSData());
+    if (!isResponseCompressed() || !shouldWaitToInflateCompressedResponses()) {
+        return rawResponseData();
     }
-    return raw;
+    // Inflated once per body: every later call (responseString too) answers the kept result, so a
+    // caller reading the body twice never pays for (or holds) a second inflation.
+    std::lock_guard inflating(inflateLock_);
+    NSData raw;
+    uint64_t generation = 0;
+    {
+        std::lock_guard lock(propertyLock_);
+        if (inflatedResponseData_ && inflatedResponseGeneration_ == rawResponseGeneration_) {
+            return *inflatedResponseData_;
+        }
+        raw = rawResponseData_;
+        generation = rawResponseGeneration_;
+    }
+    Ref<NSError> failure;
+    // Nothing when the stored bytes do not inflate, or inflate to more than the limit.
+    NSData inflated = HTTPDataDecompressor::uncompressData_error(raw, &failure, maximumInflatedResponseLength())
+                          .value_or(NSData());
+    if (failure) {
+        const Ref<NSURL> address = originalURL();
+        NSLog("Unable to inflate the response body of %@: %@", address ? address->absoluteString() : std::string(),
+              failure->localizedDescription());
+    }
+    std::lock_guard lock(propertyLock_);
+    inflatedResponseData_ = inflated;
+    inflatedResponseGeneration_ = generation;
+    responseDecompressionError_ = failure;
+    return inflated;
 }
 
 std::string HTTPRequest::responseString() const

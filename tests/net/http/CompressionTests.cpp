@@ -12,6 +12,7 @@
 #include "net/http/HTTPDataCompressor.h"
 #include "net/http/HTTPDataDecompressor.h"
 #include "net/http/HTTPRequestErrors.h"
+#include "servers/HostileReplies.h"
 
 namespace {
 
@@ -260,6 +261,89 @@ TEST_F(HTTPDataCompressionFiles, UnwritableDestinationAndCorruptSourceAreErrors)
     EXPECT_FALSE(HTTPDataDecompressor::uncompressDataFromFile_toFile_error(notGzip, folder / "out", &error));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->localizedDescription(), "Decompression of data failed with code -3");
+}
+
+TEST(HTTPDataCompression, InflationStopsAtTheLimitInEveryForm)
+{
+    // 4 MiB of zeros in about 4 KiB: the limit is checked against what comes out, not what goes in.
+    const size_t inflated = 4 << 20;
+    const std::string packed = TestServers::gzipBomb(inflated);
+    ASSERT_LT(packed.size(), 16u * 1024);
+    struct Case {
+        const char* name;
+        unsigned long long limit;
+        bool fits;
+    };
+    const Case cases[] = {
+        {"limit equal to the inflated length", inflated, true},
+        {"limit one byte short", inflated - 1, false},
+        {"limit of a tenth", inflated / 10, false},
+        {"no room at all", 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // All at once.
+        Ref<NSError> error;
+        auto whole = HTTPDataDecompressor::uncompressData_error(bytesOf(packed), &error, c.limit);
+        EXPECT_EQ(static_cast<bool>(whole), c.fits);
+        EXPECT_EQ(static_cast<bool>(error), !c.fits);
+        if (c.fits) {
+            ASSERT_TRUE(whole);
+            EXPECT_EQ(whole->length(), inflated);
+        } else {
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->code(), HTTPErrorCompression);
+            EXPECT_EQ(error->localizedDescription(),
+                      "Decompression of data failed because the inflated data would be longer than " +
+                          std::to_string(c.limit) + " bytes");
+            EXPECT_TRUE(HTTPDataDecompressor::isInflatedLengthError(error));
+        }
+
+        // In pieces of 100 bytes: the limit is the whole stream's, and once passed the stream stays failed.
+        auto decompressor = HTTPDataDecompressor::decompressor();
+        decompressor->setMaximumInflatedLength(c.limit);
+        size_t out = 0;
+        size_t failures = 0;
+        for (size_t at = 0; at < packed.size(); at += 100) {
+            Ref<NSError> pieceError;
+            auto part = decompressor->uncompressBytes_length_error(packed.data() + at,
+                                                                   std::min<size_t>(100, packed.size() - at), &pieceError);
+            out += part ? part->length() : 0;
+            failures += pieceError ? 1 : 0;
+            EXPECT_LE(decompressor->inflatedLength(), c.limit);
+        }
+        EXPECT_LE(out, c.limit);
+        if (c.fits) {
+            EXPECT_EQ(out, inflated);
+            EXPECT_EQ(failures, 0u);
+            EXPECT_TRUE(decompressor->streamEnded());
+        } else {
+            EXPECT_GE(failures, 1u);
+            EXPECT_FALSE(decompressor->streamEnded());
+            // Every piece after the first refusal is refused too, even an empty-looking tail.
+            Ref<NSError> again;
+            EXPECT_FALSE(decompressor->uncompressBytes_length_error(packed.data(), 1, &again));
+            EXPECT_TRUE(HTTPDataDecompressor::isInflatedLengthError(again));
+        }
+    }
+}
+
+TEST_F(HTTPDataCompressionFiles, FileInflationStopsAtTheLimit)
+{
+    const size_t inflated = 3 * 262144 + 5;
+    const std::string source = write("bomb.gz", TestServers::gzipBomb(inflated));
+    const std::string destination = folder / "out";
+    Ref<NSError> error;
+    EXPECT_FALSE(HTTPDataDecompressor::uncompressDataFromFile_toFile_error(source, destination, &error, 262144));
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(HTTPDataDecompressor::isInflatedLengthError(error));
+    EXPECT_LE(std::filesystem::file_size(destination), 262144u);
+
+    error = nullptr;
+    ASSERT_TRUE(HTTPDataDecompressor::uncompressDataFromFile_toFile_error(source, destination, &error, inflated));
+    EXPECT_EQ(std::filesystem::file_size(destination), inflated);
+    // The default limit is far above any reply of the service.
+    EXPECT_EQ(HTTPDataDecompressor::decompressor()->maximumInflatedLength(), 64ull << 20);
 }
 
 }  // namespace
