@@ -24,6 +24,55 @@ namespace {
 
 thread_local int g_httperror = kHttpErrorNone;
 
+// The bounds of the exchange running on this thread (set by http_download_to_str with bounds).
+struct _exchange {
+    uint64_t deadline = 0;  // net_real_ms() at which it ends; 0 for none
+    size_t maxbody = 0;     // 0 for none
+    bool late = false;      // the deadline passed
+    bool toolong = false;   // the body passed maxbody
+};
+thread_local _exchange g_exchange;
+
+// Milliseconds left before the exchange's deadline (capped at `cap`); -1 without a deadline, 0 when
+// it has passed (and then marks the exchange late).
+long _timeleft(long cap)
+{
+    if (g_exchange.deadline == 0) {
+        return -1;
+    }
+    const uint64_t now = net_real_ms();
+    if (now >= g_exchange.deadline) {
+        g_exchange.late = true;
+        return 0;
+    }
+    const uint64_t left = g_exchange.deadline - now;
+    return cap >= 0 && left > static_cast<uint64_t>(cap) ? cap : static_cast<long>(left);
+}
+
+// Waits until the socket is ready for `events`, at most until the exchange's deadline; false when the
+// deadline passed first (nothing to wait for without a deadline: the socket's own time-outs apply).
+bool _waitready(int sock, short events)
+{
+    for (;;) {
+        const long left = _timeleft(-1);
+        if (left < 0) {
+            return true;
+        }
+        if (left == 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        pollfd pfd{sock, events, 0};
+        const int ready = poll(&pfd, 1, static_cast<int>(left > 1000000 ? 1000000 : left));
+        if (ready > 0) {
+            return true;
+        }
+        if (ready < 0 && errno != EINTR) {
+            return true;  // let the call itself report the socket's trouble
+        }
+    }
+}
+
 std::mutex& g_useragentmtx = *new std::mutex;
 std::string& g_useragent = *new std::string("httpdownloader");
 
@@ -105,8 +154,12 @@ int _connecttimed(uint32_t address, int port)
         return -1;  // g_httperror set
     }
     pollfd pfd{sock, POLLOUT, 0};
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(net_timeout_realms(kHttpConnectTimeoutMs));
+    long connectms = static_cast<long>(net_timeout_realms(kHttpConnectTimeoutMs));
+    const long exchangeleft = _timeleft(connectms);
+    if (exchangeleft >= 0) {
+        connectms = exchangeleft;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(connectms);
     int ready;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -136,6 +189,9 @@ bool _sendall(int sock, const char* data, size_t length)
     size_t sent = 0;
     while (sent < length) {
         const size_t piece = length - sent < kIoPiece ? length - sent : kIoPiece;
+        if (!_waitready(sock, POLLOUT)) {
+            return false;
+        }
         const ssize_t n = ::send(sock, data + sent, piece, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) {
             continue;
@@ -151,6 +207,9 @@ bool _sendall(int sock, const char* data, size_t length)
 ssize_t _recv(int sock, char* buffer, size_t size)
 {
     for (;;) {
+        if (!_waitready(sock, POLLIN)) {
+            return -1;
+        }
         const ssize_t n = ::recv(sock, buffer, size, 0);
         if (n >= 0 || errno != EINTR) {
             return n;
@@ -478,6 +537,10 @@ bool _deliver(httpcallback callback, void* context, long long announced, long lo
     if (length == 0) {
         return true;
     }
+    if (g_exchange.maxbody != 0 && static_cast<unsigned long long>(delivered) + length > g_exchange.maxbody) {
+        g_exchange.toolong = true;
+        return false;
+    }
     const bool goon = callback == nullptr || callback(kHttpCbData, announced, delivered, data, length, context);
     delivered += static_cast<long long>(length);
     return goon;
@@ -542,6 +605,12 @@ int _download(const char* url, httpcallback callback, void* context, const std::
         } else if (_isdigits(value) && value.size() <= 18) {
             announced = std::stoll(value);
         }
+    }
+    if (announced >= 0 && g_exchange.maxbody != 0 && static_cast<unsigned long long>(announced) > g_exchange.maxbody) {
+        // Not one byte of an answer that is announced too long is read.
+        ::close(sock);
+        g_exchange.toolong = true;
+        return kHttpStopped;
     }
 
     long long delivered = 0;
@@ -621,6 +690,38 @@ bool str_download_cb(int type, long long, long long, const char* data, size_t le
 int http_download_callback(const char* url, httpcallback callback, void* context, const std::string* post)
 {
     return _download(url, callback, context, post, 0);
+}
+
+std::string http_download_to_str(const char* url, const std::string* post, int* status, const httpbounds& bounds)
+{
+    struct scope {
+        explicit scope(const httpbounds& bounds)
+        {
+            g_exchange = _exchange{};
+            if (bounds.deadlinems != 0) {
+                g_exchange.deadline = net_real_ms() + net_timeout_realms(bounds.deadlinems);
+            }
+            g_exchange.maxbody = bounds.maxbody;
+        }
+        ~scope() { g_exchange = _exchange{}; }
+    } bounded(bounds);
+    int result = 0;
+    std::string text = http_download_to_str(url, post, &result);
+    if (g_exchange.toolong) {
+        // Whatever made the transfer end (the callback stopping, or the cut), the cause is the length.
+        g_httperror = kHttpErrorBodyTooLong;
+        result = kHttpTooLong;
+        text.clear();
+    } else if (g_exchange.late && result < 200) {
+        g_httperror = kHttpErrorDeadline;
+        result = kHttpLate;
+    }
+    if (status != nullptr) {
+        *status = result;
+    } else if (result < 200 || result > 299) {
+        text.clear();
+    }
+    return text;
 }
 
 std::string http_download_to_str(const char* url, const std::string* post, int* status)

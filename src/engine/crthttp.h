@@ -11,6 +11,12 @@
 // milliseconds (divided by OMBRI_ENGINE_TIME_SCALE like every engine wait) with a floor of
 // kNetTimeoutFloorMs real milliseconds, so a scaled test still gives a loaded machine time to answer.
 //
+// Those time-outs bound silence, not slowness: a server that drips its answer a few bytes at a time
+// never trips them. A caller that must get its answer (or give up) in a bounded time passes
+// httpbounds: a deadline for the whole exchange (connect, request, redirects, the whole body) on the
+// same engine clock, and the most body bytes it will take. The engine's service calls all use
+// kServiceCallBounds: their replies are small JSON texts, so a longer one is a failed exchange.
+//
 // Redirects are followed only for a 3xx status with a Location header, at most kHttpMaxRedirects times
 // in a row. Header names match without regard to case. The header may be up to kHttpMaxHeaderBytes
 // long; a longer one fails the call. A body is delimited by Content-Length, by chunked coding, or,
@@ -47,6 +53,8 @@ enum httperror {
     kHttpErrorStatus = 21,        // status other than 200
     kHttpErrorRedirects = 22,     // too many redirects in a row
     kHttpErrorBodyCut = 23,       // body cut short, or malformed chunked coding
+    kHttpErrorDeadline = 24,      // the exchange's deadline passed
+    kHttpErrorBodyTooLong = 25,   // the body is longer than the caller takes
 };
 int gethttperror();
 
@@ -95,6 +103,8 @@ enum httpresult {
     kHttpNoStatus = 1,  // no status line
     kHttpStopped = 2,   // the callback returned false
     kHttpBodyCut = 3,   // the body was cut short
+    kHttpTooLong = 4,   // the body was longer than the bounds allow (nothing more of it is read)
+    kHttpLate = 5,      // the exchange's deadline passed first
 };
 // The request and its answer: the HTTP status, or an httpresult.
 int http_download_callback(const char* url, httpcallback callback, void* context, const std::string* post);
@@ -102,6 +112,17 @@ int http_download_callback(const char* url, httpcallback callback, void* context
 // The body as text; `post` null means GET. With `status`, it receives the result of
 // http_download_callback; without, a result outside 200 to 299 empties the text.
 std::string http_download_to_str(const char* url, const std::string* post, int* status);
+
+// Bounds of one exchange; 0 means no bound.
+struct httpbounds {
+    unsigned int deadlinems = 0;  // engine ms for the whole exchange (real ms as net_timeout_realms gives)
+    size_t maxbody = 0;           // the most body bytes taken
+};
+inline constexpr httpbounds kServiceCallBounds{60000, 1u << 20};
+
+// As above within `bounds`: past the deadline the result is kHttpLate (gethttperror() 24), and a body
+// longer than maxbody gives kHttpTooLong (25) with an empty text. Both are failed transfers.
+std::string http_download_to_str(const char* url, const std::string* post, int* status, const httpbounds& bounds);
 
 // ---- parsing helpers (also used by the upload connections) -----------------------------------------
 

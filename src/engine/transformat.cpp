@@ -169,7 +169,7 @@ void prepareheader(const char* devicename)
     const std::string url = "http://" + global_servicehost() + "/m/request-meta.json?ver=1&dev=" +
                             _queryvalue(devicename != nullptr ? devicename : "");
     int ret = 0;
-    const std::string reply = crtfun::http_download_to_str(url.c_str(), nullptr, &ret);
+    const std::string reply = crtfun::http_download_to_str(url.c_str(), nullptr, &ret, crtfun::kServiceCallBounds);
     printlog("request meta ret:%d,%s", ret, reply.c_str());
     if (ret != 200) {
         return;

@@ -391,6 +391,6 @@ void upload_deletevideo_byguid(const char* guid)
     const std::string body = "scid=" + crtfun::urlencode(scid) + "&token=" + crtfun::urlencode(usertoken) +
                              "&_method=delete&vend=" + crtfun::urlencode(g_vendor.get());
     int ret = 0;
-    const std::string answer = crtfun::http_download_to_str(url.c_str(), &body, &ret);
+    const std::string answer = crtfun::http_download_to_str(url.c_str(), &body, &ret, crtfun::kServiceCallBounds);
     printlog("remove the job on server ret:%d,%s", ret, crtfun::saveprinturl(answer).c_str());
 }

@@ -1,5 +1,7 @@
 // Service calls of the upload engine (the token request, commit URLs), each on a detached thread of
-// its own so that the manager never waits on the network: it only polls the job's state.
+// its own so that the manager never waits on the network: it only polls the job's state. Each call
+// is bounded (a whole-exchange deadline, a cap on the reply), so a server that answers too slowly or
+// too much costs a failed transfer and the owner's usual back-off, never an upload stuck for hours.
 #include "engine/crtfun.h"
 #include "engine/crthttp.h"
 #include "engine/printlog.h"
@@ -23,7 +25,8 @@ void* _upload_asyn_http_thread(void* arg)
     if (job->url.rfind("action://", 0) != 0) {
         printlog("asyn http download:%d,%d,%s,%s", job->kind, job->post.empty() ? 0 : 1,
                  crtfun::saveprinturl(job->url).c_str(), crtfun::saveprinturl(job->post).c_str());
-        result = crtfun::http_download_to_str(job->url.c_str(), job->post.empty() ? nullptr : &job->post, &ret);
+        result = crtfun::http_download_to_str(job->url.c_str(), job->post.empty() ? nullptr : &job->post, &ret,
+                                              crtfun::kServiceCallBounds);
         printlog("asyn http download ret:%d,%s", ret, crtfun::saveprinturl(result).c_str());
     } else {
         // Done inside the engine; it never fails.

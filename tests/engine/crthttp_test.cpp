@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,61 @@ TEST_F(CrtHttpTest, SilentServerAndCutBodyTimeOut)
     EXPECT_EQ(crtfun::http_download_to_str(url("/short").c_str(), nullptr, &status), "12345");
     EXPECT_EQ(status, crtfun::kHttpBodyCut);
     EXPECT_EQ(crtfun::gethttperror(), crtfun::kHttpErrorBodyCut);
+}
+
+TEST_F(CrtHttpTest, BoundedExchangeEndsAtItsDeadlineAndRefusesLongBodies)
+{
+    // With the engine clock 1000 times faster the service calls' deadline takes its real floor.
+    ASSERT_EQ(crtfun::net_timeout_realms(crtfun::kServiceCallBounds.deadlinems), crtfun::kNetTimeoutFloorMs);
+    const size_t limit = crtfun::kServiceCallBounds.maxbody;
+    struct Case {
+        const char* name;
+        std::string body;
+        bool chunked;
+        std::optional<Fault> fault;
+        int status;
+        int error;
+    };
+    const std::vector<Case> cases = {
+        // A byte every 20 ms: the socket's silence time-out never trips, the whole-exchange deadline does.
+        {"dripping header", R"({"status":200})", false, Fault::drip(1, 20ms), crtfun::kHttpLate,
+         crtfun::kHttpErrorDeadline},
+        {"dripping body", std::string(4000, 'd'), false, Fault::drip(40, 20ms), crtfun::kHttpLate,
+         crtfun::kHttpErrorDeadline},
+        {"slow but in time", R"({"status":200})", false, Fault::drip(64, 5ms), 200, crtfun::kHttpErrorNone},
+        {"at the body limit", std::string(limit, 'j'), false, std::nullopt, 200, crtfun::kHttpErrorNone},
+        {"announced past the limit", std::string(limit + 1, 'j'), false, std::nullopt, crtfun::kHttpTooLong,
+         crtfun::kHttpErrorBodyTooLong},
+        {"chunked past the limit", std::string(2 * limit, 'j'), true, std::nullopt, crtfun::kHttpTooLong,
+         crtfun::kHttpErrorBodyTooLong},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.route("/bounded", [&c](const Request&) {
+            Response response = Response::json(c.body);
+            response.chunked = c.chunked;
+            response.chunkSize = 65536;
+            return response;
+        });
+        if (c.fault) {
+            server.addFault("/bounded", *c.fault);
+        }
+        int status = -1;
+        const std::string text =
+            crtfun::http_download_to_str(url("/bounded").c_str(), nullptr, &status, crtfun::kServiceCallBounds);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(crtfun::gethttperror(), c.error);
+        EXPECT_EQ(text.size(), c.status == 200 ? c.body.size() : text.size());
+        if (c.status == crtfun::kHttpTooLong) {
+            EXPECT_EQ(text, "");
+        }
+        server.clearFaults("/bounded");
+    }
+    // The bounds belong to their call: the next unbounded one takes a body past the limit.
+    server.route("/long", [limit](const Request&) { return Response::text(std::string(limit + 1, 'x')); });
+    int status = -1;
+    EXPECT_EQ(crtfun::http_download_to_str(url("/long").c_str(), nullptr, &status).size(), limit + 1);
+    EXPECT_EQ(status, 200);
 }
 
 TEST_F(CrtHttpTest, UnreachableAndUnusableUrlsFailWithTheirErrors)

@@ -13,6 +13,7 @@
 
 #include "engine_recorder.h"
 #include "service/StandInService.h"
+#include "service/UploadRoutes.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -251,6 +252,18 @@ protected:
     }
 
     Record record() { return Journal::shared().snapshot(); }
+
+    // What the upload server answered to each end call, in order. It answers "file incomplete" when the
+    // file it holds has a hole; since an end call answered at all counts as done, no road may ever get
+    // that answer.
+    std::vector<std::string> endCallAnswers()
+    {
+        std::vector<std::string> answers;
+        for (const standin::Request& call : service.server().requests(standin::kUploadEndPath)) {
+            answers.push_back(call.answerBody);
+        }
+        return answers;
+    }
 
     enginetest::TempDir dir;
     standin::StandInService service{{.lifetime = std::chrono::seconds(60)}};

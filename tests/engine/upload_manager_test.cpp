@@ -95,6 +95,7 @@ TEST_F(UploadManagerTest, MovieUploadsAndTheServiceFileEqualsItByteForByte)
 
     EXPECT_EQ(service.uploads().contents(scid, "flv"), bytes);
     EXPECT_TRUE(service.uploads().missing(scid, "flv", bytes.size()).empty());
+    EXPECT_EQ(endCallAnswers(), std::vector<std::string>{R"({"status":200})"});
     EXPECT_TRUE(ranges(id).empty());
     EXPECT_EQ(column("g", "status"), "3");
 
@@ -146,6 +147,8 @@ TEST_F(UploadManagerTest, RefusedBlockAndDroppedConnectionAreResentAndNothingIsL
     EXPECT_EQ(dropped, 1u);
     EXPECT_EQ(refused, 1u);
     EXPECT_TRUE(ranges(id).empty());
+    // Blocks sent again closed every gap before the end call.
+    EXPECT_EQ(endCallAnswers(), std::vector<std::string>{R"({"status":200})"});
 }
 
 TEST_F(UploadManagerTest, BothConnectionsFailingWaitTenThenFortySeconds)
@@ -252,6 +255,45 @@ TEST_F(UploadManagerTest, UnusableAndRefusedTokenRepliesBackOffThenTheUploadGoes
     EXPECT_EQ(column("g", "uploadtoken"), "ok1");
     EXPECT_EQ(column("g", "st"), "5");
     EXPECT_EQ(service.uploads().contents("ok1", "flv"), bytes);
+}
+
+TEST_F(UploadManagerTest, DrippingAndOversizedTokenRepliesAreFailedExchangesThenTheUploadGoesOn)
+{
+    std::atomic<int> calls{0};
+    service.server().route(standin::kTokenPath, [this, &calls](const Request&) {
+        const std::string reply = R"({"status":200,"scid":"ok1","server":")" + service.hostPort() + R"(","createTime":5)";
+        if (++calls == 2) {
+            // A well-formed answer of 2 MiB: far beyond any reply of the service.
+            return Response::json(reply + R"(,"pad":")" + std::string(2u << 20, 'p') + R"("})");
+        }
+        return Response::json(reply + "}");
+    });
+    // The first answer crawls out a byte every 50 ms: alive, never silent, and never done in time.
+    service.server().addFault(standin::kTokenPath, Fault::drip(1, 50ms));
+    const std::string bytes = addMovie(200000);
+    upload_manager_startjob();
+    ASSERT_TRUE(finished());
+    const Record r = record();
+    EXPECT_EQ(calls.load(), 3);
+    EXPECT_GE(r.line("asyn http download ret:5,"), 0);  // late
+    EXPECT_GE(r.line("asyn http download ret:4,"), 0);  // too long, and nothing of it kept
+    for (const char* wait : {"10000", "40000"}) {
+        EXPECT_GE(r.line(std::string("upload something wrong,sleep ") + wait + " ms"), 0) << wait;
+    }
+    EXPECT_EQ(column("g", "uploadtoken"), "ok1");
+    EXPECT_EQ(service.uploads().contents("ok1", "flv"), bytes);
+}
+
+TEST_F(UploadManagerTest, DrippingEndCallIsAbandonedAndMadeAgain)
+{
+    service.server().addFault(standin::kUploadEndPath, Fault::drip(1, 50ms));
+    const std::string bytes = addMovie(100000);
+    upload_manager_startjob();
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(service.server().requests(standin::kUploadEndPath).size(), 2u);
+    EXPECT_EQ(endCallAnswers(), (std::vector<std::string>{R"({"status":200})", R"({"status":200})"}));
+    EXPECT_GE(record().line("asyn http download ret:5,"), 0);
+    EXPECT_EQ(service.uploads().contents("sc1", "flv"), bytes);
 }
 
 TEST_F(UploadManagerTest, SilentUploadServerCostsARetryAndStoppingKeepsEveryRange)

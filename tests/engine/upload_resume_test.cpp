@@ -216,6 +216,10 @@ TEST(UploadResume, KilledProcessLeavesNoHoleAndTheNextOneSendsAgainOnlyWhatWasIn
 
     EXPECT_EQ(service.uploads().contents("sc1", "MOV"), bytes);
     EXPECT_EQ(service.uploads().endCalls("sc1", "MOV"), 1u);
+    // The end call found no hole: a kill never leaves a range the database forgot.
+    const std::vector<Request> ends = service.server().requests(standin::kUploadEndPath);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].answerBody, R"({"status":200})");
     EXPECT_EQ(service.server().requestCount(standin::kTokenPath), 1u);  // the same upload went on
     const std::string guid = crtfun::crtmd5::hex(movie);
     EXPECT_EQ(columnInDatabase(database, "select status from localmedia where guid='" + guid + "'"), "3");

@@ -69,6 +69,15 @@ Fault Fault::statusOnNth(std::uint64_t nth, int code)
     return fault;
 }
 
+Fault Fault::drip(std::size_t bytes, std::chrono::milliseconds delay)
+{
+    Fault fault;
+    fault.kind = Kind::Drip;
+    fault.bytes = bytes == 0 ? 1 : bytes;
+    fault.delay = delay;
+    return fault;
+}
+
 Fault Fault::persistent() const
 {
     Fault copy = *this;
@@ -87,6 +96,8 @@ std::string Fault::describe() const
     case Kind::HangUntilStopped: return "hang until stopped";
     case Kind::DropAfterBytes: return "drop after " + std::to_string(bytes) + " bytes";
     case Kind::StatusOnNth: return "status " + std::to_string(code) + " on request " + std::to_string(nth);
+    case Kind::Drip:
+        return "drip " + std::to_string(bytes) + " bytes every " + std::to_string(delay.count()) + " ms";
     }
     return "?";
 }

@@ -25,6 +25,7 @@ struct Fault {
         HangUntilStopped,   // never answer; the connection closes when the server stops
         DropAfterBytes,     // reset the connection once `bytes` of the request have been read
         StatusOnNth,        // answer `code` to the `nth` request of the route (every nth when persistent)
+        Drip,               // let the handler answer, but send its bytes `bytes` at a time, `delay` apart
     };
 
     Kind kind = Kind::Status;
@@ -46,6 +47,9 @@ struct Fault {
     static Fault dropAfterBytes(std::size_t bytes);
     // Counted among the route's requests from the moment the fault is added, from 1.
     static Fault statusOnNth(std::uint64_t nth, int code = 500);
+    // A server that is alive but crawls: every `delay`, `bytes` more bytes of the answer (status line
+    // first). It stops when the answer is out, the client goes away or the server stops.
+    static Fault drip(std::size_t bytes, std::chrono::milliseconds delay);
 
     // A copy that stays in force until cleared.
     Fault persistent() const;

@@ -68,6 +68,7 @@ struct Request {
     std::size_t index = 0;        // position among every request the server recorded
     Outcome outcome = Outcome::Answered;
     int status = 0;    // status sent back; 0 when none was
+    std::string answerBody; // the body sent back with it (not kept for an answer held back by a hang)
     std::string fault; // the fault applied, empty when none
 
     // First header of that name, compared ignoring case.

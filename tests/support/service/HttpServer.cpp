@@ -421,6 +421,21 @@ void HttpServer::shutDownConnections()
     changed();
 }
 
+bool HttpServer::drip(int fd, std::string_view bytes, const Fault& fault)
+{
+    while (!bytes.empty()) {
+        const std::size_t piece = std::min(fault.bytes, bytes.size());
+        if (!sendAll(fd, bytes.substr(0, piece))) {
+            return false;
+        }
+        bytes.remove_prefix(piece);
+        if (!bytes.empty() && !hangUntil(Clock::now() + fault.delay)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool HttpServer::hangUntil(std::optional<Clock::time_point> until)
 {
     std::unique_lock lock(mutex_);
@@ -588,13 +603,18 @@ HttpServer::Next HttpServer::serveRequest(Connection& connection, RequestReader&
     } else {
         response = callHandler(dispatched.handler, request);
         request.status = response->status;
+        request.answerBody = response->body;
         record(request);
     }
     if (!response) {
         return Next::Close;
     }
     bool closing = clientWantsClose(request) || sequence + 1 == options_.maxRequestsPerConnection;
-    if (!sendAll(connection.fd, serialize(*response, closing, request.method == "HEAD")) || closing) {
+    const std::string bytes = serialize(*response, closing, request.method == "HEAD");
+    const bool sent = dispatched.fault && dispatched.fault->kind == Fault::Kind::Drip
+                          ? drip(connection.fd, bytes, *dispatched.fault)
+                          : sendAll(connection.fd, bytes);
+    if (!sent || closing) {
         return Next::Close;
     }
     return Next::Continue;
@@ -623,9 +643,17 @@ std::optional<Response> HttpServer::answerWithFault(Request& request, const Faul
         updateRecord(index, Outcome::Answered, response.status);
         return response;
     }
+    case Fault::Kind::Drip: {
+        Response response = callHandler(handler, request);
+        request.status = response.status;
+        request.answerBody = response.body;
+        record(request);
+        return response;
+    }
     default: {
         Response response = faultResponse(fault);
         request.status = response.status;
+        request.answerBody = response.body;
         record(request);
         return response;
     }

@@ -129,6 +129,8 @@ private:
     void updateRecord(std::size_t index, Outcome outcome, int status);
     void changed(); // under mutex_: something a waiter may be waiting for happened
     bool hangUntil(std::optional<std::chrono::steady_clock::time_point> until);
+    // Sends `bytes` as the drip fault says; false when the client went away or the server stops.
+    bool drip(int fd, std::string_view bytes, const Fault& fault);
 
     ServerOptions options_;
     int listenFd_ = -1;
