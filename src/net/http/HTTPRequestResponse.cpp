@@ -764,6 +764,11 @@ NSData HTTPRequest::responseData() const
     if (!isResponseCompressed() || !shouldWaitToInflateCompressedResponses()) {
         return rawResponseData();
     }
+    // For the log line; read before the inflation lock, which is never held while taking another.
+    Ref<NSURL> address = originalURL();
+    if (!address) {
+        address = url();
+    }
     // Inflated once per body: every later call (responseString too) answers the kept result, so a
     // caller reading the body twice never pays for (or holds) a second inflation.
     std::lock_guard inflating(inflateLock_);
@@ -782,7 +787,6 @@ NSData HTTPRequest::responseData() const
     NSData inflated = HTTPDataDecompressor::uncompressData_error(raw, &failure, maximumInflatedResponseLength())
                           .value_or(NSData());
     if (failure) {
-        const Ref<NSURL> address = originalURL();
         NSLog("Unable to inflate the response body of %@: %@", address ? address->absoluteString() : std::string(),
               failure->localizedDescription());
     }
