@@ -242,6 +242,9 @@ std::string TextFont::postScriptName() const { return cachedName(postScriptName_
 std::optional<std::string> TextFont::copyNameTableEntryForID(uint16_t nameID) const
 {
     const std::optional<std::vector<uint8_t>> table = CGFontCopyTableForTag(cgFont_, TextFont_cpp::kNameTag);
+    if (!table && CGFontHasTableForTag(cgFont_, TextFont_cpp::kNameTag)) {
+        return std::nullopt;  // listed, but its bytes lie past the end of a cut file
+    }
     if (!table) {
         NSException::raise(NSInternalInconsistencyException,
                            stringWithFormat("CGFontCopyTableForTag returned NULL for 'name' tag in font %@",
@@ -363,6 +366,9 @@ fontTable* readFontTableFromCmapData(std::shared_ptr<const std::vector<uint8_t>>
 fontTable* readFontTableFromCGFont(const CGFontRef& font)
 {
     std::optional<std::vector<uint8_t>> bytes = CGFontCopyTableForTag(font, TextFont_cpp::kCmapTag);
+    if (!bytes && CGFontHasTableForTag(font, TextFont_cpp::kCmapTag)) {
+        return nullptr;  // listed, but its bytes lie past the end of a cut file
+    }
     if (!bytes) {
         NSException::raise(NSInternalInconsistencyException,
                            stringWithFormat("CGFontCopyTableForTag returned NULL for 'cmap' tag in font %@",

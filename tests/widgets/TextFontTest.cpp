@@ -607,6 +607,37 @@ TEST(TextFontObjectTest, HostileTablesInsideAFontFile)
               "NSInternalInconsistencyException: CGFontCopyTableForTag returned NULL for 'name' tag in font " + described);
 }
 
+TEST(TextFontObjectTest, TruncatedFontFilesGiveNilOrGlyphZero)
+{
+    using namespace TextFontTest_cpp;
+    const Bytes file = fontFile(simpleCmap(), simpleNames(u"Whole", u"Whole", u"Whole"));
+    // Every cut of the file: either it is no font, or what can be read of it reads, and what cannot
+    // gives no table, glyph 0 and no names - never a read past the bytes, never an exception.
+    TempFolder folder;
+    size_t loaded = 0;
+    for (size_t size = 0; size < file.size(); ++size) {
+        SCOPED_TRACE(size);
+        // Fonts made from memory and from files find their tables by different roads: use both.
+        const Bytes cut(file.begin(), file.begin() + long(size));
+        const CGFontRef cg = size % 2 == 0 ? CGFont::createWithData(cut) : CGFont::createWithFile(folder.write("cut.ttf", cut));
+        if (!cg) {
+            continue;
+        }
+        ++loaded;
+        const Ref<TextFont> font = TextFont::fontWithCGFont_size(cg, 12);
+        try {
+            TableHolder holder(readFontTableFromCGFont(cg));
+            const std::vector<CGGlyph> glyphs = glyphsOf(holder.table, u"AZ");
+            EXPECT_TRUE(glyphs == (std::vector<CGGlyph>{1, 26}) || glyphs == (std::vector<CGGlyph>{0, 0}));
+            const std::string family = font->familyName();
+            EXPECT_TRUE(family == "Whole" || family.empty()) << family;
+        } catch (const NSException& e) {
+            ADD_FAILURE() << e.reason();
+        }
+    }
+    EXPECT_GT(loaded, 50u) << "cuts that still load as a font are the point of this test";
+}
+
 TEST(TextFontObjectTest, SizesEqualityAndMisuse)
 {
     using namespace TextFontTest_cpp;
@@ -720,6 +751,11 @@ TEST(CustomFontManagerTest, TheBundleShipsTheKitsFonts)
     const Case cases[] = {
         {"Helvetica", u"Ag9"}, {"Helvetica-Bold", u"Ag9"}, {"STHeitiSC-Light", u"中文a"}, {"STHeitiSC-Medium", u"中文a"},
     };
+    // The Chinese face comes from a collection: its table directory is found through the collection's.
+    const CGFontRef second = CGFont::createWithFile(NSBundle::mainBundle()->pathForResource_ofType("STHeitiSC-Light", "ttf"), 1);
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(CGFontHasTableForTag(second, CGFontTableTag('n', 'a', 'm', 'e')));
+    EXPECT_FALSE(CGFontHasTableForTag(second, CGFontTableTag('z', 'z', 'z', 'z')));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_FALSE(NSBundle::mainBundle()->pathForResource_ofType(c.name, "ttf").empty()) << "shipped in the bundle";
@@ -731,6 +767,8 @@ TEST(CustomFontManagerTest, TheBundleShipsTheKitsFonts)
             EXPECT_NE(glyph, 0);
         }
         EXPECT_FALSE(font->familyName().empty());
+        EXPECT_TRUE(CGFontHasTableForTag(font->cgFont(), CGFontTableTag('c', 'm', 'a', 'p')));
+        EXPECT_FALSE(CGFontHasTableForTag(font->cgFont(), CGFontTableTag('z', 'z', 'z', 'z')));
         EXPECT_GT(font->ascender(), 0);
         EXPECT_LT(font->descender(), 0);
     }

@@ -9,6 +9,7 @@
 #include FT_ADVANCES_H
 
 #include <algorithm>
+#include <fstream>
 #include <cstdlib>
 #include <map>
 #include <tuple>
@@ -409,6 +410,50 @@ std::optional<std::vector<uint8_t>> CGFont::copyTableForTag(uint32_t tag) const
     return bytes;
 }
 
+bool CGFont::hasTableForTag(uint32_t tag) const
+{
+    // FreeType leaves out of its directory a table that runs past the end of the file, so the
+    // file's own table directory is read: the font's header, or the header of its face in a
+    // collection.
+    const auto readAt = [this](uint64_t offset, size_t length, uint8_t* out) {
+        if (!face_->bytes.empty()) {
+            if (offset > face_->bytes.size() || length > face_->bytes.size() - offset) {
+                return false;
+            }
+            std::copy_n(face_->bytes.begin() + long(offset), length, out);
+            return true;
+        }
+        std::ifstream file(path_, std::ios::binary);
+        file.seekg(std::streamoff(offset));
+        return bool(file.read(reinterpret_cast<char*>(out), std::streamsize(length)));
+    };
+    const auto u32 = [](const uint8_t* b) { return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3]; };
+    uint8_t header[12];
+    if (!readAt(0, sizeof header, header)) {
+        return false;
+    }
+    uint64_t directory = 0;
+    if (u32(header) == CGFontTableTag('t', 't', 'c', 'f')) {
+        uint8_t offset[4];
+        if (faceIndex_ < 0 || uint32_t(faceIndex_) >= u32(header + 8) || !readAt(12 + 4 * uint64_t(faceIndex_), 4, offset) ||
+            !readAt(u32(offset), sizeof header, header)) {
+            return false;
+        }
+        directory = u32(offset);
+    }
+    const unsigned tables = (unsigned(header[4]) << 8) | header[5];
+    std::vector<uint8_t> records(16 * size_t(tables));
+    if (tables == 0 || !readAt(directory + 12, records.size(), records.data())) {
+        return false;
+    }
+    for (unsigned i = 0; i < tables; ++i) {
+        if (u32(&records[16 * size_t(i)]) == tag) {
+            return true;
+        }
+    }
+    return false;
+}
+
 CGFontRef CGFontCreateWithFontName(const std::string& name) { return CGFont::createWithFontName(name); }
 int CGFontGetUnitsPerEm(const CGFontRef& font) { return font ? font->unitsPerEm() : 0; }
 int CGFontGetAscent(const CGFontRef& font) { return font ? font->ascent() : 0; }
@@ -429,5 +474,6 @@ std::optional<std::vector<uint8_t>> CGFontCopyTableForTag(const CGFontRef& font,
 {
     return font ? font->copyTableForTag(tag) : std::nullopt;
 }
+bool CGFontHasTableForTag(const CGFontRef& font, uint32_t tag) { return font && font->hasTableForTag(tag); }
 std::string CGFontCopyPostScriptName(const CGFontRef& font) { return font ? font->postScriptName() : ""; }
 std::string CGFontCopyFullName(const CGFontRef& font) { return font ? font->fullName() : ""; }

@@ -66,6 +66,9 @@ public:
     size_t numberOfGlyphs() const { return numGlyphs_; }
     // The raw bytes of an sfnt table ('cmap', 'name', ...), none when the font has no such table.
     std::optional<std::vector<uint8_t>> copyTableForTag(uint32_t tag) const;
+    // Whether the font file's table directory lists the table, whether or not its bytes can be read
+    // (a cut file may list a table that lies past its end, which copyTableForTag does not give).
+    bool hasTableForTag(uint32_t tag) const;
 
     // Where the face came from (empty for fonts made from memory) and which face of the file it is.
     const std::string& path() const { return path_; }
@@ -116,5 +119,6 @@ int CGFontGetXHeight(const CGFontRef& font);
 size_t CGFontGetNumberOfGlyphs(const CGFontRef& font);
 bool CGFontGetGlyphAdvances(const CGFontRef& font, const CGGlyph* glyphs, size_t count, int* advances);
 std::optional<std::vector<uint8_t>> CGFontCopyTableForTag(const CGFontRef& font, uint32_t tag);
+bool CGFontHasTableForTag(const CGFontRef& font, uint32_t tag);
 std::string CGFontCopyPostScriptName(const CGFontRef& font);
 std::string CGFontCopyFullName(const CGFontRef& font);
