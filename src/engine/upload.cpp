@@ -10,6 +10,7 @@
 #include "engine/printlog.h"
 #include "engine/upload_internal.h"
 
+#include <poll.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +58,50 @@ void _upload_sleep(unsigned int ms)
         }
         g_uploadwakecond.waitms(g_uploadwakemtx, static_cast<unsigned int>(end - now));
     }
+    g_uploadwakeflag = false;
+}
+
+// Set by a pass whose sleep comes only from connections that would block: instead of sleeping it out,
+// the thread waits until one of the current job's sockets is ready for its next step, for at most
+// kUploadWouldBlockMs. Read and written under curupmtx.
+bool g_uploadwaitsonsockets = false;
+
+// The current job's sockets with what each waits for: writable while its header or block is still
+// going out (or its connect is under way), readable once the block has gone and the answer is due.
+// -1 when the last pass did not end on would-blocks (its sleep holds); 0 when a connection can go on
+// at once (its block was accepted and the next one is still to be prepared).
+int _upload_readyset(pollfd (&fds)[2])
+{
+    if (!g_uploadwaitsonsockets || !vcurup) {
+        return -1;
+    }
+    int count = 0;
+    for (const _UploadConnection& c : vcurup->conn) {
+        if (c.sock == -1 || c.sendblock == nullptr) {
+            return 0;
+        }
+        const bool sending = c.headerlen != 0 || c.sentcount < c.sendblock->len;
+        fds[count++] = pollfd{c.sock, static_cast<short>(sending ? POLLOUT : POLLIN), 0};
+    }
+    return count;
+}
+
+// Waits until a socket of the set is ready, a wake-up is pending, or kUploadWouldBlockMs of engine
+// time have passed. The sockets may be closed by another thread meanwhile: poll then reports them
+// at once (or, should the number be reused, the wait is still bounded), and the next pass sees why.
+void _upload_waitready(pollfd (&fds)[2], int count)
+{
+    {
+        std::lock_guard<crtfun::crtmutex> hold(g_uploadwakemtx);
+        if (g_uploadwakeflag) {
+            g_uploadwakeflag = false;
+            return;
+        }
+    }
+    const uint64_t ns = static_cast<uint64_t>(kUploadWouldBlockMs) * 1000000u / static_cast<uint64_t>(crtfun::time_scale());
+    const timespec timeout{static_cast<time_t>(ns / 1000000000u), static_cast<long>(ns % 1000000000u)};
+    ::ppoll(fds, static_cast<nfds_t>(count), &timeout, nullptr);
+    std::lock_guard<crtfun::crtmutex> hold(g_uploadwakemtx);
     g_uploadwakeflag = false;
 }
 
@@ -445,6 +490,7 @@ int _upload_parse_asyn_http_result(_UploadObject* job, _HttpJob& httpjob)
 
 unsigned int _upload_manager_pass()
 {
+    g_uploadwaitsonsockets = false;
     const uint64_t now = crtfun::get_ms_tick();
     if (now > g_nextdisplaytick) {
         g_nextdisplaytick = now + 1000;
@@ -542,6 +588,8 @@ unsigned int _upload_manager_pass()
         return sleepms;
     }
     const int sum = results[0] + results[1];
+    const auto progressOrBlocked = [](int r) { return r == 0 || r == kUploadWouldBlockMs; };
+    g_uploadwaitsonsockets = sum > 0 && progressOrBlocked(results[0]) && progressOrBlocked(results[1]);
     return sum < 0 ? 1u : static_cast<unsigned int>(sum);
 }
 
@@ -558,13 +606,20 @@ void* upload_manager_thread(void* arg)
         g_uploadthreadstate.store(2);
     }
     unsigned int sleepms = 0;
+    pollfd ready[2];
+    int readycount = -1;
     while (g_uploadthreadstate.load() == 2) {
-        _upload_sleep(sleepms);
+        if (readycount < 0) {
+            _upload_sleep(sleepms);
+        } else if (readycount > 0) {
+            _upload_waitready(ready, readycount);
+        }
         if (g_uploadthreadstate.load() != 2) {
             break;
         }
         std::lock_guard<crtfun::crtmutex> hold(curupmtx);
         sleepms = _upload_manager_pass();
+        readycount = _upload_readyset(ready);
     }
     {
         std::lock_guard<crtfun::crtmutex> hold(curupmtx);

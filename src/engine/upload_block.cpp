@@ -1,5 +1,6 @@
 // The blocks of the current job and its two keep-alive connections to the upload server. Nothing here
-// blocks: every socket is non-blocking, and a call that would block tells the pass to sleep 5 ms.
+// blocks: every socket is non-blocking, and a call that would block tells the pass to wait (up to 5 ms)
+// for the socket to become ready.
 #include "engine/crtfun.h"
 #include "engine/crthttp.h"
 #include "engine/global.h"
@@ -151,7 +152,7 @@ int _upload_wouldblock(_UploadObject* job, int index)
         c.recvtext.clear();
         return -1;
     }
-    return 5;
+    return kUploadWouldBlockMs;
 }
 
 bool _upload_isblocking(int error)
@@ -299,7 +300,7 @@ int _upload_createsock(_UploadObject* job, int index)
         return -1;
     }
     // Room for a whole block and its header in the socket's buffer, so that one send hands the block
-    // over and the pass does not pay a 5 ms would-block sleep for each piece of it.
+    // over and the pass does not wait on the socket for each piece of it.
     const int sendbuffer = 4 * static_cast<int>(kUploadBlockSize);
     setsockopt(c.sock, SOL_SOCKET, SO_SNDBUF, &sendbuffer, sizeof sendbuffer);
     c.lastactive = crtfun::net_real_ms();

@@ -39,6 +39,9 @@ constexpr size_t kUploadMaxAnswer = 16384;
 // Accepted blocks whose rows are deleted together, and the longest (engine ms) a row waits for it.
 constexpr size_t kUploadDeleteBatch = 16;
 constexpr uint64_t kUploadDeleteDelayMs = 1000;
+// A connection whose send or receive would block answers this many milliseconds; the manager then
+// waits for its socket's readiness for at most that long before the next pass.
+constexpr int kUploadWouldBlockMs = 5;
 
 // ---- HTTP jobs: one service call on a thread of its own ---------------------------------------------
 
@@ -169,7 +172,7 @@ void _upload_parse_token_reply(_UploadObject* job, const _HttpJob& httpjob);
 // 0 the connection has a block, 200 nothing to prepare now, -1 the job has nothing left to send.
 int _upload_preparesendbuf(_UploadObject* job, int index);
 void _upload_make_sendheader(_UploadObject* job, int index);
-// 0 progress, 5 try again in 5 ms, -1 the connection failed (its block is sent again).
+// 0 progress, 5 try again when the socket is ready (within 5 ms), -1 the connection failed (its block is sent again).
 int _upload_createsock(_UploadObject* job, int index);
 int _upload_sendheader(_UploadObject* job, int index);
 int _upload_sendbuf(_UploadObject* job, int index);
