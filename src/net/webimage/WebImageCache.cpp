@@ -102,10 +102,21 @@ void WebImageCache::queryDiskCacheForKey_delegate_userInfo(const std::string& ke
     auto self = this->self<WebImageCache>();
     const std::string path = cachePathForKey(key);
     cacheOutQueue_->addOperation(NSInvocationOperation::create([self, key, path, delegate, userInfo] {
-        Ref<UIImage> image = UIImage::imageWithContentsOfFile(path);
+        // Many views often wait for one picture: by the time a queued read runs, a download or an
+        // earlier read of the same key may have put it in memory, and decoding the file again would
+        // only cost time. A decoded file goes into memory here, before the next read is taken off the
+        // queue, so lookups of one key queued together decode it once.
+        Ref<UIImage> image = self->memoryImage(key);
+        if (!image) {
+            image = UIImage::imageWithContentsOfFile(path);
+            if (image) {
+                self->putInMemory(key, image);
+            }
+        }
         // Handed over without waiting; the answer is given on the main thread.
         dispatch_async(dispatch_get_main_queue(), [self, key, delegate, userInfo, image] {
             if (image) {
+                // Again: the memory may have been cleared since the read.
                 self->putInMemory(key, image);
                 delegate->imageCache_didFindImage_forKey_userInfo(self.get(), image, key, userInfo);
             } else if (Ref<UIImage> stored = self->memoryImage(key)) {

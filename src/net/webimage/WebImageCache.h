@@ -71,9 +71,10 @@ public:
     std::string cachePathForKey(const std::string& key) const;
 
     // Answers the delegate: nothing without a delegate; not found at once for an empty key; found at
-    // once from memory; otherwise after a read on cacheOutQueue, on the main thread (an image found on
-    // disk goes into memory first; when the file was missing but the image reached memory while the
-    // read waited, that image is the answer). The delegate and the user info are kept until the answer.
+    // once from memory; otherwise after a read on cacheOutQueue, on the main thread. The read looks in
+    // memory first (the image may have arrived while the read waited) and decodes the file only when
+    // it is not there; an image decoded from disk goes into memory at once, so reads of one key queued
+    // together decode it once. The delegate and the user info are kept until the answer.
     void queryDiskCacheForKey_delegate_userInfo(const std::string& key, const Ref<WebImageCacheDelegate>& delegate,
                                                 const Value& userInfo = Value());
 

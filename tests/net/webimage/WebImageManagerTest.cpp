@@ -1,5 +1,6 @@
 // Image views and the manager: one download per URL, memory hits inside the call, failures, and waits
 // that are cancelled or replaced while the cache or the download is still busy.
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -96,6 +97,60 @@ TEST_F(Manager, AViewWhoseDiskReadWaitedBehindTheDownloadDoesNotDownloadAgain)
     cache_->cacheInQueue()->setSuspended(false);
     settleDiskQueues();
     EXPECT_EQ(server_.requestCount("/a.png"), 1u);
+}
+
+TEST_F(Manager, ViewsWhoseDiskReadsWaitedTogetherDecodeThePictureOnce)
+{
+    // Reads of one URL queued together find the picture in memory once it is there: decoded by the
+    // first read, or stored (by a download) while they all waited. Decoding it again for each view
+    // would cost a decode per view.
+    const struct {
+        const char* name;
+        bool storedWhileQueued;
+        int decodes;
+    } cases[] = {
+        {"first read decodes the file", false, 1},
+        {"stored while the reads waited", true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        cache_->clearMemory();
+        const Ref<NSURL> address = url(std::string("/disk-") + (c.storedWhileQueued ? "stored" : "read") + ".png");
+        const std::string key = address->absoluteString();
+        ASSERT_TRUE(dataOf(pngOf(kRed)).writeToFile_atomically(cache_->cachePathForKey(key), true));
+        auto decodes = std::make_shared<std::atomic<int>>(0);
+        UIImage::setDecoder([decodes](const NSData& bytes) {
+            ++*decodes;
+            return UIImage::decodeWithImageCodecs(bytes);
+        });
+
+        cache_->cacheOutQueue()->setSuspended(true);
+        std::vector<Ref<UIImageView>> views;
+        for (int i = 0; i < 5; ++i) {
+            views.push_back(UIImageView::create());
+            WebCache::setImageWithURL(views.back(), address);
+        }
+        Ref<UIImage> stored;
+        if (c.storedWhileQueued) {
+            stored = UIImage::imageWithCGImage(CGImage::create(4, 4, std::vector<uint32_t>(16, kRed)));
+            cache_->storeImage_forKey_toDisk(stored, key, false);
+        }
+        const int before = decodes->load();
+        cache_->cacheOutQueue()->setSuspended(false);
+        settleDiskQueues();
+        UIImage::setDecoder(&UIImage::decodeWithImageCodecs);
+
+        EXPECT_EQ(decodes->load() - before, c.decodes);
+        for (const auto& view : views) {
+            ASSERT_TRUE(view->image());
+            EXPECT_EQ(view->image().get(), views.front()->image().get());
+            EXPECT_EQ(colourOf(view->image()), kRed);
+        }
+        if (stored) {
+            EXPECT_EQ(views.front()->image().get(), stored.get());
+        }
+        EXPECT_EQ(server_.requestCount(address->path()), 0u);
+    }
 }
 
 TEST_F(Manager, AMemoryHitIsAnsweredInsideTheCall)
