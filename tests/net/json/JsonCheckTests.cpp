@@ -13,13 +13,17 @@
 
 namespace {
 
-int runJsonCheck(const std::filesystem::path& program, const std::string& file)
+int runJsonCheck(const std::filesystem::path& program, const std::string& file, bool stream = false)
 {
     const pid_t pid = fork();
     if (pid == 0) {
         const int null = ::open("/dev/null", O_WRONLY);
         dup2(null, STDERR_FILENO);
-        execl(program.c_str(), program.c_str(), file.c_str(), static_cast<char*>(nullptr));
+        if (stream) {
+            execl(program.c_str(), program.c_str(), "--stream", file.c_str(), static_cast<char*>(nullptr));
+        } else {
+            execl(program.c_str(), program.c_str(), file.c_str(), static_cast<char*>(nullptr));
+        }
         _exit(127);
     }
     int status = 0;
@@ -48,8 +52,10 @@ TEST(JsonCheck, ExitStatusIsTheVerdict)
         const std::filesystem::path file = dir / (std::to_string(n++) + ".json");
         std::ofstream(file, std::ios::binary) << text;
         EXPECT_EQ(runJsonCheck(program, file.string()), status) << text;
+        EXPECT_EQ(runJsonCheck(program, file.string(), true), status) << "stream: " << text;
     }
     EXPECT_EQ(runJsonCheck(program, (dir / "missing.json").string()), 2);
+    EXPECT_EQ(runJsonCheck(program, (dir / "missing.json").string(), true), 2);
     std::filesystem::remove_all(dir);
 }
 

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -227,7 +231,8 @@ TEST(JsonParser, FeedingInPiecesChangesNothing)
     }
     for (const std::string& text : texts) {
         const Outcome whole = parseWhole(text);
-        for (const size_t piece : {1, 2, 3, 7}) {
+        // The last: the stream parser given the whole text in one piece.
+        for (const size_t piece : {size_t(1), size_t(2), size_t(3), size_t(7), std::max<size_t>(text.size(), 1)}) {
             const Outcome pieces = parseInPieces(text, piece);
             EXPECT_EQ(pieces.value, whole.value) << "piece " << piece << ": " << text;
             EXPECT_EQ(pieces.error, whole.error) << "piece " << piece << ": " << text;
@@ -254,6 +259,62 @@ TEST(JsonParser, EverySplitPointOfADocumentGivesTheSameTree)
         EXPECT_EQ(first, cut == text.size() ? JsonParserComplete : JsonParserWaitingForData) << cut;
         EXPECT_EQ(parser->parse(std::string_view(text).substr(cut)), JsonParserComplete) << cut;
         EXPECT_EQ(typed(accumulator->value()), whole.value) << cut;
+    }
+}
+
+namespace JsonParserTests_cpp {
+
+std::string readSourceFile(const std::string& relative)
+{
+    const char* source = std::getenv("OMBRI_SOURCE_DIR");
+    std::ifstream in(std::string(source != nullptr ? source : ".") + "/" + relative, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The whole-text parser (what JsonParser runs) and the stream parser with the adapter, given the same
+// text in one piece, must come to the same tree or the same error text.
+void expectBothParsersAgree(const std::string& text, const std::string& what)
+{
+    const Outcome whole = parseWhole(text);
+    const Outcome streamed = parseInPieces(text, std::max<size_t>(text.size(), 1));
+    EXPECT_EQ(whole.error, streamed.error) << what;
+    EXPECT_EQ(whole.value, streamed.value) << what;
+}
+
+}  // namespace JsonParserTests_cpp
+
+// Real documents (the fuzzing seeds and the benchmark's replies), whole and damaged: cut short, or one
+// byte replaced by one that ends, opens or breaks something, at positions spread over the text.
+TEST(JsonParser, WholeTextAndStreamParsersAgreeOnDocumentsAndOnTheirDamage)
+{
+    using namespace JsonParserTests_cpp;
+    const char* const documents[] = {
+        "tests/net/json/fuzz/seeds/deep.json",    "tests/net/json/fuzz/seeds/mixed.json",
+        "tests/net/json/fuzz/seeds/numbers.json", "tests/net/json/fuzz/seeds/strings.json",
+        "bench/data/twitter.json",                "bench/data/citm_catalog.json",
+    };
+    const char replacements[] = {'x', ']', ',', ':', '}', '[', '"', '\\', '-', '0', '\x01', '\x80', ' '};
+    for (const char* name : documents) {
+        const std::string text = readSourceFile(name);
+        ASSERT_FALSE(text.empty()) << name;
+        if (text.size() > 256) {
+            ASSERT_EQ(parseWhole(text).error, "") << name;  // the replies are whole documents
+        }
+        expectBothParsersAgree(text, name);
+        // Every position of a small document; eight of a large one.
+        const size_t step = text.size() < 256 ? 1 : text.size() / 8;
+        for (size_t at = 0; at < text.size(); at += step) {
+            const std::string where = std::string(name) + " at " + std::to_string(at);
+            expectBothParsersAgree(text.substr(0, at), where + " cut");
+            for (const char replacement : text.size() < 256 ? std::string_view(replacements, sizeof replacements)
+                                                            : std::string_view(replacements, 2)) {
+                std::string damaged = text;
+                damaged[at] = replacement;
+                expectBothParsersAgree(damaged, where + " replaced by " + std::to_string(static_cast<unsigned char>(replacement)));
+            }
+        }
     }
 }
 
