@@ -122,8 +122,29 @@ Value parseWhole(const void* bytes, size_t length, uint32_t maxDepth, std::strin
         }
     };
 
+    JsonUTF8Stream& input = *tokeniser->stream();
     for (;;) {
-        const int code = tokeniser->getToken(token);
+        // Punctuation, about half of all tokens, is read here; anything else by the tokeniser.
+        int code;
+        input.skipWhitespace();
+        char16_t next = 0;
+        if (!input.getUnichar(next)) {
+            code = JsonTokenEOF;
+        } else if (next == ',') {
+            code = JsonTokenSeparator;
+            input.skip();
+        } else if (next == ':') {
+            code = JsonTokenKeyValueSeparator;
+            input.skip();
+        } else if (next == '}') {
+            code = JsonTokenObjectEnd;
+            input.skip();
+        } else if (next == ']') {
+            code = JsonTokenArrayEnd;
+            input.skip();
+        } else {
+            code = tokeniser->getToken(token);
+        }
         if (code == JsonTokenError) {
             error = tokeniser->error();
             return Value();
