@@ -25,9 +25,11 @@ CGColorRef CGColor::createRGB(CGFloat red, CGFloat green, CGFloat blue, CGFloat 
         nullptr);
 }
 
-CGColorRef CGColor::createPattern(CGImageRef image)
+CGColorRef CGColor::createPattern(CGImageRef image, CGFloat scale)
 {
-    return std::make_shared<const CGColor>(kCGColorSpaceModelPattern, std::vector<CGFloat>{1}, std::move(image));
+    auto color = std::make_shared<CGColor>(kCGColorSpaceModelPattern, std::vector<CGFloat>{1}, std::move(image));
+    color->patternScale_ = scale > 0 ? scale : 1;
+    return color;
 }
 
 std::array<CGFloat, 4> CGColor::rgba() const
@@ -46,7 +48,9 @@ CGColorRef CGColor::copyWithAlpha(CGFloat alpha) const
 {
     std::vector<CGFloat> components = components_;
     components.back() = clamp01(alpha);
-    return std::make_shared<const CGColor>(model_, std::move(components), pattern_);
+    auto color = std::make_shared<CGColor>(model_, std::move(components), pattern_);
+    color->patternScale_ = patternScale_;
+    return color;
 }
 
 bool CGColor::isEqual(const CGColor& other) const

@@ -29,7 +29,9 @@ class CGColor {
 public:
     static CGColorRef createGray(CGFloat white, CGFloat alpha);
     static CGColorRef createRGB(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha);
-    static CGColorRef createPattern(CGImageRef image);
+    // A colour that tiles the image; `scale` is the image's pixels per point (a tile is
+    // width / scale points wide).
+    static CGColorRef createPattern(CGImageRef image, CGFloat scale = 1);
 
     CGColorSpaceModel model() const { return model_; }
     // The colour's components including alpha: (white, alpha), (red, green, blue, alpha) or (alpha) for
@@ -37,6 +39,7 @@ public:
     const std::vector<CGFloat>& components() const { return components_; }
     CGFloat alpha() const { return components_.back(); }
     const CGImageRef& patternImage() const { return pattern_; }
+    CGFloat patternScale() const { return patternScale_; }
     // Red, green, blue and alpha of a grey or RGB colour (a pattern reads as transparent black).
     std::array<CGFloat, 4> rgba() const;
     CGColorRef copyWithAlpha(CGFloat alpha) const;
@@ -50,6 +53,7 @@ private:
     CGColorSpaceModel model_;
     std::vector<CGFloat> components_;
     CGImageRef pattern_;
+    CGFloat patternScale_ = 1;
 };
 
 bool CGColorEqualToColor(const CGColorRef& a, const CGColorRef& b);  // two nulls are equal

@@ -1,5 +1,7 @@
 #include "platform/graphics/CGFont.h"
 
+#include <cairo-ft.h>
+#include <cairo.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -136,6 +138,9 @@ CGFont::CGFont(std::unique_ptr<Face> face) : face_(std::move(face)) {}
 
 CGFont::~CGFont()
 {
+    if (cairoFace_ != nullptr) {
+        cairo_font_face_destroy(static_cast<cairo_font_face_t*>(cairoFace_));
+    }
     if (face_ && face_->face != nullptr) {
         std::lock_guard lock(library().mutex);
         FT_Done_Face(face_->face);
@@ -452,6 +457,67 @@ bool CGFont::hasTableForTag(uint32_t tag) const
         }
     }
     return false;
+}
+
+namespace {
+namespace CGFont_cpp {
+
+// The FreeType face cairo draws with; released when cairo lets go of the font face (it may keep it
+// in its caches after the CGFont is gone).
+struct DrawingFace {
+    FT_Face face = nullptr;
+    std::shared_ptr<const std::vector<uint8_t>> bytes;  // memory fonts: FreeType reads them in place
+};
+
+const cairo_user_data_key_t kDrawingFaceKey{};
+
+void releaseDrawingFace(void* data)
+{
+    auto* drawing = static_cast<DrawingFace*>(data);
+    {
+        std::lock_guard lock(library().mutex);
+        FT_Done_Face(drawing->face);
+    }
+    delete drawing;
+}
+
+}  // namespace CGFont_cpp
+}  // namespace
+
+void* CGFont::cairoFontFace() const
+{
+    std::call_once(cairoOnce_, [this] {
+        auto drawing = std::make_unique<CGFont_cpp::DrawingFace>();
+        {
+            std::lock_guard lock(library().mutex);
+            if (library().library == nullptr) {
+                return;
+            }
+            FT_Error error = 0;
+            if (!path_.empty()) {
+                error = FT_New_Face(library().library, path_.c_str(), faceIndex_, &drawing->face);
+            } else {
+                drawing->bytes = std::make_shared<const std::vector<uint8_t>>(face_->bytes);
+                error = FT_New_Memory_Face(library().library, drawing->bytes->data(),
+                                           FT_Long(drawing->bytes->size()), faceIndex_, &drawing->face);
+            }
+            if (error != 0) {
+                return;
+            }
+        }
+        cairo_font_face_t* face = cairo_ft_font_face_create_for_ft_face(drawing->face, FT_LOAD_NO_HINTING);
+        if (cairo_font_face_status(face) != CAIRO_STATUS_SUCCESS ||
+            cairo_font_face_set_user_data(face, &CGFont_cpp::kDrawingFaceKey, drawing.get(),
+                                          CGFont_cpp::releaseDrawingFace) != CAIRO_STATUS_SUCCESS) {
+            cairo_font_face_destroy(face);
+            std::lock_guard lock(library().mutex);
+            FT_Done_Face(drawing->face);
+            return;
+        }
+        drawing.release();
+        cairoFace_ = face;
+    });
+    return cairoFace_;
 }
 
 CGFontRef CGFontCreateWithFontName(const std::string& name) { return CGFont::createWithFontName(name); }

@@ -70,6 +70,11 @@ public:
     // (a cut file may list a table that lies past its end, which copyTableForTag does not give).
     bool hasTableForTag(uint32_t tag) const;
 
+    // The face as a cairo font face (a cairo_font_face_t*, owned by the font), for drawing glyphs. It
+    // is a second FreeType face of the same file or bytes, used only by cairo, so drawing never shares
+    // a face with the metrics above; outlines are loaded unhinted. Null when it cannot be made.
+    void* cairoFontFace() const;
+
     // Where the face came from (empty for fonts made from memory) and which face of the file it is.
     const std::string& path() const { return path_; }
     int faceIndex() const { return faceIndex_; }
@@ -85,6 +90,8 @@ private:
 
     std::unique_ptr<Face> face_;
     mutable std::mutex mutex_;  // FreeType faces are not safe for concurrent use
+    mutable std::once_flag cairoOnce_;
+    mutable void* cairoFace_ = nullptr;
     mutable std::unordered_map<char32_t, CGGlyph> glyphCache_;
     mutable std::unordered_map<CGGlyph, int> advanceCache_;
 

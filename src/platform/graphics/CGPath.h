@@ -25,6 +25,8 @@ public:
     void quadTo(const CGAffineTransform* m, CGPoint control, CGPoint p);
     void curveTo(const CGAffineTransform* m, CGPoint c1, CGPoint c2, CGPoint p);
     void close();
+    // Appends another path's elements, each point through m (null: as they are).
+    void append(const CGPath& other, const CGAffineTransform* m);
 
 private:
     CGPoint apply(const CGAffineTransform* m, CGPoint p) const { return m ? CGPointApplyAffineTransform(p, *m) : p; }
@@ -51,6 +53,22 @@ void CGPathAddArc(const CGMutablePathRef& path, const CGAffineTransform* m, CGFl
                   CGFloat startAngle, CGFloat endAngle, bool clockwise);
 void CGPathAddRect(const CGMutablePathRef& path, const CGAffineTransform* m, CGRect rect);
 void CGPathAddEllipseInRect(const CGMutablePathRef& path, const CGAffineTransform* m, CGRect rect);
+// A tangent arc: the arc of the given radius that touches the line from the current point to
+// (x1, y1) and the line from (x1, y1) to (x2, y2), preceded by a line from the current point to where
+// it starts. Without a current point it starts a subpath at (x1, y1); a radius of 0 or collinear
+// points add a line to (x1, y1).
+void CGPathAddArcToPoint(const CGMutablePathRef& path, const CGAffineTransform* m, CGFloat x1, CGFloat y1,
+                         CGFloat x2, CGFloat y2, CGFloat radius);
+// A rectangle with corners of the given radii (each at most half the side it rounds), as a closed
+// subpath; radii of 0 give a plain rectangle.
+void CGPathAddRoundedRect(const CGMutablePathRef& path, const CGAffineTransform* m, CGRect rect,
+                          CGFloat cornerWidth, CGFloat cornerHeight);
+void CGPathAddPath(const CGMutablePathRef& path, const CGAffineTransform* m, const CGPathRef& other);
+CGPathRef CGPathCreateCopyByTransformingPath(const CGPathRef& path, const CGAffineTransform* m);
+CGPathRef CGPathCreateWithRect(CGRect rect, const CGAffineTransform* m);
+CGPathRef CGPathCreateWithEllipseInRect(CGRect rect, const CGAffineTransform* m);
+CGPathRef CGPathCreateWithRoundedRect(CGRect rect, CGFloat cornerWidth, CGFloat cornerHeight,
+                                      const CGAffineTransform* m);
 void CGPathCloseSubpath(const CGMutablePathRef& path);
 bool CGPathIsEmpty(const CGPathRef& path);
 CGPoint CGPathGetCurrentPoint(const CGPathRef& path);

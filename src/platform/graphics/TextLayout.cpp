@@ -112,25 +112,35 @@ class Measurer {
 public:
     explicit Measurer(const FontAtSize& font) : font_(font), fallback_(CGFont::fallbackFont()) {}
 
-    CGFloat advance(char32_t c) const
+    // The face and glyph that show a character, and its advance; no face for characters that show
+    // nothing.
+    struct Pick {
+        const CGFontRef* font = nullptr;
+        CGGlyph glyph = 0;
+        CGFloat advance = 0;
+    };
+
+    Pick pick(char32_t c) const
     {
         if (c == '\t' || isNewline(c)) {
             c = ' ';
         } else if (isZeroWidth(c)) {
-            return 0;
+            return {};
         }
         if (!font_.font || font_.pointSize <= 0) {
-            return 0;
+            return {};
         }
         CGGlyph glyph = font_.font->glyphForCharacter(c);
         if (glyph == 0 && fallback_ && fallback_ != font_.font) {
             const CGGlyph other = fallback_->glyphForCharacter(c);
             if (other != 0) {
-                return scaled(*fallback_, fallback_->advanceForGlyph(other));
+                return {&fallback_, other, scaled(*fallback_, fallback_->advanceForGlyph(other))};
             }
         }
-        return scaled(*font_.font, font_.font->advanceForGlyph(glyph));
+        return {&font_.font, glyph, scaled(*font_.font, font_.font->advanceForGlyph(glyph))};
     }
+
+    CGFloat advance(char32_t c) const { return pick(c).advance; }
 
     void measure(std::vector<Char>& chars) const
     {
@@ -383,6 +393,25 @@ CGFloat FontAtSize::capHeight() const
 CGFloat FontAtSize::xHeight() const
 {
     return font ? CGFloat(font->xHeight()) * pointSize / font->unitsPerEm() : 0;
+}
+
+std::vector<GlyphRun> glyphRuns(std::string_view text, const FontAtSize& font)
+{
+    const Measurer measurer(font);
+    std::vector<GlyphRun> runs;
+    CGFloat x = 0;
+    for (const Char& ch : decode(text)) {
+        const Measurer::Pick pick = measurer.pick(ch.c);
+        if (pick.font != nullptr) {
+            if (runs.empty() || runs.back().font != *pick.font) {
+                runs.push_back({*pick.font, {}, {}});
+            }
+            runs.back().glyphs.push_back(pick.glyph);
+            runs.back().x.push_back(x);
+        }
+        x += pick.advance;
+    }
+    return runs;
 }
 
 CGFloat widthOfText(std::string_view text, const FontAtSize& font)

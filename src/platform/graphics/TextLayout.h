@@ -65,6 +65,16 @@ struct Layout {
     CGSize size;             // widest line rounded up, lines x lineHeight
 };
 
+// The glyphs that draw one line: runs of one face each (the font's, or the fallback's where the font
+// lacks a character), every glyph at the position the measurer gave it, so drawn width is measured
+// width. Zero-width characters draw nothing; tabs and newlines draw as spaces.
+struct GlyphRun {
+    CGFontRef font;
+    std::vector<CGGlyph> glyphs;
+    std::vector<CGFloat> x;  // each glyph's origin along the line, in points from the line's start
+};
+std::vector<GlyphRun> glyphRuns(std::string_view text, const FontAtSize& font);
+
 // The unrounded advance width of the text on one line (newlines measure as spaces).
 CGFloat widthOfText(std::string_view text, const FontAtSize& font);
 

@@ -396,6 +396,19 @@ void CALayer::layoutIfNeeded()
     }
 }
 
+void CALayer::layoutAndDisplayTreeIfNeeded()
+{
+    Ref<CALayer> keep = self<CALayer>();
+    layoutIfNeeded();
+    std::vector<Ref<CALayer>> pending{keep};
+    while (!pending.empty()) {
+        Ref<CALayer> layer = std::move(pending.back());
+        pending.pop_back();
+        layer->displayIfNeeded();
+        pending.insert(pending.end(), layer->sublayers_.rbegin(), layer->sublayers_.rend());
+    }
+}
+
 void CALayer::layoutSublayers()
 {
     if (auto delegate = delegate_.lock()) {
@@ -403,28 +416,189 @@ void CALayer::layoutSublayers()
     }
 }
 
+namespace {
+namespace CALayer_cpp {
+
+// One axis of a nine-part stretch: the caps keep their length (shrinking in proportion when the
+// destination is shorter than both), the middle stretches.
+struct Span {
+    CGFloat sourceStart, sourceLength, start, length;
+};
+
+std::vector<Span> stretchAxis(CGFloat sourceLength, CGFloat startCap, CGFloat endCap, CGFloat start, CGFloat length,
+                              CGFloat pointsPerSource)
+{
+    if (startCap <= 0 && endCap <= 0) {
+        return {{0, sourceLength, start, length}};
+    }
+    CGFloat a = startCap * pointsPerSource;
+    CGFloat b = endCap * pointsPerSource;
+    if (a + b > length && a + b > 0) {
+        const CGFloat total = a + b;
+        a = length * a / total;
+        b = length - a;
+    }
+    std::vector<Span> out;
+    auto add = [&](CGFloat ss, CGFloat sl, CGFloat ds, CGFloat dl) {
+        if (sl > 0 && dl > 0) out.push_back({ss, sl, ds, dl});
+    };
+    add(0, startCap, start, a);
+    add(startCap, sourceLength - startCap - endCap, start + a, length - a - b);
+    add(sourceLength - endCap, endCap, start + length - b, b);
+    return out;
+}
+
+// Where contents of the given size in points go inside bounds for a gravity.
+CGRect placeContents(const std::string& gravity, CGRect bounds, CGSize size)
+{
+    if (gravity == kCAGravityResize || size.width <= 0 || size.height <= 0) {
+        return bounds;
+    }
+    if (gravity == kCAGravityResizeAspect || gravity == kCAGravityResizeAspectFill) {
+        const CGFloat fx = bounds.size.width / size.width, fy = bounds.size.height / size.height;
+        const CGFloat f = gravity == kCAGravityResizeAspect ? std::min(fx, fy) : std::max(fx, fy);
+        size = {size.width * f, size.height * f};
+    }
+    CGFloat x = CGRectGetMidX(bounds) - size.width / 2;
+    CGFloat y = CGRectGetMidY(bounds) - size.height / 2;
+    const std::string& g = gravity;
+    if (g == kCAGravityLeft || g == kCAGravityTopLeft || g == kCAGravityBottomLeft) x = bounds.origin.x;
+    if (g == kCAGravityRight || g == kCAGravityTopRight || g == kCAGravityBottomRight)
+        x = CGRectGetMaxX(bounds) - size.width;
+    if (g == kCAGravityTop || g == kCAGravityTopLeft || g == kCAGravityTopRight) y = bounds.origin.y;
+    if (g == kCAGravityBottom || g == kCAGravityBottomLeft || g == kCAGravityBottomRight)
+        y = CGRectGetMaxY(bounds) - size.height;
+    return CGRectMake(x, y, size.width, size.height);
+}
+
+CGPathRef roundedBounds(CGRect rect, CGFloat radius)
+{
+    return CGPathCreateWithRoundedRect(rect, radius, radius, nullptr);
+}
+
+}  // namespace CALayer_cpp
+}  // namespace
+
+void CALayer::drawContents(const CGContextRef& context) const
+{
+    using namespace CALayer_cpp;
+    const CGImageRef& image = contents_;
+    const CGFloat scale = contentsScale_ > 0 ? contentsScale_ : 1;
+    const CGFloat iw = CGFloat(image->width()), ih = CGFloat(image->height());
+    // The part of the image shown (contentsRect, in unit coordinates), in pixels.
+    const CGRect part = CGRectIntersection(
+        CGRectMake(contentsRect_.origin.x * iw, contentsRect_.origin.y * ih, contentsRect_.size.width * iw,
+                   contentsRect_.size.height * ih),
+        CGRectMake(0, 0, iw, ih));
+    if (CGRectIsEmpty(part)) {
+        return;
+    }
+    const CGRect dest = placeContents(contentsGravity_, bounds_, {part.size.width / scale, part.size.height / scale});
+    const CGRect center = contentsCenter_;
+    const bool stretches = contentsGravity_ == kCAGravityResize &&
+                           !(center.origin.x <= 0 && center.origin.y <= 0 && CGRectGetMaxX(center) >= 1 &&
+                             CGRectGetMaxY(center) >= 1);
+    if (!stretches) {
+        context->drawImage(dest, image, part);
+        return;
+    }
+    // Caps outside the centre keep their size in points; the centre stretches.
+    const CGFloat left = std::clamp(center.origin.x, CGFloat(0), CGFloat(1)) * part.size.width;
+    const CGFloat right = std::clamp(1 - CGRectGetMaxX(center), CGFloat(0), CGFloat(1)) * part.size.width;
+    const CGFloat top = std::clamp(center.origin.y, CGFloat(0), CGFloat(1)) * part.size.height;
+    const CGFloat bottom = std::clamp(1 - CGRectGetMaxY(center), CGFloat(0), CGFloat(1)) * part.size.height;
+    const auto xs = stretchAxis(part.size.width, left, right, dest.origin.x, dest.size.width, 1 / scale);
+    const auto ys = stretchAxis(part.size.height, top, bottom, dest.origin.y, dest.size.height, 1 / scale);
+    for (const Span& y : ys) {
+        for (const Span& x : xs) {
+            context->drawImage(CGRectMake(x.start, y.start, x.length, y.length), image,
+                               CGRectMake(part.origin.x + x.sourceStart, part.origin.y + y.sourceStart, x.sourceLength,
+                                          y.sourceLength));
+        }
+    }
+}
+
+bool CALayer::drawingNeedsGroup() const
+{
+    if (!drawing_) {
+        return false;
+    }
+    for (const CGDrawingRecord& r : drawing_->records()) {
+        if (r.kind == CGDrawingRecord::kClearRect || r.blendMode != kCGBlendModeNormal) {
+            return true;
+        }
+    }
+    return false;
+}
+
+size_t CALayer::primitiveCount() const
+{
+    size_t count = (backgroundColor_ ? 1 : 0) + (contents_ ? 1 : 0) + (borderWidth_ > 0 && borderColor_ ? 1 : 0);
+    if (drawing_) {
+        count += drawing_->records().size();
+    }
+    for (const Ref<CALayer>& layer : sublayers_) {
+        if (!layer->hidden_ && layer->opacity_ > 0) {
+            count += 2;  // a sublayer may draw over anything of this layer
+        }
+    }
+    return count;
+}
+
 void CALayer::renderInContext(const CGContextRef& context) const
 {
+    using namespace CALayer_cpp;
     if (!context || hidden_ || opacity_ <= 0) {
         return;
     }
+    const bool pixels = context->hasPixels();
     context->saveGState();
+    // A shadow, or an opacity below 1 over more than one primitive, applies to the layer's whole
+    // picture: it is drawn as one transparency layer, as the phone composites a layer.
+    const bool shadowed = pixels && shadowOpacity_ > 0;
+    const bool translucent = opacity_ < 1 && primitiveCount() > 1;
+    const bool group = pixels && (shadowed || translucent);
     context->setAlpha(context->alpha() * opacity_);
+    if (shadowed) {
+        const CGColorRef color = shadowColor_ ? shadowColor_ : CGColor::createGray(0, 1);
+        context->setShadow(shadowOffset_, shadowRadius_ * 2, color->copyWithAlpha(color->alpha() * shadowOpacity_));
+    }
+    if (group) {
+        context->beginTransparencyLayer();
+    }
+    const bool rounded = cornerRadius_ > 0;
     if (backgroundColor_) {
         context->saveGState();
         context->setFillColor(backgroundColor_);
-        context->fillRect(bounds_);
+        if (rounded) {
+            context->beginPath();
+            context->addPath(roundedBounds(bounds_, cornerRadius_));
+            context->fillPath();
+        } else {
+            context->fillRect(bounds_);
+        }
         context->restoreGState();
-    }
-    if (contents_) {
-        context->drawImage(bounds_, contents_);
-    }
-    if (drawing_) {
-        context->appendRecords(drawing_->records());
     }
     context->saveGState();
     if (masksToBounds_) {
-        context->clipToRect(bounds_);
+        if (rounded) {
+            context->beginPath();
+            context->addPath(roundedBounds(bounds_, cornerRadius_));
+            context->clip();
+        } else {
+            context->clipToRect(bounds_);
+        }
+    }
+    if (contents_) {
+        drawContents(context);
+    }
+    if (drawing_ && !drawing_->records().empty()) {
+        // The drawing is the layer's own picture: a clear or another blend mode in it acts on that
+        // picture alone, never on what lies beneath the layer.
+        const bool own = pixels && drawingNeedsGroup();
+        if (own) context->beginTransparencyLayer();
+        context->appendRecords(drawing_->records());
+        if (own) context->endTransparencyLayer();
     }
     std::vector<Ref<CALayer>> ordered = sublayers_;
     std::stable_sort(ordered.begin(), ordered.end(),
@@ -440,8 +614,18 @@ void CALayer::renderInContext(const CGContextRef& context) const
         context->saveGState();
         context->setStrokeColor(borderColor_);
         context->setLineWidth(borderWidth_);
-        context->strokeRect(CGRectInset(bounds_, borderWidth_ / 2, borderWidth_ / 2));
+        const CGRect inner = CGRectInset(bounds_, borderWidth_ / 2, borderWidth_ / 2);
+        if (rounded && !CGRectIsNull(inner)) {
+            context->beginPath();
+            context->addPath(roundedBounds(inner, std::max(cornerRadius_ - borderWidth_ / 2, CGFloat(0))));
+            context->strokePath();
+        } else {
+            context->strokeRect(inner);
+        }
         context->restoreGState();
+    }
+    if (group) {
+        context->endTransparencyLayer();
     }
     context->restoreGState();
 }

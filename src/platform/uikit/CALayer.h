@@ -159,9 +159,16 @@ public:
     bool needsLayout() const { return needsLayout_; }
     // Lays out this layer if needed, then its sublayers, depth first.
     void layoutIfNeeded();
+    // Lays out the tree, then displays every layer of it that needs display (what the run loop's pass
+    // does for a window), so that rendering it shows its current state.
+    void layoutAndDisplayTreeIfNeeded();
     virtual void layoutSublayers();
-    // Appends the records of this layer and its visible sublayers to the context, in the layer's own
-    // coordinates: background, contents, drawing, sublayers (clipped when masking), border.
+    // Draws this layer and its visible sublayers into the context, in the layer's own coordinates and
+    // the platform's order: background (rounded by the corner radius), contents (placed by the
+    // contents gravity, stretched around contentsCenter), the delegate's drawing, sublayers (each
+    // through its transform about its anchor point; clipped to the rounded bounds when masking),
+    // border. A recording context gets the records; a bitmap context gets pixels, where a layer with
+    // a shadow, or with an opacity below 1 over more than one primitive, is composited as one picture.
     void renderInContext(const CGContextRef& context) const;
 
     // --- Animations ---
@@ -190,6 +197,9 @@ protected:
 
 private:
     struct Running;
+    void drawContents(const CGContextRef& context) const;
+    bool drawingNeedsGroup() const;
+    size_t primitiveCount() const;
     void insertAt(const Ref<CALayer>& layer, size_t index);
     void animationEnded(const Ref<CAAnimation>& animation);
     void stopRunning(std::vector<std::shared_ptr<Running>> removed, bool finished);

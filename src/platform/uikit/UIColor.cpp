@@ -19,7 +19,8 @@ Ref<UIColor> UIColor::colorWithWhite_alpha(CGFloat white, CGFloat alpha)
 
 Ref<UIColor> UIColor::colorWithPatternImage(const Ref<UIImage>& image)
 {
-    return std::make_shared<UIColor>(CGColor::createPattern(image ? image->CGImage() : nullptr), image);
+    CGColorRef pattern = CGColor::createPattern(image ? image->CGImage() : nullptr, image ? image->scale() : 1);
+    return std::make_shared<UIColor>(std::move(pattern), image);
 }
 
 Ref<UIColor> UIColor::colorWithCGColor(CGColorRef color)

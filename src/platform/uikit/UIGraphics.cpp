@@ -31,7 +31,8 @@ void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, CGFloat sc
     if (scale <= 0) {
         scale = UIScreen::mainScreen()->scale();
     }
-    stack.push_back({CGContext::createRecording(size, scale), true});
+    // Pixels, and the records as well for tests that read what was drawn.
+    stack.push_back({CGContext::createImageContext(size, scale, true), true});
 }
 
 Ref<UIImage> UIGraphicsGetImageFromCurrentImageContext()
@@ -40,10 +41,7 @@ Ref<UIImage> UIGraphicsGetImageFromCurrentImageContext()
         return nullptr;
     }
     const CGContextRef& context = stack.back().context;
-    const CGSize size = context->size();
-    const CGFloat scale = context->scale();
-    auto image = CGImage::create(size_t(std::ceil(size.width * scale)), size_t(std::ceil(size.height * scale)));
-    return UIImage::imageWithCGImage_scale_orientation(image, scale, UIImageOrientationUp);
+    return UIImage::imageWithCGImage_scale_orientation(context->makeImage(), context->scale(), UIImageOrientationUp);
 }
 
 void UIGraphicsEndImageContext()

@@ -11,11 +11,12 @@ CGContextRef UIGraphicsGetCurrentContext();  // null when nothing is being drawn
 void UIGraphicsPushContext(CGContextRef context);
 void UIGraphicsPopContext();
 
-// A recording context of the size (in points) becomes current. A scale of 0 is the main screen's.
+// An image context of the size (in points) becomes current: transparent pixels at the scale (0 is the
+// main screen's; the pixel size is rounded up), y down from the top left. It keeps the records of
+// what is drawn as well (context->records()).
 void UIGraphicsBeginImageContext(CGSize size);
 void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, CGFloat scale);
-// An image of the current image context's size and scale (null outside an image context). Its pixels
-// are not rendered: the records of the context tell what was drawn.
+// An image of the current image context's pixels, at its scale (null outside an image context).
 Ref<UIImage> UIGraphicsGetImageFromCurrentImageContext();
 void UIGraphicsEndImageContext();
 

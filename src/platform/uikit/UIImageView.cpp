@@ -1,5 +1,6 @@
 #include "platform/uikit/UIImageView.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -37,6 +38,22 @@ void UIImageView::showImage()
 {
     const Ref<UIImage> shown = displayedImage();
     layer()->setContents(shown ? shown->CGImage() : nullptr);
+    if (shown) {
+        // The image's scale and caps: a stretchable image keeps its caps in points as it stretches.
+        layer()->setContentsScale(shown->scale());
+        const CGSize size = shown->size();
+        const UIEdgeInsets caps = shown->capInsets();
+        CGRect center = CGRectMake(0, 0, 1, 1);
+        if (size.width > 0 && (caps.left > 0 || caps.right > 0)) {
+            center.origin.x = caps.left / size.width;
+            center.size.width = std::max(size.width - caps.left - caps.right, CGFloat(0)) / size.width;
+        }
+        if (size.height > 0 && (caps.top > 0 || caps.bottom > 0)) {
+            center.origin.y = caps.top / size.height;
+            center.size.height = std::max(size.height - caps.top - caps.bottom, CGFloat(0)) / size.height;
+        }
+        layer()->setContentsCenter(center);
+    }
     setNeedsDisplay();
 }
 

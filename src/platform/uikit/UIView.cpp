@@ -306,6 +306,20 @@ void UIView::initWithFrameBody(CGRect frame)
 
 // --- Geometry -------------------------------------------------------------------------------------
 
+void UIView::setContentMode(UIViewContentMode mode)
+{
+    contentMode_ = mode;
+    static constexpr const char* kGravities[] = {
+        kCAGravityResize, kCAGravityResizeAspect, kCAGravityResizeAspectFill, kCAGravityResize,
+        kCAGravityCenter, kCAGravityTop,          kCAGravityBottom,           kCAGravityLeft,
+        kCAGravityRight,  kCAGravityTopLeft,      kCAGravityTopRight,         kCAGravityBottomLeft,
+        kCAGravityBottomRight,
+    };
+    if (mode >= 0 && size_t(mode) < std::size(kGravities)) {
+        layer_->setContentsGravity(kGravities[mode]);
+    }
+}
+
 void UIView::setFrame(CGRect frame)
 {
     const CGRect oldBounds = layer_->bounds();

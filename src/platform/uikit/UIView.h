@@ -99,7 +99,8 @@ public:
     bool clearsContextBeforeDrawing() const { return clearsContextBeforeDrawing_; }
     void setClearsContextBeforeDrawing(bool clears) { clearsContextBeforeDrawing_ = clears; }
     UIViewContentMode contentMode() const { return contentMode_; }
-    void setContentMode(UIViewContentMode mode) { contentMode_ = mode; }
+    // Also places the layer's contents (an image view's image) by the matching contents gravity.
+    void setContentMode(UIViewContentMode mode);
     CGRect contentStretch() const { return contentStretch_; }
     void setContentStretch(CGRect stretch) { contentStretch_ = stretch; }
 
