@@ -97,6 +97,10 @@ public:
 
     std::string description() const override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+    CGSize sizeThatFits(CGSize size) const override;
+
 private:
     void show(ShownFrom from);
     void hide();

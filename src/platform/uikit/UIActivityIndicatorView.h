@@ -25,6 +25,9 @@ public:
     CGSize sizeThatFits(CGSize size) const override;
     void initWithFrameBody(CGRect frame) override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 private:
     UIActivityIndicatorViewStyle style_ = UIActivityIndicatorViewStyleWhite;
     bool hidesWhenStopped_ = true;

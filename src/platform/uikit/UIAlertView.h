@@ -91,6 +91,10 @@ public:
     std::string description() const override;
     void initWithFrameBody(CGRect frame) override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+    CGSize sizeThatFits(CGSize size) const override;
+
 private:
     void hide();
 

@@ -67,6 +67,9 @@ public:
 
     void initWithFrameBody(CGRect frame) override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 protected:
     void stateDidChange() override;
 

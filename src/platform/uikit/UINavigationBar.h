@@ -83,6 +83,9 @@ public:
     void layoutSubviews() override;
     void initWithFrameBody(CGRect frame) override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 private:
     void refresh();
 

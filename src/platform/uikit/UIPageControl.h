@@ -24,6 +24,9 @@ public:
     CGSize sizeThatFits(CGSize size) const override { return sizeForNumberOfPages(numberOfPages_); }
     void endTrackingWithTouch_withEvent(const Ref<UITouch>& touch, const Ref<UIEvent>& event) override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 private:
     NSInteger numberOfPages_ = 0;
     NSInteger currentPage_ = 0;

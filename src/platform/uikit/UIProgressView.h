@@ -21,6 +21,9 @@ public:
     void setFrame(CGRect frame) override;
     CGSize sizeThatFits(CGSize size) const override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 private:
     CGFloat barHeight() const { return style_ == UIProgressViewStyleBar ? 11 : 9; }
 

@@ -45,6 +45,9 @@ public:
 
     void endTrackingWithTouch_withEvent(const Ref<UITouch>& touch, const Ref<UIEvent>& event) override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 private:
     struct Segment {
         std::string title;

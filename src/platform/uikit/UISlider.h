@@ -27,6 +27,9 @@ public:
     bool continueTrackingWithTouch_withEvent(const Ref<UITouch>& touch, const Ref<UIEvent>& event) override;
     void endTrackingWithTouch_withEvent(const Ref<UITouch>& touch, const Ref<UIEvent>& event) override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 private:
     void track(const Ref<UITouch>& touch, const Ref<UIEvent>& event, bool ending);
 

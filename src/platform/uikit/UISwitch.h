@@ -21,6 +21,9 @@ public:
 
     void initWithFrameBody(CGRect frame) override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 private:
     bool on_ = false;
     Ref<UIColor> onTintColor_;

@@ -162,6 +162,9 @@ public:
     void initWithFrameBody(CGRect frame) override;
     virtual void initWithStyle_reuseIdentifierBody(UITableViewCellStyle style, const std::string& reuseIdentifier);
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 private:
     void updateAccessory();
     void applyHighlight();

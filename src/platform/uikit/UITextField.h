@@ -128,6 +128,9 @@ public:
     CGSize sizeThatFits(CGSize size) const override;
     void initWithFrameBody(CGRect frame) override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 private:
     bool beginEditingIfNeeded() override;
     void replace(NSRange range, const std::string& replacement);

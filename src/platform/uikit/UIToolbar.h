@@ -25,6 +25,9 @@ public:
     void layoutSubviews() override;
     void initWithFrameBody(CGRect frame) override;
 
+    // The plain look of the control (UIStandardLook.cpp).
+    void drawRect(CGRect rect) override;
+
 private:
     UIBarStyle barStyle_ = UIBarStyleDefault;
     bool translucent_ = false;

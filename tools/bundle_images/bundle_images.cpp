@@ -1,0 +1,387 @@
+// bundle_images DIR: draws the application's bundle images into DIR as NAME.png (scale 1) and
+// NAME@2x.png (scale 2), in one simple style: flat colours in the edition's tint, rounded shapes,
+// plain text. Run it after changing a picture here and commit the files it writes to resources/.
+#include <cairo.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace {
+namespace bundle_images_cpp {
+
+constexpr double kPi = std::numbers::pi;
+
+struct Colour {
+    double r, g, b, a = 1;
+};
+
+// The palette: the edition's blue tint, its dark and light forms, and neutrals.
+constexpr Colour kTint{0.16, 0.44, 0.76};
+constexpr Colour kTintDark{0.10, 0.27, 0.48};
+constexpr Colour kTintLight{0.62, 0.77, 0.93};
+constexpr Colour kWhite{1, 1, 1};
+constexpr Colour kPaper{0.97, 0.95, 0.90};
+constexpr Colour kSand{0.93, 0.89, 0.80};
+constexpr Colour kGrey{0.62, 0.64, 0.67};
+constexpr Colour kGreyLight{0.86, 0.87, 0.88};
+constexpr Colour kInk{0.20, 0.22, 0.25};
+constexpr Colour kRed{0.84, 0.22, 0.20};
+constexpr Colour kGreen{0.24, 0.66, 0.36};
+constexpr Colour kOrange{0.96, 0.58, 0.16};
+
+void set(cairo_t* cr, Colour c) { cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a); }
+
+void rounded(cairo_t* cr, double x, double y, double w, double h, double r)
+{
+    r = std::min({r, w / 2, h / 2});
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, x + w - r, y + r, r, -kPi / 2, 0);
+    cairo_arc(cr, x + w - r, y + h - r, r, 0, kPi / 2);
+    cairo_arc(cr, x + r, y + h - r, r, kPi / 2, kPi);
+    cairo_arc(cr, x + r, y + r, r, kPi, 3 * kPi / 2);
+    cairo_close_path(cr);
+}
+
+void fillRounded(cairo_t* cr, double x, double y, double w, double h, double r, Colour c)
+{
+    rounded(cr, x, y, w, h, r);
+    set(cr, c);
+    cairo_fill(cr);
+}
+
+void fillRect(cairo_t* cr, double x, double y, double w, double h, Colour c)
+{
+    cairo_rectangle(cr, x, y, w, h);
+    set(cr, c);
+    cairo_fill(cr);
+}
+
+void circle(cairo_t* cr, double cx, double cy, double r, Colour c)
+{
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, cx, cy, r, 0, 2 * kPi);
+    set(cr, c);
+    cairo_fill(cr);
+}
+
+void stroke(cairo_t* cr, Colour c, double width)
+{
+    set(cr, c);
+    cairo_set_line_width(cr, width);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_stroke(cr);
+}
+
+// Text centred in the box (DejaVu for Latin, WenQuanYi for Chinese, through fontconfig).
+void text(cairo_t* cr, const std::string& s, double x, double y, double w, double h, double size, Colour c,
+          bool bold = true)
+{
+    cairo_select_font_face(cr, "WenQuanYi Micro Hei", CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, s.c_str(), &e);
+    cairo_move_to(cr, x + (w - e.width) / 2 - e.x_bearing, y + (h - e.height) / 2 - e.y_bearing);
+    set(cr, c);
+    cairo_show_text(cr, s.c_str());
+}
+
+// A person: head and shoulders.
+void person(cairo_t* cr, double cx, double cy, double size, Colour c)
+{
+    circle(cr, cx, cy - size * 0.18, size * 0.2, c);
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, cx, cy + size * 0.42, size * 0.34, kPi, 2 * kPi);
+    cairo_close_path(cr);
+    set(cr, c);
+    cairo_fill(cr);
+}
+
+void playTriangle(cairo_t* cr, double cx, double cy, double size, Colour c)
+{
+    cairo_move_to(cr, cx - size * 0.35, cy - size * 0.45);
+    cairo_line_to(cr, cx + size * 0.5, cy);
+    cairo_line_to(cr, cx - size * 0.35, cy + size * 0.45);
+    cairo_close_path(cr);
+    set(cr, c);
+    cairo_fill(cr);
+}
+
+void arrowLeft(cairo_t* cr, double cx, double cy, double size, Colour c, double width)
+{
+    cairo_move_to(cr, cx + size * 0.25, cy - size * 0.45);
+    cairo_line_to(cr, cx - size * 0.25, cy);
+    cairo_line_to(cr, cx + size * 0.25, cy + size * 0.45);
+    stroke(cr, c, width);
+}
+
+void face(cairo_t* cr, double size, Colour colour, double mouth)
+{
+    const double r = size / 2 - 0.5;
+    circle(cr, size / 2, size / 2, r, colour);
+    circle(cr, size * 0.35, size * 0.4, size * 0.07, kInk);
+    circle(cr, size * 0.65, size * 0.4, size * 0.07, kInk);
+    // mouth: > 0 smiles, < 0 frowns
+    cairo_move_to(cr, size * 0.3, size * 0.64);
+    cairo_curve_to(cr, size * 0.4, size * (0.64 + mouth * 0.12), size * 0.6, size * (0.64 + mouth * 0.12), size * 0.7,
+                   size * 0.64);
+    stroke(cr, kInk, size * 0.07);
+}
+
+struct Picture {
+    std::string name;
+    int width, height;  // points
+    std::function<void(cairo_t*, double w, double h)> draw;
+};
+
+std::vector<Picture> pictures()
+{
+    std::vector<Picture> out;
+    // Backgrounds and patterns (tiles).
+    out.push_back({"plaid-bg", 40, 40, [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, kPaper);
+        fillRect(cr, 0, 16, w, 8, {kTintLight.r, kTintLight.g, kTintLight.b, 0.35});
+        fillRect(cr, 16, 0, 8, h, {kTintLight.r, kTintLight.g, kTintLight.b, 0.35});
+        fillRect(cr, 0, 19, w, 2, {kTint.r, kTint.g, kTint.b, 0.25});
+        fillRect(cr, 19, 0, 2, h, {kTint.r, kTint.g, kTint.b, 0.25});
+    }});
+    out.push_back({"cell_bkg", 40, 40, [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, kSand);
+        for (double x = -h; x < w; x += 8) {
+            cairo_move_to(cr, x, h);
+            cairo_line_to(cr, x + h, 0);
+        }
+        stroke(cr, {1, 1, 1, 0.35}, 1);
+    }});
+    out.push_back({"navbar-pattern-bg", 320, 44, [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, kTintDark);
+        for (double x = -h; x < w; x += 12) {
+            cairo_move_to(cr, x, h);
+            cairo_line_to(cr, x + h, 0);
+        }
+        stroke(cr, {1, 1, 1, 0.08}, 4);
+        fillRect(cr, 0, 0, w, 1, {1, 1, 1, 0.25});
+        fillRect(cr, 0, h - 1, w, 1, {0, 0, 0, 0.4});
+    }});
+    out.push_back({"cloud", 320, 480, [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, kTintLight);
+        for (auto [x, y, r] : {std::tuple{70.0, 120.0, 40.0}, {230.0, 220.0, 55.0}, {120.0, 360.0, 45.0}}) {
+            circle(cr, x, y, r, {1, 1, 1, 0.8});
+            circle(cr, x + r * 0.8, y + r * 0.2, r * 0.7, {1, 1, 1, 0.8});
+            circle(cr, x - r * 0.8, y + r * 0.25, r * 0.6, {1, 1, 1, 0.8});
+        }
+    }});
+    out.push_back({"default_cover", 320, 160, [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, kTint);
+        for (double x = 0; x < w; x += 40) {
+            circle(cr, x + 20, h * 0.75, 30, {1, 1, 1, 0.08});
+        }
+    }});
+    // Placeholders.
+    out.push_back({"missing-video-thumb", 80, 60, [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, kGreyLight);
+        circle(cr, w / 2, h / 2, h * 0.28, {1, 1, 1, 0.9});
+        playTriangle(cr, w / 2 + 2, h / 2, h * 0.25, kGrey);
+    }});
+    out.push_back({"missing-avatar", 60, 60, [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, kGreyLight);
+        person(cr, w / 2, h / 2, w * 0.8, kGrey);
+    }});
+    out.push_back({"white-user-icon-overlay", 60, 60, [](cairo_t* cr, double w, double h) {
+        rounded(cr, 1.5, 1.5, w - 3, h - 3, 5);
+        stroke(cr, kWhite, 3);
+    }});
+    out.push_back({"round_head_small", 30, 30, [](cairo_t* cr, double w, double h) {
+        cairo_arc(cr, w / 2, h / 2, w / 2 - 1.5, 0, 2 * kPi);
+        stroke(cr, kWhite, 2);
+    }});
+    out.push_back({"feed-cover-large-user-icon-frame", 70, 70, [](cairo_t* cr, double w, double h) {
+        rounded(cr, 2, 2, w - 4, h - 4, 6);
+        stroke(cr, kWhite, 4);
+    }});
+    out.push_back({"video-thumbnail-overaly", 300, 208, [](cairo_t* cr, double w, double h) {
+        circle(cr, w / 2, h / 2, 28, {0, 0, 0, 0.45});
+        playTriangle(cr, w / 2 + 3, h / 2, 26, kWhite);
+    }});
+    out.push_back({"activity-photo-frame", 16, 16, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 3, kWhite);
+        rounded(cr, 0.5, 0.5, w - 1, h - 1, 3);
+        stroke(cr, kGrey, 1);
+    }});
+    // Emotion marks 1 to 5: from very glad to cross, in five colours.
+    const Colour emotions[] = {kOrange, kGreen, kTintLight, kGrey, kRed};
+    const double mouths[] = {1, 0.5, 0, -0.5, -1};
+    for (int i = 0; i < 5; ++i) {
+        out.push_back({"emotion" + std::to_string(i + 1), 18, 18, [c = emotions[i], m = mouths[i]](cairo_t* cr, double w, double) {
+            face(cr, w, c, m);
+        }});
+    }
+    // Relation buttons.
+    auto button = [](std::string name, std::string label, Colour fill, Colour ink, int w, int h) {
+        return Picture{std::move(name), w, h, [label, fill, ink](cairo_t* cr, double w, double h) {
+            fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 5, fill);
+            text(cr, label, 0, 0, w, h, h * 0.48, ink);
+        }};
+    };
+    out.push_back(button("followHe", "+ 关注", kTint, kWhite, 60, 28));
+    out.push_back(button("unfollowHe", "已关注", kGreyLight, kInk, 60, 28));
+    out.push_back(button("invite", "邀请", kGreen, kWhite, 60, 28));
+    out.push_back(button("login-button", "登录", kTint, kWhite, 130, 40));
+    out.push_back(button("fast-reg-button", "快速注册", kGreen, kWhite, 130, 40));
+    out.push_back(button("ButtonLumo", "Lumo微博登录", kOrange, kWhite, 200, 40));
+    out.push_back(button("ButtonQQ", "QQ登录", kTint, kWhite, 200, 40));
+    out.push_back(button("start_this_app", "开始分享", kOrange, kWhite, 180, 43));
+    out.push_back(button("player-action-button", "···", {0, 0, 0, 0.5}, kWhite, 44, 27));
+    out.push_back({"black-button-bg", 20, 30, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 5, {0.15, 0.16, 0.18});
+    }});
+    // Small icons.
+    out.push_back({"menu_icon", 20, 20, [](cairo_t* cr, double w, double h) {
+        for (double y : {5.0, 10.0, 15.0}) {
+            cairo_move_to(cr, 3, y);
+            cairo_line_to(cr, w - 3, y);
+        }
+        stroke(cr, kWhite, 2);
+    }});
+    out.push_back({"friend_icon", 20, 20, [](cairo_t* cr, double w, double h) {
+        person(cr, w * 0.38, h * 0.5, w * 0.7, kWhite);
+        person(cr, w * 0.7, h * 0.5, w * 0.55, {1, 1, 1, 0.7});
+    }});
+    out.push_back({"nearby_videos", 20, 20, [](cairo_t* cr, double w, double h) {
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, w / 2, h * 0.4, w * 0.28, kPi, 2 * kPi);
+        cairo_line_to(cr, w / 2, h * 0.95);
+        cairo_close_path(cr);
+        set(cr, kTint);
+        cairo_fill(cr);
+        circle(cr, w / 2, h * 0.4, w * 0.1, kWhite);
+    }});
+    out.push_back({"timeline_in_cell", 20, 20, [](cairo_t* cr, double w, double h) {
+        circle(cr, w / 2, h / 2, w * 0.4, kTint);
+        cairo_move_to(cr, w / 2, h * 0.25);
+        cairo_line_to(cr, w / 2, h / 2);
+        cairo_line_to(cr, w * 0.68, h * 0.6);
+        stroke(cr, kWhite, 1.5);
+    }});
+    out.push_back({"delete_white", 18, 18, [](cairo_t* cr, double w, double h) {
+        circle(cr, w / 2, h / 2, w / 2 - 0.5, {0, 0, 0, 0.5});
+        cairo_move_to(cr, w * 0.32, h * 0.32);
+        cairo_line_to(cr, w * 0.68, h * 0.68);
+        cairo_move_to(cr, w * 0.68, h * 0.32);
+        cairo_line_to(cr, w * 0.32, h * 0.68);
+        stroke(cr, kWhite, 1.8);
+    }});
+    out.push_back({"alert_error_icon", 37, 37, [](cairo_t* cr, double w, double h) {
+        cairo_arc(cr, w / 2, h / 2, w / 2 - 2, 0, 2 * kPi);
+        stroke(cr, kWhite, 3);
+        cairo_move_to(cr, w / 2, h * 0.25);
+        cairo_line_to(cr, w / 2, h * 0.58);
+        stroke(cr, kWhite, 3.5);
+        circle(cr, w / 2, h * 0.74, 2.2, kWhite);
+    }});
+    out.push_back({"back-arrow", 44, 30, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 5, {0, 0, 0, 0.25});
+        arrowLeft(cr, w / 2, h / 2, h * 0.5, kWhite, 2.5);
+    }});
+    out.push_back({"return_back", 44, 30, [](cairo_t* cr, double w, double h) {
+        arrowLeft(cr, w / 2, h / 2, h * 0.5, kWhite, 2.5);
+    }});
+    out.push_back({"pull-to-refresh-arrow", 30, 50, [](cairo_t* cr, double w, double h) {
+        cairo_move_to(cr, w / 2, h * 0.1);
+        cairo_line_to(cr, w / 2, h * 0.85);
+        stroke(cr, kGrey, 4);
+        cairo_move_to(cr, w * 0.2, h * 0.62);
+        cairo_line_to(cr, w / 2, h * 0.9);
+        cairo_line_to(cr, w * 0.8, h * 0.62);
+        stroke(cr, kGrey, 4);
+    }});
+    out.push_back({"lumo", 30, 30, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 6, kOrange);
+        text(cr, "L", 0, 0, w, h, h * 0.6, kWhite);
+    }});
+    out.push_back({"qq", 30, 30, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 6, kTint);
+        text(cr, "Q", 0, 0, w, h, h * 0.6, kWhite);
+    }});
+    // Strips and section headers.
+    auto strip = [](std::string name, int w, int h, Colour fill, Colour line, std::string label) {
+        return Picture{std::move(name), w, h, [fill, line, label](cairo_t* cr, double w, double h) {
+            fillRect(cr, 0, 0, w, h, fill);
+            fillRect(cr, 0, h - 1, w, 1, line);
+            if (!label.empty()) text(cr, label, 10, 0, 120, h, h * 0.45, kWhite);
+        }};
+    };
+    out.push_back(strip("menu_cell_bkg", 320, 44, {0.19, 0.21, 0.24}, {0.12, 0.13, 0.15}, ""));
+    out.push_back(strip("menu_cell_bkg_down", 320, 44, kTintDark, {0.12, 0.13, 0.15}, ""));
+    out.push_back(strip("menu_section_header", 320, 31, {0.12, 0.13, 0.15}, {0, 0, 0}, ""));
+    out.push_back(strip("people_header", 320, 31, kTint, kTintDark, "推荐人物"));
+    out.push_back(strip("topic_header", 320, 31, kOrange, {0.7, 0.4, 0.1}, "热门话题"));
+    out.push_back(strip("lumo_channel_header", 320, 31, kGreen, {0.1, 0.4, 0.2}, "频道"));
+    out.push_back(strip("comment_input_bkg", 320, 44, kGreyLight, kGrey, ""));
+    out.push_back({"comment_bkg", 300, 40, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 4, kWhite);
+        rounded(cr, 0.5, 0.5, w - 1, h - 1, 4);
+        stroke(cr, kGreyLight, 1);
+    }});
+    out.push_back({"comment_cell_header", 300, 10, [](cairo_t* cr, double w, double h) {
+        cairo_move_to(cr, 20, 0);
+        cairo_line_to(cr, 28, h);
+        cairo_line_to(cr, 12, h);
+        cairo_close_path(cr);
+        set(cr, kPaper);
+        cairo_fill(cr);
+    }});
+    out.push_back({"comment_cell_middle", 300, 10, [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, kPaper);
+    }});
+    out.push_back({"comment_cell_end", 300, 10, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, -6, w, h + 6, 5, kPaper);
+    }});
+    out.push_back({"ad", 320, 50, [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, kOrange);
+        text(cr, "推荐 · 一起来拍短视频", 0, 0, w, h, 17, kWhite);
+    }});
+    return out;
+}
+
+}  // namespace bundle_images_cpp
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace bundle_images_cpp;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bundle_images DIR\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    int failures = 0;
+    for (const Picture& picture : pictures()) {
+        for (int scale : {1, 2}) {
+            cairo_surface_t* surface =
+                cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.width * scale, picture.height * scale);
+            cairo_t* cr = cairo_create(surface);
+            cairo_font_options_t* options = cairo_font_options_create();
+            cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+            cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+            cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+            cairo_set_font_options(cr, options);
+            cairo_font_options_destroy(options);
+            cairo_scale(cr, scale, scale);
+            picture.draw(cr, picture.width, picture.height);
+            cairo_destroy(cr);
+            const std::string path = dir + "/" + picture.name + (scale == 2 ? "@2x" : "") + ".png";
+            if (cairo_surface_write_to_png(surface, path.c_str()) != CAIRO_STATUS_SUCCESS) {
+                std::fprintf(stderr, "bundle_images: cannot write %s\n", path.c_str());
+                ++failures;
+            }
+            cairo_surface_destroy(surface);
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
