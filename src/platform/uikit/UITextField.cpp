@@ -12,13 +12,14 @@
 #include "platform/uikit/UIWindow.h"
 
 namespace {
+namespace UITextField_cpp {
 
-// The UTF-16 units of the character before index (1, or 2 for a surrogate pair).
 void postNote(const char* name, const Ref<NSObject>& object)
 {
     NSNotificationCenter::defaultCenter()->postNotificationName_object(name, Value(object));
 }
 
+}  // namespace UITextField_cpp
 }  // namespace
 
 void UITextField::initWithFrameBody(CGRect frame)
@@ -112,7 +113,7 @@ bool UITextField::becomeFirstResponder()
         delegate->textFieldDidBeginEditing(me);
     }
     sendActionsForControlEvents(UIControlEventEditingDidBegin);
-    postNote(UITextFieldTextDidBeginEditingNotification, me);
+    UITextField_cpp::postNote(UITextFieldTextDidBeginEditingNotification, me);
     return true;
 }
 
@@ -133,7 +134,7 @@ bool UITextField::resignFirstResponder()
         delegate->textFieldDidEndEditing(me);
     }
     sendActionsForControlEvents(UIControlEventEditingDidEnd);
-    postNote(UITextFieldTextDidEndEditingNotification, me);
+    UITextField_cpp::postNote(UITextFieldTextDidEndEditingNotification, me);
     UIKeyboard::inputDidEnd();
     return true;
 }
@@ -149,7 +150,7 @@ void UITextField::replace(NSRange range, const std::string& replacement)
     selection_ = NSMakeRange(range.location + NSString::length(replacement), 0);
     setNeedsDisplay();
     sendActionsForControlEvents(UIControlEventEditingChanged);
-    postNote(UITextFieldTextDidChangeNotification, me);
+    UITextField_cpp::postNote(UITextFieldTextDidChangeNotification, me);
 }
 
 void UITextField::insertText(const std::string& text)
@@ -186,7 +187,7 @@ bool UITextField::simulateClearButtonTap()
     }
     setText(std::string());
     sendActionsForControlEvents(UIControlEventEditingChanged);
-    postNote(UITextFieldTextDidChangeNotification, me);
+    UITextField_cpp::postNote(UITextFieldTextDidChangeNotification, me);
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include "platform/uikit/UIWindow.h"
 
 namespace {
+namespace UITextView_cpp {
 
 constexpr CGFloat kInset = 8;
 
@@ -21,6 +22,7 @@ void postNote(const char* name, const Ref<NSObject>& object)
     NSNotificationCenter::defaultCenter()->postNotificationName_object(name, Value(object));
 }
 
+}  // namespace UITextView_cpp
 }  // namespace
 
 void UITextView::initWithFrameBody(CGRect frame)
@@ -41,9 +43,9 @@ void UITextView::setDelegate(const Ref<UIScrollViewDelegate>& delegate)
 void UITextView::updateContentSize()
 {
     const CGSize size = bounds().size;
-    CGFloat height = 2 * kInset;
+    CGFloat height = 2 * UITextView_cpp::kInset;
     if (!text_.empty()) {
-        const CGFloat width = std::max<CGFloat>(0, size.width - 2 * kInset);
+        const CGFloat width = std::max<CGFloat>(0, size.width - 2 * UITextView_cpp::kInset);
         height += UIStringDrawing::sizeWithFont_constrainedToSize_lineBreakMode(
                       text_, font_, CGSizeMake(width, 100000), UILineBreakModeWordWrap)
                       .height;
@@ -126,7 +128,7 @@ bool UITextView::becomeFirstResponder()
     if (auto delegate = delegate_.lock()) {
         delegate->textViewDidBeginEditing(me);
     }
-    postNote(UITextViewTextDidBeginEditingNotification, me);
+    UITextView_cpp::postNote(UITextViewTextDidBeginEditingNotification, me);
     return true;
 }
 
@@ -146,7 +148,7 @@ bool UITextView::resignFirstResponder()
     if (auto delegate = delegate_.lock()) {
         delegate->textViewDidEndEditing(me);
     }
-    postNote(UITextViewTextDidEndEditingNotification, me);
+    UITextView_cpp::postNote(UITextViewTextDidEndEditingNotification, me);
     UIKeyboard::inputDidEnd();
     return true;
 }
@@ -165,7 +167,7 @@ void UITextView::replace(NSRange range, const std::string& replacement)
     if (auto delegate = delegate_.lock()) {
         delegate->textViewDidChange(me);
     }
-    postNote(UITextViewTextDidChangeNotification, me);
+    UITextView_cpp::postNote(UITextViewTextDidChangeNotification, me);
 }
 
 void UITextView::insertText(const std::string& text)
