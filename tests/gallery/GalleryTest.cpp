@@ -9,6 +9,8 @@
 #include "platform/uikit/UIGallery.h"
 #include "platform/uikit/UIImage.h"
 
+#include "../support/GLTestEnvironment.h"
+
 TEST(GalleryTest, EveryEntryWritesAPictureOfItsSizeThatIsNotOneColour)
 {
     MainThreadScope main;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "capture/CaptureGalleryEntries.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NSPathUtilities.h"
 #include "platform/uikit/UIActionSheet.h"
@@ -29,6 +30,7 @@ void registerAllEntries()
 {
     registerPlatformEntries();
     registerWidgetGalleryEntries();
+    registerCaptureGalleryEntries();
 }
 
 namespace {

@@ -1,0 +1,4 @@
+#pragma once
+// The capture module's gallery entries: one frame of the synthetic camera through each filter the
+// recording screen offers, shown by the preview view as the screen shows it.
+void registerCaptureGalleryEntries();
