@@ -485,6 +485,22 @@ void PZFFmpeg::setLocalVideoValue(const std::string& guid, const Value& value, s
     }
 }
 
+bool PZFFmpeg::removeLocalVideo(const std::string& guid)
+{
+    std::lock_guard hold(mutex_);
+    if (!localVideos_.isArray()) {
+        return false;
+    }
+    bool removed = false;
+    for (NSUInteger index = localVideos_.count(); index > 0; --index) {
+        if (localVideos_[index - 1]["guid"].isEqualToString(guid)) {
+            localVideos_.removeObjectAtIndex(index - 1);
+            removed = true;
+        }
+    }
+    return removed;
+}
+
 // ---- The engine's callbacks -------------------------------------------------------------------------
 
 extern "C" void PZStatusChange(unsigned int act, int status, const char* msgText, const char* msg2Text)

@@ -136,6 +136,9 @@ public:
 
     // Changes the first entry of localVideos whose "guid" is the guid (nothing when there is none).
     void setLocalVideoValue(const std::string& guid, const Value& value, std::string_view key);
+    // Removes every entry of localVideos whose "guid" is the guid, under the same lock, so a screen that
+    // drops a video never keeps a list of its own beside this one. Answers whether one was removed.
+    bool removeLocalVideo(const std::string& guid);
 
     PZFFmpeg() = default;
 

@@ -33,6 +33,48 @@ protected:
     }
 };
 
+TEST_F(StatusEvents, RemovingAnEntryByGuidLeavesTheOthersAndRacesNoUpdate)
+{
+    struct Case {
+        const char* guid;
+        bool removed;
+        std::vector<std::string> left;
+    };
+    const Case cases[] = {
+        {"g9", false, {"g1", "g2"}},  // not listed
+        {"g1", true, {"g2"}},
+        {"g1", false, {"g2"}},  // already gone
+        {"g2", true, {}},
+    };
+    const Value held = g_ffmpeg->localVideos();  // a copy a screen took earlier
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.guid);
+        EXPECT_EQ(g_ffmpeg->removeLocalVideo(c.guid), c.removed);
+        std::vector<std::string> left;
+        const Value list = g_ffmpeg->localVideos();
+        for (const Value& entry : list.arrayItems()) {
+            left.push_back(entry["guid"].stringValue());
+        }
+        EXPECT_EQ(left, c.left);
+    }
+    EXPECT_EQ(held.count(), 2u);  // copies handed out are not touched
+
+    // Progress of engine threads and removals from the main thread, at once: the list stays whole.
+    g_ffmpeg->setLocalVideos(Value::array({
+        Value::dictionary({{"guid", Value("a")}, {"upprocess", Value(0)}}),
+        Value::dictionary({{"guid", Value("b")}, {"upprocess", Value(0)}}),
+    }));
+    std::thread progress([] {
+        for (int i = 0; i < 2000; ++i) {
+            g_ffmpeg->setLocalVideoValue(i % 2 ? "a" : "b", Value(i % 100), "upprocess");
+        }
+    });
+    EXPECT_TRUE(g_ffmpeg->removeLocalVideo("a"));
+    progress.join();
+    ASSERT_EQ(g_ffmpeg->localVideos().count(), 1u);
+    EXPECT_EQ(g_ffmpeg->localVideos()[0]["guid"].stringValue(), "b");
+}
+
 TEST_F(StatusEvents, ProgressUpdatesOnlyTheMatchingEntryAndAlwaysPostsUpdateUI)
 {
     bridgetest::NotificationLog notifications({kUpdateUINotification});
