@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "api/Categories.h"
 #include "api/LoginState.h"
 #include "api/ServiceReply.h"
 #include "net/http/HTTPRequest.h"
@@ -14,6 +15,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSUserDefaults.h"
+#include "platform/uikit/ABAddressBook.h"
 #include "platform/uikit/CAAnimation.h"
 #include "platform/uikit/NSIndexPath.h"
 #include "platform/uikit/UIAlertView.h"
@@ -322,4 +324,33 @@ void Control_removeAllTarget(const Ref<UIControl>& control, const std::string& a
     for (const Ref<NSObject>& target : control->allTargets()) {
         control->removeTarget_action_forControlEvents(target, action, UIControlEventTouchUpInside);
     }
+}
+
+std::vector<Ref<Contact>> Tool::getContacts()
+{
+    Ref<ABAddressBook> book = ABAddressBook::create();
+    if (ABAddressBook::authorizationStatus() == kABAuthorizationStatusNotDetermined) {
+        book->requestAccessWithCompletion(nullptr);
+    }
+    std::vector<Ref<Contact>> contacts;
+    for (const ABPerson& person : book->copyArrayOfAllPeople()) {
+        for (std::string phone : person.phoneNumbers) {
+            std::erase_if(phone, [](char c) { return c == '-' || c == ' '; });
+            // A country prefix is looked for only where it can stand: "86" in the first two
+            // characters, then "+86" in the first three.
+            if (phone.compare(0, 2, "86") == 0) {
+                phone.erase(0, 2);
+            }
+            if (phone.compare(0, 3, "+86") == 0) {
+                phone.erase(0, 3);
+            }
+            if (PhoneNumberTest::isPhoneNumber(phone)) {
+                Ref<Contact> contact = Contact::create();
+                contact->setName(person.compositeName);
+                contact->setPhone(phone);
+                contacts.push_back(contact);
+            }
+        }
+    }
+    return contacts;
 }

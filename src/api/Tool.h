@@ -87,6 +87,10 @@ public:
     // 0.5 s written to the thumbnail path as a PNG file (whatever the path's extension), atomically.
     // A still that cannot be made is logged and nothing is written. Safe on any thread.
     static double movieThumb_path(const std::string& moviePath, const std::string& thumbnailPath);
+    // The address book's people with a phone number that isPhoneNumber accepts, one Contact per such
+    // number in address-book order, the number without "-", " " and a leading "86" or "+86". Access is
+    // asked for when the user has not answered yet; without it the list is empty.
+    static std::vector<Ref<Contact>> getContacts();
 };
 
 // Stores today under "kAdInSquareDate" (the square's advertisement was closed).

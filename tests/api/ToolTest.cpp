@@ -4,6 +4,7 @@
 #include "api/Categories.h"
 #include "api/Tool.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/uikit/ABAddressBook.h"
 #include "platform/uikit/CAAnimation.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UIButton.h"
@@ -396,6 +397,44 @@ TEST_F(ToolTest, TransitionsAnimateTheContainerAndSwapTheViews)
     ASSERT_TRUE(push);
     EXPECT_EQ(push->duration(), 1);
     EXPECT_EQ(push->fillMode(), kCAFillModeForwards);
+}
+
+TEST_F(ToolTest, ContactsAreTheAddressBooksPhoneNumbersInOrderWithoutTheCountryPrefix)
+{
+    ABAddressBook::reset();
+    ABAddressBook::setPeople({
+        {"张三", {"138-1234-5678", "+86 139 1234 5678", "010-12345678"}},
+        {"Li Si", {"8615012345678"}},
+        {"No Phone", {}},
+        {"王五", {"86+8613700001111", "12345", "23812345678", "1381234567"}},
+        {"Zhao", {"+8613600002222", "8613600002222"}},
+    });
+    struct Case {
+        const char* name;
+        ABAuthorizationStatus status;
+        bool grant;
+        std::vector<std::string> expected;  // "name phone"
+    };
+    const std::vector<std::string> everyone = {"张三 13812345678", "张三 13912345678", "Li Si 15012345678",
+                                               "王五 13700001111", "Zhao 13600002222", "Zhao 13600002222"};
+    const Case cases[] = {
+        {"authorised", kABAuthorizationStatusAuthorized, true, everyone},
+        {"asked now and granted", kABAuthorizationStatusNotDetermined, true, everyone},
+        {"asked now and refused", kABAuthorizationStatusNotDetermined, false, {}},
+        {"denied earlier", kABAuthorizationStatusDenied, true, {}},
+        {"restricted", kABAuthorizationStatusRestricted, true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ABAddressBook::setAuthorizationStatus(c.status);
+        ABAddressBook::setAnswerToAccessRequest(c.grant);
+        std::vector<std::string> got;
+        for (const Ref<Contact>& contact : Tool::getContacts()) {
+            got.push_back(contact->name() + " " + contact->phone());
+        }
+        EXPECT_EQ(got, c.expected);
+    }
+    ABAddressBook::reset();
 }
 
 }  // namespace
