@@ -386,7 +386,9 @@ void HTTPDownloadCache::storeResponseForRequest_maxAge(const Ref<HTTPRequest>& r
             bodyWritten = fs::copy_file(downloaded, dataPath, fs::copy_options::overwrite_existing, error) && !error;
         }
     } else {
-        bodyWritten = request->responseData().writeToFile_atomically(dataPath, true);
+        const NSData body = request->responseData();
+        // A compressed body that would not inflate has no content to keep.
+        bodyWritten = !request->responseDecompressionError() && body.writeToFile_atomically(dataPath, true);
     }
     if (!bodyWritten) {
         // Headers without their body would be answered as a stored copy with no content.

@@ -149,3 +149,25 @@ std::optional<uint64_t> HTTPInputStream::knownLength() const
 {
     return stream_ ? stream_->knownLength() : std::nullopt;
 }
+
+Ref<NSStreamDelegate> HTTPInputStream::delegate() const
+{
+    return stream_ ? stream_->delegate() : nullptr;
+}
+
+void HTTPInputStream::setDelegate(Weak<NSStreamDelegate> delegate)
+{
+    if (stream_) {
+        stream_->setDelegate(std::move(delegate));
+    }
+}
+
+Value HTTPInputStream::propertyForKey(const std::string& key) const
+{
+    return stream_ ? stream_->propertyForKey(key) : Value();
+}
+
+bool HTTPInputStream::setProperty_forKey(const Value& property, const std::string& key)
+{
+    return stream_ && stream_->setProperty_forKey(property, key);
+}

@@ -40,6 +40,11 @@ public:
     CFStreamStatus getStatus() const override;
     CFStreamError getError() const override;
     std::optional<uint64_t> knownLength() const override;
+    // The inner stream's delegate and properties: the body stream has none of its own.
+    Ref<NSStreamDelegate> delegate() const override;
+    void setDelegate(Weak<NSStreamDelegate> delegate) override;
+    Value propertyForKey(const std::string& key) const override;
+    bool setProperty_forKey(const Value& property, const std::string& key) override;
 
     HTTPInputStream() = default;  // use the factories
 

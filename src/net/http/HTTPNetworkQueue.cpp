@@ -96,7 +96,7 @@ void HTTPNetworkQueue::addOperation(const Ref<NSOperation>& operation)
         request->buildPostBody();
         if (request->requestMethod() == "GET" && isSuspended()) {
             // The HEAD request learns the download's size before the download starts.
-            Ref<HTTPRequest> head = request->copyWithZone();
+            Ref<HTTPRequest> head = request->HEADRequest();
             head->setDelegate({});
             head->setUploadProgressDelegate({});
             head->setDownloadProgressDelegate({});

@@ -3,8 +3,10 @@
 // blocks, copying, and the accessors that take the request's lock.
 #include "net/http/HTTPRequest.h"
 
+#include <cstdlib>
 #include <utility>
 
+#include "net/http/HTTPCacheDelegate.h"
 #include "net/http/HTTPRequestShared.h"
 #include "platform/foundation/CFRunLoopSource.h"
 #include "platform/foundation/NSException.h"
@@ -12,6 +14,8 @@
 #include "platform/foundation/NSPathUtilities.h"
 #include "platform/foundation/Perform.h"
 #include "platform/foundation/UUID.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIDevice.h"
 
 // ---- Creation ------------------------------------------------------------------------------------------
@@ -295,7 +299,24 @@ void HTTPRequest::main()
     auto request = self<HTTPRequest>();
     std::lock_guard lock(*cancelledLock_);
     try {
-        // A background task would be asked for here; this platform has none to ask for.
+        if (isMultitaskingSupported() && shouldContinueWhenAppEntersBackground() && backgroundTask_ == 0) {
+            // One task for the whole request (a redirect or a retry runs main again). When the time runs
+            // out the request is cancelled on the main thread, if the task is still its own by then.
+            Weak<HTTPRequest> weak = request;
+            backgroundTask_ = UIApplication::sharedApplication()->beginBackgroundTaskWithExpirationHandler([weak] {
+                dispatch_async(dispatch_get_main_queue(), [weak] {
+                    Ref<HTTPRequest> expired = weak.lock();
+                    if (!expired) {
+                        return;
+                    }
+                    const unsigned long task = expired->backgroundTask_.exchange(0);
+                    if (task != 0) {
+                        UIApplication::sharedApplication()->endBackgroundTask(task);
+                        expired->cancel();
+                    }
+                });
+            });
+        }
         if (error()) {
             // Failed before it ran (cancelled while queued): leave the queue.
             complete_ = true;
@@ -332,7 +353,27 @@ void HTTPRequest::main()
         if (error()) {
             return;
         }
-        // A download cache would be consulted here (never set in this system).
+        if (Ref<HTTPCacheDelegate> cache = downloadCache()) {
+            if (cachePolicy() == CachePolicyUseDefault) {
+                setCachePolicy(cache->defaultCachePolicy());
+            }
+            if (cache->canUseCachedDataForRequest(request)) {
+                useDataFromCache();
+                return;
+            }
+            // Policies that ask the server whether the stored copy still holds say which copy they have.
+            if (cachePolicy() & (CachePolicyRevalidateWhenStale | CachePolicyRevalidateAlways)) {
+                const Value stored = cache->cachedResponseHeadersForURL(theURL);
+                for (const auto& [header, condition] :
+                     {std::pair{"Etag", "If-None-Match"}, std::pair{"Last-Modified", "If-Modified-Since"}}) {
+                    for (const std::string& key : stored.allKeys()) {
+                        if (HTTPHeaderFields::namesEqual(key, header) && !stored[key].stringValue().empty()) {
+                            addRequestHeader_value(condition, stored[key].stringValue());
+                        }
+                    }
+                }
+            }
+        }
         applyAuthorizationHeader();
         for (const auto& [name, value] : requestHeaders()) {
             // A header that cannot go on the wire (CR, LF, a bad name) makes no request at all.
@@ -372,6 +413,16 @@ void HTTPRequest::markAsFinished()
     inProgress_ = false;
     setExecuting(false);
     setFinished(true);
+    if (isMultitaskingSupported() && shouldContinueWhenAppEntersBackground()) {
+        Weak<HTTPRequest> weak = request;
+        dispatch_async(dispatch_get_main_queue(), [weak] {
+            Ref<HTTPRequest> finished = weak.lock();
+            const unsigned long task = finished ? finished->backgroundTask_.exchange(0) : 0;
+            if (task != 0) {
+                UIApplication::sharedApplication()->endBackgroundTask(task);
+            }
+        });
+    }
     // Ends a synchronous run, or lets the network thread's loop turn.
     Ref<NSRunLoop> loop = NSRunLoop::currentRunLoop();
     if (!loop->currentMode().empty()) {
@@ -752,6 +803,55 @@ HTTP_REQUEST_BLOCK_SETTER(setRequestRedirectedBlock, BasicBlock, requestRedirect
 #undef HTTP_REQUEST_BLOCK_SETTER
 
 // ---- Copying -------------------------------------------------------------------------------------------
+
+void HTTPRequest::useDataFromCache()
+{
+    auto request = self<HTTPRequest>();
+    std::lock_guard lock(*cancelledLock_);
+    Ref<HTTPCacheDelegate> cache = downloadCache();
+    Ref<NSURL> theURL = url();
+    const Value stored = cache ? cache->cachedResponseHeadersForURL(theURL) : Value();
+    const std::string dataPath = cache ? cache->pathToCachedResponseDataForURL(theURL) : std::string();
+    Ref<HTTPRequest> receiver = mainRequest() ? mainRequest() : request;
+    if (stored.isDictionary() && !dataPath.empty()) {
+        HTTPHeaderFields headers;
+        for (const std::string& key : stored.allKeys()) {
+            if (key != "X-HTTPRequest-Response-Status-Code" && key != "X-HTTPRequest-Expires") {
+                headers.set(key, stored[key].stringValue());
+            }
+        }
+        setResponseStatusCode(stored["X-HTTPRequest-Response-Status-Code"].intValue());
+        setDidUseCachedResponse(true);
+        receiver->setResponseHeaders(headers);
+        receiver->parseStringEncodingFromHeaders();
+        if (!receiver->downloadDestinationPath().empty()) {
+            const std::string destination = receiver->downloadDestinationPath();
+            removeFileAtPath_error(destination, nullptr);
+            NSFileManager::defaultManager()->copyItemAtPath_toPath_error(dataPath, destination, nullptr);
+        } else {
+            receiver->setRawResponseData(NSData::dataWithContentsOfFile(dataPath).value_or(NSData()));
+        }
+        const unsigned long long length = std::strtoull(headers.valueForKey("Content-Length").c_str(), nullptr, 10);
+        receiver->setContentLength(length);
+        receiver->setTotalBytesRead(length);
+    }
+    // An answer from the cache ends the exchange: any connection of this attempt is given up.
+    if (readStream()) {
+        cancelLoad();
+    }
+    receiver->complete_ = true;
+    receiver->setDownloadComplete(true);
+    receiver->requestFinished();
+    receiver->markAsFinished();
+}
+
+Ref<HTTPRequest> HTTPRequest::HEADRequest()
+{
+    Ref<HTTPRequest> head = copyWithZone();
+    head->setRequestMethod("HEAD");
+    head->setMainRequest(self<HTTPRequest>());
+    return head;
+}
 
 Ref<HTTPRequest> HTTPRequest::copyWithZone(void*) const
 {

@@ -94,6 +94,13 @@ public:
     // and the response are not copied; the body is built again for the copy, and a body file that the
     // original made for itself is copied, so the copy never depends on a file the original deletes.
     virtual Ref<HTTPRequest> copyWithZone(void* zone = nullptr) const;
+    // The HEAD request a network queue sends ahead of this GET to learn its size: a copy with the method
+    // "HEAD" whose mainRequest is this request. It reports nothing itself: its headers and cookies are
+    // this request's, its length lands on this request, and its failure fails this request.
+    Ref<HTTPRequest> HEADRequest();
+    // Answers the request from its download cache: the stored headers, the status stored with them, the
+    // stored body (into the download destination or memory), then finishes as after a download.
+    void useDataFromCache();
 
     // ---- Running -------------------------------------------------------------------------------------
     void startAsynchronous();
@@ -243,6 +250,8 @@ public:
     void setConnectionInfo(const std::shared_ptr<HTTPConnectionInfo>& value) { store(connectionInfo_, value); }
     bool shouldContinueWhenAppEntersBackground() const { return shouldContinueWhenAppEntersBackground_; }
     void setShouldContinueWhenAppEntersBackground(bool value) { shouldContinueWhenAppEntersBackground_ = value; }
+    // The background task the request holds while it runs (0 when none).
+    unsigned long backgroundTask() const { return backgroundTask_; }
     std::string runLoopMode() const { return locked(runLoopMode_); }
     void setRunLoopMode(const std::string& value) { store(runLoopMode_, value); }
     bool isSynchronous() const { return isSynchronous_; }
@@ -787,6 +796,7 @@ protected:
     std::atomic<bool> connectionCanBeReused_{false};
     std::shared_ptr<HTTPConnectionInfo> connectionInfo_;
     std::atomic<bool> shouldContinueWhenAppEntersBackground_{false};
+    std::atomic<unsigned long> backgroundTask_{0};  // begun in main, ended when finished or expired
     std::optional<double> lastActivityTime_;
     Ref<NSTimer> statusTimer_;
     Ref<CFHTTPReadStream> readStream_;

@@ -2,6 +2,7 @@
 #include <cerrno>
 
 #include "net/http/HTTPRequest.h"
+#include "net/http/HTTPCacheDelegate.h"
 #include "net/http/HTTPRequestShared.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NSString.h"
@@ -48,7 +49,12 @@ void HTTPRequest::failWithError(const Ref<NSError>& theError)
     if (cancelledFlag_ || error()) {
         return;
     }
-    // A download cache would answer a failed request here (never set in this system).
+    // A request whose cache policy falls back to the cache answers with the stored copy instead.
+    if (Ref<HTTPCacheDelegate> cache = downloadCache();
+        cache && (cachePolicy() & CachePolicyFallbackToCache) && cache->canUseCachedDataForRequest(request)) {
+        useDataFromCache();
+        return;
+    }
     setError(theError);
     Ref<HTTPRequest> reporter = request;
     if (Ref<HTTPRequest> theMainRequest = mainRequest()) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "net/http/HTTPCacheDelegate.h"
 #include "net/http/HTTPRequest.h"
 #include "net/http/HTTPRequestShared.h"
 #include "platform/foundation/Clock.h"
@@ -176,7 +177,16 @@ void HTTPRequest::readResponseHeaders()
     const int status = message->getResponseStatusCode();
     setResponseStatusCode(status);
     setResponseStatusMessage(message->copyResponseStatusLine());
-    // A download cache would answer here (never set in this system).
+    // The cache may answer now (a 304 confirming the stored copy): its expiry is refreshed and the
+    // stored copy is the answer.
+    if (Ref<HTTPCacheDelegate> cache = downloadCache()) {
+        Ref<HTTPRequest> request = self<HTTPRequest>();
+        if (cache->canUseCachedDataForRequest(request)) {
+            cache->updateExpiryForRequest_maxAge(request, secondsToCache());
+            useDataFromCache();
+            return;
+        }
+    }
 
     if (status == 401) {
         setAuthenticationNeeded(1);
@@ -678,6 +688,9 @@ void HTTPRequest::handleStreamComplete()
     setDownloadComplete(true);
     if (!responseHeadersRead_) {
         readResponseHeaders();
+        if (didUseCachedResponse()) {
+            return;  // the cache answered and finished the request
+        }
     }
     // The stream ended before a whole response arrived (no complete header, or fewer body bytes than
     // announced): that is a broken exchange, never a finished one.
@@ -730,7 +743,12 @@ void HTTPRequest::handleStreamComplete()
                 fileError = settleFileDownload();
             }
         }
-        // A download cache would store the response here (never set in this system).
+        // A response from the network is kept for later requests (the cache decides what it keeps); not
+        // a redirect about to be followed (the next answer is the one for the caller), nor a challenge.
+        if (Ref<HTTPCacheDelegate> cache = downloadCache();
+            cache && !fileError && !didUseCachedResponse() && !needsRedirect() && authenticationNeeded() == 0) {
+            cache->storeResponseForRequest_maxAge(self<HTTPRequest>(), secondsToCache());
+        }
     }
     {
         std::lock_guard lock(*s.connectionsLock);

@@ -158,6 +158,24 @@ Ref<CFReadStream> CFReadStream::createWithFile(std::string path)
     return std::make_shared<FileReadStream>(std::move(path));
 }
 
+Value CFReadStream::propertyForKey(const std::string& key) const
+{
+    return properties_.isDictionary() ? properties_.objectForKey(key) : Value();
+}
+
+bool CFReadStream::setProperty_forKey(const Value& property, const std::string& key)
+{
+    if (!properties_.isDictionary()) {
+        properties_ = Value::dictionary();
+    }
+    if (property.isNil()) {
+        properties_.removeObjectForKey(key);
+    } else {
+        properties_.setObject_forKey(property, key);
+    }
+    return true;
+}
+
 CFReadStream::~CFReadStream()
 {
     if (eventSource_) {

@@ -37,6 +37,7 @@
 #include "platform/foundation/NSObjCRuntime.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/Value.h"
 
 using CFOptionFlags = unsigned long;
 
@@ -111,7 +112,13 @@ public:
     virtual std::optional<uint64_t> knownLength() const { return std::nullopt; }
 
     bool setClient(CFOptionFlags events, ClientCallBack callback);
-    void setDelegate(Weak<NSStreamDelegate> delegate) { delegate_ = std::move(delegate); }
+    // The NSStream delegate (told of every event after the client).
+    virtual Ref<NSStreamDelegate> delegate() const { return delegate_.lock(); }
+    virtual void setDelegate(Weak<NSStreamDelegate> delegate) { delegate_ = std::move(delegate); }
+    // Stream properties by name (-propertyForKey:, -setProperty:forKey:): values a stream keeps for its
+    // owner; nil when not set. Setting answers whether the stream took the value (always, here).
+    virtual Value propertyForKey(const std::string& key) const;
+    virtual bool setProperty_forKey(const Value& property, const std::string& key);
     void scheduleWithRunLoop(const Ref<NSRunLoop>& loop, const std::string& mode);
     void unscheduleFromRunLoop(const Ref<NSRunLoop>& loop, const std::string& mode);
     bool isScheduled() const { return !modes_.empty(); }
@@ -158,6 +165,7 @@ private:
     CFOptionFlags clientEvents_ = 0;
     ClientCallBack client_;
     Weak<NSStreamDelegate> delegate_;
+    Value properties_;  // a dictionary once a property is set
     Weak<NSRunLoop> loop_;
     std::set<std::string> modes_;
     Ref<CFRunLoopSource> eventSource_;

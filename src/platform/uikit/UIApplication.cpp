@@ -1,5 +1,7 @@
 #include "platform/uikit/UIApplication.h"
 
+#include "platform/uikit/ABAddressBook.h"
+
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -67,6 +69,64 @@ void UIApplication::resetForTesting()
     app->remoteTypes_ = fresh.remoteTypes_;
     app->remoteRegistrations_ = fresh.remoteRegistrations_;
     app->ignoringEvents_ = 0;
+    {
+        std::lock_guard lock(app->backgroundTasksLock_);
+        app->backgroundTasks_.clear();
+    }
+    ABAddressBook::reset();
+}
+
+UIBackgroundTaskIdentifier UIApplication::beginBackgroundTaskWithExpirationHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(backgroundTasksLock_);
+    const UIBackgroundTaskIdentifier identifier = ++lastBackgroundTask_;
+    backgroundTasks_.emplace(identifier, std::move(handler));
+    return identifier;
+}
+
+void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier)
+{
+    std::lock_guard lock(backgroundTasksLock_);
+    backgroundTasksEnded_ += backgroundTasks_.erase(identifier);
+}
+
+std::vector<UIBackgroundTaskIdentifier> UIApplication::runningBackgroundTasks() const
+{
+    std::lock_guard lock(backgroundTasksLock_);
+    std::vector<UIBackgroundTaskIdentifier> running;
+    for (const auto& task : backgroundTasks_) {
+        running.push_back(task.first);
+    }
+    return running;
+}
+
+size_t UIApplication::backgroundTasksBegun() const
+{
+    std::lock_guard lock(backgroundTasksLock_);
+    return lastBackgroundTask_;
+}
+
+size_t UIApplication::backgroundTasksEnded() const
+{
+    std::lock_guard lock(backgroundTasksLock_);
+    return backgroundTasksEnded_;
+}
+
+void UIApplication::simulateBackgroundTimeExpired()
+{
+    std::vector<std::function<void()>> handlers;
+    {
+        std::lock_guard lock(backgroundTasksLock_);
+        for (const auto& task : backgroundTasks_) {
+            handlers.push_back(task.second);
+        }
+    }
+    // Outside the lock: a handler ends its task.
+    for (const auto& handler : handlers) {
+        if (handler) {
+            handler();
+        }
+    }
 }
 
 void UIApplication::post(const std::string& name, Value userInfo)

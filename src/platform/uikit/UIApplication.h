@@ -14,6 +14,8 @@
 // What the application asks of the system is recorded: openedURLs(), the remote-notification types,
 // the badge, the indicators.
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -88,6 +90,10 @@ public:
     virtual Ref<UIWindow> window() const { return nullptr; }
 };
 
+// Background tasks: work the application asks to finish after it leaves the foreground.
+using UIBackgroundTaskIdentifier = NSUInteger;
+inline constexpr UIBackgroundTaskIdentifier UIBackgroundTaskInvalid = 0;
+
 class UIApplication : public UIResponder {
 public:
     static Ref<UIApplication> sharedApplication();
@@ -149,6 +155,16 @@ public:
     }
     bool isIgnoringInteractionEvents() const { return ignoringEvents_ > 0; }
 
+    // Begins a background task (from any thread); the handler runs when the system says the time ran
+    // out (simulateBackgroundTimeExpired), on the thread that says so. Ending a task that is not running
+    // does nothing.
+    UIBackgroundTaskIdentifier beginBackgroundTaskWithExpirationHandler(std::function<void()> handler);
+    void endBackgroundTask(UIBackgroundTaskIdentifier identifier);
+    // The tasks begun and not ended, in order; how many were begun and ended in all.
+    std::vector<UIBackgroundTaskIdentifier> runningBackgroundTasks() const;
+    size_t backgroundTasksBegun() const;
+    size_t backgroundTasksEnded() const;
+
     // Delivers an event to the windows of its touches.
     virtual void sendEvent(const Ref<UIEvent>& event);
     // Calls the action on the target, or when the target is nil on the first responder that takes it
@@ -165,6 +181,9 @@ public:
     void simulateBecomeActive();
     void simulateTerminate();
     void simulateMemoryWarning();
+    // The background time ran out: the expiration handler of every running task is called (a handler
+    // is expected to end its task).
+    void simulateBackgroundTimeExpired();
     void simulateRemoteNotificationRegistration(const NSData& deviceToken);
     void simulateRemoteNotificationRegistrationFailure(const Ref<NSError>& error);
     void simulateRemoteNotification(const Value& userInfo);
@@ -205,6 +224,11 @@ private:
     UIRemoteNotificationType remoteTypes_ = UIRemoteNotificationTypeNone;
     NSInteger remoteRegistrations_ = 0;
     int ignoringEvents_ = 0;
+    // Background tasks may be begun and ended on any thread.
+    mutable std::mutex backgroundTasksLock_;
+    std::map<UIBackgroundTaskIdentifier, std::function<void()>> backgroundTasks_;
+    UIBackgroundTaskIdentifier lastBackgroundTask_ = UIBackgroundTaskInvalid;
+    size_t backgroundTasksEnded_ = 0;
 };
 
 // The application's delegate classes by name, for UIApplicationMain (the platform finds classes by

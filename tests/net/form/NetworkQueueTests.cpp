@@ -5,6 +5,7 @@
 #include "fixtures/RefusingPort.h"
 #include "http/HTTPTestSupport.h"
 #include "net/http/HTTPNetworkQueue.h"
+#include "net/http/HTTPRequestErrors.h"
 #include "platform/foundation/NSException.h"
 
 using TestServers::RecordedRequest;
@@ -16,6 +17,7 @@ namespace {
 class GroupDelegate : public HTTPNetworkQueueDelegate {
 public:
     std::vector<std::string> calls;
+    std::vector<std::string> methods;  // the method of the request of each request call
     int queueFinished = 0;
     int countWhenQueueFinished = -1;
 
@@ -28,6 +30,7 @@ public:
                                 const HTTPRequestSelectorArgument& argument) override
     {
         calls.push_back(std::string(selector) + request->url()->path());
+        methods.push_back(request->requestMethod());
     }
     void performQueueSelector(std::string_view selector, const Ref<HTTPNetworkQueue>& queue) override
     {
@@ -147,6 +150,78 @@ TEST_F(NetworkQueueTest, AccurateProgressPutsAHEADRequestFirstWhileSuspended)
     queue->cancelAllOperations();
     queue->go();  // cancelled operations leave the queue once it runs
     ASSERT_TRUE(waitFor([&] { return delegate->queueFinished == 1 && queue->operationCount() == 0; }));
+}
+
+namespace {
+namespace NetworkQueueTests_cpp {
+
+// Records what a progress display is told.
+class SizeDisplay : public HTTPProgressDelegate {
+public:
+    std::vector<float> progress;
+    void setProgress(float newProgress) override { progress.push_back(newProgress); }
+};
+
+}  // namespace NetworkQueueTests_cpp
+}  // namespace
+
+TEST_F(NetworkQueueTest, TheHEADRequestLearnsTheSizeForItsGETAndReportsNothingItself)
+{
+    const std::string movie(5000, 'm');
+    server.setHandler([&](const RecordedRequest&) { return Reply::ok(movie); });
+    Ref<HTTPNetworkQueue> queue = makeQueue();
+    queue->setRequestDidStartSelector("oneStarted:");
+    queue->setShowAccurateProgress(true);
+    auto display = std::make_shared<NetworkQueueTests_cpp::SizeDisplay>();
+    queue->setDownloadProgressDelegate(display);
+    auto get = request("/movie");
+    get->addRequestHeader_value("X-Asked-By", "feed");
+    queue->addOperation(get);
+    queue->go();
+    ASSERT_TRUE(waitFor([&] { return delegate->queueFinished == 1; }));
+    ASSERT_TRUE(deliverPending());
+
+    const std::vector<RecordedRequest> sent = server.requests();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].method, "HEAD");
+    EXPECT_EQ(sent[0].header("X-Asked-By"), "feed") << "the HEAD request carries its main request's headers";
+    EXPECT_EQ(sent[1].method, "GET");
+    // The queue's delegate hears of the group's one request, never of its HEAD request.
+    EXPECT_EQ(delegate->calls, (std::vector<std::string>{"oneStarted:/movie", "oneFinished:/movie", "groupDone:"}));
+    EXPECT_EQ(delegate->methods, (std::vector<std::string>{"GET", "GET"}));
+    // The size was learned once, from the HEAD request, and the download filled it.
+    EXPECT_EQ(queue->totalBytesToDownload(), movie.size());
+    EXPECT_EQ(queue->bytesDownloadedSoFar(), movie.size());
+    ASSERT_FALSE(display->progress.empty());
+    EXPECT_EQ(display->progress.back(), 1.0f);
+    EXPECT_EQ(get->contentLength(), movie.size());
+}
+
+TEST_F(NetworkQueueTest, AFailedHEADRequestFailsItsMainRequest)
+{
+    server.setHandler([](const RecordedRequest& r) {
+        Reply reply = Reply::ok("never");
+        if (r.method == "HEAD") {
+            reply.action = Reply::Action::CloseWithoutAnswer;
+        }
+        return reply;
+    });
+    Ref<HTTPNetworkQueue> queue = makeQueue();
+    queue->setRequestDidStartSelector("oneStarted:");
+    queue->setShowAccurateProgress(true);
+    auto get = request("/movie");
+    queue->addOperation(get);
+    queue->go();
+    ASSERT_TRUE(waitFor([&] { return delegate->queueFinished == 1 && get->isFinished(); }));
+    ASSERT_TRUE(deliverPending());
+    EXPECT_EQ(delegate->calls, (std::vector<std::string>{"oneFailed:/movie", "groupDone:"}));
+    EXPECT_EQ(delegate->methods, (std::vector<std::string>{"GET"}));
+    ASSERT_TRUE(get->error());
+    EXPECT_EQ(get->error()->code(), HTTPErrorConnectionFailure);
+    EXPECT_EQ(queue->requestsCount(), 0);
+    for (const RecordedRequest& r : server.requests()) {
+        EXPECT_EQ(r.method, "HEAD") << "the main request never goes out";
+    }
 }
 
 TEST_F(NetworkQueueTest, CopyKeepsConfigurationAndResetDropsIt)

@@ -160,3 +160,42 @@ TEST_F(HTTPInputStreamTest, StatusErrorsAndEventsAreTheInnerStreams)
 }
 
 }  // namespace
+
+namespace {
+namespace HTTPInputStreamTests_cpp {
+
+class NoOpStreamDelegate : public NSStreamDelegate {};
+
+}  // namespace HTTPInputStreamTests_cpp
+}  // namespace
+
+TEST_F(HTTPInputStreamTest, DelegateAndPropertiesAreTheInnerStreams)
+{
+    auto body = bodyStream();
+    auto delegate = std::make_shared<HTTPInputStreamTests_cpp::NoOpStreamDelegate>();
+    body->setDelegate(delegate);
+    EXPECT_EQ(inner->delegate(), delegate);
+    EXPECT_EQ(body->delegate(), delegate);
+
+    struct Case {
+        const char* key;
+        Value value;
+    };
+    const Case cases[] = {
+        {"HTTPStreamID", Value(7)},
+        {"kCFStreamPropertyFileCurrentOffset", Value(4096)},
+        {"a name of the caller's", Value("any value")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_TRUE(body->propertyForKey(c.key).isNil());
+        EXPECT_TRUE(body->setProperty_forKey(c.value, c.key));
+        EXPECT_TRUE(inner->propertyForKey(c.key).isEqual(c.value));
+        EXPECT_TRUE(body->propertyForKey(c.key).isEqual(c.value));
+        // Set on the inner stream: the body stream answers the same.
+        inner->setProperty_forKey(Value("changed"), c.key);
+        EXPECT_EQ(body->propertyForKey(c.key).stringValue(), "changed");
+    }
+    body->setProperty_forKey(Value(), "HTTPStreamID");
+    EXPECT_TRUE(inner->propertyForKey("HTTPStreamID").isNil());
+}

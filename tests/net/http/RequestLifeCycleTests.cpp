@@ -491,4 +491,57 @@ TEST_F(HTTPRequestTest, ACopyKeepsABodyFileThatTheOriginalDeletes)
     EXPECT_EQ(recorded[1].header("Content-Length"), "23");
 }
 
+TEST_F(HTTPRequestTest, ABackgroundTaskIsHeldWhileTheRequestRunsAndItsExpiryCancelsIt)
+{
+    Ref<UIApplication> application = UIApplication::sharedApplication();
+    server.setHandler([&](const RecordedRequest& r) {
+        if (r.target == "/moved") {
+            Reply moved = Reply::withStatus(302, "Found");
+            moved.headerLines = {"Location: /done"};
+            return moved;
+        }
+        if (r.target == "/held") {
+            gate.wait();
+        }
+        return Reply::ok();
+    });
+    struct Case {
+        const char* name;
+        bool continues;
+        const char* path;
+        bool expires;
+        size_t tasks;      // begun for the request
+        int errorCode;
+    };
+    const Case cases[] = {
+        {"off by default", false, "/done", false, 0, 0},
+        {"one task, ended when finished", true, "/done", false, 1, 0},
+        {"one task for a redirected request too", true, "/moved", false, 1, 0},
+        {"the time runs out", true, "/held", true, 1, HTTPErrorCancelled},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t begun = application->backgroundTasksBegun();
+        const size_t ended = application->backgroundTasksEnded();
+        auto delegate = std::make_shared<RecordingDelegate>();
+        auto r = request(c.path);
+        r->setDelegate(delegate);
+        r->setShouldContinueWhenAppEntersBackground(c.continues);
+        r->startAsynchronous();
+        if (c.expires) {
+            ASSERT_TRUE(waitFor([&] { return server.requestCount() > 0 && r->backgroundTask() != 0; }));
+            EXPECT_EQ(application->runningBackgroundTasks(), std::vector<UIBackgroundTaskIdentifier>{r->backgroundTask()});
+            application->simulateBackgroundTimeExpired();
+        }
+        ASSERT_TRUE(waitFor([&] { return r->isFinished() && application->backgroundTasksEnded() == ended + c.tasks; }));
+        ASSERT_TRUE(deliverPending());
+        EXPECT_EQ(application->backgroundTasksBegun(), begun + c.tasks);
+        EXPECT_TRUE(application->runningBackgroundTasks().empty());
+        EXPECT_EQ(r->backgroundTask(), 0u);
+        EXPECT_EQ(delegate->count(c.errorCode == 0 ? "finished" : "failed"), 1u);
+        EXPECT_EQ(r->error() ? static_cast<int>(r->error()->code()) : 0, c.errorCode);
+        gate.open();
+    }
+}
+
 }  // namespace
