@@ -127,29 +127,6 @@ std::vector<uint32_t> rotatePixels(const std::vector<uint32_t>& pixels, size_t& 
 
 }  // namespace
 
-CMTime CMTimeMake(int64_t value, int32_t timescale)
-{
-    return CMTime{value, timescale, timescale > 0 ? kCMTimeFlags_Valid : 0u, 0};
-}
-
-CMTime CMTimeMakeWithSeconds(double seconds, int32_t preferredTimescale)
-{
-    if (!std::isfinite(seconds) || preferredTimescale <= 0) {
-        return kCMTimeInvalid;
-    }
-    return CMTimeMake(int64_t(std::llround(seconds * preferredTimescale)), preferredTimescale);
-}
-
-double CMTimeGetSeconds(CMTime time)
-{
-    return CMTIME_IS_VALID(time) ? double(time.value) / double(time.timescale) : 0;
-}
-
-bool CMTIME_IS_VALID(CMTime time)
-{
-    return (time.flags & kCMTimeFlags_Valid) != 0 && time.timescale > 0;
-}
-
 // --- Assets ---
 
 AVAsset::~AVAsset() = default;

@@ -14,25 +14,11 @@
 #include "platform/foundation/Value.h"
 #include "platform/graphics/CGColor.h"
 #include "platform/graphics/CGGeometry.h"
+#include "platform/media/CMTime.h"
 
 class NSError;
 class NSURL;
 
-// A rational time: value / timescale seconds.
-struct CMTime {
-    int64_t value = 0;
-    int32_t timescale = 0;
-    uint32_t flags = 0;
-    int64_t epoch = 0;
-};
-inline constexpr uint32_t kCMTimeFlags_Valid = 1;
-CMTime CMTimeMake(int64_t value, int32_t timescale);
-CMTime CMTimeMakeWithSeconds(double seconds, int32_t preferredTimescale);
-// 0 for an invalid time.
-double CMTimeGetSeconds(CMTime time);
-bool CMTIME_IS_VALID(CMTime time);
-inline constexpr CMTime kCMTimeZero = {0, 1, kCMTimeFlags_Valid, 0};
-inline constexpr CMTime kCMTimeInvalid = {0, 0, 0, 0};
 
 // Asset options: "AVURLAssetPreferPreciseDurationAndTimingKey" (bool). Without precise timing the
 // duration is the container's; with it, the last sample's end is measured.

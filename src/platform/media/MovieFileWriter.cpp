@@ -5,6 +5,7 @@ extern "C" {
 #include <libavcodec/bsf.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
 #include <libavutil/opt.h>
 }
 
@@ -13,6 +14,7 @@ extern "C" {
 #include <vector>
 
 namespace {
+namespace MovieFileWriter_cpp {
 
 std::string av_error_text(int code)
 {
@@ -21,6 +23,10 @@ std::string av_error_text(int code)
     return text;
 }
 
+// The time base of frames given with their own times.
+constexpr AVRational kExplicitTimeBase = {1, 90000};
+
+}  // namespace MovieFileWriter_cpp
 }  // namespace
 
 struct MovieFileWriter::Impl {
@@ -45,12 +51,14 @@ struct MovieFileWriter::Impl {
     int64_t audioSamplesSent = 0;  // handed to the encoder
     int64_t videoPackets = 0;
     int64_t audioPackets = 0;
+    int64_t lastVideoPts = AV_NOPTS_VALUE;
+    int64_t videoInterval = 1;  // the latest frame's distance from the one before, in encoder ticks
 
     ~Impl() { release(); }
 
     bool fail(const std::string& what, int code = 0)
     {
-        error = code ? what + ": " + av_error_text(code) : what;
+        error = code ? what + ": " + MovieFileWriter_cpp::av_error_text(code) : what;
         return false;
     }
 
@@ -83,7 +91,7 @@ struct MovieFileWriter::Impl {
         video->width = settings.width;
         video->height = settings.height;
         video->pix_fmt = AV_PIX_FMT_YUV420P;
-        video->time_base = AVRational{1, settings.frameRate};
+        video->time_base = settings.explicitTimes ? MovieFileWriter_cpp::kExplicitTimeBase : AVRational{1, settings.frameRate};
         video->framerate = AVRational{settings.frameRate, 1};
         video->gop_size = settings.keyFrameInterval;
         video->max_b_frames = 0;
@@ -93,6 +101,9 @@ struct MovieFileWriter::Impl {
         av_opt_set(video->priv_data, "preset", "veryfast", 0);
         av_opt_set(video->priv_data, "tune", "zerolatency", 0);
         av_opt_set(video->priv_data, "profile", "main", 0);
+        if (settings.h264Level > 0) {
+            video->level = settings.h264Level;
+        }
         if (int rc = avcodec_open2(video, codec, nullptr); rc < 0) {
             return fail("cannot open the H.264 encoder", rc);
         }
@@ -114,6 +125,16 @@ struct MovieFileWriter::Impl {
         videoStream = avformat_new_stream(format, nullptr);
         avcodec_parameters_copy(videoStream->codecpar, seiFilter->par_out);
         videoStream->time_base = video->time_base;
+        if (settings.rotation % 360 != 0) {
+            auto* matrix = reinterpret_cast<int32_t*>(
+                av_stream_new_side_data(videoStream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
+            if (!matrix) {
+                return fail("cannot set the display matrix");
+            }
+            // Readers take the matrix's angle as counter-clockwise: a quarter turn clockwise reads back
+            // as -90 (what the phone's portrait movies carry), which this call gives for +90.
+            av_display_rotation_set(matrix, static_cast<double>(settings.rotation));
+        }
 
         videoFrame = av_frame_alloc();
         videoFrame->format = video->pix_fmt;
@@ -165,6 +186,11 @@ struct MovieFileWriter::Impl {
         info.index = track == MovieTrack::Video ? videoPackets++ : audioPackets++;
         info.time = packet->pts == AV_NOPTS_VALUE ? 0 : packet->pts * av_q2d(encoderTimeBase);
         info.keyFrame = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+        if (track == MovieTrack::Video && packet->duration <= 0) {
+            // Shown until the next frame; the last one as long as the interval before it, so the
+            // index does not give it zero length (readers would then leave it out).
+            packet->duration = videoInterval;
+        }
         av_packet_rescale_ts(packet, encoderTimeBase, stream->time_base);
         packet->stream_index = stream->index;
         const int64_t before = avio_tell(format->pb);
@@ -278,15 +304,20 @@ bool MovieFileWriter::startWriting(const std::string& path, const MovieFileSetti
     m.settings = settings;
     m.videoFrames = m.audioSamples = m.audioSamplesSent = m.videoPackets = m.audioPackets = 0;
     m.pendingAudio.clear();
+    m.lastVideoPts = AV_NOPTS_VALUE;
     if (settings.width <= 0 || settings.height <= 0 || (settings.width | settings.height) & 1 ||
-        settings.frameRate <= 0 || settings.keyFrameInterval <= 0 || settings.audioSampleRate <= 0) {
+        settings.frameRate <= 0 || settings.keyFrameInterval <= 0 || settings.audioSampleRate <= 0 ||
+        settings.rotation % 90 != 0 || (!settings.hasVideo && !settings.hasAudio)) {
         return m.fail("bad movie settings");
     }
-    if (int rc = avformat_alloc_output_context2(&m.format, nullptr, "mp4", path.c_str()); rc < 0) {
+    if (settings.muxer != "mp4" && settings.muxer != "mov") {
+        return m.fail("unknown movie file type " + settings.muxer);
+    }
+    if (int rc = avformat_alloc_output_context2(&m.format, nullptr, settings.muxer.c_str(), path.c_str()); rc < 0) {
         return m.fail("cannot make an MPEG-4 muxer", rc);
     }
     m.packet = av_packet_alloc();
-    if (!m.openVideo() || !m.openAudio()) {
+    if ((settings.hasVideo && !m.openVideo()) || (settings.hasAudio && !m.openAudio())) {
         m.release();
         return false;
     }
@@ -307,8 +338,27 @@ bool MovieFileWriter::startWriting(const std::string& path, const MovieFileSetti
 bool MovieFileWriter::appendVideoFrame(const MovieVideoFrame& frame)
 {
     Impl& m = *impl_;
+    if (m.settings.explicitTimes) {
+        return m.fail("frames need their times");
+    }
+    return appendVideoFrameAt(frame, m.videoFrames, m.settings.frameRate);
+}
+
+bool MovieFileWriter::appendVideoFrameAt(const MovieVideoFrame& frame, int64_t time, int32_t timescale)
+{
+    Impl& m = *impl_;
     if (!m.writing) {
         return m.fail("not writing");
+    }
+    if (!m.video) {
+        return m.fail("the movie has no video");
+    }
+    if (timescale <= 0) {
+        return m.fail("bad frame time");
+    }
+    const int64_t pts = av_rescale_q(time, AVRational{1, timescale}, m.video->time_base);
+    if (m.lastVideoPts != AV_NOPTS_VALUE && pts <= m.lastVideoPts) {
+        return m.fail("frame time not after the previous frame's");
     }
     if (int rc = av_frame_make_writable(m.videoFrame); rc < 0) {
         return m.fail("cannot reuse the video frame", rc);
@@ -322,7 +372,12 @@ bool MovieFileWriter::appendVideoFrame(const MovieVideoFrame& frame)
                         static_cast<size_t>(bytes));
         }
     }
-    m.videoFrame->pts = m.videoFrames++;
+    m.videoFrame->pts = pts;
+    m.videoInterval = m.lastVideoPts == AV_NOPTS_VALUE
+                          ? std::max<int64_t>(1, av_rescale_q(1, AVRational{1, m.settings.frameRate}, m.video->time_base))
+                          : pts - m.lastVideoPts;
+    m.lastVideoPts = pts;
+    ++m.videoFrames;
     return m.encodeVideo(m.videoFrame);
 }
 
@@ -331,6 +386,9 @@ bool MovieFileWriter::appendAudioSamples(const float* samples, size_t count)
     Impl& m = *impl_;
     if (!m.writing) {
         return m.fail("not writing");
+    }
+    if (!m.audio) {
+        return m.fail("the movie has no audio");
     }
     m.pendingAudio.insert(m.pendingAudio.end(), samples, samples + count);
     m.audioSamples += static_cast<int64_t>(count);
@@ -350,10 +408,10 @@ bool MovieFileWriter::finishWriting()
         return m.fail("not writing");
     }
     bool ok = true;
-    if (!m.pendingAudio.empty()) {
+    if (m.audio && !m.pendingAudio.empty()) {
         ok = m.sendAudio(m.pendingAudio.size());
     }
-    ok = ok && m.encodeAudio(nullptr) && m.encodeVideo(nullptr);
+    ok = ok && (!m.audio || m.encodeAudio(nullptr)) && (!m.video || m.encodeVideo(nullptr));
     if (ok) {
         if (int rc = av_write_trailer(m.format); rc < 0) {
             ok = m.fail("cannot write the movie index", rc);
@@ -361,6 +419,14 @@ bool MovieFileWriter::finishWriting()
     }
     m.release();
     return ok;
+}
+
+void MovieFileWriter::setAudioStartSample(int64_t sample)
+{
+    Impl& m = *impl_;
+    if (m.audioSamples == 0) {
+        m.audioSamplesSent = sample;
+    }
 }
 
 void MovieFileWriter::setPacketHandler(std::function<void(const MovieFilePacket&)> handler)

@@ -9,6 +9,10 @@
 // Encoding runs on the calling thread: appendVideoFrame and appendAudioSamples return once the
 // resulting samples are in the file. One writer is used from one thread at a time.
 //
+// Frames are timed by their count (frame n at n / frameRate) or, with explicitTimes, by the time given
+// with each frame; sound is continuous from its start sample. The muxer is chosen by name ("mp4" or
+// "mov"), never guessed from the file's extension.
+//
 // This is the movie writing half of the media stand-in; it is carried by FFmpeg's libavformat and
 // libavcodec (libx264 and the native AAC encoder).
 
@@ -26,6 +30,12 @@ struct MovieFileSettings {
     int videoBitRate = 800000;
     int audioSampleRate = 44100;
     int audioBitRate = 64000;
+    std::string muxer = "mp4";
+    int h264Level = 0;         // 31 for level 3.1; 0 leaves it to the encoder
+    int rotation = 0;          // clockwise degrees the movie is turned by when shown (display matrix)
+    bool explicitTimes = false;  // appendVideoFrameAt gives each frame's time
+    bool hasVideo = true;
+    bool hasAudio = true;
 };
 
 enum class MovieTrack { Video, Audio };
@@ -57,8 +67,13 @@ public:
     bool startWriting(const std::string& path, const MovieFileSettings& settings);
     // Encodes the next frame, at frame number × 1 / frameRate.
     bool appendVideoFrame(const MovieVideoFrame& frame);
+    // With explicitTimes: encodes a frame shown at time / timescale seconds from the movie's start;
+    // false for a time not after the previous frame's.
+    bool appendVideoFrameAt(const MovieVideoFrame& frame, int64_t time, int32_t timescale);
     // Mono samples in [-1, 1] at the audio sample rate; encoded every 1024 samples.
     bool appendAudioSamples(const float* samples, size_t count);
+    // Where the sound starts, in samples from the movie's start (before the first audio append only).
+    void setAudioStartSample(int64_t sample);
     // Encodes what is still buffered, writes the index and closes the file.
     bool finishWriting();
 

@@ -74,3 +74,69 @@ void SyntheticMicrophone::read(float* samples, size_t count)
         samples[i] = static_cast<float>(std::clamp(value, -1.0, 1.0));
     }
 }
+
+CameraTestPicture::Colour CameraTestPicture::barColour(int bar)
+{
+    static constexpr Colour kColours[kBars] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
+                                               {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
+    return kColours[std::clamp(bar, 0, kBars - 1)];
+}
+
+void CameraTestPicture::draw(uint8_t* bgra, int width, int height, size_t bytesPerRow, int64_t frameNumber)
+{
+    const int barsBottom = height * 3 / 4;
+    const int counterBottom = barsBottom + (height - barsBottom) / 2;
+    const int blockWidth = std::max(8, width / 16);
+    const int span = std::max(1, width - blockWidth);
+    const int blockX = static_cast<int>((frameNumber * 8) % span);
+    const auto put = [](uint8_t* px, Colour c) {
+        px[0] = c.b;
+        px[1] = c.g;
+        px[2] = c.r;
+        px[3] = 255;
+    };
+    for (int row = 0; row < height; ++row) {
+        uint8_t* line = bgra + static_cast<size_t>(row) * bytesPerRow;
+        for (int col = 0; col < width; ++col) {
+            Colour c;
+            if (row < barsBottom) {
+                c = barColour(col * kBars / width);
+            } else if (row < counterBottom) {
+                const int bit = kCounterBits - 1 - col * kCounterBits / width;
+                c = (frameNumber >> bit) & 1 ? Colour{255, 255, 255} : Colour{0, 0, 0};
+            } else {
+                c = col >= blockX && col < blockX + blockWidth ? Colour{255, 255, 255} : kBandColour;
+            }
+            put(line + static_cast<size_t>(col) * 4, c);
+        }
+    }
+}
+
+int64_t CameraTestPicture::readFrameNumber(const uint8_t* pixels, int width, int height, size_t bytesPerRow)
+{
+    const int barsBottom = height * 3 / 4;
+    const int row = barsBottom + (height - barsBottom) / 4;
+    const int green = 1;  // the second component in both orders
+    int64_t value = 0;
+    for (int cell = 0; cell < kCounterBits; ++cell) {
+        const int col = width * (2 * cell + 1) / (2 * kCounterBits);
+        const int level = pixels[static_cast<size_t>(row) * bytesPerRow + static_cast<size_t>(col) * 4 + green];
+        if (level > 192) {
+            value = value * 2 + 1;
+        } else if (level < 64) {
+            value = value * 2;
+        } else {
+            return -1;
+        }
+    }
+    return value;
+}
+
+void ToneGenerator::read(int16_t* samples, size_t count)
+{
+    constexpr double kPi = 3.14159265358979323846;
+    for (size_t i = 0; i < count; ++i, ++position_) {
+        const double t = static_cast<double>(position_) / sampleRate_;
+        samples[i] = static_cast<int16_t>(std::lround(16383.0 * std::sin(2 * kPi * frequency_ * t)));
+    }
+}

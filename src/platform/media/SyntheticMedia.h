@@ -41,3 +41,43 @@ private:
     double phase_ = 0;
     uint32_t noise_ = 0x12345678u;
 };
+
+// The synthetic camera's test picture, 32-bit BGRA: eight colour bars over the top three quarters
+// (white, yellow, cyan, green, magenta, red, blue, black, left to right), and below them a band whose
+// upper half carries the frame number as 16 cells (most significant bit left; white for 1, black for 0)
+// and whose lower half shows a white block moving 8 pixels to the right every frame on dark grey.
+// Flat areas large enough to survive a video codec, so a decoded movie can be checked against them.
+class CameraTestPicture {
+public:
+    struct Colour {
+        uint8_t r, g, b;
+    };
+    static constexpr int kBars = 8;
+    static constexpr int kCounterBits = 16;
+    static Colour barColour(int bar);
+    static constexpr Colour kBandColour = {32, 32, 32};
+
+    static void draw(uint8_t* bgra, int width, int height, size_t bytesPerRow, int64_t frameNumber);
+    // The frame number read back from a picture of the same layout, 4 bytes a pixel in BGRA or RGBA
+    // order (the cells are grey, so either will do); -1 when a cell is neither clearly white nor
+    // clearly black.
+    static int64_t readFrameNumber(const uint8_t* pixels, int width, int height, size_t bytesPerRow);
+    // The centre of bar `bar` and the row at the middle of the bars.
+    static int barCentreX(int width, int bar) { return width * (2 * bar + 1) / (2 * kBars); }
+    static int barsCentreY(int height) { return height * 3 / 8; }
+};
+
+// A steady tone for the synthetic microphone: a sine of `frequency` Hz at half of full scale,
+// 16-bit mono samples. Successive reads continue the same wave.
+class ToneGenerator {
+public:
+    ToneGenerator(int sampleRate, double frequency) : sampleRate_(sampleRate), frequency_(frequency) {}
+    void read(int16_t* samples, size_t count);
+    int64_t samplesRead() const { return position_; }
+    double frequency() const { return frequency_; }
+
+private:
+    int sampleRate_;
+    double frequency_;
+    int64_t position_ = 0;
+};

@@ -1,0 +1,337 @@
+#include "platform/media/AVCaptureDevice.h"
+
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/NSException.h"
+
+namespace {
+namespace AVCaptureDevice_cpp {
+
+struct Registry {
+    std::mutex mutex;
+    std::vector<Ref<AVCaptureDevice>> devices;
+};
+
+Registry& registry()
+{
+    static Registry& r = *new Registry;
+    return r;
+}
+
+std::vector<Ref<AVCaptureDevice>> phoneDevices()
+{
+    AVCaptureDeviceCapabilities back;
+    back.hasTorch = true;
+    back.hasFlash = true;
+    back.focusPointOfInterestSupported = true;
+    back.focusModes = 0b111;
+    back.exposurePointOfInterestSupported = true;
+    back.exposureModes = 0b111;
+    back.whiteBalanceModes = 0b111;
+    AVCaptureDeviceCapabilities front;
+    front.exposurePointOfInterestSupported = true;
+    front.exposureModes = (1u << AVCaptureExposureModeLocked) | (1u << AVCaptureExposureModeContinuousAutoExposure);
+    front.whiteBalanceModes = 0b111;
+    return {
+        AVCaptureDevice::makeStandInDevice("com.apple.avfoundation.avcapturedevice.built-in_video:0", AVMediaTypeVideo,
+                                           AVCaptureDevicePositionBack, back),
+        AVCaptureDevice::makeStandInDevice("com.apple.avfoundation.avcapturedevice.built-in_video:1", AVMediaTypeVideo,
+                                           AVCaptureDevicePositionFront, front),
+        AVCaptureDevice::makeStandInDevice("com.apple.avfoundation.avcapturedevice.built-in_audio:0", AVMediaTypeAudio,
+                                           AVCaptureDevicePositionUnspecified, {}),
+    };
+}
+
+std::vector<Ref<AVCaptureDevice>> allDevices()
+{
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    if (r.devices.empty()) {
+        r.devices = phoneDevices();
+    }
+    return r.devices;
+}
+
+bool has(unsigned modes, int mode) { return mode >= 0 && mode < 32 && (modes & (1u << mode)) != 0; }
+
+}  // namespace AVCaptureDevice_cpp
+}  // namespace
+
+std::vector<Ref<AVCaptureDevice>> AVCaptureDevice::devicesWithMediaType(const std::string& mediaType)
+{
+    std::vector<Ref<AVCaptureDevice>> found;
+    for (const auto& device : AVCaptureDevice_cpp::allDevices()) {
+        if (device->hasMediaType(mediaType)) {
+            found.push_back(device);
+        }
+    }
+    return found;
+}
+
+Ref<AVCaptureDevice> AVCaptureDevice::defaultDeviceWithMediaType(const std::string& mediaType)
+{
+    auto found = devicesWithMediaType(mediaType);
+    return found.empty() ? nullptr : found.front();
+}
+
+void AVCaptureDevice::resetStandInDevices()
+{
+    auto devices = AVCaptureDevice_cpp::phoneDevices();
+    auto& r = AVCaptureDevice_cpp::registry();
+    std::lock_guard lock(r.mutex);
+    r.devices = std::move(devices);
+}
+
+void AVCaptureDevice::setStandInDevices(std::vector<Ref<AVCaptureDevice>> devices)
+{
+    auto& r = AVCaptureDevice_cpp::registry();
+    std::lock_guard lock(r.mutex);
+    r.devices = std::move(devices);
+}
+
+Ref<AVCaptureDevice> AVCaptureDevice::makeStandInDevice(std::string uniqueID, std::string mediaType,
+                                                        AVCaptureDevicePosition position, AVCaptureDeviceCapabilities caps)
+{
+    auto device = std::make_shared<AVCaptureDevice>();
+    device->name_ = mediaType == AVMediaTypeAudio ? "iPhone Microphone"
+                    : position == AVCaptureDevicePositionFront ? "Front Camera"
+                                                               : "Back Camera";
+    device->uniqueID_ = std::move(uniqueID);
+    device->mediaType_ = std::move(mediaType);
+    device->position_ = position;
+    device->caps_ = caps;
+    return device;
+}
+
+bool AVCaptureDevice::lockForConfiguration(Ref<NSError>* error)
+{
+    std::lock_guard lock(mutex_);
+    if (refusesLock_) {
+        if (error) {
+            *error = NSError::errorWithDomain_code_userInfo("AVFoundationErrorDomain", -11817);
+        }
+        return false;
+    }
+    ++locks_;
+    return true;
+}
+
+void AVCaptureDevice::unlockForConfiguration()
+{
+    std::lock_guard lock(mutex_);
+    if (locks_ > 0) {
+        --locks_;
+    }
+}
+
+void AVCaptureDevice::requireLock(const char* what) const
+{
+    if (locks_ == 0) {
+        NSException::raise(NSGenericException,
+                           std::string("*** -[AVCaptureDevice ") + what + "] Must call lockForConfiguration: before calling this method");
+    }
+}
+
+bool AVCaptureDevice::hasTorch() const
+{
+    std::lock_guard lock(mutex_);
+    return caps_.hasTorch;
+}
+
+bool AVCaptureDevice::isTorchModeSupported(AVCaptureTorchMode mode) const
+{
+    std::lock_guard lock(mutex_);
+    return mode == AVCaptureTorchModeOff || caps_.hasTorch;
+}
+
+AVCaptureTorchMode AVCaptureDevice::torchMode() const
+{
+    std::lock_guard lock(mutex_);
+    return torch_;
+}
+
+void AVCaptureDevice::setTorchMode(AVCaptureTorchMode mode)
+{
+    std::lock_guard lock(mutex_);
+    requireLock("setTorchMode:");
+    if (mode != AVCaptureTorchModeOff && !caps_.hasTorch) {
+        NSException::raise(NSInvalidArgumentException, "*** -[AVCaptureDevice setTorchMode:] Unsupported torch mode");
+    }
+    torch_ = mode;
+    ++changes_;
+}
+
+bool AVCaptureDevice::hasFlash() const
+{
+    std::lock_guard lock(mutex_);
+    return caps_.hasFlash;
+}
+
+bool AVCaptureDevice::isFlashModeSupported(AVCaptureFlashMode mode) const
+{
+    std::lock_guard lock(mutex_);
+    return mode == AVCaptureFlashModeOff || caps_.hasFlash;
+}
+
+AVCaptureFlashMode AVCaptureDevice::flashMode() const
+{
+    std::lock_guard lock(mutex_);
+    return flash_;
+}
+
+void AVCaptureDevice::setFlashMode(AVCaptureFlashMode mode)
+{
+    std::lock_guard lock(mutex_);
+    requireLock("setFlashMode:");
+    if (mode != AVCaptureFlashModeOff && !caps_.hasFlash) {
+        NSException::raise(NSInvalidArgumentException, "*** -[AVCaptureDevice setFlashMode:] Unsupported flash mode");
+    }
+    flash_ = mode;
+    ++changes_;
+}
+
+bool AVCaptureDevice::isFocusPointOfInterestSupported() const
+{
+    std::lock_guard lock(mutex_);
+    return caps_.focusPointOfInterestSupported;
+}
+
+bool AVCaptureDevice::isFocusModeSupported(AVCaptureFocusMode mode) const
+{
+    std::lock_guard lock(mutex_);
+    return AVCaptureDevice_cpp::has(caps_.focusModes, mode);
+}
+
+AVCaptureFocusMode AVCaptureDevice::focusMode() const
+{
+    std::lock_guard lock(mutex_);
+    return focus_;
+}
+
+void AVCaptureDevice::setFocusMode(AVCaptureFocusMode mode)
+{
+    std::lock_guard lock(mutex_);
+    requireLock("setFocusMode:");
+    if (!AVCaptureDevice_cpp::has(caps_.focusModes, mode)) {
+        NSException::raise(NSInvalidArgumentException, "*** -[AVCaptureDevice setFocusMode:] Unsupported focus mode");
+    }
+    focus_ = mode;
+    ++changes_;
+}
+
+CGPoint AVCaptureDevice::focusPointOfInterest() const
+{
+    std::lock_guard lock(mutex_);
+    return focusPoint_;
+}
+
+void AVCaptureDevice::setFocusPointOfInterest(CGPoint point)
+{
+    std::lock_guard lock(mutex_);
+    requireLock("setFocusPointOfInterest:");
+    if (!caps_.focusPointOfInterestSupported) {
+        NSException::raise(NSInvalidArgumentException,
+                           "*** -[AVCaptureDevice setFocusPointOfInterest:] Setting focusPointOfInterest is not supported by this device");
+    }
+    focusPoint_ = point;
+    ++changes_;
+}
+
+bool AVCaptureDevice::isExposurePointOfInterestSupported() const
+{
+    std::lock_guard lock(mutex_);
+    return caps_.exposurePointOfInterestSupported;
+}
+
+bool AVCaptureDevice::isExposureModeSupported(AVCaptureExposureMode mode) const
+{
+    std::lock_guard lock(mutex_);
+    return AVCaptureDevice_cpp::has(caps_.exposureModes, mode);
+}
+
+AVCaptureExposureMode AVCaptureDevice::exposureMode() const
+{
+    std::lock_guard lock(mutex_);
+    return exposure_;
+}
+
+void AVCaptureDevice::setExposureMode(AVCaptureExposureMode mode)
+{
+    std::lock_guard lock(mutex_);
+    requireLock("setExposureMode:");
+    if (!AVCaptureDevice_cpp::has(caps_.exposureModes, mode)) {
+        NSException::raise(NSInvalidArgumentException, "*** -[AVCaptureDevice setExposureMode:] Unsupported exposure mode");
+    }
+    exposure_ = mode;
+    ++changes_;
+}
+
+CGPoint AVCaptureDevice::exposurePointOfInterest() const
+{
+    std::lock_guard lock(mutex_);
+    return exposurePoint_;
+}
+
+void AVCaptureDevice::setExposurePointOfInterest(CGPoint point)
+{
+    std::lock_guard lock(mutex_);
+    requireLock("setExposurePointOfInterest:");
+    if (!caps_.exposurePointOfInterestSupported) {
+        NSException::raise(NSInvalidArgumentException,
+                           "*** -[AVCaptureDevice setExposurePointOfInterest:] Setting exposurePointOfInterest is not supported by this device");
+    }
+    exposurePoint_ = point;
+    ++changes_;
+}
+
+bool AVCaptureDevice::isWhiteBalanceModeSupported(AVCaptureWhiteBalanceMode mode) const
+{
+    std::lock_guard lock(mutex_);
+    return AVCaptureDevice_cpp::has(caps_.whiteBalanceModes, mode);
+}
+
+AVCaptureWhiteBalanceMode AVCaptureDevice::whiteBalanceMode() const
+{
+    std::lock_guard lock(mutex_);
+    return whiteBalance_;
+}
+
+void AVCaptureDevice::setWhiteBalanceMode(AVCaptureWhiteBalanceMode mode)
+{
+    std::lock_guard lock(mutex_);
+    requireLock("setWhiteBalanceMode:");
+    if (!AVCaptureDevice_cpp::has(caps_.whiteBalanceModes, mode)) {
+        NSException::raise(NSInvalidArgumentException, "*** -[AVCaptureDevice setWhiteBalanceMode:] Unsupported white balance mode");
+    }
+    whiteBalance_ = mode;
+    ++changes_;
+}
+
+void AVCaptureDevice::setCapabilities(const AVCaptureDeviceCapabilities& caps)
+{
+    std::lock_guard lock(mutex_);
+    caps_ = caps;
+}
+
+AVCaptureDeviceCapabilities AVCaptureDevice::capabilities() const
+{
+    std::lock_guard lock(mutex_);
+    return caps_;
+}
+
+void AVCaptureDevice::setRefusesLock(bool refuses)
+{
+    std::lock_guard lock(mutex_);
+    refusesLock_ = refuses;
+}
+
+bool AVCaptureDevice::isLockedForConfiguration() const
+{
+    std::lock_guard lock(mutex_);
+    return locks_ > 0;
+}
+
+int AVCaptureDevice::settingsChanged() const
+{
+    std::lock_guard lock(mutex_);
+    return changes_;
+}
