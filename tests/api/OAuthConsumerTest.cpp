@@ -51,10 +51,6 @@ public:
     OAuthFailSelector fail() { return OAuthFailSelector::make("ticket:didFailWithError:", &Listener::failed); }
 };
 
-}  // namespace OAuthConsumerTest_cpp
-}  // namespace
-
-using namespace OAuthConsumerTest_cpp;
 
 TEST(OAuthSigningTest, PublishedVectorsSignAsExpected)
 {
@@ -266,3 +262,6 @@ TEST(OAuthFetcherTest, FetchersSignSendAndReportToTheDelegate)
     ASSERT_TRUE(pumpMainUntil([&] { return listener->heard.size() == 5; }));
     EXPECT_EQ(listener->heard.back(), "failed " + std::to_string(NSURLErrorCannotConnectToHost));
 }
+
+}  // namespace OAuthConsumerTest_cpp
+}  // namespace

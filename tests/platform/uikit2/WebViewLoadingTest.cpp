@@ -93,10 +93,6 @@ struct Fixture {
     }
 };
 
-}  // namespace WebViewLoadingTest_cpp
-}  // namespace
-
-using WebViewLoadingTest_cpp::Fixture;
 
 TEST(UIWebViewLoadingTest, LoadsAPageThroughRedirectsAndKeepsItsTitleAndText)
 {
@@ -230,3 +226,6 @@ TEST(UIWebViewLoadingTest, BackForwardAndReloadFetchThePagesAgain)
     EXPECT_EQ(f.browser->events.back(), "fail -999");
     EXPECT_EQ(f.web->pageTitle(), "Not here");
 }
+
+}  // namespace WebViewLoadingTest_cpp
+}  // namespace

@@ -1,0 +1,27 @@
+#pragma once
+// What the two microblog clients share once they hold an access token: reading the token replies,
+// running the service's login or bind request on the main thread, and keeping the login state.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/http/HTTPRequest.h"
+#include "platform/foundation/Value.h"
+
+namespace MicroblogClientSupport {
+
+// The reply "a=b&c=d..." split at every "&" and "=".
+std::vector<std::string> tokenReplyElements(std::string_view body);
+// Runs the request synchronously (the delegate hears it inline) and answers its reply decoded into
+// mutable containers, nil when it is not JSON.
+Value runSynchronously(const Ref<HTTPRequest>& request, const Weak<HTTPRequestDelegate>& delegate);
+// A login reply is kept only when it logged in (status 200): "username" becomes its "loginName" and the
+// account is stored. Otherwise the person is told ("提示" with the reply's message, or the network
+// notice for an unreadable reply) and nothing is stored. Answers whether the login was kept.
+bool storeLoginReply(Value reply);
+// The three account fields of a bind reply, as the login state keeps them.
+Value boundAccount(const Value& reply);
+// "提示" / "绑定失败" / "确定".
+void showBindFailure();
+
+}  // namespace MicroblogClientSupport
