@@ -209,19 +209,32 @@ std::unique_ptr<CGContext::Bitmap> CGContext::Bitmap::create(void* data, size_t 
     bitmap->stride_ = bytesPerRow;
     bitmap->info_ = info;
     bitmap->alphaOnly_ = alphaOnly;
+    const cairo_format_t format = alphaOnly ? CAIRO_FORMAT_A8 : CAIRO_FORMAT_ARGB32;
+    const bool nativeOrder = std::endian::native == std::endian::little ? order == kCGBitmapByteOrder32Little
+                                                                        : order != kCGBitmapByteOrder32Little;
+    const bool nativeLayout = alphaOnly || (alpha == kCGImageAlphaPremultipliedFirst && nativeOrder);
+    auto impl = std::make_unique<Impl>();
+    if (data == nullptr && nativeLayout) {
+        // Pixels of our own in cairo's layout: cairo allocates them (already transparent).
+        impl->surface = cairo_image_surface_create(format, int(width), int(height));
+        if (cairo_surface_status(impl->surface) != CAIRO_STATUS_SUCCESS) {
+            return nullptr;
+        }
+        bitmap->data_ = cairo_image_surface_get_data(impl->surface);
+        bitmap->stride_ = size_t(cairo_image_surface_get_stride(impl->surface));
+        impl->cr = cairo_create(impl->surface);
+        impl->base = toCairo(base);
+        bitmap->impl_ = std::move(impl);
+        return bitmap;
+    }
     if (data == nullptr) {
         bitmap->owned_.assign(bytesPerRow * height, 0);
         data = bitmap->owned_.data();
     }
     bitmap->data_ = data;
-    const cairo_format_t format = alphaOnly ? CAIRO_FORMAT_A8 : CAIRO_FORMAT_ARGB32;
-    const bool nativeOrder = std::endian::native == std::endian::little ? order == kCGBitmapByteOrder32Little
-                                                                        : order != kCGBitmapByteOrder32Little;
-    const bool native = (alphaOnly || (alpha == kCGImageAlphaPremultipliedFirst && nativeOrder)) &&
-                        bytesPerRow % 4 == 0 &&
+    const bool native = nativeLayout && bytesPerRow % 4 == 0 &&
                         int(bytesPerRow) >= cairo_format_stride_for_width(format, int(width));
     bitmap->converts_ = !native;
-    auto impl = std::make_unique<Impl>();
     if (native) {
         impl->surface = cairo_image_surface_create_for_data(static_cast<unsigned char*>(data), format, int(width),
                                                             int(height), int(bytesPerRow));
@@ -356,7 +369,14 @@ CGImageRef CGContext::Bitmap::makeImage() const
     const size_t stride = size_t(cairo_image_surface_get_stride(impl_->surface));
     const CGBitmapInfo alpha = info_ & kCGBitmapAlphaInfoMask;
     const uint32_t opaque = (alpha == kCGImageAlphaNoneSkipFirst || alpha == kCGImageAlphaNoneSkipLast) ? 0xFF000000u : 0;
-    std::vector<uint32_t> pixels(width_ * height_);
+    std::vector<uint32_t> pixels;
+    if (!alphaOnly_ && opaque == 0 && stride == width_ * 4) {
+        // Rows back to back: one copy, no clearing first.
+        const auto* words = reinterpret_cast<const uint32_t*>(data);
+        pixels.assign(words, words + width_ * height_);
+        return CGImage::create(width_, height_, std::move(pixels));
+    }
+    pixels.resize(width_ * height_);
     for (size_t y = 0; y < height_; ++y) {
         const unsigned char* row = data + y * stride;
         uint32_t* out = pixels.data() + y * width_;

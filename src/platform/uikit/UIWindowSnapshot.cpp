@@ -53,6 +53,23 @@ void drawAlertsAndSheets(const CGContextRef& context, CGSize size)
 }  // namespace UIWindowSnapshot_cpp
 }  // namespace
 
+void UIWindowDrawInContext(const Ref<UIWindow>& window, const CGContextRef& context)
+{
+    if (!window || !context) {
+        return;
+    }
+    window->layer()->layoutAndDisplayTreeIfNeeded();
+    const CGSize size = window->bounds().size;
+    context->saveGState();
+    context->clearRect(CGRectMake(0, 0, size.width, size.height));
+    context->translateCTM(-window->bounds().origin.x, -window->bounds().origin.y);
+    window->layer()->renderInContext(context);
+    context->restoreGState();
+    if (window->isKeyWindow()) {
+        UIWindowSnapshot_cpp::drawAlertsAndSheets(context, size);
+    }
+}
+
 Ref<UIImage> UIWindowSnapshot(const Ref<UIWindow>& window, CGFloat scale)
 {
     if (!window) {
@@ -61,14 +78,8 @@ Ref<UIImage> UIWindowSnapshot(const Ref<UIWindow>& window, CGFloat scale)
     if (scale <= 0) {
         scale = UIScreen::mainScreen()->scale();
     }
-    window->layer()->layoutAndDisplayTreeIfNeeded();
-    const CGSize size = window->bounds().size;
-    auto context = CGContext::createImageContext(size, scale);
-    context->translateCTM(-window->bounds().origin.x, -window->bounds().origin.y);
-    window->layer()->renderInContext(context);
-    if (window->isKeyWindow()) {
-        UIWindowSnapshot_cpp::drawAlertsAndSheets(context, size);
-    }
+    auto context = CGContext::createImageContext(window->bounds().size, scale);
+    UIWindowDrawInContext(window, context);
     return UIImage::imageWithCGImage_scale_orientation(context->makeImage(), scale, UIImageOrientationUp);
 }
 

@@ -13,12 +13,16 @@
 #include <string>
 
 #include "platform/foundation/NSObject.h"
+#include "platform/graphics/CGContext.h"
 #include "platform/graphics/CGGeometry.h"
 
 class UIImage;
 class UIWindow;
 
 Ref<UIImage> UIWindowSnapshot(const Ref<UIWindow>& window, CGFloat scale);
+// The same picture drawn into a bitmap context of the window's size that the caller keeps (made with
+// CGContext::createImageContext), cleared first: a window drawn again and again reuses its pixels.
+void UIWindowDrawInContext(const Ref<UIWindow>& window, const CGContextRef& context);
 // The screen's picture of the size: every visible window at its frame, lowest level first, then the
 // alerts and sheets on show.
 Ref<UIImage> UIScreenSnapshot(CGSize size, CGFloat scale);

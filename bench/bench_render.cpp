@@ -1,0 +1,202 @@
+// Drawing a window: a 640 x 960 pixel window (320 x 480 points at scale 2) holding a table of 10 cells,
+// each with an image and two lines of text.
+//   BM_WindowDrawnWhole      every view marked, drawn again and the window rendered into its pixels
+//   BM_WindowDrawnUnchanged  nothing changed: the kept drawings rendered again into the same pixels
+//   BM_WindowSnapshot        a new picture each time (new pixels, copied into a UIImage)
+//   BM_CairoDirect           the floor: the same rectangles, images and glyphs painted with cairo alone
+//                            into the same surface each time
+// Frames per second are the items per second.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/foundation/MainThread.h"
+#include "platform/graphics/TextLayout.h"
+#include "platform/uikit/NSIndexPath.h"
+#include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIFont.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UITableView.h"
+#include "platform/uikit/UITableViewCell.h"
+#include "platform/uikit/UIWindow.h"
+#include "platform/uikit/UIWindowSnapshot.h"
+
+namespace {
+namespace bench_render_cpp {
+
+constexpr int kRows = 10;
+constexpr CGFloat kRowHeight = 48;
+
+// A 40 x 40 point image at scale 2: a blue square with a lighter centre.
+CGImageRef sampleImage()
+{
+    std::vector<uint32_t> pixels(80 * 80);
+    for (size_t y = 0; y < 80; ++y) {
+        for (size_t x = 0; x < 80; ++x) {
+            const bool centre = x > 20 && x < 60 && y > 20 && y < 60;
+            pixels[y * 80 + x] = centre ? 0xFF9EC4EEu : 0xFF2870C2u;
+        }
+    }
+    return CGImage::create(80, 80, std::move(pixels));
+}
+
+std::string title(int row) { return "第" + std::to_string(row + 1) + "条视频 · A short clip"; }
+std::string detail(int row) { return "小明 发布于 " + std::to_string(row + 2) + " 分钟前"; }
+
+class Rows : public UITableViewDataSource {
+public:
+    Ref<UIImage> image = UIImage::imageWithCGImage_scale_orientation(sampleImage(), 2, UIImageOrientationUp);
+    NSInteger tableView_numberOfRowsInSection(const Ref<UITableView>&, NSInteger) override { return kRows; }
+    Ref<UITableViewCell> tableView_cellForRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>& path) override
+    {
+        auto cell = UITableViewCell::initWithStyle_reuseIdentifier(UITableViewCellStyleSubtitle, "Row");
+        cell->textLabel()->setText(title(int(path->row())));
+        cell->detailTextLabel()->setText(detail(int(path->row())));
+        cell->imageView()->setImage(image);
+        return cell;
+    }
+};
+
+struct Screen {
+    Ref<UIWindow> window;
+    Ref<UITableView> table;
+    std::shared_ptr<Rows> rows = std::make_shared<Rows>();
+
+    Screen()
+    {
+        window = UIWindow::initWithFrame(CGRectMake(0, 0, 320, 480));
+        window->setBackgroundColor(UIColor::whiteColor());
+        table = UITableView::initWithFrame_style(window->bounds(), UITableViewStylePlain);
+        table->setRowHeight(kRowHeight);
+        table->setDataSource(rows);
+        window->addSubview(table);
+        window->makeKeyAndVisible();
+        table->reloadData();
+        drainMain();
+    }
+
+    void markAll(const Ref<UIView>& view)
+    {
+        view->setNeedsDisplay();
+        for (const Ref<UIView>& sub : view->subviews()) {
+            markAll(sub);
+        }
+    }
+};
+
+void BM_WindowDrawnWhole(benchmark::State& state)
+{
+    Screen screen;
+    auto pixels = CGContext::createImageContext(screen.window->bounds().size, 2);
+    for (auto _ : state) {
+        screen.markAll(screen.window);
+        UIWindowDrawInContext(screen.window, pixels);
+        benchmark::DoNotOptimize(pixels->data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_WindowDrawnWhole)->Unit(benchmark::kMillisecond);
+
+void BM_WindowDrawnUnchanged(benchmark::State& state)
+{
+    Screen screen;
+    auto pixels = CGContext::createImageContext(screen.window->bounds().size, 2);
+    UIWindowDrawInContext(screen.window, pixels);
+    for (auto _ : state) {
+        UIWindowDrawInContext(screen.window, pixels);
+        benchmark::DoNotOptimize(pixels->data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_WindowDrawnUnchanged)->Unit(benchmark::kMillisecond);
+
+void BM_WindowSnapshot(benchmark::State& state)
+{
+    Screen screen;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(UIWindowSnapshot(screen.window, 2));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_WindowSnapshot)->Unit(benchmark::kMillisecond);
+
+// The same picture straight on cairo: background, per row an image, two lines of text and a separator.
+void BM_CairoDirect(benchmark::State& state)
+{
+    const CGImageRef image = sampleImage();
+    cairo_surface_t* picture = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(image->pixels().data())), CAIRO_FORMAT_ARGB32, 80, 80,
+        80 * 4);
+    const textlayout::FontAtSize bold{CGFont::createWithFontName("Helvetica-Bold"), 18};
+    const textlayout::FontAtSize plain{CGFont::createWithFontName("Helvetica"), 14};
+    struct Line {
+        std::vector<textlayout::GlyphRun> runs;
+        CGFloat size, x, y;
+    };
+    std::vector<Line> lines;
+    for (int row = 0; row < kRows; ++row) {
+        lines.push_back({textlayout::glyphRuns(title(row), bold), 18, 60, row * kRowHeight + 22});
+        lines.push_back({textlayout::glyphRuns(detail(row), plain), 14, 60, row * kRowHeight + 40});
+    }
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    std::vector<cairo_glyph_t> glyphs;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 640, 960);
+    for (auto _ : state) {
+        cairo_t* cr = cairo_create(surface);
+        cairo_scale(cr, 2, 2);
+        cairo_set_font_options(cr, options);
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+        for (int row = 0; row < kRows; ++row) {
+            const double y = row * kRowHeight;
+            cairo_save(cr);
+            cairo_translate(cr, 10, y + 4);
+            cairo_scale(cr, 0.5, 0.5);
+            cairo_set_source_surface(cr, picture, 0, 0);
+            cairo_paint(cr);
+            cairo_restore(cr);
+            cairo_set_source_rgb(cr, 0.88, 0.88, 0.88);
+            cairo_rectangle(cr, 0, y + kRowHeight - 1, 320, 1);
+            cairo_fill(cr);
+        }
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        for (const Line& line : lines) {
+            for (const auto& run : line.runs) {
+                cairo_set_font_face(cr, static_cast<cairo_font_face_t*>(run.font->cairoFontFace()));
+                cairo_set_font_size(cr, line.size);
+                glyphs.clear();
+                for (size_t i = 0; i < run.glyphs.size(); ++i) {
+                    glyphs.push_back({run.glyphs[i], line.x + run.x[i], line.y});
+                }
+                cairo_show_glyphs(cr, glyphs.data(), int(glyphs.size()));
+            }
+        }
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        benchmark::DoNotOptimize(cairo_image_surface_get_data(surface));
+    }
+    cairo_surface_destroy(surface);
+    cairo_font_options_destroy(options);
+    cairo_surface_destroy(picture);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_CairoDirect)->Unit(benchmark::kMillisecond);
+
+}  // namespace bench_render_cpp
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    designateMainThread();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
