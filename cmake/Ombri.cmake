@@ -31,7 +31,7 @@ option(OMBRI_CCACHE "Compile through ccache when it is installed" ON)
 find_program(OMBRI_CCACHE_PROGRAM ccache)
 if(OMBRI_CCACHE AND OMBRI_CCACHE_PROGRAM)
   set(launcher ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=true
-      CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime ${OMBRI_CCACHE_PROGRAM})
+      ${OMBRI_CCACHE_PROGRAM})
   set(CMAKE_C_COMPILER_LAUNCHER ${launcher})
   set(CMAKE_CXX_COMPILER_LAUNCHER ${launcher})
 endif()

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <climits>
 #include <cstdlib>
+#include <string>
 
 #ifdef OMBRI_UI_TEST_MAIN
 #include "platform/foundation/NSUserDefaults.h"
@@ -29,6 +33,16 @@ class InterfaceReset : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv)
 {
+    // Where the sources and the programs are, for tests that read fixtures or start programs. ctest
+    // passes them too, but only the first entry of a discovered test's environment list arrives, so
+    // the test main fills in what is missing: the source folder it was built from, its own folder.
+    ::setenv("OMBRI_SOURCE_DIR", OMBRI_SOURCE_DIR_AT_BUILD, 0);
+    char self[PATH_MAX] = {};
+    if (::readlink("/proc/self/exe", self, sizeof self - 1) > 0) {
+        std::string folder(self);
+        folder.erase(folder.rfind('/'));
+        ::setenv("OMBRI_BIN_DIR", folder.c_str(), 0);
+    }
     // Clears proxy variables so no test ever talks through a proxy of the machine.
     for (const char* name : {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy", "HTTP_PROXY",
                              "HTTPS_PROXY", "FTP_PROXY", "ALL_PROXY", "NO_PROXY"}) {
