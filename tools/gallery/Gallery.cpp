@@ -25,11 +25,13 @@
 namespace gallery {
 
 void registerPlatformEntries();  // PlatformEntries.cpp
+void registerWebEntries();       // WebEntries.cpp
 
 void registerAllEntries()
 {
     registerPlatformEntries();
     registerWidgetGalleryEntries();
+    registerWebEntries();
     registerCaptureGalleryEntries();
 }
 

@@ -235,7 +235,7 @@ Reply OAuthProvider::handle(const RecordedRequest& request)
             if (!state.requestTokens.count(token)) {
                 return htmlPage("<html><head><title>授权失败</title></head><body><p>令牌无效</p></body></html>");
             }
-            return htmlPage("<html><head><title>" + std::string(qq ? "腾讯微博授权" : "Lumo微博授权") +
+            return htmlPage("<html><head><title>" + std::string(qq ? "QQ微博授权" : "Lumo微博授权") +
                         "</title></head><body><h1>授权 ombri 访问你的微博帐号</h1><p>登录后即可分享视频。</p>"
                         "<form method=\"post\" action=\"" + prefix + "/authorize\">"
                         "<input type=\"hidden\" name=\"oauth_token\" value=\"" + token + "\">"
