@@ -6,6 +6,7 @@
 #include "platform/uikit/UIWindow.h"
 #include "widgets/RadialMenu.h"
 #include "widgets/StatusBarOverlay.h"
+#include "widgets/TextGalleryEntries.h"
 
 namespace {
 namespace WidgetGalleryEntries_cpp {
@@ -58,4 +59,5 @@ void registerWidgetGalleryEntries()
     UIGallery::add(overlayEntry("status-bar-overlay-error", "网络连接有问题", 2));
     UIGallery::add(radialMenuEntry("radial-menu-folded", false));
     UIGallery::add(radialMenuEntry("radial-menu-expanded", true));
+    registerTextGalleryEntries();
 }

@@ -274,4 +274,26 @@ inline Bytes simpleCmap()
     return cmapTable({{3, 1, format4({{u'A', u'Z', int16_t(1 - 'A'), {}}, {0xFFFF, 0xFFFF, 1, {}}})}});
 }
 
+// The glyph the fixed-width font below gives "…".
+inline constexpr uint16_t kFixedWidthEllipsisGlyph = 96;
+
+// A font whose every glyph is one em wide (10 points at 10 points), ascender 0.8 em, descender
+// -0.2 em, x height 0.5 em: printable ASCII maps to glyphs 1..95 and "…" to 96. Its outlines are
+// empty: layouts are read from the glyphs drawn, not from pixels.
+inline Bytes fixedWidthFontFile()
+{
+    Metrics m;
+    m.unitsPerEm = 1000;
+    m.ascent = 800;
+    m.descent = -200;
+    m.xHeight = 500;
+    m.capHeight = 700;
+    m.numGlyphs = 100;
+    m.advances = {1000};
+    const Bytes cmap = cmapTable({{3, 1, format4({{0x20, 0x7E, int16_t(1 - 0x20), {}},
+                                                  {0x2026, 0x2026, int16_t(kFixedWidthEllipsisGlyph - 0x2026), {}},
+                                                  {0xFFFF, 0xFFFF, 1, {}}})}});
+    return fontFile(cmap, simpleNames(u"Fixed", u"Fixed", u"Fixed"), m);
+}
+
 }  // namespace FontFixtures

@@ -19,26 +19,11 @@ namespace TextDrawingTest_cpp {
 
 using namespace FontFixtures;
 
-constexpr CGGlyph kEllipsisGlyph = 96;
+constexpr CGGlyph kEllipsisGlyph = kFixedWidthEllipsisGlyph;
 
-// A font whose every glyph is one em wide (10 points at 10 points), ascender 0.8 em, descender
-// -0.2 em, x height 0.5 em: printable ASCII maps to glyphs 1..95 and "…" to 96.
 CGFontRef fixedFont()
 {
-    static const CGFontRef font = [] {
-        Metrics m;
-        m.unitsPerEm = 1000;
-        m.ascent = 800;
-        m.descent = -200;
-        m.xHeight = 500;
-        m.capHeight = 700;
-        m.numGlyphs = 100;
-        m.advances = {1000};
-        const Bytes cmap = cmapTable({{3, 1, format4({{0x20, 0x7E, int16_t(1 - 0x20), {}},
-                                                      {0x2026, 0x2026, int16_t(kEllipsisGlyph - 0x2026), {}},
-                                                      {0xFFFF, 0xFFFF, 1, {}}})}});
-        return CGFont::createWithData(fontFile(cmap, simpleNames(u"Fixed", u"Fixed", u"Fixed"), m));
-    }();
+    static const CGFontRef font = CGFont::createWithData(fixedWidthFontFile());
     return font;
 }
 

@@ -1,0 +1,89 @@
+#include "widgets/TextGalleryEntries.h"
+
+#include <string>
+
+#include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIGallery.h"
+#include "platform/uikit/UIWindow.h"
+#include "widgets/CustomFontLabel.h"
+#include "widgets/CustomFontManager.h"
+#include "widgets/TextAttributedString.h"
+
+namespace {
+namespace TextGalleryEntries_cpp {
+
+Ref<TextFont> bundleFont(const std::string& name, float size)
+{
+    return CustomFontManager::sharedManager()->textFontWithName_pointSize(name, size);
+}
+
+Ref<CustomFontLabel> fontLabel(const Ref<UIWindow>& window, CGRect frame, const std::string& fontName, float size,
+                               const std::string& text)
+{
+    const Ref<CustomFontLabel> label = CustomFontLabel::initWithFrame_textFont(frame, bundleFont(fontName, size));
+    label->setText(text);
+    label->setBackgroundColor(UIColor::colorWithWhite_alpha(0.93, 1));
+    window->addSubview(label);
+    return label;
+}
+
+// Labels in the bundle's fonts: one line shrunk to fit, wrapped text cut with an ellipsis, Chinese
+// text, and a styled string of several fonts, colours and decorations.
+UIGalleryEntry labelsEntry()
+{
+    return {"font-label-shrinking-truncation-chinese", CGSizeMake(320, 300), [](const Ref<UIWindow>& window) {
+                window->setBackgroundColor(UIColor::whiteColor());
+                const Ref<CustomFontLabel> shrunk =
+                    fontLabel(window, CGRectMake(10, 10, 300, 30), "Helvetica", 22,
+                              "A long title that shrinks to fit its narrow label");
+                shrunk->setAdjustsFontSizeToFitWidth(true);
+                shrunk->setMinimumFontSize(9);
+
+                const Ref<CustomFontLabel> plain = fontLabel(window, CGRectMake(10, 48, 300, 30), "Helvetica-Bold", 22,
+                                                             "The same title left at its size");
+                plain->setLineBreakMode(UILineBreakModeClip);
+
+                const Ref<CustomFontLabel> cut = fontLabel(
+                    window, CGRectMake(10, 86, 300, 56), "Helvetica", 15,
+                    "Wrapped text in two lines at most: whatever does not fit in them ends with an ellipsis "
+                    "on the second line, however long the rest is.");
+                cut->setNumberOfLines(2);
+                cut->setLineBreakMode(UILineBreakModeTailTruncation);
+
+                const Ref<CustomFontLabel> chinese = fontLabel(
+                    window, CGRectMake(10, 150, 300, 64), "STHeitiSC-Light", 16,
+                    "今天拍了一段很有意思的短视频，快来看看吧！分享给你的朋友们，一起点赞评论。");
+                chinese->setNumberOfLines(0);
+                chinese->setLineBreakMode(UILineBreakModeCharacterWrap);
+                chinese->setTextAlignment(UITextAlignmentCenter);
+
+                const Ref<TextMutableAttributedString> styled = TextMutableAttributedString::create();
+                const auto append = [&](const std::string& text, const Value& attributes) {
+                    styled->appendAttributedString(*TextAttributedString::initWithString_attributes(text, attributes));
+                };
+                append("Bold ", Value::dictionary({{TextFontAttributeName, Value(bundleFont("Helvetica-Bold", 18))}}));
+                append("red ", Value::dictionary({{TextFontAttributeName, Value(bundleFont("Helvetica", 18))},
+                                                  {TextForegroundColorAttributeName, Value(UIColor::redColor())}}));
+                append("underlined ", Value::dictionary({{TextFontAttributeName, Value(bundleFont("Helvetica", 14))},
+                                                         {TextUnderlineStyleAttributeName, Value(1)},
+                                                         {TextForegroundColorAttributeName, Value(UIColor::blueColor())}}));
+                append("struck ", Value::dictionary({{TextFontAttributeName, Value(bundleFont("Helvetica", 14))},
+                                                     {TextStrikethroughStyleAttributeName, Value(1)}}));
+                append("高亮", Value::dictionary({{TextFontAttributeName, Value(bundleFont("STHeitiSC-Light", 18))},
+                                                  {TextBackgroundColorAttributeName, Value(UIColor::yellowColor())}}));
+                const Ref<CustomFontLabel> runs = CustomFontLabel::initWithFrame(CGRectMake(10, 222, 300, 64));
+                runs->setBackgroundColor(UIColor::colorWithWhite_alpha(0.93, 1));
+                runs->setNumberOfLines(0);
+                runs->setLineBreakMode(UILineBreakModeWordWrap);
+                runs->setZAttributedText(styled);
+                window->addSubview(runs);
+            }};
+}
+
+}  // namespace TextGalleryEntries_cpp
+}  // namespace
+
+void registerTextGalleryEntries()
+{
+    UIGallery::add(TextGalleryEntries_cpp::labelsEntry());
+}
