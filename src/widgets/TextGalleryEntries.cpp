@@ -5,6 +5,7 @@
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIGallery.h"
 #include "platform/uikit/UIWindow.h"
+#include "widgets/AttributedLabel.h"
 #include "widgets/CustomFontLabel.h"
 #include "widgets/CustomFontManager.h"
 #include "widgets/TextAttributedString.h"
@@ -80,10 +81,45 @@ UIGalleryEntry labelsEntry()
             }};
 }
 
+// Attributed labels: links found in the text and one added by hand, Chinese and Latin mixed, and a
+// long text shrunk into two lines.
+UIGalleryEntry attributedEntry()
+{
+    return {"attributed-label-links-chinese-shrinking", CGSizeMake(320, 200), [](const Ref<UIWindow>& window) {
+                window->setBackgroundColor(UIColor::whiteColor());
+                const auto styled = [](const std::string& text, const std::string& font, float size) {
+                    return TextAttributedString::initWithString_attributes(
+                        text, Value::dictionary({{kCTFontAttributeName, Value(bundleFont(font, size))}}));
+                };
+                const Ref<AttributedLabel> links = AttributedLabel::initWithFrame(CGRectMake(10, 10, 300, 90));
+                links->setBackgroundColor(UIColor::colorWithWhite_alpha(0.93, 1));
+                links->setNumberOfLines(0);
+                links->setDataDetectorTypes(1 | 2);
+                links->setAttributedTextAndLinks(styled(
+                    "看看我的新视频 www.example.com/v/42 ，喜欢就打电话 010-6552-1234 告诉我！Tap @ombri for more.",
+                    "STHeitiSC-Light", 16));
+                links->addLinkToURL_withRange("http://example.com/ombri", NSMakeRange(59, 6));
+                window->addSubview(links);
+
+                const Ref<AttributedLabel> shrunk = AttributedLabel::initWithFrame(CGRectMake(10, 110, 300, 80));
+                shrunk->setBackgroundColor(UIColor::colorWithWhite_alpha(0.93, 1));
+                shrunk->setNumberOfLines(2);
+                shrunk->setAdjustsFontSizeToFitWidth(true);
+                shrunk->setMinimumFontSize(8);
+                shrunk->setAttributedTextAndLinks(styled(
+                    "A long caption shrunk so that it fits in two lines of this label, however much the "
+                    "writer had to say about the clip.",
+                    "Helvetica", 24));
+                window->addSubview(shrunk);
+                UIGallery::keep(links);
+            }};
+}
+
 }  // namespace TextGalleryEntries_cpp
 }  // namespace
 
 void registerTextGalleryEntries()
 {
     UIGallery::add(TextGalleryEntries_cpp::labelsEntry());
+    UIGallery::add(TextGalleryEntries_cpp::attributedEntry());
 }

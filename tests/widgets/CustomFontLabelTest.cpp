@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FontFixtures.h"
+#include "LabelDrawing.h"
 #include "platform/graphics/CGContext.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIGraphics.h"
@@ -21,20 +22,9 @@ CGFontRef fixedWidth()
     return font;
 }
 
-// The glyph records of one drawTextInRect of the label's bounds.
 std::vector<CGDrawingRecord> drawnGlyphs(const Ref<CustomFontLabel>& label)
 {
-    const CGContextRef c = CGContext::createRecording(CGSizeMake(400, 400));
-    UIGraphicsPushContext(c);
-    label->drawTextInRect(label->bounds());
-    UIGraphicsPopContext();
-    std::vector<CGDrawingRecord> glyphs;
-    for (const CGDrawingRecord& r : c->records()) {
-        if (r.kind == CGDrawingRecord::kGlyphs) {
-            glyphs.push_back(r);
-        }
-    }
-    return glyphs;
+    return LabelDrawing::drawnGlyphRecords(label);
 }
 
 double baselineOf(const CGDrawingRecord& r) { return r.ctm.ty + r.textMatrix.ty; }

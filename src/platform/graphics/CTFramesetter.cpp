@@ -224,7 +224,10 @@ CTTextFrame CTFramesetter::createFrame(NSRange range, CGRect rect) const
 
 CGSize CTFramesetter::suggestFrameSizeWithConstraints(NSRange range, CGSize constraints, NSRange* fitRange) const
 {
-    const std::vector<CTTextLine> lines = layLines(range, constraints.width, constraints.height);
+    // A constraint of 0 (or less) means none, so a zero size asks for the text's natural size.
+    const CGFloat width = constraints.width > 0 ? constraints.width : std::numeric_limits<CGFloat>::max();
+    const CGFloat height = constraints.height > 0 ? constraints.height : std::numeric_limits<CGFloat>::max();
+    const std::vector<CTTextLine> lines = layLines(range, width, height);
     CGSize size = CGSizeZero;
     for (const CTTextLine& line : lines) {
         size.width = std::max(size.width, line.width);

@@ -66,7 +66,7 @@ public:
     // The lines of a range (length 0: to the end of the text) that fit in the rectangle's height.
     CTTextFrame createFrame(NSRange range, CGRect rect) const;
     // The size the range needs within the constraints (width of the widest line, height of the lines
-    // that fit), and the range that fits.
+    // that fit), and the range that fits. A constraint of 0 is no constraint in that dimension.
     CGSize suggestFrameSizeWithConstraints(NSRange range, CGSize constraints, NSRange* fitRange) const;
 
     struct Shaped;  // per string unit: advance, glyphs starting there
