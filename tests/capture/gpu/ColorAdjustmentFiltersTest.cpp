@@ -10,16 +10,6 @@
 namespace {
 namespace ColorAdjustmentFiltersTest_cpp {
 
-gputest::Picture runThrough(const Ref<GPUFilter>& filter, const gputest::Picture& input)
-{
-    auto source = gputest::PictureSource::withPicture(input);
-    source->addTarget(filter);
-    source->processFrame();
-    gputest::Picture out = gputest::readFramebuffer(*filter);
-    source->removeTarget(filter);
-    return out;
-}
-
 struct Case {
     const char* name;
     std::function<Ref<GPUFilter>()> make;
@@ -48,7 +38,7 @@ TEST(GPUColorAdjustmentFiltersTest, DefaultsAndNeutralSettingsKeepThePicture)
     const Picture input = Picture::asymmetric(7, 5);
     for (const auto& [name, make] : cases) {
         SCOPED_TRACE(name);
-        EXPECT_TRUE(picturesMatch(input, ColorAdjustmentFiltersTest_cpp::runThrough(make(), input)));
+        EXPECT_TRUE(picturesMatch(input, gputest::runThrough(make(), input)));
     }
 }
 
@@ -110,7 +100,7 @@ TEST(GPUColorAdjustmentFiltersTest, EachComputationGivesTheWorkedOutColour)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_TRUE(picturesMatch(Picture::filled(4, 3, c.expected),
-                                  ColorAdjustmentFiltersTest_cpp::runThrough(c.make(), input)));
+                                  gputest::runThrough(c.make(), input)));
     }
 }
 

@@ -137,4 +137,15 @@ inline Picture readFramebuffer(GPUFilter& filter)
     return p;
 }
 
+// Runs one frame of `input` through `filter` and reads its framebuffer.
+inline Picture runThrough(const Ref<GPUFilter>& filter, const Picture& input)
+{
+    auto source = PictureSource::withPicture(input);
+    source->addTarget(filter);
+    source->processFrame();
+    Picture out = readFramebuffer(*filter);
+    source->removeTarget(filter);
+    return out;
+}
+
 }  // namespace gputest

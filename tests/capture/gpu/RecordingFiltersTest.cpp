@@ -24,17 +24,6 @@ gputest::Picture stepEdge(int width, int height, int split)
     return p;
 }
 
-// Runs one frame of `input` through `filter` and reads its framebuffer.
-gputest::Picture runThrough(const Ref<GPUFilter>& filter, const gputest::Picture& input)
-{
-    auto source = gputest::PictureSource::withPicture(input);
-    source->addTarget(filter);
-    source->processFrame();
-    gputest::Picture out = gputest::readFramebuffer(*filter);
-    source->removeTarget(filter);
-    return out;
-}
-
 // The colour of column x of every row, as one expected picture.
 gputest::Picture byColumn(int width, int height, const std::function<std::array<uint8_t, 4>(int x)>& colour)
 {
@@ -73,7 +62,7 @@ TEST(GPURotationFilterTest, EachModeMovesEveryPixelWhereItBelongs)
         SCOPED_TRACE(testing::Message() << "mode " << c.mode);
         auto rotation = GPURotationFilter::initWithRotation(c.mode);
         EXPECT_EQ(rotation->rotationMode(), c.mode);
-        const Picture out = RecordingFiltersTest_cpp::runThrough(rotation, input);
+        const Picture out = gputest::runThrough(rotation, input);
         Picture expected = Picture::filled(c.swapsSize ? 3 : 5, c.swapsSize ? 5 : 3, {0, 0, 0, 0});
         for (int r = 0; r < expected.height; ++r) {
             for (int col = 0; col < expected.width; ++col) {
@@ -131,7 +120,7 @@ TEST(GPUEdgeFiltersTest, UniformPictureHasNoEdges)
     const Picture input = Picture::filled(6, 4, {87, 160, 200, 255});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(picturesMatch(Picture::filled(6, 4, c.expected), RecordingFiltersTest_cpp::runThrough(c.make(), input)));
+        EXPECT_TRUE(picturesMatch(Picture::filled(6, 4, c.expected), gputest::runThrough(c.make(), input)));
     }
 }
 
@@ -158,7 +147,7 @@ TEST(GPUEdgeFiltersTest, StepEdgeIsFoundOnTheTwoColumnsBesideIt)
     const Picture input = RecordingFiltersTest_cpp::stepEdge(8, 5, 4);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(picturesMatch(byColumn(8, 5, c.expected), RecordingFiltersTest_cpp::runThrough(c.make(), input)));
+        EXPECT_TRUE(picturesMatch(byColumn(8, 5, c.expected), gputest::runThrough(c.make(), input)));
     }
 }
 
@@ -170,7 +159,7 @@ TEST(GPUEdgeFiltersTest, IntensityZeroKeepsThePicture)
          {GPUSobelEdgeDetectionFilter::create(), Ref<GPUSobelEdgeDetectionFilter>(GPUSketchFilter::create())}) {
         EXPECT_EQ(filter->intensity(), 1.0f);
         filter->setIntensity(0.0f);
-        EXPECT_TRUE(picturesMatch(input, RecordingFiltersTest_cpp::runThrough(filter, input)));
+        EXPECT_TRUE(picturesMatch(input, gputest::runThrough(filter, input)));
     }
 }
 
@@ -179,7 +168,7 @@ TEST(GPUEdgeFiltersTest, SamplingStepFollowsTheFramebufferUnlessSetByHand)
     using namespace gputest;
     const Picture input = RecordingFiltersTest_cpp::stepEdge(16, 3, 8);
     auto automatic = GPUSobelEdgeDetectionFilter::create();
-    Picture out = RecordingFiltersTest_cpp::runThrough(automatic, input);
+    Picture out = gputest::runThrough(automatic, input);
     EXPECT_FALSE(automatic->hasOverriddenImageSizeFactor());
     EXPECT_EQ(automatic->imageWidthFactor(), 16.0f);
     EXPECT_EQ(automatic->imageHeightFactor(), 3.0f);
@@ -190,7 +179,7 @@ TEST(GPUEdgeFiltersTest, SamplingStepFollowsTheFramebufferUnlessSetByHand)
     auto byHand = GPUSobelEdgeDetectionFilter::create();
     byHand->setImageWidthFactor(4.0f);
     byHand->setImageHeightFactor(3.0f);
-    out = RecordingFiltersTest_cpp::runThrough(byHand, input);
+    out = gputest::runThrough(byHand, input);
     EXPECT_TRUE(byHand->hasOverriddenImageSizeFactor());
     EXPECT_EQ(byHand->imageWidthFactor(), 4.0f);
     EXPECT_EQ(out.at(5, 1)[0], 255);
@@ -207,7 +196,7 @@ TEST(BundleShaderFiltersTest, EveryLookLoadsAndDrawsAPictureOfItsOwn)
     for (const char* name : {"originality", "blackWhite", "oldFilm", "antiColor", "radial", "pro", "edge", "earlyBird"}) {
         SCOPED_TRACE(name);
         auto filter = GPUFilter::initWithFragmentShaderFromFile(name);
-        const Picture out = RecordingFiltersTest_cpp::runThrough(filter, input);
+        const Picture out = gputest::runThrough(filter, input);
         ASSERT_EQ(out.width, 48);
         ASSERT_EQ(out.height, 64);
         for (size_t i = 3; i < out.rgba.size(); i += 4) {
@@ -232,8 +221,8 @@ TEST(BundleShaderFiltersTest, AntiColorAndBlackWhiteDoWhatTheirNamesSay)
             negative.rgba[i + c] = static_cast<uint8_t>(255 - negative.rgba[i + c]);
         }
     }
-    EXPECT_TRUE(picturesMatch(negative, RecordingFiltersTest_cpp::runThrough(GPUFilter::initWithFragmentShaderFromFile("antiColor"), input)));
-    const Picture grey = RecordingFiltersTest_cpp::runThrough(GPUFilter::initWithFragmentShaderFromFile("blackWhite"), input);
+    EXPECT_TRUE(picturesMatch(negative, gputest::runThrough(GPUFilter::initWithFragmentShaderFromFile("antiColor"), input)));
+    const Picture grey = gputest::runThrough(GPUFilter::initWithFragmentShaderFromFile("blackWhite"), input);
     for (size_t i = 0; i < grey.rgba.size(); i += 4) {
         EXPECT_EQ(grey.rgba[i], grey.rgba[i + 1]);
         EXPECT_EQ(grey.rgba[i], grey.rgba[i + 2]);
