@@ -29,11 +29,7 @@ gputest::Picture blendThrough(const Ref<GPUFilter>& filter, const gputest::Pictu
 TEST(GPUBlendFiltersTest, EachBlendCombinesTheTwoTexels)
 {
     using namespace gputest;
-    struct Case {
-        const char* name;
-        std::function<Ref<GPUFilter>()> make;
-        std::array<uint8_t, 4> expected;
-    };
+    using Case = FilterColourCase;
     // a = (64, 200, 128, 255), b = (192, 100, 128, 255): channels chosen so min and max differ in order.
     const Case cases[] = {
         {"darken", [] { return GPUDarkenBlendFilter::create(); }, {64, 100, 128, 255}},

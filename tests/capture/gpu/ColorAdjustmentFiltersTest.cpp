@@ -7,18 +7,6 @@
 #include "GpuTestSupport.h"
 #include "capture/gpu/GPUColorAdjustmentFilters.h"
 
-namespace {
-namespace ColorAdjustmentFiltersTest_cpp {
-
-struct Case {
-    const char* name;
-    std::function<Ref<GPUFilter>()> make;
-    std::array<uint8_t, 4> expected;
-};
-
-}  // namespace ColorAdjustmentFiltersTest_cpp
-}  // namespace
-
 TEST(GPUColorAdjustmentFiltersTest, DefaultsAndNeutralSettingsKeepThePicture)
 {
     using namespace gputest;
@@ -45,7 +33,7 @@ TEST(GPUColorAdjustmentFiltersTest, DefaultsAndNeutralSettingsKeepThePicture)
 TEST(GPUColorAdjustmentFiltersTest, EachComputationGivesTheWorkedOutColour)
 {
     using namespace gputest;
-    using ColorAdjustmentFiltersTest_cpp::Case;
+    using Case = FilterColourCase;
     // Input (100, 150, 200, 255) = (0.392, 0.588, 0.784, 1).
     const Case cases[] = {
         {"invert", [] { return GPUColorInvertFilter::create(); }, {155, 105, 55, 255}},

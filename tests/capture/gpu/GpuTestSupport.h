@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -147,5 +148,12 @@ inline Picture runThrough(const Ref<GPUFilter>& filter, const Picture& input)
     source->removeTarget(filter);
     return out;
 }
+
+// One row of a table of filters and the single colour each should give.
+struct FilterColourCase {
+    const char* name;
+    std::function<Ref<GPUFilter>()> make;
+    std::array<uint8_t, 4> expected;
+};
 
 }  // namespace gputest

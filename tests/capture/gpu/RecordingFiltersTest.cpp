@@ -106,11 +106,7 @@ TEST(GPURotationFilterTest, TargetsHearTheTurnedSize)
 TEST(GPUEdgeFiltersTest, UniformPictureHasNoEdges)
 {
     using namespace gputest;
-    struct Case {
-        const char* name;
-        std::function<Ref<GPUFilter>()> make;
-        std::array<uint8_t, 4> expected;
-    };
+    using Case = FilterColourCase;
     // 87, 160, 200 are 0.341, 0.627, 0.784: tenths 0.3, 0.6, 0.8.
     const Case cases[] = {
         {"sobel", [] { return GPUSobelEdgeDetectionFilter::create(); }, {0, 0, 0, 255}},
