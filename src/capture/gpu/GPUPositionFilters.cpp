@@ -36,6 +36,29 @@ void main()
 }
 )";
 
+const char* const kSwirlFragmentShader = R"(
+varying highp vec2 textureCoordinate;
+uniform sampler2D inputImageTexture;
+uniform highp vec2 center;
+uniform highp float radius;
+uniform highp float angle;
+void main()
+{
+    highp vec2 textureCoordinateToUse = textureCoordinate;
+    highp float dist = distance(center, textureCoordinate);
+    if (dist < radius) {
+        textureCoordinateToUse -= center;
+        highp float percent = (radius - dist) / radius;
+        highp float theta = percent * percent * angle * 8.0;
+        highp float s = sin(theta);
+        highp float c = cos(theta);
+        textureCoordinateToUse = vec2(dot(textureCoordinateToUse, vec2(c, -s)), dot(textureCoordinateToUse, vec2(s, c)));
+        textureCoordinateToUse += center;
+    }
+    gl_FragColor = texture2D(inputImageTexture, textureCoordinateToUse);
+}
+)";
+
 void setFloatUniform(const Ref<GLProgram>& program, GLint uniform, float value)
 {
     GPUOpenGLESContext::useImageProcessingContext();
@@ -82,4 +105,37 @@ void GPUVignetteFilter::setY(float newValue)
 {
     y_ = newValue;
     GPUPositionFilters_cpp::setFloatUniform(filterProgram_, yUniform_, newValue);
+}
+
+Ref<GPUSwirlFilter> GPUSwirlFilter::create()
+{
+    auto filter = std::make_shared<GPUSwirlFilter>();
+    filter->initWithFragmentShaderFromStringBody(std::string(GPUPositionFilters_cpp::kSwirlFragmentShader));
+    filter->centerUniform_ = filter->filterProgram_->uniformIndex("center");
+    filter->radiusUniform_ = filter->filterProgram_->uniformIndex("radius");
+    filter->angleUniform_ = filter->filterProgram_->uniformIndex("angle");
+    filter->setCenter(CGPoint{0.5, 0.5});
+    filter->setRadius(0.5f);
+    filter->setAngle(1.0f);
+    return filter;
+}
+
+void GPUSwirlFilter::setCenter(CGPoint newValue)
+{
+    center_ = newValue;
+    GPUOpenGLESContext::useImageProcessingContext();
+    filterProgram_->use();
+    glUniform2f(centerUniform_, static_cast<GLfloat>(center_.x), static_cast<GLfloat>(center_.y));
+}
+
+void GPUSwirlFilter::setRadius(float newValue)
+{
+    radius_ = newValue;
+    GPUPositionFilters_cpp::setFloatUniform(filterProgram_, radiusUniform_, newValue);
+}
+
+void GPUSwirlFilter::setAngle(float newValue)
+{
+    angle_ = newValue;
+    GPUPositionFilters_cpp::setFloatUniform(filterProgram_, angleUniform_, newValue);
 }

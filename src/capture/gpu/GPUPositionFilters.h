@@ -1,6 +1,6 @@
 #pragma once
 // One-input filters whose result depends on where the pixel lies: pixellation into square cells and
-// a vignette that darkens towards the corners.
+// a vignette that darkens towards the corners, and a swirl that turns the inside of a circle.
 #include "capture/gpu/GPUFilter.h"
 
 class GPUPixellateFilter : public GPUFilter {
@@ -29,4 +29,25 @@ private:
     GLint yUniform_ = -1;
     float x_ = 0.75f;
     float y_ = 0.5f;
+};
+
+// Inside `radius` of `center` the picture turns about the centre, by (1 - distance / radius) squared
+// times angle x 8: most at the centre, not at all at the rim.
+class GPUSwirlFilter : public GPUFilter {
+public:
+    static Ref<GPUSwirlFilter> create();
+    CGPoint center() const { return center_; }
+    float radius() const { return radius_; }
+    float angle() const { return angle_; }
+    void setCenter(CGPoint newValue);
+    void setRadius(float newValue);
+    void setAngle(float newValue);
+
+private:
+    GLint centerUniform_ = -1;
+    GLint radiusUniform_ = -1;
+    GLint angleUniform_ = -1;
+    CGPoint center_{0.5, 0.5};
+    float radius_ = 0.5f;
+    float angle_ = 1.0f;
 };

@@ -1,4 +1,4 @@
-// Pixellation and vignette on the real renderer.
+// Pixellation, vignette and swirl on the real renderer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,4 +39,28 @@ TEST(GPUVignetteFilterTest, DarkensWithDistanceFromTheCentre)
         }
     }
     EXPECT_LT(out.at(0, 0)[0], out.at(3, 3)[0]);
+}
+
+TEST(GPUSwirlFilterTest, TurnsOnlyInsideTheRadius)
+{
+    using namespace gputest;
+    const Picture input = Picture::asymmetric(8, 8);
+    auto still = GPUSwirlFilter::create();
+    still->setAngle(0.0f);
+    EXPECT_TRUE(picturesMatch(input, runThrough(still, input)));
+
+    const Picture out = runThrough(GPUSwirlFilter::create(), input);
+    int changedInside = 0;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const double d = std::hypot((x + 0.5) / 8 - 0.5, (y + 0.5) / 8 - 0.5);
+            if (d >= 0.5) {
+                SCOPED_TRACE(testing::Message() << "outside pixel " << x << ", " << y);
+                EXPECT_TRUE(std::equal(input.at(x, y), input.at(x, y) + 4, out.at(x, y)));
+            } else if (!std::equal(input.at(x, y), input.at(x, y) + 3, out.at(x, y))) {
+                ++changedInside;
+            }
+        }
+    }
+    EXPECT_GT(changedInside, 8);
 }
