@@ -768,8 +768,10 @@ void CGContext::Bitmap::Impl::paint(const CGDrawingRecord& r)
         if (shadowed) {
             shadow(picture, r);
         }
-        cairo_identity_matrix(cr);
+        // The group's pattern is tied to the user space it was drawn in: set it as the source before
+        // leaving that space, or a scaled space paints it shrunk into a corner.
         cairo_set_source(cr, picture);
+        cairo_identity_matrix(cr);
         cairo_set_operator(cr, CGContextBitmap_cpp::operatorFor(r.blendMode));
         cairo_paint_with_alpha(cr, r.alpha);
         cairo_pattern_destroy(picture);

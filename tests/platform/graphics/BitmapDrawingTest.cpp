@@ -254,16 +254,27 @@ TEST(BitmapDrawingTest, ImagesUprightFromUIKitAndRowsUpFromTheContextCall)
 
 TEST(BitmapDrawingTest, ShadowFallsBesideTheShapeAndBlurs)
 {
-    ImageContext image(60, 60);
-    CGContextSetShadowWithColor(image.context, CGSizeMake(10, 10), 4, CGColor::createRGB(0, 0, 0, 1));
-    CGContextSetRGBFillColor(image.context, 1, 0, 0, 1);
-    CGContextFillRect(image.context, CGRectMake(10, 10, 20, 20));
-    EXPECT_PRED2(near, image.at(20, 20), kRed);      // the shape over its shadow
-    EXPECT_GT(image.at(35, 35).a, 200);               // inside the offset shadow
-    EXPECT_EQ(image.at(50, 50).a, 0);                 // far from both
-    const int edge = image.at(41, 30).a;              // the shadow's blurred edge
-    EXPECT_GT(edge, 0);
-    EXPECT_LT(edge, 255);
+    // The same picture at scale 1, at scale 2 and through a moved user space: a shadowed shape is
+    // painted where it was drawn, whatever the transform.
+    const struct {
+        CGFloat scale;
+        CGFloat shift;
+    } forms[] = {{1, 0}, {2, 0}, {1, 5}, {2, 5}};
+    for (const auto& form : forms) {
+        ImageContext image(60, 60, form.scale);
+        CGContextTranslateCTM(image.context, form.shift, form.shift);
+        CGContextSetShadowWithColor(image.context, CGSizeMake(10, 10), 4, CGColor::createRGB(0, 0, 0, 1));
+        CGContextSetRGBFillColor(image.context, 1, 0, 0, 1);
+        CGContextFillRect(image.context, CGRectMake(10 - form.shift, 10 - form.shift, 20, 20));
+        SCOPED_TRACE(testing::Message() << "scale " << form.scale << ", shift " << form.shift);
+        EXPECT_PRED2(near, image.at(20, 20), kRed);      // the shape over its shadow
+        EXPECT_PRED2(near, image.at(29.5, 29.5), kRed);  // all of it
+        EXPECT_GT(image.at(35, 35).a, 200);               // inside the offset shadow
+        EXPECT_EQ(image.at(50, 50).a, 0);                 // far from both
+        const int edge = image.at(41, 30).a;              // the shadow's blurred edge
+        EXPECT_GT(edge, 0);
+        EXPECT_LT(edge, 255);
+    }
 }
 
 TEST(BitmapDrawingTest, PatternColourTilesItsImageAtItsScale)
