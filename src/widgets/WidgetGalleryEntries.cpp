@@ -4,6 +4,7 @@
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIWindow.h"
+#include "widgets/HUDAndBadgeGalleryEntries.h"
 #include "widgets/RadialMenu.h"
 #include "widgets/StatusBarOverlay.h"
 #include "widgets/TextGalleryEntries.h"
@@ -60,4 +61,5 @@ void registerWidgetGalleryEntries()
     UIGallery::add(radialMenuEntry("radial-menu-folded", false));
     UIGallery::add(radialMenuEntry("radial-menu-expanded", true));
     registerTextGalleryEntries();
+    registerHUDAndBadgeGalleryEntries();
 }
