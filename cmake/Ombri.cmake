@@ -130,6 +130,9 @@ function(ombri_tests label)
     target_link_libraries(${target} PRIVATE ${ARG_LINK} test_main GTest::gtest GTest::gmock)
     gtest_discover_tests(${target}
       DISCOVERY_MODE PRE_TEST
+      # Listing the tests starts a sanitised program; on a loaded two-core machine that can take longer
+      # than the default five seconds.
+      DISCOVERY_TIMEOUT 120
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
       PROPERTIES LABELS ${label} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}")
   endif()

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <numbers>
 #include <string>
@@ -346,6 +347,88 @@ std::vector<Picture> pictures()
         fillRect(cr, 0, 0, w, h, kOrange);
         text(cr, "推荐 · 一起来拍短视频", 0, 0, w, h, 17, kWhite);
     }});
+    // The radial record menu: its orange add button and the four round items, each with a pressed form.
+    constexpr Colour kMenuOrange{0.95, 0.40, 0.13};
+    constexpr Colour kMenuOrangeDown{0.77, 0.29, 0.07};
+    constexpr Colour kItemBlue{0.29, 0.56, 0.89};
+    constexpr Colour kItemBlueDown{0.16, 0.39, 0.71};
+    constexpr Colour kDropShadow{0, 0, 0, 0.27};
+    auto roundButton = [](double size, double radius, Colour fill, std::function<void(cairo_t*, double c)> symbol) {
+        return [=](cairo_t* cr, double, double) {
+            const double c = size / 2;
+            circle(cr, c, c + 1, radius + 1, kDropShadow);
+            circle(cr, c, c, radius + 0.5, kWhite);
+            circle(cr, c, c, radius - 2, fill);
+            symbol(cr, c);
+        };
+    };
+    auto plus = [](cairo_t* cr, double c) {
+        fillRect(cr, c - 9, c - 2, 18, 4, kWhite);
+        fillRect(cr, c - 2, c - 9, 4, 18, kWhite);
+    };
+    out.push_back({"bg-addbutton", 40, 40, roundButton(40, 18, kMenuOrange, plus)});
+    out.push_back({"bg-addbutton-highlighted", 40, 40, roundButton(40, 18, kMenuOrangeDown, plus)});
+    const std::vector<std::pair<std::string, std::function<void(cairo_t*, double)>>> menuSymbols = {
+        {"record",
+         [](cairo_t* cr, double c) {
+             cairo_arc(cr, c, c, 7, 0, 2 * kPi);
+             stroke(cr, kWhite, 2);
+             circle(cr, c, c, 4, kWhite);
+         }},
+        {"living",
+         [](cairo_t* cr, double c) {
+             circle(cr, c, c, 3, kWhite);
+             for (double r : {6.2, 10.2}) {
+                 for (double side : {0.0, kPi}) {
+                     cairo_new_sub_path(cr);
+                     cairo_arc(cr, c, c, r, side - 0.7, side + 0.7);
+                 }
+             }
+             set(cr, kWhite);
+             cairo_set_line_width(cr, 1.6);
+             cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+             cairo_stroke(cr);
+         }},
+        {"friend",
+         [](cairo_t* cr, double c) {
+             circle(cr, c, c - 4, 4, kWhite);
+             cairo_move_to(cr, c - 8, c + 9);
+             cairo_line_to(cr, c - 6, c + 2);
+             cairo_line_to(cr, c + 6, c + 2);
+             cairo_line_to(cr, c + 8, c + 9);
+             cairo_close_path(cr);
+             set(cr, kWhite);
+             cairo_fill(cr);
+         }},
+        {"import",
+         [](cairo_t* cr, double c) {
+             fillRect(cr, c - 2, c - 9, 4, 10, kWhite);
+             cairo_move_to(cr, c - 7, c);
+             cairo_line_to(cr, c + 7, c);
+             cairo_line_to(cr, c, c + 7);
+             cairo_close_path(cr);
+             set(cr, kWhite);
+             cairo_fill(cr);
+             fillRect(cr, c - 9, c + 8, 18, 2, kWhite);
+         }},
+    };
+    for (const auto& [name, symbol] : menuSymbols) {
+        out.push_back({"menu_item_" + name, 36, 36, roundButton(36, 16, kItemBlue, symbol)});
+        out.push_back({"menu_item_" + name + "_down", 36, 36, roundButton(36, 16, kItemBlueDown, symbol)});
+    }
+    // The in-app browser's toolbar chevrons, white, back (left) and forward (right).
+    for (bool back : {true, false}) {
+        out.push_back({std::string("WebViewController.bundle/iPhone/") + (back ? "back" : "forward"), 12, 16,
+                       [back](cairo_t* cr, double w, double) {
+                           const double points[][2] = {{9, 1}, {11, 3}, {5, 8}, {11, 13}, {9, 15}, {1, 8}};
+                           for (const auto& p : points) {
+                               cairo_line_to(cr, back ? p[0] : w - p[0], p[1]);
+                           }
+                           cairo_close_path(cr);
+                           set(cr, kWhite);
+                           cairo_fill(cr);
+                       }});
+    }
     return out;
 }
 
@@ -376,6 +459,7 @@ int main(int argc, char** argv)
             picture.draw(cr, picture.width, picture.height);
             cairo_destroy(cr);
             const std::string path = dir + "/" + picture.name + (scale == 2 ? "@2x" : "") + ".png";
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path());
             if (cairo_surface_write_to_png(surface, path.c_str()) != CAIRO_STATUS_SUCCESS) {
                 std::fprintf(stderr, "bundle_images: cannot write %s\n", path.c_str());
                 ++failures;

@@ -609,6 +609,21 @@ void CGContext::Bitmap::Impl::gradient(const CGDrawingRecord& r, double alpha)
             cairo_close_path(cr);
             cairo_clip(cr);
         }
+    } else if (before != after) {
+        // Only one side of a radial gradient extends. With the start circle inside the end circle (the
+        // usual case), the circles before the start lie inside the start circle and those after the end
+        // outside the end circle, so keep outside the start circle, or inside the end circle.
+        cairo_new_path(cr);
+        if (after) {
+            cairo_rectangle(cr, -kFar, -kFar, 2 * kFar, 2 * kFar);
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, r.startPoint.x, r.startPoint.y, std::max(0.0, double(r.startRadius)), 0, 2 * M_PI);
+            cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+        } else {
+            cairo_arc(cr, r.endPoint.x, r.endPoint.y, std::max(0.0, double(r.endRadius)), 0, 2 * M_PI);
+        }
+        cairo_clip(cr);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     }
     cairo_set_source(cr, pattern);
     cairo_paint_with_alpha(cr, alpha);

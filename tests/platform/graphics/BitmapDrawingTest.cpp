@@ -213,6 +213,28 @@ TEST(BitmapDrawingTest, RadialGradientFromCentreOut)
                                 kCGGradientDrawsAfterEndLocation);
     EXPECT_PRED2(near, image.at(50, 50), kRed);
     EXPECT_PRED2(near, image.at(2, 2), kBlue);  // beyond the end circle, extended
+
+    // Between a start circle of radius 10 and an end circle of radius 30: inside the start circle only
+    // the before option paints (red), outside the end circle only the after option (blue).
+    struct Case {
+        unsigned options;
+        Rgba inside, outside;
+    };
+    const Case cases[] = {
+        {0, kClear, kClear},
+        {kCGGradientDrawsBeforeStartLocation, kRed, kClear},
+        {kCGGradientDrawsAfterEndLocation, kClear, kBlue},
+        {kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation, kRed, kBlue},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        ImageContext ring(100, 100);
+        CGContextDrawRadialGradient(ring.context, gradient, CGPointMake(50, 50), 10, CGPointMake(50, 50), 30,
+                                    c.options);
+        EXPECT_PRED2(near, ring.at(50, 50), c.inside);
+        EXPECT_PRED2(near, ring.at(5, 50), c.outside);
+        EXPECT_PRED3(nearWithin, ring.at(70, 50), (Rgba{128, 0, 128, 255}), 8);  // half way between
+    }
 }
 
 TEST(BitmapDrawingTest, StretchableImageKeepsItsCapsAndStretchesTheMiddle)
