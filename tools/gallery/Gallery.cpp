@@ -20,6 +20,7 @@
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/UIWindowSnapshot.h"
 #include "service/StandInService.h"
+#include "shell/FeedCellGalleryEntries.h"
 #include "widgets/WidgetGalleryEntries.h"
 
 namespace gallery {
@@ -33,6 +34,7 @@ void registerAllEntries()
     registerWidgetGalleryEntries();
     registerWebEntries();
     registerCaptureGalleryEntries();
+    registerFeedCellGalleryEntries();
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "service/ApiRoutes.h"
 #include "service/CommitRoutes.h"
+#include "service/ImageRoutes.h"
 #include "service/MetaRoutes.h"
 #include "service/TokenRoutes.h"
 #include "service/UploadRoutes.h"
@@ -20,6 +21,8 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     installCommitRoutes(server_, uploads_);
     // The API the client's request factory calls (after the commit calls, whose paths it shares).
     installApiRoutes(server_);
+    // The pictures records point at (avatars, covers, stills).
+    installImageRoutes(server_);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.

@@ -1,0 +1,80 @@
+#include "shell/FeedCellRoutes.h"
+
+#include "api/Categories.h"
+#include "platform/uikit/UINavigationController.h"
+#if __has_include("shell/FeedVC.h")
+#include "shell/FeedVC.h"
+#define OMBRI_HAVE_FEED_SCREEN 1
+#endif
+#include "shell/VideoMainPage.h"
+#include "social/MapVC.h"
+#include "social/Share.h"
+#if __has_include("capture/PZVideoCaptureController.h")
+#include "capture/PZVideoCaptureController.h"
+#include "platform/uikit/UIScreen.h"
+#define OMBRI_HAVE_RECORDER 1
+#endif
+
+namespace FeedCellRoutes {
+
+void openUserPage(const Ref<UINavigationController>& navigation, const Value& suid)
+{
+#ifdef OMBRI_HAVE_FEED_SCREEN
+    if (navigation) {
+        navigation->pushViewController_animated(FeedVC::myinitWithType_andSuid(10, suid), true);
+    }
+#endif
+}
+
+void openVideoPage(const Ref<UINavigationController>& navigation, const Value& scid)
+{
+    if (navigation) {
+        navigation->pushViewController_animated(VideoMainPage::myinitWithType_data(2, scid), true);
+    }
+}
+
+void openPlaceMap(const Ref<UINavigationController>& navigation, const Value& channel)
+{
+    if (navigation) {
+        navigation->pushViewController_animated(MapVC::myinitWithChannel(channel), true);
+    }
+}
+
+void openShareDialog(const Ref<UINavigationController>& navigation, const Value& channel)
+{
+    if (navigation) {
+        navigation->presentModalViewController_animated(CustomImage::MyNaviWithRoot(Share::myinit(channel)), true);
+    }
+}
+
+void openWebAction(const Value& action, const Ref<UINavigationController>& navigation)
+{
+#ifdef OMBRI_HAVE_FEED_SCREEN
+    FeedVC::actionControledFromWeb_byNavigationController(action, navigation);
+#endif
+}
+
+void refreshLocalMedias(const Ref<FeedVC>& page)
+{
+#ifdef OMBRI_HAVE_FEED_SCREEN
+    if (page) {
+        page->refreshLocalMedias(true);
+    }
+#endif
+}
+
+}  // namespace FeedCellRoutes
+
+void FeedCellRoutes::presentSignRecorder(const Ref<UINavigationController>& navigation)
+{
+#ifdef OMBRI_HAVE_RECORDER
+    const Ref<PZVideoCaptureController> recorder = PZVideoCaptureController::initWithScreen(UIScreen::mainScreen());
+    const Ref<UINavigationController> wrapped = CustomImage::MyNaviWithRoot(recorder);
+    recorder->setVideoSign(true);
+    if (navigation) {
+        navigation->presentModalViewController_animated(wrapped, true);
+    }
+#else
+    (void)navigation;
+#endif
+}
