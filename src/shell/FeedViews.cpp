@@ -48,11 +48,16 @@ Ref<NSObject> makeHeader(UINibBuilder& nib)
     header->top_side_line = nib.view<UIImageView>(CGRectMake(0, 252, 320, 1));
     header->top_side_line->setBackgroundColor(UIColor::colorWithWhite_alpha(1, 0.35));
     header->addSubview(header->top_side_line);
+    // The start of the cells' time line under the avatar: a 3-point line in the middle of its frame.
     header->timeLine = nib.view<UIImageView>(CGRectMake(28, 292, 10, 28));
-    header->timeLine->setImage(UIImage::imageNamed("timeline_in_cell.png"));
+    const Ref<UIView> line = nib.view<UIView>(CGRectMake(3.5, 0, 3, 28));
+    line->setBackgroundColor(UIColor::colorWithRed_green_blue_alpha(0.22, 0.45, 0.78, 1));
+    line->setAutoresizingMask(UIViewAutoresizingFlexibleHeight | UIViewAutoresizingFlexibleLeftMargin |
+                              UIViewAutoresizingFlexibleRightMargin);
+    header->timeLine->addSubview(line);
     header->addSubview(header->timeLine);
     header->headRing = nib.view<UIImageView>(CGRectMake(9, 229, 47, 47));
-    header->headRing->setImage(UIImage::imageNamed("feed-cover-large-user-icon-frame.png"));
+    header->headRing->setImage(UIImage::imageNamed("round_head_small.png"));
     header->addSubview(header->headRing);
     header->head = customButton(nib, CGRectMake(9, 229, 47, 47));
     header->head->setTag(1001);
