@@ -16,7 +16,9 @@
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/NSIndexPath.h"
 #include "platform/uikit/UIProgressView.h"
+#include "platform/uikit/UITableView.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 #include "shell/FeedCellFull.h"
@@ -215,6 +217,77 @@ UIGalleryEntry localEntry()
             }};
 }
 
+// A feed as the table shows it: a local upload in progress, a comment, the advertisement and a video.
+class GalleryFeed : public NSObject, public UITableViewDataSource, public UITableViewDelegate {
+public:
+    Value items;
+    Weak<UINavigationController> navigation;
+    std::vector<Ref<FeedCellFull>> made;
+
+    NSInteger tableView_numberOfRowsInSection(const Ref<UITableView>&, NSInteger) override
+    {
+        return NSInteger(items.count());
+    }
+    CGFloat tableView_heightForRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>& indexPath) override
+    {
+        return FeedCellFull::getHeight_haveHead(items[size_t(indexPath->row())], true);
+    }
+    Ref<UITableViewCell> tableView_cellForRowAtIndexPath(const Ref<UITableView>& tableView,
+                                                         const Ref<NSIndexPath>& indexPath) override
+    {
+        const Value item = items[size_t(indexPath->row())];
+        const bool local = !item["fn"].isNil();
+        const char* identifier = local ? kLocalFeedCellReuseIdentifier : kFeedCellReuseIdentifier;
+        auto cell = std::dynamic_pointer_cast<FeedCellFull>(tableView->dequeueReusableCellWithIdentifier(identifier));
+        if (!cell) {
+            cell = FeedCellFull::myinit_andReuse(navigation.lock(), identifier);
+            made.push_back(cell);
+        }
+        if (local) {
+            cell->fullFillWithLocalInfo_andParentController(item, nullptr);
+        } else {
+            cell->fullFillWithInfo_withHead_andNavigationController(item, true, navigation.lock());
+        }
+        return cell;
+    }
+};
+
+UIGalleryEntry tableEntry()
+{
+    auto feed = std::make_shared<Ref<GalleryFeed>>();
+    return {"feed-cells-table", CGSizeMake(320, 480),
+            [feed](const Ref<UIWindow>& window) {
+                const Ref<UINavigationController> navigation = navigationFor(window);
+                *feed = std::make_shared<GalleryFeed>();
+                (*feed)->navigation = navigation;
+                const std::string still = NSBundle::mainBundle()->pathForResource_ofType("default_cover", "png");
+                (*feed)->items = Value::array(
+                    {Value::dictionary({{"guid", "gallery-guid"}, {"fn", "/nonexistent/gallery.mov"}, {"pic", still},
+                                        {"status", 4}, {"upprocess", 72}}),
+                     commentItem(), adItem(), videoItem()});
+                UIGallery::keep(*feed);
+                const Ref<UITableView> table = UITableView::initWithFrame(window->bounds());
+                table->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
+                table->setBackgroundColor(UIColor::clearColor());
+                table->setDataSource(*feed);
+                table->setDelegate(*feed);
+                window->addSubview(table);
+                table->reloadData();
+            },
+            [feed] {
+                if (!*feed) {
+                    return true;
+                }
+                for (const Ref<FeedCellFull>& cell : (*feed)->made) {
+                    if (!imagesArrived(cell) ||
+                        (!cell->adMain()->isHidden() && !cell->adBody()->backgroundImageForState(UIControlStateNormal))) {
+                        return false;
+                    }
+                }
+                return !(*feed)->made.empty();
+            }};
+}
+
 UIGalleryEntry uploadControlEntry()
 {
     return {"upload-control", CGSizeMake(288, UploadControl::kHeight), [](const Ref<UIWindow>& window) {
@@ -304,6 +377,7 @@ void registerFeedCellGalleryEntries()
     UIGallery::add(sentencesEntry());
     UIGallery::add(forwardEntry());
     UIGallery::add(localEntry());
+    UIGallery::add(tableEntry());
     UIGallery::add(uploadControlEntry());
     UIGallery::add(headerEntry("user-header-own-page", true, false));
     UIGallery::add(headerEntry("user-header-other-page", false, false));
