@@ -6,6 +6,7 @@
 #include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
+#include "net/http/HTTPRequest.h"
 #include "service/CommitRoutes.h"
 #include "service/Fault.h"
 #include "shell/FeedViews.h"
@@ -183,6 +184,17 @@ TEST_F(HeaderViewTest, DeletingASignAsksTheServiceAndRemovesItByScid)
         ASSERT_TRUE(pumpMainUntil([&] { return !header->deleteSignRequest(); }));
         EXPECT_EQ(signScids(header), (std::vector<std::string>{"sg4", "sg2"}));
     }
+
+    // A header that goes away while its deletion runs hears nothing of the reply.
+    Ref<HeaderView> leaving = loadHeader();
+    leaving->fullFillWithInfo_andNavi_haveHead_andRelation_andDesktop(person("1001", {sign("sg9")}), navigation,
+                                                                      false, 4, nullptr);
+    leaving->delete1->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    const Weak<HTTPRequest> running = leaving->deleteSignRequest();
+    leaving->removeFromSuperview();
+    leaving.reset();
+    ASSERT_TRUE(pumpMainUntil([&] { return running.expired(); }));
+    EXPECT_EQ(service.server().requests(standin::kVideoSignPath).size(), 5u);
 }
 
 }  // namespace HeaderViewTest_cpp
