@@ -7,6 +7,7 @@
 #include "platform/uikit/UIBarButtonItem.h"
 
 namespace {
+namespace UIActionSheet_cpp {
 
 struct Records {
     std::vector<Ref<UIActionSheet>> visible;
@@ -19,6 +20,7 @@ Records& records()
     return *instance;
 }
 
+}  // namespace UIActionSheet_cpp
 }  // namespace
 
 void UIActionSheetDelegate::actionSheetCancel(const Ref<UIActionSheet>& actionSheet)
@@ -81,8 +83,8 @@ void UIActionSheet::show(ShownFrom from)
         delegate->willPresentActionSheet(me);
     }
     visible_ = true;
-    records().visible.push_back(me);
-    records().shown.push_back(me);
+    UIActionSheet_cpp::records().visible.push_back(me);
+    UIActionSheet_cpp::records().shown.push_back(me);
     if (auto delegate = delegate_.lock()) {
         delegate->didPresentActionSheet(me);
     }
@@ -122,7 +124,7 @@ void UIActionSheet::showFromRect_inView_animated(CGRect rect, const Ref<UIView>&
 void UIActionSheet::hide()
 {
     visible_ = false;
-    auto& visible = records().visible;
+    auto& visible = UIActionSheet_cpp::records().visible;
     visible.erase(std::remove(visible.begin(), visible.end(), self<UIActionSheet>()), visible.end());
 }
 
@@ -180,22 +182,22 @@ void UIActionSheet::simulateSystemCancel()
     }
 }
 
-std::vector<Ref<UIActionSheet>> UIActionSheet::visibleSheets() { return records().visible; }
+std::vector<Ref<UIActionSheet>> UIActionSheet::visibleSheets() { return UIActionSheet_cpp::records().visible; }
 
 Ref<UIActionSheet> UIActionSheet::currentSheet()
 {
-    return records().visible.empty() ? nullptr : records().visible.back();
+    return UIActionSheet_cpp::records().visible.empty() ? nullptr : UIActionSheet_cpp::records().visible.back();
 }
 
-std::vector<Ref<UIActionSheet>> UIActionSheet::shownSheets() { return records().shown; }
+std::vector<Ref<UIActionSheet>> UIActionSheet::shownSheets() { return UIActionSheet_cpp::records().shown; }
 
 void UIActionSheet::resetRecords()
 {
-    for (const Ref<UIActionSheet>& sheet : records().visible) {
+    for (const Ref<UIActionSheet>& sheet : UIActionSheet_cpp::records().visible) {
         sheet->visible_ = false;
     }
-    records().visible.clear();
-    records().shown.clear();
+    UIActionSheet_cpp::records().visible.clear();
+    UIActionSheet_cpp::records().shown.clear();
 }
 
 std::string UIActionSheet::description() const

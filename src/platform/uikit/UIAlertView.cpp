@@ -8,6 +8,7 @@
 #include "platform/uikit/UITextField.h"
 
 namespace {
+namespace UIAlertView_cpp {
 
 struct Records {
     std::vector<Ref<UIAlertView>> visible;
@@ -23,6 +24,7 @@ Records& records()
 
 constexpr CGFloat kAlertWidth = 284;
 
+}  // namespace UIAlertView_cpp
 }  // namespace
 
 void UIAlertViewDelegate::alertViewCancel(const Ref<UIAlertView>& alertView)
@@ -39,7 +41,7 @@ void UIAlertView::initWithFrameBody(CGRect frame)
     UIView::initWithFrameBody(frame);
     const CGRect screen = UIScreen::mainScreen()->bounds();
     if (frame.size.width <= 0) {
-        setFrame(CGRectMake((screen.size.width - kAlertWidth) / 2, 140, kAlertWidth, 180));
+        setFrame(CGRectMake((screen.size.width - UIAlertView_cpp::kAlertWidth) / 2, 140, UIAlertView_cpp::kAlertWidth, 180));
     }
 }
 
@@ -130,8 +132,8 @@ void UIAlertView::show()
         delegate->willPresentAlertView(me);
     }
     visible_ = true;
-    records().visible.push_back(me);
-    records().shown.push_back(me);
+    UIAlertView_cpp::records().visible.push_back(me);
+    UIAlertView_cpp::records().shown.push_back(me);
     if (!textFields_.empty()) {
         textFields_.front()->becomeFirstResponder();
     }
@@ -143,7 +145,7 @@ void UIAlertView::show()
 void UIAlertView::hide()
 {
     visible_ = false;
-    auto& visible = records().visible;
+    auto& visible = UIAlertView_cpp::records().visible;
     visible.erase(std::remove(visible.begin(), visible.end(), self<UIAlertView>()), visible.end());
     endEditing(true);
 }
@@ -202,22 +204,22 @@ void UIAlertView::simulateSystemCancel()
     }
 }
 
-std::vector<Ref<UIAlertView>> UIAlertView::visibleAlerts() { return records().visible; }
+std::vector<Ref<UIAlertView>> UIAlertView::visibleAlerts() { return UIAlertView_cpp::records().visible; }
 
 Ref<UIAlertView> UIAlertView::currentAlert()
 {
-    return records().visible.empty() ? nullptr : records().visible.back();
+    return UIAlertView_cpp::records().visible.empty() ? nullptr : UIAlertView_cpp::records().visible.back();
 }
 
-std::vector<Ref<UIAlertView>> UIAlertView::shownAlerts() { return records().shown; }
+std::vector<Ref<UIAlertView>> UIAlertView::shownAlerts() { return UIAlertView_cpp::records().shown; }
 
 void UIAlertView::resetRecords()
 {
-    for (const Ref<UIAlertView>& alert : records().visible) {
+    for (const Ref<UIAlertView>& alert : UIAlertView_cpp::records().visible) {
         alert->visible_ = false;
     }
-    records().visible.clear();
-    records().shown.clear();
+    UIAlertView_cpp::records().visible.clear();
+    UIAlertView_cpp::records().shown.clear();
 }
 
 std::string UIAlertView::description() const

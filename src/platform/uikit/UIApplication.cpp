@@ -10,6 +10,8 @@
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
+#include "platform/uikit/CLLocationManager.h"
+#include "platform/uikit/MKMapView.h"
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIGeometryValue.h"
@@ -47,6 +49,8 @@ void UIApplication::resetForTesting()
     UIView::clearAnimationLog();
     UIImage::clearNamedImageCache();
     UIImagePickerController::resetAvailability();
+    CLLocationManager::resetForTesting();
+    MKReverseGeocoder::resetForTesting();
 
     Ref<UIApplication> app = sharedApplication();
     for (const Ref<UIWindow>& window : app->windows()) {
