@@ -1,18 +1,24 @@
 #include "capture/CaptureGalleryEntries.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "capture/PZVideoCaptureController.h"
+#include "capture/PZVideoCaptureEditController.h"
 #include "capture/gpu/GPUFilter.h"
 #include "capture/gpu/GPUOpenGLESContext.h"
 #include "capture/gpu/GPURotationFilter.h"
 #include "capture/gpu/GPUSobelEdgeDetectionFilter.h"
 #include "capture/gpu/GPUView.h"
 #include "platform/media/SyntheticMedia.h"
+#include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIGallery.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIWindow.h"
 
 namespace {
@@ -88,6 +94,33 @@ UIGalleryEntry filterEntry(const std::string& look, std::function<Ref<GPUFilter>
             [preview] { return *preview && (*preview)->eaglLayer()->presentedCount() > 0; }};
 }
 
+// The recording screen in its flow, live from the synthetic camera: one look picked from the raised
+// filter bar, and, when `recording`, the record button pressed and the clock running.
+UIGalleryEntry recordingScreenEntry(const std::string& name, int filterIndex, bool recording)
+{
+    auto screen = std::make_shared<Ref<PZVideoCaptureController>>();
+    return {name, CGSizeMake(320, 480),
+            [screen, filterIndex, recording](const Ref<UIWindow>& window) {
+                auto capture = PZVideoCaptureController::create();
+                window->setRootViewController(UINavigationController::initWithRootViewController(capture));
+                capture->filterButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+                auto button = capture->filterScrollView()->viewWithTag(1000 + filterIndex);
+                capture->filterScrollView()->setContentOffset(
+                    CGPointMake(std::max(0.0, std::min(button->frame().origin.x - 128, capture->filterScrollView()->contentSize().width - 320)), 0));
+                std::dynamic_pointer_cast<UIButton>(button)->sendActionsForControlEvents(UIControlEventTouchUpInside);
+                if (recording) {
+                    capture->captureButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+                }
+                UIGallery::keep(capture);
+                *screen = capture;
+            },
+            [screen, recording] {
+                auto view = *screen ? std::dynamic_pointer_cast<GPUView>((*screen)->view()) : nullptr;
+                return view && view->eaglLayer()->presentedCount() > 2 &&
+                       (!recording || PZVideoCaptureController::recordSeconds() >= 2);
+            }};
+}
+
 }  // namespace CaptureGalleryEntries_cpp
 }  // namespace
 
@@ -110,4 +143,12 @@ void registerCaptureGalleryEntries()
     UIGallery::add(filterEntry("sobel", [] { return Ref<GPUFilter>(GPUSobelEdgeDetectionFilter::create()); }));
     UIGallery::add(filterEntry("sketch", [] { return Ref<GPUFilter>(GPUSketchFilter::create()); }));
     UIGallery::add(filterEntry("toon", [] { return Ref<GPUFilter>(GPUToonFilter::create()); }));
+
+    using CaptureGalleryEntries_cpp::recordingScreenEntry;
+    UIGallery::add(recordingScreenEntry("recording-screen-filter-bar-old-film", 2, false));
+    UIGallery::add(recordingScreenEntry("recording-screen-recording-toon", 8, true));
+    UIGallery::add({"review-screen", CGSizeMake(320, 480), [](const Ref<UIWindow>& window) {
+        auto review = PZVideoCaptureEditController::create();
+        window->setRootViewController(UINavigationController::initWithRootViewController(review));
+    }});
 }

@@ -3,12 +3,15 @@
 // plain text. Run it after changing a picture here and commit the files it writes to resources/.
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <numbers>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -139,6 +142,255 @@ struct Picture {
     int width, height;  // points
     std::function<void(cairo_t*, double w, double h)> draw;
 };
+
+// ---- The recording and review screens -------------------------------------------------------------
+
+// A colour as one filter look shows it.
+using Look = std::function<Colour(Colour)>;
+
+Colour grey(Colour c)
+{
+    const double y = 0.3 * c.r + 0.59 * c.g + 0.11 * c.b;
+    return {y, y, y, c.a};
+}
+
+// The small scene every filter button shows (sky, sun, hills, a house), in a look.
+void scene(cairo_t* cr, double w, double h, const Look& look)
+{
+    fillRect(cr, 0, 0, w, h, look({0.45, 0.70, 0.93}));
+    circle(cr, w * 0.74, h * 0.28, h * 0.13, look({1.0, 0.80, 0.25}));
+    cairo_move_to(cr, 0, h * 0.72);
+    cairo_curve_to(cr, w * 0.25, h * 0.45, w * 0.5, h * 0.55, w * 0.62, h * 0.66);
+    cairo_curve_to(cr, w * 0.78, h * 0.52, w * 0.9, h * 0.55, w, h * 0.62);
+    cairo_line_to(cr, w, h);
+    cairo_line_to(cr, 0, h);
+    cairo_close_path(cr);
+    set(cr, look({0.30, 0.62, 0.30}));
+    cairo_fill(cr);
+    fillRect(cr, w * 0.18, h * 0.56, w * 0.2, h * 0.2, look({0.90, 0.35, 0.25}));
+    cairo_move_to(cr, w * 0.15, h * 0.57);
+    cairo_line_to(cr, w * 0.28, h * 0.44);
+    cairo_line_to(cr, w * 0.41, h * 0.57);
+    cairo_close_path(cr);
+    set(cr, look({0.55, 0.25, 0.18}));
+    cairo_fill(cr);
+}
+
+// The scene's outlines only, for the edge looks.
+void sceneOutline(cairo_t* cr, double w, double h, Colour line, double width)
+{
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, w * 0.74, h * 0.28, h * 0.13, 0, 2 * kPi);
+    cairo_move_to(cr, 0, h * 0.72);
+    cairo_curve_to(cr, w * 0.25, h * 0.45, w * 0.5, h * 0.55, w * 0.62, h * 0.66);
+    cairo_curve_to(cr, w * 0.78, h * 0.52, w * 0.9, h * 0.55, w, h * 0.62);
+    cairo_rectangle(cr, w * 0.18, h * 0.57, w * 0.2, h * 0.19);
+    cairo_move_to(cr, w * 0.15, h * 0.57);
+    cairo_line_to(cr, w * 0.28, h * 0.44);
+    cairo_line_to(cr, w * 0.41, h * 0.57);
+    stroke(cr, line, width);
+}
+
+// A filter button: the scene in the filter's look above its name.
+Picture filterIcon(std::string name, std::string label, std::function<void(cairo_t*, double, double)> picture)
+{
+    return {std::move(name), 62, 62, [label, picture](cairo_t* cr, double w, double h) {
+        rounded(cr, 4, 4, w - 8, h - 8, 6);
+        cairo_save(cr);
+        cairo_clip(cr);
+        cairo_translate(cr, 4, 4);
+        picture(cr, w - 8, h - 8);
+        cairo_restore(cr);
+        fillRect(cr, 4, h - 19, w - 8, 15, {0, 0, 0, 0.55});
+        text(cr, label, 4, h - 19, w - 8, 15, 10, kWhite, false);
+        rounded(cr, 4.5, 4.5, w - 9, h - 9, 6);
+        stroke(cr, {1, 1, 1, 0.85}, 1);
+    }};
+}
+
+void addCapturePictures(std::vector<Picture>& out)
+{
+    // Top controls: camera switch and torch, light on dark glass, brighter when pressed.
+    for (bool pressed : {false, true}) {
+        const Colour glass{0, 0, 0, pressed ? 0.65 : 0.4};
+        const Colour ink = pressed ? kTintLight : kWhite;
+        out.push_back({pressed ? "capture-flip-passed" : "capture-flip", 70, 30, [glass, ink](cairo_t* cr, double w, double h) {
+            fillRounded(cr, 0.5, 0.5, w - 1, h - 1, h / 2, glass);
+            // a camera body with two turning arrows
+            fillRounded(cr, w / 2 - 12, h / 2 - 7, 24, 15, 3, ink);
+            fillRect(cr, w / 2 - 5, h / 2 - 10, 10, 4, ink);
+            circle(cr, w / 2, h / 2 + 0.5, 4.5, glass);
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, w / 2, h / 2, 20, kPi * 0.8, kPi * 1.2);
+            stroke(cr, ink, 2);
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, w / 2, h / 2, 20, -kPi * 0.2, kPi * 0.2);
+            stroke(cr, ink, 2);
+        }});
+        for (bool on : {false, true}) {
+            const std::string name = std::string("capture-flash-") + (on ? "on" : "off") + (pressed ? "-passed" : "");
+            out.push_back({name, 39, 32, [glass, ink, on](cairo_t* cr, double w, double h) {
+                fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 8, glass);
+                cairo_move_to(cr, w * 0.56, h * 0.12);
+                cairo_line_to(cr, w * 0.3, h * 0.55);
+                cairo_line_to(cr, w * 0.5, h * 0.55);
+                cairo_line_to(cr, w * 0.42, h * 0.88);
+                cairo_line_to(cr, w * 0.72, h * 0.42);
+                cairo_line_to(cr, w * 0.52, h * 0.42);
+                cairo_close_path(cr);
+                set(cr, on ? Colour{1.0, 0.82, 0.2} : ink);
+                cairo_fill(cr);
+                if (!on) {
+                    cairo_move_to(cr, w * 0.2, h * 0.15);
+                    cairo_line_to(cr, w * 0.8, h * 0.85);
+                    stroke(cr, kRed, 2);
+                }
+            }});
+        }
+    }
+    out.push_back({"capture-lens", 75, 32, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 8, {1, 1, 1, 0.85});
+        for (auto [dx, c] : {std::pair{-4.0, kRed}, std::pair{0.0, kGreen}, std::pair{4.0, kTint}}) {
+            circle(cr, 16 + dx, h / 2 + (dx == 0 ? -3 : 2), 6, {c.r, c.g, c.b, 0.7});
+        }
+        text(cr, "滤镜", 28, 0, w - 32, h, 13, kInk);
+    }});
+    // Filter buttons.
+    auto look = [](Look l) { return [l](cairo_t* cr, double w, double h) { scene(cr, w, h, l); }; };
+    out.push_back(filterIcon("filter-original", "原图", look([](Colour c) { return c; })));
+    out.push_back(filterIcon("filter-blakWhite", "黑白", look(grey)));
+    out.push_back(filterIcon("filter-oldFilm", "老电影", [](cairo_t* cr, double w, double h) {
+        scene(cr, w, h, [](Colour c) {
+            const Colour g = grey(c);
+            return Colour{std::min(1.0, g.r * 1.07 + 0.08), g.g * 0.9 + 0.03, g.b * 0.7, 1};
+        });
+        for (double x : {w * 0.3, w * 0.55, w * 0.82}) {
+            cairo_move_to(cr, x, 0);
+            cairo_line_to(cr, x - 2, h);
+        }
+        stroke(cr, {1, 1, 1, 0.35}, 0.6);
+    }));
+    out.push_back(filterIcon("filter-antiColor", "反色", look([](Colour c) { return Colour{1 - c.r, 1 - c.g, 1 - c.b, 1}; })));
+    out.push_back(filterIcon("filter-radial", "光晕", [](cairo_t* cr, double w, double h) {
+        scene(cr, w, h, [](Colour c) { return c; });
+        cairo_pattern_t* p = cairo_pattern_create_radial(w / 2, h / 2, w * 0.2, w / 2, h / 2, w * 0.75);
+        cairo_pattern_add_color_stop_rgba(p, 0, 0, 0, 0, 0);
+        cairo_pattern_add_color_stop_rgba(p, 1, 0, 0, 0, 0.8);
+        cairo_set_source(cr, p);
+        cairo_paint(cr);
+        cairo_pattern_destroy(p);
+    }));
+    out.push_back(filterIcon("filter-pro", "专业", look([](Colour c) {
+        auto push = [](double v) { return std::clamp((v - 0.5) * 1.6 + 0.5, 0.0, 1.0); };
+        return Colour{push(c.r), push(c.g), push(c.b), 1};
+    })));
+    out.push_back(filterIcon("filter-edge", "边缘", [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, {0.05, 0.05, 0.08});
+        sceneOutline(cr, w, h, kWhite, 1.4);
+    }));
+    out.push_back(filterIcon("filter-sketch", "素描", [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, {0.98, 0.98, 0.96});
+        sceneOutline(cr, w, h, kInk, 1.4);
+    }));
+    out.push_back(filterIcon("filter-toon", "卡通", [](cairo_t* cr, double w, double h) {
+        scene(cr, w, h, [](Colour c) {
+            auto step = [](double v) { return std::round(v * 3) / 3; };
+            return Colour{step(c.r), step(c.g), step(c.b), 1};
+        });
+        sceneOutline(cr, w, h, {0, 0, 0}, 1.6);
+    }));
+    out.push_back(filterIcon("filter-sobeledge", "浮雕", [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, {0.12, 0.1, 0.2});
+        sceneOutline(cr, w, h, {0.55, 0.95, 0.8}, 1.4);
+    }));
+    out.push_back(filterIcon("filter-8bit", "8bit", [](cairo_t* cr, double w, double h) {
+        scene(cr, w, h, [](Colour c) { return c; });
+        const double cell = w / 9;
+        for (double y = 0; y < h; y += cell) {
+            for (double x = 0; x < w; x += cell) {
+                fillRect(cr, x, y, cell, 0.6, {0, 0, 0, 0.25});
+                fillRect(cr, x, y, 0.6, cell, {0, 0, 0, 0.25});
+            }
+        }
+    }));
+    out.push_back(filterIcon("filter-more", "更多", [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 0, 0, w, h, kTint);
+        cairo_move_to(cr, w / 2, h * 0.18);
+        cairo_line_to(cr, w / 2, h * 0.58);
+        cairo_move_to(cr, w * 0.3, h * 0.38);
+        cairo_line_to(cr, w * 0.7, h * 0.38);
+        stroke(cr, kWhite, 4);
+    }));
+    // The selected filter's frame.
+    out.push_back({"filter-bg", 62, 62, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 8, kOrange);
+    }});
+    // The bottom bar and its buttons.
+    out.push_back({"capture-bar-bg", 320, 53, [](cairo_t* cr, double w, double h) {
+        cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 0, h);
+        cairo_pattern_add_color_stop_rgb(p, 0, 0.22, 0.23, 0.26);
+        cairo_pattern_add_color_stop_rgb(p, 1, 0.08, 0.08, 0.10);
+        cairo_rectangle(cr, 0, 0, w, h);
+        cairo_set_source(cr, p);
+        cairo_fill(cr);
+        cairo_pattern_destroy(p);
+        fillRect(cr, 0, 0, w, 1, {1, 1, 1, 0.18});
+    }});
+    for (bool pressed : {false, true}) {
+        out.push_back({pressed ? "capture-button-passed" : "capture-button", 96, 44, [pressed](cairo_t* cr, double w, double h) {
+            fillRounded(cr, 0.5, 0.5, w - 1, h - 1, h / 2, pressed ? Colour{0.55, 0.12, 0.12} : kWhite);
+            rounded(cr, 2, 2, w - 4, h - 4, h / 2 - 1.5);
+            stroke(cr, pressed ? kRed : kGreyLight, 2);
+        }});
+        out.push_back({pressed ? "capture-review-accept-passed" : "capture-review-accept", 96, 44, [pressed](cairo_t* cr, double w, double h) {
+            fillRounded(cr, 0.5, 0.5, w - 1, h - 1, h / 2, pressed ? kTintDark : kGreen);
+            cairo_move_to(cr, w / 2 - 11, h / 2);
+            cairo_line_to(cr, w / 2 - 3, h / 2 + 8);
+            cairo_line_to(cr, w / 2 + 12, h / 2 - 9);
+            stroke(cr, kWhite, 4);
+        }});
+    }
+    // The mark inside the record button: a movie camera, red and grey while it records.
+    const std::pair<const char*, Colour> marks[] = {
+        {"capture-button-video", kRed}, {"capture-button-video-record", kRed}, {"capture-button-video-gray", kGrey}};
+    for (const auto& [name, colour] : marks) {
+        const bool dot = std::string(name) != "capture-button-video";
+        out.push_back({name, 35, 35, [colour, dot](cairo_t* cr, double w, double h) {
+            if (dot) {
+                circle(cr, w / 2, h / 2, w * 0.34, colour);
+                return;
+            }
+            fillRounded(cr, w * 0.14, h * 0.3, w * 0.48, h * 0.4, 3, colour);
+            cairo_move_to(cr, w * 0.64, h * 0.5);
+            cairo_line_to(cr, w * 0.88, h * 0.32);
+            cairo_line_to(cr, w * 0.88, h * 0.68);
+            cairo_close_path(cr);
+            set(cr, colour);
+            cairo_fill(cr);
+        }});
+    }
+    out.push_back({"capture-review-reject", 39, 53, [](cairo_t* cr, double w, double h) {
+        cairo_move_to(cr, w / 2 - 8, h / 2 - 8);
+        cairo_line_to(cr, w / 2 + 8, h / 2 + 8);
+        cairo_move_to(cr, w / 2 + 8, h / 2 - 8);
+        cairo_line_to(cr, w / 2 - 8, h / 2 + 8);
+        stroke(cr, kWhite, 3);
+    }});
+    out.push_back({"Live", 34, 15, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 3, kRed);
+        text(cr, "LIVE", 0, 0, w, h, 9.5, kWhite);
+    }});
+    out.push_back({"focussquare-small", 70, 70, [](cairo_t* cr, double w, double h) {
+        cairo_rectangle(cr, 1.5, 1.5, w - 3, h - 3);
+        stroke(cr, {1.0, 0.82, 0.2}, 2);
+        for (auto [x1, y1, x2, y2] : {std::tuple{w / 2, 1.5, w / 2, 8.0}, {w / 2, h - 1.5, w / 2, h - 8},
+                                      {1.5, h / 2, 8.0, h / 2}, {w - 1.5, h / 2, w - 8, h / 2}}) {
+            cairo_move_to(cr, x1, y1);
+            cairo_line_to(cr, x2, y2);
+        }
+        stroke(cr, {1.0, 0.82, 0.2}, 2);
+    }});
+}
 
 std::vector<Picture> pictures()
 {
@@ -429,6 +681,7 @@ std::vector<Picture> pictures()
                            cairo_fill(cr);
                        }});
     }
+    addCapturePictures(out);
     return out;
 }
 
