@@ -501,11 +501,13 @@ void PZVideoCaptureController::start(const Ref<UIButton>& sender)
     countLable_->setHidden(false);
     cameraButton_->setHidden(true);
     captureCancel_->setHidden(true);
-    if (live_) {
-        PZFFmpeg::startLiveWithFileName_realName(movileFilePath_, "");
-    }
     if (movieWriter_) {
         movieWriter_->startRecording();
+    }
+    // The engine's live job opens the movie once, on its own thread, as soon as it runs: the writer
+    // has made the file by now, so the job never finds it missing and gives up on the live upload.
+    if (live_) {
+        PZFFmpeg::startLiveWithFileName_realName(movileFilePath_, "");
     }
     button->setSelected(true);
 }

@@ -7,6 +7,7 @@
 #include "fixtures/GrowingMovie.h"
 #include "fixtures/MovieProbe.h"
 #include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/uikit/UIAlertView.h"
 #include "service/CommitRoutes.h"
 #include "service/TokenRoutes.h"
@@ -187,11 +188,15 @@ class LiveRecording : public ScreenTest {};
 TEST_F(LiveRecording, GrowingFileGoesUpWhileRecordedAndTheScreenClosesWhenItStops)
 {
     startEngine();
+    NSLogCapture log;
     auto screen = openRecording(true);
     const std::string movie = screen->movileFilePath();
     const std::string flv = movie.substr(0, movie.size() - 3) + "flv";
     frames(screen, 1);
     tap(screen->captureButton());
+    // However soon the engine's job thread takes the live job, the movie is there for its remux.
+    ASSERT_TRUE(pumpMainUntil([&] { return log.contains("transformat_thread info:"); }, 30s));
+    EXPECT_FALSE(log.contains("transformat_thread info:-1"));
 
     // The engine's live job remuxes the growing movie and uploads it while the camera goes on.
     frames(screen, 60);
