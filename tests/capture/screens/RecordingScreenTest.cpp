@@ -328,7 +328,8 @@ TEST_F(RecordingScreen, EachAppearanceNamesANewFileEvenWithinOneSecond)
         const ProbedMovie movie = probeMovie(paths[i]);
         ASSERT_EQ(movie.error, "") << paths[i];
         ASSERT_TRUE(movie.stream("video"));
-        EXPECT_EQ(movie.stream("video")->packetTimes.size(), 5 + i * 5) << paths[i];
+        // (a frame the camera made while the filter bar moved may still arrive once recording runs)
+        EXPECT_NEAR(double(movie.stream("video")->packetTimes.size()), double(5 + i * 5), 1.0) << paths[i];
     }
 }
 
