@@ -9,11 +9,8 @@
 #include "shell/VideoMainPage.h"
 #include "social/MapVC.h"
 #include "social/Share.h"
-#if __has_include("capture/PZVideoCaptureController.h")
 #include "capture/PZVideoCaptureController.h"
 #include "platform/uikit/UIScreen.h"
-#define OMBRI_HAVE_RECORDER 1
-#endif
 
 namespace FeedCellRoutes {
 
@@ -67,14 +64,10 @@ void refreshLocalMedias(const Ref<FeedVC>& page)
 
 void FeedCellRoutes::presentSignRecorder(const Ref<UINavigationController>& navigation)
 {
-#ifdef OMBRI_HAVE_RECORDER
     const Ref<PZVideoCaptureController> recorder = PZVideoCaptureController::initWithScreen(UIScreen::mainScreen());
     const Ref<UINavigationController> wrapped = CustomImage::MyNaviWithRoot(recorder);
     recorder->setVideoSign(true);
     if (navigation) {
         navigation->presentModalViewController_animated(wrapped, true);
     }
-#else
-    (void)navigation;
-#endif
 }

@@ -2,6 +2,8 @@
 // strip, the video signs with their edit mode, and deleting a sign through the service.
 #include "FeedCellTestSupport.h"
 #include "api/Tool.h"
+#include "capture/PZVideoCaptureController.h"
+#include "platform/foundation/Clock.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIImageView.h"
@@ -136,6 +138,20 @@ TEST_F(HeaderViewTest, SignsOfOwnAndOtherPages)
                                                                      navigation, false, 4, nullptr);
     EXPECT_EQ(deleteShown(header), (std::vector<bool>{false, false, false, false}));
     EXPECT_TRUE(offersNewSign(header, header->sign4));
+
+    // An offered place opens the recorder for a new sign, in its own navigation controller.
+    {
+        ScopedManualClock clock;
+        header->sign3->sendActionsForControlEvents(UIControlEventTouchUpInside);
+        clock.advance(1);
+        const auto presented = std::dynamic_pointer_cast<UINavigationController>(navigation->modalViewController());
+        ASSERT_TRUE(presented);
+        const auto recorder = std::dynamic_pointer_cast<PZVideoCaptureController>(presented->topViewController());
+        ASSERT_TRUE(recorder);
+        EXPECT_TRUE(recorder->videoSign());
+        navigation->dismissModalViewControllerAnimated(false);
+        clock.advance(1);
+    }
 
     // Another person's page without signs: the buttons stay as loaded, with no action.
     const Ref<HeaderView> other = loadHeader();
