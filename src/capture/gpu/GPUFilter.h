@@ -35,10 +35,10 @@ public:
     // --- Still images ---
     // The current output (the framebuffer's pixels, row 0 first) as an image of scale 1 and
     // orientation Left; alpha is not kept (the picture is opaque).
-    Ref<UIImage> imageFromCurrentlyProcessedOutput();
+    virtual Ref<UIImage> imageFromCurrentlyProcessedOutput();
     // Puts one still image through this filter (from a picture source made of it) and returns the
     // output as above.
-    Ref<UIImage> imageByFilteringImage(const Ref<UIImage>& imageToFilter);
+    virtual Ref<UIImage> imageByFilteringImage(const Ref<UIImage>& imageToFilter);
 
     // --- Parameters (with the context current and the program in use) ---
     void setInteger_forUniform(GLint newInteger, const std::string& uniformName);
