@@ -1,15 +1,21 @@
-// The system's main program. Until the application shell exists it drives the engine bridge along the
-// road of one recorded video: it starts the engine as the application does at launch, stores a login,
-// records a short movie (the synthetic camera and microphone), enters it, publishes it with a title,
-// visibility, a place, friends and a microblog share as the publish screen does, and lets the engine
-// upload it to the service at OMBRI_SERVICE_HOST. It prints the status-bar messages as they are shown
-// and the notifications the bridge posts, until the upload has finished and the local job is deleted.
+// The system's main program. By default it starts the application as the phone does: the application
+// object with its delegate "ombriAppDelegate" (start-up, root controller, engine, version check and
+// reminders against the service at OMBRI_SERVICE_HOST, home folder OMBRI_HOME), then the main run loop
+// until the application terminates. Its second mode drives the engine bridge along the road of one
+// recorded video: it starts the engine as the application does at launch, stores a login, records a
+// short movie (the synthetic camera and microphone), enters it, publishes it with a title, visibility,
+// a place, friends and a microblog share as the publish screen does, and lets the engine upload it. It
+// prints the status-bar messages as they are shown and the notifications the bridge posts, until the
+// upload has finished and the local job is deleted.
 //
-//     ombri [--keep] [--verbose]   --keep leaves the scratch folder (home, movie, database, engine log);
-//                                  --verbose also writes the log (the engine's lines among it) to stderr
+//     ombri [--seconds N] [--verbose]              the application; --seconds N terminates it after N
+//                                                  seconds (headless runs); prints what it shows
+//     ombri --publish [--keep] [--verbose]         the publish road; --keep leaves the scratch folder
+//                                                  (home, movie, database, engine log); --verbose also
+//                                                  writes the log (the engine's lines among it) to stderr
 //
-// Ends with 0 once the video is published and its local job deleted, 1 when that has not happened
-// within two minutes or the movie cannot be made.
+// The publish road ends with 0 once the video is published and its local job deleted, 1 when that has
+// not happened within two minutes or the movie cannot be made.
 #include "api/LoginState.h"
 #include "bridge/PZFFmpeg.h"
 #include "platform/foundation/MainThread.h"
@@ -18,6 +24,12 @@
 #include "platform/foundation/NSPathUtilities.h"
 #include "platform/media/MovieFileWriter.h"
 #include "platform/media/SyntheticMedia.h"
+#include "platform/foundation/NSTimer.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UINavigationController.h"
+#include "shell/RootViewController.h"
+#include "shell/ombriAppDelegate.h"
 #include "widgets/StatusBarOverlay.h"
 
 #include <atomic>
@@ -93,17 +105,74 @@ std::string progressOf(const std::string& guid)
     return "";
 }
 
+// What the application shows now: the top screen of the root's current stack and what covers it.
+std::string shownScreens()
+{
+    if (!g_root) {
+        return "nothing";
+    }
+    std::string text = "nothing";
+    if (auto stack = g_root->lastDisplayedNavi()) {
+        if (auto top = stack->topViewController()) {
+            text = top->className() + " \"" + top->title() + "\"";
+        }
+    }
+    if (auto presented = g_root->modalViewController()) {
+        auto stack = std::dynamic_pointer_cast<UINavigationController>(presented);
+        auto shown = stack && stack->topViewController() ? stack->topViewController() : presented;
+        text += ", under " + shown->className();
+    }
+    return text;
+}
+
+int runApplication(int argc, char** argv, double seconds)
+{
+    UIImage::installImageCodecs();
+    ombriAppDelegate::registerClass();
+    auto center = NSNotificationCenter::defaultCenter();
+    auto launched = center->addObserverForName_object_usingBlock(
+        UIApplicationDidFinishLaunchingNotification, Value(),
+        [](const auto&) { say("ombri: launched, showing " + shownScreens()); });
+    auto reminded = center->addObserverForName_object_usingBlock(
+        kSystemRemindNotification, Value(), [](const auto&) { say("ombri: new system messages"); });
+    auto terminating = center->addObserverForName_object_usingBlock(
+        UIApplicationWillTerminateNotification, Value(),
+        [](const auto&) { say("ombri: terminating, showing " + shownScreens()); });
+    Ref<NSTimer> stop;
+    if (seconds > 0) {
+        // The main thread's loop, which UIApplicationMain runs.
+        stop = NSTimer::scheduledTimerWithTimeInterval(seconds, false, [] {
+            UIApplication::sharedApplication()->simulateTerminate();
+        });
+    }
+    const int result = UIApplicationMain(argc, argv, "", "ombriAppDelegate");
+    center->removeObserver(launched);
+    center->removeObserver(reminded);
+    center->removeObserver(terminating);
+    // The engine's threads go on running: end without running destructors they may still use.
+    std::_Exit(result);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     bool keep = false;
     bool verbose = false;
+    bool publish = false;
+    double seconds = 0;
     for (int i = 1; i < argc; ++i) {
         keep = keep || std::strcmp(argv[i], "--keep") == 0;
         verbose = verbose || std::strcmp(argv[i], "--verbose") == 0;
+        publish = publish || std::strcmp(argv[i], "--publish") == 0;
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            seconds = std::atof(argv[++i]);
+        }
     }
     NSLogSetStderrEnabled(verbose);
+    if (!publish) {
+        return runApplication(argc, argv, seconds);
+    }
     const char* hostSetting = std::getenv("OMBRI_SERVICE_HOST");
     const std::string host = hostSetting != nullptr && *hostSetting != '\0' ? hostSetting : "127.0.0.1:8080";
 

@@ -3,6 +3,7 @@
 #include "api/Categories.h"
 #include "api/LoginState.h"
 #include "capture/PPlayer.h"
+#include "platform/uikit/UIColor.h"
 #include "shell/FeedVC.h"
 #include "shell/MenuVC.h"
 #include "social/FriendVC.h"
@@ -54,6 +55,8 @@ bool RootViewController::shouldAutorotateToInterfaceOrientation(UIInterfaceOrien
 Ref<UINavigationController> RootViewController::stackFor(const Ref<UIViewController>& root)
 {
     auto navigation = CustomImage::MyNaviWithRoot(root);
+    // The top view is a whole screen: nothing of the panels shows through it.
+    navigation->view()->setBackgroundColor(UIColor::whiteColor());
     addChildViewController(navigation);
     return navigation;
 }

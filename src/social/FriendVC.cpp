@@ -1,6 +1,8 @@
 #include "social/FriendVC.h"
 
+#include "api/Categories.h"
 #include "api/PZRequest.h"
+#include "platform/uikit/UIView.h"
 
 void FriendVC::setCurrentSuid_andNavigationController(const Value& suid, const Ref<UINavigationController>& navigation)
 {
@@ -21,4 +23,10 @@ void FriendVC::switchToFansPage()
 {
     currentSelect_ = 12;
     getDataFromWeb();
+}
+
+void FriendVC::viewDidLoad()
+{
+    UIViewController::viewDidLoad();
+    view()->setBackgroundColor(CustomImage::yellowBkg());
 }

@@ -16,6 +16,7 @@ public:
     void switchToFansPage();
     // 11 the followed people, 12 the fans.
     int currentSelect() const { return currentSelect_; }
+    void viewDidLoad() override;
 
     FriendVC() = default;
 

@@ -21,6 +21,7 @@
 #include "platform/uikit/UIWindowSnapshot.h"
 #include "service/StandInService.h"
 #include "shell/FeedCellGalleryEntries.h"
+#include "shell/ShellGalleryEntries.h"
 #include "widgets/WidgetGalleryEntries.h"
 
 namespace gallery {
@@ -34,6 +35,7 @@ void registerAllEntries()
     registerWidgetGalleryEntries();
     registerWebEntries();
     registerCaptureGalleryEntries();
+    registerShellGalleryEntries();
     registerFeedCellGalleryEntries();
 }
 

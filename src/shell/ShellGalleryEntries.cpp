@@ -1,0 +1,85 @@
+#include "shell/ShellGalleryEntries.h"
+
+#include "api/LoginState.h"
+#include "bridge/PZFFmpeg.h"
+#include "net/json/JsonParser.h"
+#include "platform/foundation/NSNotificationCenter.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIGallery.h"
+#include "platform/uikit/UIWindow.h"
+#include "shell/MenuVC.h"
+#include "shell/RootViewController.h"
+#include "shell/ombriAppDelegate.h"
+
+namespace {
+namespace ShellGalleryEntries_cpp {
+
+// What an entry sets up for the process (a login, the shared bridge object, g_root) is taken back when
+// the gallery lets the entry's objects go, so later entries start logged out.
+struct ProcessState {
+    ~ProcessState()
+    {
+        g_root = nullptr;
+        if (isLogin()) {
+            Logout();
+        }
+        g_ffmpeg.set(nullptr);
+    }
+};
+
+enum class Panel { None, Menu, Friends };
+
+Ref<RootViewController> buildRoot(const Ref<UIWindow>& window, bool loggedIn, Panel panel)
+{
+    UIGallery::keep(std::make_shared<ProcessState>());
+    auto ffmpeg = PZFFmpeg::create();
+    ffmpeg->setRemind(NSString_JsonParsing::JSONValue(
+        R"({"status":200,"sys":{"cnt":3,"text":"你的视频被推荐到了广场"},"fans":{"cnt":1}})"));
+    g_ffmpeg.set(ffmpeg);
+    if (loggedIn) {
+        storeUserInfo(Value::dictionary({{"status", Value(200)},
+                                         {"token", Value("gallery")},
+                                         {"suid", Value("1001")},
+                                         {"nick", Value("小明的日常")},
+                                         {"username", Value("xiaoming")}}));
+    }
+    auto root = RootViewController::create();
+    g_root = root;
+    UIGallery::keep(root);
+    window->setRootViewController(root);
+    if (panel == Panel::Menu) {
+        root->showMenuIntern();
+        root->addTapView();
+        root->topView()->setCenter(CGPointMake(SliderController::kLeftPanelCenterX, root->topView()->center().y));
+    } else if (panel == Panel::Friends) {
+        root->showFriendIntern();
+        root->addTapView();
+        root->topView()->setCenter(CGPointMake(SliderController::kRightPanelCenterX, root->topView()->center().y));
+    }
+    return root;
+}
+
+}  // namespace ShellGalleryEntries_cpp
+}  // namespace
+
+void registerShellGalleryEntries()
+{
+    using namespace ShellGalleryEntries_cpp;
+    const CGSize screen = CGSizeMake(320, 480);
+    UIGallery::add({"shell-root-square-logged-out", screen,
+                    [](const Ref<UIWindow>& window) { buildRoot(window, false, Panel::None); }});
+    UIGallery::add({"shell-menu-open", screen,
+                    [](const Ref<UIWindow>& window) { buildRoot(window, true, Panel::Menu); }});
+    UIGallery::add({"shell-menu-open-logged-out", screen,
+                    [](const Ref<UIWindow>& window) { buildRoot(window, false, Panel::Menu); }});
+    UIGallery::add({"shell-slider-friends-panel", screen,
+                    [](const Ref<UIWindow>& window) { buildRoot(window, true, Panel::Friends); }});
+    UIGallery::add({"shell-net-error", screen, [](const Ref<UIWindow>& window) {
+                        buildRoot(window, true, Panel::None);
+                        auto delegate = ombriAppDelegate::create();
+                        delegate->setWindow(window);
+                        UIGallery::keep(delegate);
+                        UIApplication::sharedApplication()->setDelegate(delegate);
+                        ShowNetError(Value());
+                    }});
+}
