@@ -33,6 +33,9 @@ public:
     virtual void presentLogin() {}
     // A two-second error box on the window with the text, or "网络连接有问题" for nil.
     virtual void showNetError(const Value& text) {}
+    // Shows one of the root controller's main screens (0 the home feed, 1 the square) under whatever
+    // is presented; the account screens call it when they close the login flow.
+    virtual void displayMainWindowBy(int index) {}
 };
 
 namespace SessionHooks {

@@ -269,6 +269,13 @@ void ombriAppDelegate::presentLogin()
     alert->show();
 }
 
+void ombriAppDelegate::displayMainWindowBy(int index)
+{
+    if (g_root) {
+        g_root->displayMainWindowBy(index);
+    }
+}
+
 void ombriAppDelegate::alertView_clickedButtonAtIndex(const Ref<UIAlertView>& alertView, NSInteger buttonIndex)
 {
     if (alertView && alertView->message() == kPresentLoginMessage && buttonIndex == 1 && g_root) {

@@ -78,6 +78,8 @@ public:
     void getRemind() override;
     void presentLogin() override;
     void showNetError(const Value& text) override;
+    // The root controller's main screen (0 the home feed, 1 the square), for the account screens.
+    void displayMainWindowBy(int index) override;
 
     // HTTPRequestDelegate
     void requestFinished(const Ref<HTTPRequest>& request) override;

@@ -1,5 +1,6 @@
 #include "service/StandInService.h"
 
+#include "service/AccountRoutes.h"
 #include "service/ApiRoutes.h"
 #include "service/CommitRoutes.h"
 #include "service/ImageRoutes.h"
@@ -23,6 +24,8 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     installApiRoutes(server_);
     // The pictures records point at (avatars, covers, stills).
     installImageRoutes(server_);
+    // Registration, profile changes and the account's pictures answer as the account screens expect.
+    installAccountRoutes(server_);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.
