@@ -392,6 +392,75 @@ void addCapturePictures(std::vector<Picture>& out)
     }});
 }
 
+// The publish screen and its pickers.
+void addPublishPictures(std::vector<Picture>& out)
+{
+    // The speech bubble behind the title: stretched with caps 20 (left) and 40 (top); its tail points
+    // left at the avatar.
+    out.push_back({"share-message-bg", 44, 64, [](cairo_t* cr, double w, double h) {
+        rounded(cr, 8, 1, w - 9, h - 2, 8);
+        cairo_move_to(cr, 8.5, 16);
+        cairo_line_to(cr, 1, 24);
+        cairo_line_to(cr, 8.5, 30);
+        cairo_close_path(cr);
+        set(cr, kWhite);
+        cairo_fill_preserve(cr);
+        stroke(cr, kGreyLight, 1);
+        fillRect(cr, 8.5, 16.5, 1.5, 13, kWhite);
+    }});
+    out.push_back({"topic", 21, 20, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 4, kTint);
+        text(cr, "#", 0, 0, w, h, 14, kWhite);
+    }});
+    out.push_back({"done-button-bg", 52, 31, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 6, kTintDark);
+        fillRounded(cr, 1.5, 1.5, w - 3, h - 3, 5, kTint);
+        fillRounded(cr, 2, 2, w - 4, (h - 4) / 2, 4, {1, 1, 1, 0.12});
+    }});
+    out.push_back({"share-back-button", 52, 31, [](cairo_t* cr, double w, double h) {
+        auto shape = [&](double inset, double r) {
+            cairo_new_path(cr);
+            cairo_move_to(cr, inset + 10, inset);
+            cairo_arc(cr, w - inset - r, inset + r, r, -kPi / 2, 0);
+            cairo_arc(cr, w - inset - r, h - inset - r, r, 0, kPi / 2);
+            cairo_line_to(cr, inset + 10, h - inset);
+            cairo_line_to(cr, inset, h / 2);
+            cairo_close_path(cr);
+        };
+        shape(0.5, 6);
+        set(cr, kTintDark);
+        cairo_fill(cr);
+        shape(1.5, 5);
+        set(cr, {0.22, 0.36, 0.55});
+        cairo_fill(cr);
+    }});
+    out.push_back({"at-somebody", 28, 28, [](cairo_t* cr, double w, double h) {
+        circle(cr, w / 2, h / 2, w / 2 - 0.5, kGreyLight);
+        text(cr, "@", 0, 0, w, h, 16, kGrey);
+    }});
+    // A chosen friend's chip: stretched with a left cap of 20.
+    out.push_back({"friends-selected-button", 44, 25, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 12, kTintDark);
+        fillRounded(cr, 1.5, 1.5, w - 3, h - 3, 11, kTint);
+    }});
+    // The sharing toggles behind the services' icons: off is a pale tile, on a tinted one with a tick.
+    out.push_back({"share-toggle-off", 40, 40, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 8, kGreyLight);
+        rounded(cr, 0.5, 0.5, w - 1, h - 1, 8);
+        stroke(cr, kGrey, 1);
+    }});
+    out.push_back({"share-toggle-on", 40, 40, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 8, kTintLight);
+        rounded(cr, 1, 1, w - 2, h - 2, 8);
+        stroke(cr, kTint, 2);
+        circle(cr, w - 8, h - 8, 7, kGreen);
+        cairo_move_to(cr, w - 11.5, h - 8);
+        cairo_line_to(cr, w - 8.5, h - 5);
+        cairo_line_to(cr, w - 4.5, h - 11);
+        stroke(cr, kWhite, 1.6);
+    }});
+}
+
 std::vector<Picture> pictures()
 {
     std::vector<Picture> out;
@@ -682,6 +751,7 @@ std::vector<Picture> pictures()
                        }});
     }
     addCapturePictures(out);
+    addPublishPictures(out);
     return out;
 }
 
