@@ -5,6 +5,9 @@
 
 #include <gmock/gmock.h>
 
+#include <condition_variable>
+#include <mutex>
+
 #include "capture/ShareWithSomebodyController.h"
 #include "capture/VideoShareController.h"
 #include "platform/uikit/UIBarButtonItem.h"
@@ -224,21 +227,32 @@ TEST_F(FriendPickerTest, PagesWhileTheServiceCountsMorePeopleAndEachPickerStarts
     EXPECT_EQ(received(standin::kFollowPath), 2u);
 
     // A picker whose first page is still on its way asks for no second one, whatever the last picker
-    // was left with.
+    // was left with: its first page is held back until the list has been scrolled.
     share->withSomebody(Value::array());
-    navigation->popViewControllerAnimated(false);
-    settle();
-    standin::installFollowPages(service.server(), 60);
-    auto first = openPicker();  // leaves "more people" set
-    ASSERT_TRUE(first->complete());
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    service.server().route(standin::kFollowPath, [&](const standin::Request&) {
+        std::unique_lock lock(mutex);
+        opened.wait_for(lock, std::chrono::seconds(20), [&] { return open; });
+        standin::Response response;
+        response.body = R"({"status":200,"msg":"","result":[{"suid":"2000","nick":"阿芳","icon":""}],"total":2})";
+        return response;
+    });
     navigation->popViewControllerAnimated(false);
     settle();
     auto next = openPicker(false);
     next->tableView()->simulateDrag(CGPointMake(0, 0));
     EXPECT_FALSE(next->complete());
     EXPECT_EQ(next->getFollowRequest()->tag(), 1);
-    ASSERT_TRUE(waitUntil([&] { return next->tableView()->numberOfRowsInSection(0) == 50; }));
-    EXPECT_EQ(received(standin::kFollowPath), 4u);
+    {
+        std::lock_guard lock(mutex);
+        open = true;
+    }
+    opened.notify_all();
+    ASSERT_TRUE(waitUntil([&] { return next->tableView()->numberOfRowsInSection(0) == 1; }));
+    EXPECT_TRUE(next->complete());  // one of two
+    EXPECT_EQ(received(standin::kFollowPath), 3u);
 }
 
 TEST_F(FriendPickerTest, ATransportFailureShowsTheErrorBoxAndAReplyNotOkAddsNobody)
