@@ -13,6 +13,7 @@
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"

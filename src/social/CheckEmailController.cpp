@@ -11,6 +11,7 @@
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UITableViewCell.h"

@@ -10,6 +10,7 @@
 #include "platform/foundation/NSURL.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"

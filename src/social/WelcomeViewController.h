@@ -2,6 +2,7 @@
 // The welcome page: a cloud-patterned top area from its own interface file; nothing in the application
 // opens it.
 #include "api/PZViewController.h"
+#include "platform/uikit/UIView.h"
 
 class WelcomeViewController : public PZViewController {
 public:
