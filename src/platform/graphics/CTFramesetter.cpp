@@ -43,6 +43,8 @@ struct CTFramesetter::Shaped {
     std::vector<size_t> styleRun;                 // per unit
     std::vector<bool> canBreakBefore;             // per unit (and one past the end)
     std::vector<bool> mustBreakBefore;
+    std::vector<std::vector<CTFramesetter_cpp::GlyphAt>> ellipsis;  // per style run: "…", or "..." without it
+    std::vector<CGFloat> ellipsisWidth;
 };
 
 std::shared_ptr<CTFramesetter> CTFramesetter::create(std::u16string text, std::vector<CTStyleRun> runs)
@@ -62,6 +64,8 @@ std::shared_ptr<CTFramesetter> CTFramesetter::create(std::u16string text, std::v
         run.length = std::min<NSUInteger>(run.length, n - run.location);
     }
     f->runs_ = runs;
+    shaped->ellipsis.assign(runs.size(), {});
+    shaped->ellipsisWidth.assign(runs.size(), 0);
 
     for (size_t r = 0; r < runs.size(); ++r) {
         const CTStyleRun& run = runs[r];
@@ -70,6 +74,16 @@ std::shared_ptr<CTFramesetter> CTFramesetter::create(std::u16string text, std::v
         }
         if (!run.font || run.length == 0) {
             continue;
+        }
+        {
+            const CGFloat unit = run.pointSize / run.font->unitsPerEm();
+            const CGGlyph ellipsis = run.font->glyphForCharacter(U'\u2026');
+            const CGGlyph dot = run.font->glyphForCharacter(U'.');
+            for (const CGGlyph g : ellipsis != 0 ? std::vector<CGGlyph>{ellipsis} : std::vector<CGGlyph>{dot, dot, dot}) {
+                const CGFloat advance = run.font->advanceForGlyph(g) * unit;
+                shaped->ellipsis[r].push_back({g, shaped->ellipsisWidth[r], 0, advance});
+                shaped->ellipsisWidth[r] += advance;
+            }
         }
         hb_face_t* face = hb_face_create_for_tables(referenceTable, const_cast<CGFont*>(run.font.get()), nullptr);
         hb_face_set_upem(face, unsigned(run.font->unitsPerEm()));
@@ -118,16 +132,76 @@ std::shared_ptr<CTFramesetter> CTFramesetter::create(std::u16string text, std::v
     return f;
 }
 
+bool CTParagraphStyle::isEqual(const NSObject* other) const
+{
+    const auto* style = dynamic_cast<const CTParagraphStyle*>(other);
+    if (!style || style->settings_.size() != settings_.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < settings_.size(); ++i) {
+        if (settings_[i].spec != style->settings_[i].spec || settings_[i].value != style->settings_[i].value) {
+            return false;
+        }
+    }
+    return true;
+}
+
+CTParagraphStyleRef CTParagraphStyle::create(const std::vector<CTParagraphStyleSetting>& settings)
+{
+    auto style = std::make_shared<CTParagraphStyle>();
+    style->settings_ = settings;
+    for (const CTParagraphStyleSetting& setting : settings) {
+        switch (setting.spec) {
+        case kCTParagraphStyleSpecifierAlignment:
+            style->alignment = setting.value >= 0 && setting.value <= 4 ? CTTextAlignment(int(setting.value)) : kCTNaturalTextAlignment;
+            break;
+        case kCTParagraphStyleSpecifierLineBreakMode:
+            style->lineBreakMode = setting.value >= 0 && setting.value <= 5 ? CTLineBreakMode(int(setting.value)) : kCTLineBreakByWordWrapping;
+            break;
+        case kCTParagraphStyleSpecifierFirstLineHeadIndent: style->firstLineHeadIndent = setting.value; break;
+        case kCTParagraphStyleSpecifierHeadIndent: style->headIndent = setting.value; break;
+        case kCTParagraphStyleSpecifierTailIndent: style->tailIndent = setting.value; break;
+        case kCTParagraphStyleSpecifierLineHeightMultiple: style->lineHeightMultiple = setting.value; break;
+        case kCTParagraphStyleSpecifierLineSpacing: style->lineSpacing = setting.value; break;
+        case kCTParagraphStyleSpecifierParagraphSpacingBefore: style->paragraphSpacingBefore = setting.value; break;
+        case kCTParagraphStyleSpecifierParagraphSpacing: style->paragraphSpacing = setting.value; break;
+        }
+    }
+    return style;
+}
+
 std::vector<CTTextLine> CTFramesetter::layLines(NSRange range, CGFloat width, CGFloat height) const
 {
     using namespace CTFramesetter_cpp;
     const Shaped& s = *shaped_;
     const size_t end = range.length == 0 ? text_.size() : std::min<size_t>(text_.size(), range.location + range.length);
+    const bool unbounded = width >= std::numeric_limits<CGFloat>::max() / 2;
+    static const CTParagraphStyleRef plain = CTParagraphStyle::create({});
+    const auto styleAt = [&](size_t unit) -> const CTParagraphStyle& {
+        const CTParagraphStyleRef& style = runs_.empty() || unit >= text_.size() ? nullptr : runs_[s.styleRun[unit]].paragraphStyle;
+        return style ? *style : *plain;
+    };
+    const auto isLow = [&](size_t k) { return k < text_.size() && text_[k] >= 0xDC00 && text_[k] <= 0xDFFF; };
+
     std::vector<CTTextLine> lines;
     CGFloat used = 0;
     size_t i = std::min<size_t>(range.location, end);
-    const auto isLow = [&](size_t k) { return k < text_.size() && text_[k] >= 0xDC00 && text_[k] <= 0xDFFF; };
+    size_t paragraphStart = i;
+    while (paragraphStart > 0 && !isHardBreak(text_[paragraphStart - 1])) {
+        --paragraphStart;
+    }
+    CGFloat spacingAfterParagraph = 0;  // of the paragraph before, once it has ended
     while (i < end) {
+        const bool firstOfParagraph = i == 0 || isHardBreak(text_[i - 1]);
+        if (firstOfParagraph) {
+            paragraphStart = i;
+        }
+        const CTParagraphStyle& style = styleAt(paragraphStart);
+        const CGFloat indent = firstOfParagraph ? style.firstLineHeadIndent : style.headIndent;
+        const CGFloat lineEndEdge = unbounded ? width : style.tailIndent > 0 ? style.tailIndent : width + style.tailIndent;
+        const CGFloat room = unbounded ? width : lineEndEdge - indent;
+        const bool oneLine = style.lineBreakMode >= kCTLineBreakByClipping;
+
         // Take characters while they fit; remember the last place a line may end.
         CGFloat lineWidth = 0;
         size_t k = i;
@@ -138,10 +212,10 @@ std::vector<CTTextLine> CTFramesetter::layLines(NSRange range, CGFloat width, CG
                 hard = true;
                 break;
             }
-            if (k > i && s.canBreakBefore[k]) {
+            if (k > i && (s.canBreakBefore[k] || (style.lineBreakMode == kCTLineBreakByCharWrapping && !isLow(k)))) {
                 lastBreak = k;
             }
-            if (!isSpace(text_[k]) && !isHardBreak(text_[k]) && lineWidth + s.advance[k] > width && k > i) {
+            if (!oneLine && !isSpace(text_[k]) && !isHardBreak(text_[k]) && lineWidth + s.advance[k] > room && k > i) {
                 break;
             }
             lineWidth += s.advance[k];
@@ -159,49 +233,148 @@ std::vector<CTTextLine> CTFramesetter::layLines(NSRange range, CGFloat width, CG
                 ++lineEnd;  // spaces hang at the end of the line
             }
         }
-        CTTextLine line;
-        line.range = NSMakeRange(i, lineEnd - i);
-        CGFloat x = 0;
         size_t visibleEnd = lineEnd;
         while (visibleEnd > i && (isSpace(text_[visibleEnd - 1]) || isHardBreak(text_[visibleEnd - 1]))) {
             --visibleEnd;
         }
-        for (size_t u = i; u < lineEnd; ++u) {
-            const size_t r = s.styleRun[u];
-            const CTStyleRun& style = runs_.empty() ? CTStyleRun{} : runs_[r];
+
+        // What the line shows: its characters, or for a one-line paragraph wider than the room, the part
+        // that fits, with an ellipsis where the text was cut when truncating.
+        std::vector<size_t> shown;  // units; kEllipsis marks the ellipsis
+        constexpr size_t kEllipsis = std::numeric_limits<size_t>::max();
+        CGFloat visibleWidth = 0;
+        for (size_t u = i; u < visibleEnd; ++u) {
+            visibleWidth += s.advance[u];
+        }
+        if (oneLine && visibleWidth > room && visibleEnd > i + 1) {
+            const CTLineBreakMode mode = style.lineBreakMode;
+            const size_t styleRunAtCut = runs_.empty() ? 0 : s.styleRun[mode == kCTLineBreakByTruncatingHead ? i : visibleEnd - 1];
+            const CGFloat ellipsis = mode == kCTLineBreakByClipping || runs_.empty() ? 0 : s.ellipsisWidth[styleRunAtCut];
+            // Units from the start that fit in `space`, at least `atLeast` of them, whole surrogate pairs.
+            const auto fromStart = [&](CGFloat space, size_t atLeast) {
+                std::vector<size_t> kept;
+                CGFloat x = 0;
+                for (size_t u = i; u < visibleEnd; ++u) {
+                    if (x + s.advance[u] > space && kept.size() >= atLeast && !isLow(u)) break;
+                    x += s.advance[u];
+                    kept.push_back(u);
+                }
+                return kept;
+            };
+            const auto fromEnd = [&](CGFloat space) {
+                std::vector<size_t> kept;
+                CGFloat x = 0;
+                for (size_t u = visibleEnd; u > i; --u) {
+                    if (x + s.advance[u - 1] > space && !isLow(u)) break;
+                    x += s.advance[u - 1];
+                    kept.insert(kept.begin(), u - 1);
+                }
+                return kept;
+            };
+            if (mode == kCTLineBreakByClipping) {
+                shown = fromStart(room, 1);
+            } else if (mode == kCTLineBreakByTruncatingHead) {
+                shown = fromEnd(room - ellipsis);
+                shown.insert(shown.begin(), kEllipsis);
+            } else if (mode == kCTLineBreakByTruncatingMiddle) {
+                const CGFloat half = std::floor((room - ellipsis) / 2);
+                shown = fromStart(half, 0);
+                CGFloat taken = 0;
+                for (size_t u : shown) taken += s.advance[u];
+                std::vector<size_t> tail = fromEnd(room - ellipsis - taken);
+                shown.push_back(kEllipsis);
+                shown.insert(shown.end(), tail.begin(), tail.end());
+            } else {
+                shown = fromStart(room - ellipsis, 0);
+                shown.push_back(kEllipsis);
+            }
+        } else {
+            for (size_t u = i; u < visibleEnd; ++u) {
+                shown.push_back(u);
+            }
+        }
+
+        CTTextLine line;
+        line.range = NSMakeRange(i, lineEnd - i);
+        CGFloat x = 0;
+        const auto runFor = [&](size_t r, size_t at) -> CTGlyphRun& {
+            const CTStyleRun& styleRun = runs_.empty() ? CTStyleRun{} : runs_[r];
             if (line.runs.empty() || line.runs.back().styleRun != r) {
                 CTGlyphRun run;
-                run.range = NSMakeRange(u, 0);
+                run.range = NSMakeRange(at, 0);
                 run.styleRun = r;
-                run.font = style.font;
-                run.pointSize = style.pointSize;
+                run.font = styleRun.font;
+                run.pointSize = styleRun.pointSize;
                 line.runs.push_back(std::move(run));
-                if (style.font) {
-                    const CGFloat unit = style.pointSize / style.font->unitsPerEm();
-                    line.ascent = std::max(line.ascent, style.font->ascent() * unit);
-                    line.descent = std::max(line.descent, -style.font->descent() * unit);
-                    line.leading = std::max(line.leading, style.font->leading() * unit);
+                if (styleRun.font) {
+                    const CGFloat unit = styleRun.pointSize / styleRun.font->unitsPerEm();
+                    line.ascent = std::max(line.ascent, styleRun.font->ascent() * unit);
+                    line.descent = std::max(line.descent, -styleRun.font->descent() * unit);
+                    line.leading = std::max(line.leading, styleRun.font->leading() * unit);
                 }
             }
-            CTGlyphRun& run = line.runs.back();
+            return line.runs.back();
+        };
+        size_t next = i;  // the first unit not yet in a run's range
+        for (size_t p = 0; p < shown.size(); ++p) {
+            if (shown[p] == kEllipsis) {
+                const size_t cut = p + 1 < shown.size() ? shown[p + 1] : visibleEnd;
+                const size_t r = runs_.empty() ? 0 : s.styleRun[std::min(next, text_.size() - 1)];
+                CTGlyphRun& run = runFor(r, next);
+                run.range.length = cut - run.range.location;
+                next = cut;
+                if (!runs_.empty()) {
+                    for (const GlyphAt& g : s.ellipsis[r]) {
+                        run.glyphs.push_back(g.glyph);
+                        run.positions.push_back({x + g.xOffset, 0});
+                        run.stringIndices.push_back(std::min(cut, visibleEnd - 1));
+                    }
+                    x += s.ellipsisWidth[r];
+                }
+                continue;
+            }
+            const size_t u = shown[p];
+            const size_t r = runs_.empty() ? 0 : s.styleRun[u];
+            CTGlyphRun& run = runFor(r, next);
             run.range.length = u + 1 - run.range.location;
-            if (u < visibleEnd) {
-                for (const GlyphAt& g : s.glyphs[u]) {
-                    run.glyphs.push_back(g.glyph);
-                    run.positions.push_back({x + g.xOffset, g.yOffset});
-                    run.stringIndices.push_back(u);
-                }
-                x += s.advance[u];
+            next = u + 1;
+            for (const GlyphAt& g : s.glyphs[u]) {
+                run.glyphs.push_back(g.glyph);
+                run.positions.push_back({x + g.xOffset, g.yOffset});
+                run.stringIndices.push_back(u);
             }
+            x += s.advance[u];
+        }
+        // The hidden rest of the line (cut text, hanging spaces, the line break) joins the last run.
+        if (next < lineEnd) {
+            const size_t r = runs_.empty() ? 0 : s.styleRun[next];
+            CTGlyphRun& run = line.runs.empty() ? runFor(r, next) : line.runs.back();
+            run.range.length = lineEnd - run.range.location;
         }
         line.width = x;
-        const CGFloat lineHeight = line.ascent + line.descent + line.leading;
-        if (!lines.empty() && used + lineHeight > height) {
+        CGFloat lineHeight = line.ascent + line.descent + line.leading;
+        if (style.lineHeightMultiple > 0) {
+            lineHeight *= style.lineHeightMultiple;
+        }
+        line.height = lineHeight;
+        line.spaceAbove = firstOfParagraph ? style.paragraphSpacingBefore + (lines.empty() ? 0 : spacingAfterParagraph)
+                                           : style.lineSpacing;
+        if (!unbounded && style.alignment == kCTRightTextAlignment) {
+            line.x = indent + std::max<CGFloat>(0, room - line.width);
+        } else if (!unbounded && style.alignment == kCTCenterTextAlignment) {
+            line.x = indent + std::max<CGFloat>(0, (room - line.width) / 2);
+        } else {
+            line.x = indent;
+        }
+        if (!lines.empty() && used + line.spaceAbove + lineHeight > height) {
             break;
         }
-        used += lineHeight;
+        used += line.spaceAbove + lineHeight;
         lines.push_back(std::move(line));
         i = lineEnd;
+        if (i > 0 && isHardBreak(text_[i - 1])) {
+            spacingAfterParagraph = style.paragraphSpacing;
+        }
     }
     return lines;
 }
@@ -213,8 +386,10 @@ CTTextFrame CTFramesetter::createFrame(NSRange range, CGRect rect) const
     frame.lines = layLines(range, rect.size.width, rect.size.height);
     CGFloat top = 0;
     for (const CTTextLine& line : frame.lines) {
-        frame.lineOrigins.push_back({0, rect.size.height - top - line.ascent});
-        top += line.ascent + line.descent + line.leading;
+        // A taller line box (line-height multiple) puts the room above the glyphs.
+        top += line.spaceAbove;
+        frame.lineOrigins.push_back({line.x, rect.size.height - top - (line.height - line.descent - line.leading)});
+        top += line.height;
     }
     const NSUInteger start = frame.lines.empty() ? range.location : frame.lines.front().range.location;
     const NSUInteger end = frame.lines.empty() ? start : frame.lines.back().range.location + frame.lines.back().range.length;
@@ -230,8 +405,8 @@ CGSize CTFramesetter::suggestFrameSizeWithConstraints(NSRange range, CGSize cons
     const std::vector<CTTextLine> lines = layLines(range, width, height);
     CGSize size = CGSizeZero;
     for (const CTTextLine& line : lines) {
-        size.width = std::max(size.width, line.width);
-        size.height += line.ascent + line.descent + line.leading;
+        size.width = std::max(size.width, line.x + line.width);
+        size.height += line.spaceAbove + line.height;
     }
     if (fitRange) {
         const NSUInteger start = lines.empty() ? range.location : lines.front().range.location;
