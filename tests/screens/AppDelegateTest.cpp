@@ -228,5 +228,38 @@ TEST_F(DelegateTest, VersionRequestIsForgottenWhenItEndsEitherWay)
     EXPECT_FALSE(delegate->getRemindTimer());
 }
 
+TEST_F(DelegateTest, MenuAsksForRemindersEachTimeItHasSlidOpen)
+{
+    logIn();
+    ASSERT_TRUE(waitForReceived("/m/v2_remind.json", 1));
+    auto root = RootViewController::create();
+    g_root = root;
+    window->setRootViewController(root);
+    for (size_t opened = 2; opened <= 3; ++opened) {
+        root->showMenu();
+        EXPECT_TRUE(waitForReceived("/m/v2_remind.json", opened));
+        clock.advance(SliderController::kSlideDuration);
+        root->resetTopView();
+        clock.advance(SliderController::kSlideDuration);
+    }
+}
+
+TEST_F(DelegateTest, RequestsOfADelegateThatGoesAreCancelled)
+{
+    logIn();
+    ASSERT_TRUE(pumpMainUntil([&] { return !g_ffmpeg->remind().isNil(); }));
+    service.server().addFault("/m/v2_remind.json", standin::Fault::hangUntilStopped());
+    delegate->getRemind();
+    auto request = delegate->getRemindRequest();
+    ASSERT_TRUE(request);
+    ASSERT_TRUE(waitForReceived("/m/v2_remind.json", 2));
+    UIApplication::sharedApplication()->setDelegate(nullptr);
+    delegate = nullptr;
+    ASSERT_TRUE(pumpMainUntil([&] { return request->complete(); }));
+    ASSERT_TRUE(request->error());
+    EXPECT_EQ(request->error()->code(), 4);  // cancelled
+    drainMain();
+}
+
 }  // namespace AppDelegateTest_cpp
 }  // namespace

@@ -140,6 +140,22 @@ TEST_F(RootTest, ChoosingARowAgainKeepsItsStackAndRefreshesIt)
     EXPECT_TRUE(waitForReceived("/m/sysmsg.json", loaded + 1));
 }
 
+TEST_F(RootTest, PeoplePanelOpensOnTheFansOfTheOwnUser)
+{
+    logIn();
+    root = showRoot();
+    SliderToRightShowFans();
+    clock.advance(SliderController::kSlideDuration);
+    EXPECT_EQ(root->topView()->center().x, -100);
+    EXPECT_TRUE(root->menu()->view()->isHidden());
+    EXPECT_FALSE(root->friendList()->view()->isHidden());
+    ASSERT_TRUE(waitForReceived("/m/relation/fans.json", 1));
+    EXPECT_EQ(service.server().requests("/m/relation/fans.json").back().param("suid"), "7");
+    SliderResetTopViewNoAnimate();
+    EXPECT_EQ(root->topView()->center().x, 160);
+    EXPECT_FALSE(root->topView()->viewWithTag(kSliderTapCatcherTag));
+}
+
 TEST_F(RootTest, LoggingOutFromTheMenuKeepsTheScreenBehindTheLogin)
 {
     logIn("阿明");

@@ -116,6 +116,13 @@ TEST_F(SliderTest, TapCatcherIsSingleAndATapOnItSlidesBack)
     EXPECT_EQ(centerX(), 160);
     EXPECT_EQ(catchers(first), 0);
     EXPECT_TRUE(first->gestureRecognizers().empty());
+
+    // Opened again before the slide back has ended: the catcher stays with the open panel.
+    slider->resetTopView();
+    slider->slideToX(SliderController::SlideToRightPanel);
+    clock.advance(SliderController::kSlideDuration);
+    EXPECT_EQ(centerX(), -100);
+    EXPECT_EQ(catchers(first), 1);
 }
 
 TEST_F(SliderTest, OffScreenSwapSlidesTheNewViewInFromTheRight)

@@ -74,8 +74,11 @@ std::string body(Kind kind)
                       R"("topic":[{"pic":"http://img.example/pic/t4001.jpg","data":"t4001","title":"#西湖#"}],)" +
                       R"("chan":[{"pic":"http://img.example/pic/sc3001.jpg","data":"sc3001"}]})");
     case Kind::Remind:
-        return R"({"status":200,"msg":"","fans":{"cnt":1,"fan":"1002","text":"阿芳关注了你"},)"
-               R"("sys":{"cnt":1,"user":"1003","text":"你的视频被推荐到了广场","mark":2,"action":"chan","data":"sc3001"}})";
+        // "fan" and "user" are person records.
+        return R"({"status":200,"msg":"","fans":{"cnt":1,)"
+               R"("fan":{"suid":"1002","nick":"阿芳","icon":"http://img.example/avatar/1002.jpg"},"text":"阿芳关注了你"},)"
+               R"("sys":{"cnt":1,"user":{"suid":"1003","nick":"阿刚","icon":"http://img.example/avatar/1003.jpg"},)"
+               R"("text":"你的视频被推荐到了广场","mark":2,"action":"chan","data":"sc3001"}})";
     case Kind::Settings: return record(R"({"data":{"1":"1,1,0,1,1"}})");
     case Kind::Version: return record(R"({"ver":"1.0","url":""})");
     }
