@@ -1,6 +1,7 @@
 #include "capture/PZVideoCaptureEditController.h"
 
 #include "bridge/PZFFmpeg.h"
+#include "capture/PPlayer.h"
 #include "capture/VideoShareController.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSURL.h"
@@ -61,7 +62,11 @@ void PZVideoCaptureEditController::viewDidLoad()
         NSLog("no movie to import at %@", path);
     }
     const Value cover = guid_.isNil() ? Value() : PZFFmpeg::fetchMovieInfo_WithField(guid_.stringValue(), "localimg");
+    player_ = PPlayer::initWithFrame_andType(CGRectMake(0, 0, 320, 407), 1);
+    player_->setUrl(path);
+    player_->setCover(cover.stringValue());
     NSLog("url %@, thumb %@", path, cover);
+    view()->insertSubview_atIndex(player_, 0);
 }
 
 void PZVideoCaptureEditController::viewWillAppear(bool animated)
@@ -75,6 +80,7 @@ void PZVideoCaptureEditController::viewWillAppear(bool animated)
 void PZVideoCaptureEditController::viewDidDisappear(bool animated)
 {
     PZViewController::viewDidDisappear(animated);
+    PPlayer::stop();
 }
 
 void PZVideoCaptureEditController::viewDidUnload()

@@ -7,14 +7,16 @@
 // When the clip could not be imported (or the recording produced no file) there is no guid: accepting
 // then tells the person so and queues nothing, instead of publishing a video that does not exist.
 //
+// Leaving the screen in any way stops the shared movie player.
+//
 // Pushed by the recording screen onto the navigation controller it was presented in. Main thread.
 #include <string>
 
 #include "api/PZViewController.h"
 #include "platform/foundation/Value.h"
 
+class PPlayer;
 class UIButton;
-class UIView;
 
 // The alert of an accept without an imported clip.
 inline constexpr char kCaptureNoVideoTitle[] = "提示";
@@ -39,7 +41,7 @@ public:
     const Ref<UIButton>& captureAcceptButton() const { return captureAcceptButton_; }
     const Ref<UIButton>& captureRejectButton() const { return captureRejectButton_; }
     // The inline player of the clip (nil without a clip).
-    const Ref<UIView>& player() const { return player_; }
+    const Ref<PPlayer>& player() const { return player_; }
 
     void loadView() override;
     void viewDidLoad() override;
@@ -60,5 +62,5 @@ private:
     Value guid_;
     Ref<UIButton> captureAcceptButton_;
     Ref<UIButton> captureRejectButton_;
-    Ref<UIView> player_;
+    Ref<PPlayer> player_;
 };

@@ -3,6 +3,7 @@
 // service.
 #include "ScreenTestSupport.h"
 
+#include "capture/PPlayer.h"
 #include "capture/VideoShareController.h"
 #include "fixtures/GrowingMovie.h"
 #include "fixtures/MovieProbe.h"
@@ -107,6 +108,10 @@ TEST_F(ReviewScreen, AcceptingOpensThePublishScreenWithTheJobAndTopicAndRejectin
     const Value guid = review->guid();
     ASSERT_TRUE(guid.isString());
     EXPECT_TRUE(jobListed(guid.stringValue()));
+    // The clip plays below the buttons.
+    ASSERT_TRUE(review->player());
+    EXPECT_EQ(review->view()->subviews().front(), std::static_pointer_cast<UIView>(review->player()));
+    EXPECT_EQ(review->player()->frame().size.height, 407);
 
     tap(review->captureAcceptButton());
     settle();
