@@ -2,10 +2,7 @@
 
 #include "api/Categories.h"
 #include "platform/uikit/UINavigationController.h"
-#if __has_include("shell/FeedVC.h")
 #include "shell/FeedVC.h"
-#define OMBRI_HAVE_FEED_SCREEN 1
-#endif
 #include "shell/VideoMainPage.h"
 #include "social/MapVC.h"
 #include "social/Share.h"
@@ -16,11 +13,9 @@ namespace FeedCellRoutes {
 
 void openUserPage(const Ref<UINavigationController>& navigation, const Value& suid)
 {
-#ifdef OMBRI_HAVE_FEED_SCREEN
     if (navigation) {
         navigation->pushViewController_animated(FeedVC::myinitWithType_andSuid(10, suid), true);
     }
-#endif
 }
 
 void openVideoPage(const Ref<UINavigationController>& navigation, const Value& scid)
@@ -46,18 +41,14 @@ void openShareDialog(const Ref<UINavigationController>& navigation, const Value&
 
 void openWebAction(const Value& action, const Ref<UINavigationController>& navigation)
 {
-#ifdef OMBRI_HAVE_FEED_SCREEN
     FeedVC::actionControledFromWeb_byNavigationController(action, navigation);
-#endif
 }
 
 void refreshLocalMedias(const Ref<FeedVC>& page)
 {
-#ifdef OMBRI_HAVE_FEED_SCREEN
     if (page) {
         page->refreshLocalMedias(true);
     }
-#endif
 }
 
 }  // namespace FeedCellRoutes
