@@ -14,6 +14,8 @@
 #include "capture/gpu/GPURotationFilter.h"
 #include "capture/gpu/GPUSobelEdgeDetectionFilter.h"
 #include "capture/gpu/GPUView.h"
+#include "capture/widgets/ExpandyButton.h"
+#include "platform/uikit/UIColor.h"
 #include "platform/media/SyntheticMedia.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIGallery.h"
@@ -147,6 +149,19 @@ void registerCaptureGalleryEntries()
     using CaptureGalleryEntries_cpp::recordingScreenEntry;
     UIGallery::add(recordingScreenEntry("recording-screen-filter-bar-old-film", 2, false));
     UIGallery::add(recordingScreenEntry("recording-screen-recording-toon", 8, true));
+    // The torch modes of a camera screen on a mid-grey backdrop, closed on "自动" and open.
+    for (const bool open : {false, true}) {
+        UIGallery::add({open ? "expandy-button-open" : "expandy-button-collapsed", CGSizeMake(220, 60),
+                        [open](const Ref<UIWindow>& window) {
+                            window->setBackgroundColor(UIColor::colorWithWhite_alpha(0.45, 1.0));
+                            auto button = ExpandyButton::initWithPoint_title_buttonNames_selectedItem(
+                                CGPointMake(10, 14), "闪光灯", {"自动", "打开", "关闭"}, 0);
+                            window->addSubview(button);
+                            if (open) {
+                                button->chooseLabel_forEvent(button, nullptr);
+                            }
+                        }});
+    }
     UIGallery::add({"review-screen", CGSizeMake(320, 480), [](const Ref<UIWindow>& window) {
         auto review = PZVideoCaptureEditController::create();
         window->setRootViewController(UINavigationController::initWithRootViewController(review));
