@@ -50,7 +50,7 @@ Ref<UIButton> roundedButton(UINibBuilder& nib, CGRect frame, const std::string& 
     button->setTitleColor_forState(UIColor::colorWithWhite_alpha(0.35, 1), UIControlStateNormal);
     button->titleLabel()->setFont(UIFont::systemFontOfSize(14));
     button->setContentHorizontalAlignment(UIControlContentHorizontalAlignmentLeft);
-    button->setTitleEdgeInsets(UIEdgeInsetsMake(0, 12, 0, 0));
+    button->setContentEdgeInsets(UIEdgeInsetsMake(0, 14, 0, 0));
     return button;
 }
 

@@ -28,12 +28,14 @@ namespace gallery {
 
 void registerPlatformEntries();  // PlatformEntries.cpp
 void registerWebEntries();       // WebEntries.cpp
+void registerPublishEntries();   // PublishEntries.cpp
 
 void registerAllEntries()
 {
     registerPlatformEntries();
     registerWidgetGalleryEntries();
     registerWebEntries();
+    registerPublishEntries();
     registerCaptureGalleryEntries();
     registerShellGalleryEntries();
     registerFeedCellGalleryEntries();

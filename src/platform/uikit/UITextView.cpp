@@ -5,7 +5,9 @@
 
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSString.h"
+#include "platform/graphics/CGContext.h"
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIKeyboard.h"
 #include "platform/uikit/UIStringDrawing.h"
@@ -207,4 +209,20 @@ void UITextView::touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIE
         return;
     }
     UIScrollView::touchesEnded_withEvent(touches, event);
+}
+
+void UITextView::drawRect(CGRect)
+{
+    if (text_.empty()) {
+        return;
+    }
+    const CGContextRef c = UIGraphicsGetCurrentContext();
+    const CGRect b = bounds();
+    const CGFloat inset = UITextView_cpp::kInset;
+    c->saveGState();
+    c->setFillColor(textColor_ ? textColor_->CGColor() : CGColor::createGray(0, 1));
+    UIStringDrawing::drawInRect_withFont_lineBreakMode_alignment(
+        text_, CGRectMake(inset, inset, std::max<CGFloat>(0, b.size.width - 2 * inset), 100000), font_,
+        UILineBreakModeWordWrap, alignment_);
+    c->restoreGState();
 }

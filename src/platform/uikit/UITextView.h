@@ -91,6 +91,8 @@ public:
 
 
     void setFrame(CGRect frame) override;
+    // The text, wrapped by words inside the view's inset, in its font, colour and alignment.
+    void drawRect(CGRect rect) override;
     void willMoveToWindow(const Ref<UIWindow>& window) override;
     void touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override;
     void initWithFrameBody(CGRect frame) override;

@@ -94,7 +94,7 @@ void installFollowPages(HttpServer& server, std::size_t count, std::string iconB
         }
         return PickerRoutes_cpp::json(PickerRoutes_cpp::page(request, names.size(), total, 50, [&](std::size_t i) {
             const std::string suid = std::to_string(2000 + i);
-            const std::string icon = iconBase.empty() ? std::string() : iconBase + std::to_string(i) + ".png";
+            const std::string icon = iconBase.empty() ? std::string() : iconBase + std::to_string(1 + i % 4) + ".png";
             return R"({"suid":")" + suid + R"(","nick":")" + names[i] + R"(","icon":")" + icon + "\"}";
         }));
     });

@@ -27,7 +27,8 @@ std::vector<std::string> pickerFriendNames(std::size_t count);
 
 // `count` topics. The stand-in's own total is the count.
 void installTopicPages(HttpServer& server, std::size_t count);
-// `count` people; their avatars point at iconBase + "<n>.png" when iconBase is given, else nowhere.
+// `count` people; their avatars point at iconBase + "<1 to 4>.png" (in turn) when iconBase is given,
+// else nowhere.
 // `total` is what the replies claim (the count unless given).
 void installFollowPages(HttpServer& server, std::size_t count, std::string iconBase = {}, long total = -1);
 
