@@ -74,8 +74,15 @@ CMTime mediaTime(int64_t ticks, AVRational timeBase)
     return CMTimeMakeWithSeconds(static_cast<double>(ticks) * av_q2d(timeBase), 600);
 }
 
+std::atomic<int64_t> g_standInFailsAfter{-1};
+
 }  // namespace AVAssetReader_cpp
 }  // namespace
+
+void AVAssetReader::setStandInFailsAfterSamples(int64_t samples)
+{
+    AVAssetReader_cpp::g_standInFailsAfter.store(samples);
+}
 
 // --- Tracks -----------------------------------------------------------------------------------------
 
@@ -392,6 +399,7 @@ Ref<AVAssetReader> AVAssetReader::assetReaderWithAsset_error(const Ref<AVAsset>&
     }
     auto reader = std::make_shared<AVAssetReader>();
     reader->asset_ = asset;
+    reader->failsAfter_.store(AVAssetReader_cpp::g_standInFailsAfter.load());
     return reader;
 }
 

@@ -137,6 +137,8 @@ public:
 
     // Stand-in control: after that many more samples (of all outputs together) reading fails.
     void setFailsAfterSamples(int64_t samples) { failsAfter_.store(samples); }
+    // The same for every reader made from now on (-1: none), for code that makes its readers itself.
+    static void setStandInFailsAfterSamples(int64_t samples);
 
     AVAssetReader() = default;
 
