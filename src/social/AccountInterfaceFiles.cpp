@@ -47,7 +47,7 @@ Ref<NSObject> partnerLoginView(UINibBuilder& nib)
     button->setFrame(CGRectMake(0, 0, 280, 50));
     button->setTag(kPartnerLoginButtonTag);
     button->setTitle_forState("Lumo微博账号登录", UIControlStateNormal);
-    button->setTitleColor_forState(UIColor::whiteColor(), UIControlStateNormal);
+    button->setTitleColor_forState(UIColor::colorWithRed_green_blue_alpha(0.85, 0.45, 0.05, 1), UIControlStateNormal);
     button->titleLabel()->setFont(UIFont::boldSystemFontOfSize(18));
     view->addSubview(button);
     auto note = nib.view<UILabel>(CGRectMake(0, 58, 280, 24));

@@ -12,6 +12,7 @@
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
@@ -101,6 +102,7 @@ Ref<UITableViewCell> BindAccountController::tableView_cellForRowAtIndexPath(cons
     cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
     cell->setSelectionStyle(UITableViewCellSelectionStyleNone);
     cell->imageView()->setImage(UIImage::imageNamed(service.image));
+    cell->textLabel()->setFont(UIFont::boldSystemFontOfSize(15));
     cell->textLabel()->setText(menuList_.size() > size_t(row) ? menuList_[size_t(row)] : "");
     cell->detailTextLabel()->setText(userInfo_[service.accountKey]["weiboNick"].stringValue());
     return cell;

@@ -554,12 +554,23 @@ std::vector<Picture> pictures()
     out.push_back(button("unfollowHe", "已关注", kGreyLight, kInk, 60, 28));
     out.push_back(button("invite", "邀请", kGreen, kWhite, 60, 28));
     out.push_back(button("login-button", "登录", kTint, kWhite, 130, 40));
-    out.push_back(button("fast-reg-button", "快速注册", kGreen, kWhite, 130, 40));
-    out.push_back(button("ButtonLumo", "Lumo微博登录", kOrange, kWhite, 200, 40));
-    out.push_back(button("ButtonQQ", "QQ登录", kTint, kWhite, 200, 40));
+    // A plain light button (stretched between 13-point caps), for titles set in code.
+    out.push_back({"fast-reg-button", 130, 40, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 8, kGreyLight);
+        fillRounded(cr, 1.5, 1.5, w - 3, h - 3, 7, kWhite);
+    }});
+    // Row icons of the two microblog services.
+    out.push_back({"ButtonLumo", 30, 30, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 6, kOrange);
+        text(cr, "微", 0, 0, w, h, h * 0.55, kWhite);
+    }});
+    out.push_back({"ButtonQQ", 30, 30, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 6, kTint);
+        text(cr, "Q", 0, 0, w, h, h * 0.6, kWhite);
+    }});
     out.push_back(button("start_this_app", "开始分享", kOrange, kWhite, 180, 43));
     out.push_back(button("player-action-button", "···", {0, 0, 0, 0.5}, kWhite, 44, 27));
-    out.push_back({"black-button-bg", 20, 30, [](cairo_t* cr, double w, double h) {
+    out.push_back({"black-button-bg", 41, 30, [](cairo_t* cr, double w, double h) {
         fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 5, {0.15, 0.16, 0.18});
     }});
     // Small icons.

@@ -20,6 +20,7 @@
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/UIWindowSnapshot.h"
 #include "service/StandInService.h"
+#include "social/AccountGalleryEntries.h"
 #include "shell/FeedCellGalleryEntries.h"
 #include "shell/ShellGalleryEntries.h"
 #include "widgets/WidgetGalleryEntries.h"
@@ -39,6 +40,7 @@ void registerAllEntries()
     registerCaptureGalleryEntries();
     registerShellGalleryEntries();
     registerFeedCellGalleryEntries();
+    registerAccountGalleryEntries();
 }
 
 namespace {
