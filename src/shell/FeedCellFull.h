@@ -119,6 +119,8 @@ public:
     Ref<UILabel> shareContent() const { return shareContent_; }
     Ref<UIImageView> playerBkg() const { return playerBkg_; }
     Ref<PPlayer> playerView() const { return playerView_; }
+    // The player as a view (its frame and visibility).
+    Ref<UIView> playerViewAsView() const;
     Ref<UIView> adMain() const { return adMain_; }
     Ref<UIImageView> adBkg() const { return adBkg_; }
     Ref<UIButton> adBody() const { return adBody_; }
@@ -144,9 +146,8 @@ private:
     };
     void setLocalEntry(bool isLocal, const std::string& guid);
     static void progressChangedFor(const std::shared_ptr<LocalProgress>& progress);
-    // The inline player (FeedCellFullPlayer.cpp).
+    // The inline player (FeedPlayers.cpp).
     void makePlayer();
-    Ref<UIView> playerViewAsView() const;
     void fillPlayerWithChannel(CGRect frame, const Value& channel, int selfmark);
     void fillPlayerWithLocalMovie(CGRect frame, const std::string& moviePath, const std::string& coverPath);
 

@@ -111,6 +111,9 @@ TEST_F(FeedCellTest, VideoWithHeadFramesAndRows)
     EXPECT_EQ(cell->head()->userInfo()["suid"].stringValue(), "1001");
     EXPECT_RECT(cell->playerBkg()->frame(), CGRectMake(50, 10, 260, 195));
     EXPECT_FALSE(cell->playerBkg()->isHidden());
+    ASSERT_TRUE(cell->playerViewAsView());
+    EXPECT_RECT(cell->playerViewAsView()->frame(), CGRectMake(56, 15, 248, 182));
+    EXPECT_FALSE(cell->playerViewAsView()->isHidden());
     EXPECT_RECT(cell->vLine()->frame(), CGRectMake(72, 0, 3, cell->contentView()->frame().size.height));
     for (const Ref<UIView>& hidden : std::vector<Ref<UIView>>{cell->adMain(), cell->shareContent(), cell->toUserBtn(),
                                                              cell->forwardFlag(), cell->localUploadControl(),
@@ -226,6 +229,7 @@ TEST_F(FeedCellTest, ReusedCellKeepsNothingOfTheEarlierItem)
     cell->fullFillWithInfo_withHead_andNavigationController(followItem(), false, navigation);
     EXPECT_TRUE(rowsOf(cell).empty());
     EXPECT_TRUE(cell->playerBkg()->isHidden());
+    EXPECT_TRUE(cell->playerViewAsView()->isHidden());
     EXPECT_TRUE(cell->head()->isHidden());
     EXPECT_EQ(cell->shareContent()->text(), "关注了小红");
     cell->fullFillWithInfo_withHead_andNavigationController(adItem(), true, navigation);
@@ -281,6 +285,7 @@ TEST_F(FeedCellTest, LocalEntryShowsItsUploadControl)
         EXPECT_FLOAT_EQ(control->progress()->progress(), c.progress / 100.0f);
         EXPECT_RECT(control->frame(), CGRectMake(16, 210 - UploadControl::kHeight, 288, UploadControl::kHeight));
         EXPECT_RECT(cell->playerBkg()->frame(), ChannelPlayerFrameNoHead());
+        EXPECT_RECT(cell->playerViewAsView()->frame(), CGRectMake(16, 15, 288, 195));
         EXPECT_RECT(cell->localMediaUploadingCover()->frame(), cell->contentView()->frame());
     }
 }

@@ -2,6 +2,7 @@
 // strip, the video signs with their edit mode, and deleting a sign through the service.
 #include "FeedCellTestSupport.h"
 #include "api/Tool.h"
+#include "capture/PPlayer.h"
 #include "capture/PZVideoCaptureController.h"
 #include "platform/foundation/Clock.h"
 #include "platform/uikit/UIButton.h"
@@ -49,6 +50,19 @@ protected:
         return button->imageForState(UIControlStateNormal) == UIImage::imageNamed(kAddNewSignImage) &&
                button->actionsForTarget_forControlEvent(header, UIControlEventTouchUpInside) ==
                    std::vector<std::string>{"add_video_sign"};
+    }
+    // How many inline players each sign button holds.
+    static std::vector<size_t> players(const Ref<HeaderView>& header)
+    {
+        std::vector<size_t> counts;
+        for (const Ref<UIButton>& button : header->signButtons) {
+            size_t count = 0;
+            for (const Ref<UIView>& view : button->subviews()) {
+                count += std::dynamic_pointer_cast<PPlayer>(view) != nullptr;
+            }
+            counts.push_back(count);
+        }
+        return counts;
     }
     static std::vector<bool> deleteShown(const Ref<HeaderView>& header)
     {
@@ -128,6 +142,7 @@ TEST_F(HeaderViewTest, SignsOfOwnAndOtherPages)
     EXPECT_FALSE(offersNewSign(header, header->sign2));
     EXPECT_TRUE(offersNewSign(header, header->sign3));
     EXPECT_TRUE(offersNewSign(header, header->sign4));
+    EXPECT_EQ(players(header), (std::vector<size_t>{1, 1, 0, 0}));
     EXPECT_EQ(deleteShown(header), (std::vector<bool>{false, false, false, false}));
     // A long press on the sign panel shows the delete buttons of the existing signs only.
     ASSERT_FALSE(header->videoSign->gestureRecognizers().empty());
@@ -138,6 +153,8 @@ TEST_F(HeaderViewTest, SignsOfOwnAndOtherPages)
                                                                      navigation, false, 4, nullptr);
     EXPECT_EQ(deleteShown(header), (std::vector<bool>{false, false, false, false}));
     EXPECT_TRUE(offersNewSign(header, header->sign4));
+    // The players of the earlier fill are gone: one per sign.
+    EXPECT_EQ(players(header), (std::vector<size_t>{1, 1, 0, 0}));
 
     // An offered place opens the recorder for a new sign, in its own navigation controller.
     {
