@@ -1,0 +1,55 @@
+#pragma once
+// A capture session on the back camera and the microphone that hands every video frame to its
+// delegate on the main thread (the capture queue waits) and every sound sample on the sound queue,
+// with torch, camera switching and focus at a point.
+#include "platform/graphics/CGGeometry.h"
+#include "platform/media/AVCaptureSession.h"
+
+// Both operations are optional: the empty ones receive nothing.
+class PZCameraDelegate {
+public:
+    virtual ~PZCameraDelegate() = default;
+    virtual void processNewCameraFrame(const CMSampleBufferRef& sampleBuffer) {}
+    virtual void processAudioFrame(const CMSampleBufferRef& sampleBuffer) {}
+};
+
+// The preview layer's gravity.
+inline constexpr char AVLayerVideoGravityResizeAspectFill[] = "AVLayerVideoGravityResizeAspectFill";
+
+class PZCamera : public NSObject, public AVCaptureSampleBufferDelegate {
+public:
+    static Ref<PZCamera> create();
+    ~PZCamera() override;
+
+    void toggleFlash();
+    void toggleCamera();
+    // A point of interest in the camera's 0 to 1 space.
+    void resetFocus(CGPoint point);
+    // The gravity of the preview layer (made on first request; there is no live preview here).
+    const std::string& videoPreviewLayerGravity();
+
+    void captureOutput_didOutputSampleBuffer_fromConnection(const Ref<AVCaptureOutput>& output,
+                                                           const CMSampleBufferRef& sampleBuffer,
+                                                           const Ref<AVCaptureConnection>& connection) override;
+
+    const Ref<AVCaptureSession>& captureSession() const { return captureSession_; }
+    const Ref<AVCaptureDeviceInput>& videoDeviceInput() const { return videoDeviceInput_; }
+    const Ref<AVCaptureDeviceInput>& audioDeviceInput() const { return audioDeviceInput_; }
+    const Ref<AVCaptureVideoDataOutput>& videoOutput() const { return videoOutput_; }
+    Weak<PZCameraDelegate> delegate() const { return delegate_; }
+    void setDelegate(Weak<PZCameraDelegate> delegate) { delegate_ = std::move(delegate); }
+
+    PZCamera() = default;
+
+private:
+    void initCameraBody();
+
+    Ref<AVCaptureDevice> backFacingCamera_;
+    Ref<AVCaptureSession> captureSession_;
+    Ref<AVCaptureDeviceInput> videoDeviceInput_;
+    Ref<AVCaptureDeviceInput> audioDeviceInput_;
+    Ref<AVCaptureVideoDataOutput> videoOutput_;
+    Ref<AVCaptureAudioDataOutput> audioOutput_;
+    std::string previewGravity_;
+    Weak<PZCameraDelegate> delegate_;
+};
