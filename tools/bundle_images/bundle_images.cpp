@@ -543,6 +543,68 @@ std::vector<Picture> pictures()
             face(cr, w, c, m);
         }});
     }
+    // The inline player: the viewer's mark before one is given, the heat tag, the deleted-video mark.
+    out.push_back({"emotion0", 18, 18, [](cairo_t* cr, double w, double) {
+        circle(cr, w / 2, w / 2, w / 2 - 1.5, {1, 1, 1, 0.25});
+        cairo_arc(cr, w / 2, w / 2, w / 2 - 1.5, 0, 2 * kPi);
+        stroke(cr, kWhite, 1.2);
+        circle(cr, w * 0.36, w * 0.42, w * 0.06, kWhite);
+        circle(cr, w * 0.64, w * 0.42, w * 0.06, kWhite);
+        cairo_move_to(cr, w * 0.34, w * 0.66);
+        cairo_line_to(cr, w * 0.66, w * 0.66);
+        stroke(cr, kWhite, 1.2);
+    }});
+    out.push_back({"tag-emotion", 44, 27, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 1, 2, w - 2, h - 4, 6, {0, 0, 0, 0.55});
+    }});
+    out.push_back({"video_deleted", 90, 60, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 20, 4, 50, 32, 5, kGrey);
+        playTriangle(cr, 45, 20, 18, kWhite);
+        cairo_move_to(cr, 22, 6);
+        cairo_line_to(cr, 68, 34);
+        stroke(cr, kRed, 3);
+        text(cr, "视频已删除", 0, 40, w, 18, 12, kInk);
+    }});
+    // The full-screen movie player's controls.
+    out.push_back({"player-view-button", 30, 30, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 6, {0, 0, 0, 0.5});
+        cairo_rectangle(cr, 8, 9, w - 16, h - 18);
+        stroke(cr, kWhite, 1.5);
+        cairo_move_to(cr, 5, 12);
+        cairo_line_to(cr, 5, 5);
+        cairo_line_to(cr, 12, 5);
+        cairo_move_to(cr, w - 5, h - 12);
+        cairo_line_to(cr, w - 5, h - 5);
+        cairo_line_to(cr, w - 12, h - 5);
+        stroke(cr, kWhite, 1.5);
+    }});
+    out.push_back({"snap-icon", 20, 20, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 1, 5, w - 2, h - 7, 3, kWhite);
+        fillRect(cr, 6, 3, 8, 3, kWhite);
+        circle(cr, w / 2, 12, 4, kInk);
+        circle(cr, w / 2, 12, 2.2, kWhite);
+    }});
+    out.push_back({"player-done-button", 50, 30, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 6, {0.1, 0.1, 0.12, 0.75});
+        rounded(cr, 0.5, 0.5, w - 1, h - 1, 6);
+        stroke(cr, {1, 1, 1, 0.6}, 1);
+    }});
+    out.push_back({"player-scrubber-bg", 8, 40, [](cairo_t* cr, double w, double h) {
+        cairo_pattern_t* shade = cairo_pattern_create_linear(0, 0, 0, h);
+        cairo_pattern_add_color_stop_rgba(shade, 0, 0.28, 0.29, 0.32, 0.9);
+        cairo_pattern_add_color_stop_rgba(shade, 1, 0.05, 0.05, 0.06, 0.9);
+        cairo_rectangle(cr, 0, 0, w, h);
+        cairo_set_source(cr, shade);
+        cairo_fill(cr);
+        cairo_pattern_destroy(shade);
+    }});
+    out.push_back({"icon-play", 20, 20, [](cairo_t* cr, double w, double h) {
+        playTriangle(cr, w / 2 + 1, h / 2, 16, kWhite);
+    }});
+    out.push_back({"icon-pause", 20, 20, [](cairo_t* cr, double w, double h) {
+        fillRect(cr, 4, 3, 4.5, 14, kWhite);
+        fillRect(cr, 11.5, 3, 4.5, 14, kWhite);
+    }});
     // Relation buttons.
     auto button = [](std::string name, std::string label, Colour fill, Colour ink, int w, int h) {
         return Picture{std::move(name), w, h, [label, fill, ink](cairo_t* cr, double w, double h) {

@@ -1,0 +1,636 @@
+#include "platform/media/MoviePlayback.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/foundation/NSRunLoop.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+#include <libswscale/swscale.h>
+}
+
+struct MoviePlayback::Shared {
+    std::string location;
+
+    // Guarded by mutex: the requests of the main thread and the timeline both threads read.
+    mutable std::mutex mutex;
+    bool stopping = false;
+    bool playing = false;
+    bool ready = false;
+    bool ended = false;
+    std::optional<double> seekTo;
+    double anchorPosition = 0;  // the position at anchorClock
+    double anchorClock = 0;     // a Clock::now() reading
+    double duration = 0;
+    CGSize size = {0, 0};
+    std::uint64_t generation = 0;  // moves with every seek: events of an earlier one are dropped
+    Ref<NSRunLoop> loop;           // the playback thread's loop, to wake it
+
+    std::atomic<bool> interrupt{false};
+    // Main thread only.
+    bool closed = false;
+    MoviePlaybackListener listener;
+
+    double positionLocked() const
+    {
+        double position = anchorPosition;
+        if (playing) {
+            position += Clock::now() - anchorClock;
+        }
+        if (duration > 0) {
+            position = std::min(position, duration);
+        }
+        return std::max(0.0, position);
+    }
+
+    void wake()
+    {
+        Ref<NSRunLoop> target;
+        {
+            std::lock_guard lock(mutex);
+            target = loop;
+        }
+        if (target) {
+            target->performBlock([] {});
+        }
+    }
+};
+
+namespace {
+namespace MoviePlayback_cpp {
+
+constexpr double kNever = std::numeric_limits<double>::infinity();
+
+// Runs fn on the main thread unless the playback was closed or sought since the event was made.
+void deliver(const std::weak_ptr<MoviePlayback::Shared>& weak, std::uint64_t generation,
+             std::function<void(MoviePlayback::Shared&)> fn)
+{
+    dispatch_async(dispatch_get_main_queue(), [weak, generation, fn = std::move(fn)] {
+        auto shared = weak.lock();
+        if (!shared || shared->closed) {
+            return;
+        }
+        {
+            std::lock_guard lock(shared->mutex);
+            if (shared->generation != generation) {
+                return;
+            }
+        }
+        fn(*shared);
+    });
+}
+
+int interruptCallback(void* opaque)
+{
+    return static_cast<MoviePlayback::Shared*>(opaque)->interrupt.load() ? 1 : 0;
+}
+
+int streamRotation(const AVStream* stream)
+{
+    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (matrix) {
+        const double angle = -av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+        if (!std::isnan(angle)) {
+            const int degrees = int(std::lround(angle / 90.0)) * 90 % 360;
+            return degrees < 0 ? degrees + 360 : degrees;
+        }
+    }
+    return 0;
+}
+
+// The decoding side, owned by the playback thread.
+class Decoder {
+public:
+    explicit Decoder(MoviePlayback::Shared& shared) : shared_(shared) {}
+    ~Decoder()
+    {
+        sws_freeContext(scaler_);
+        av_packet_free(&packet_);
+        av_frame_free(&scratch_);
+        avcodec_free_context(&video_);
+        avcodec_free_context(&audio_);
+        if (format_) {
+            avformat_close_input(&format_);
+        }
+    }
+
+    // Opens the movie and its decoders; an empty text on success, else the reason.
+    std::string open()
+    {
+        std::string location = shared_.location;
+        if (location.rfind("file://", 0) == 0) {
+            location = location.substr(7);
+        }
+        format_ = avformat_alloc_context();
+        if (!format_) {
+            return "out of memory";
+        }
+        format_->interrupt_callback.callback = interruptCallback;
+        format_->interrupt_callback.opaque = &shared_;
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "rw_timeout", "15000000", 0);  // network reads give up after 15 s
+        const int opened = avformat_open_input(&format_, location.c_str(), nullptr, &options);
+        av_dict_free(&options);
+        if (opened < 0) {
+            format_ = nullptr;  // freed by the failed open
+            return "cannot open " + shared_.location;
+        }
+        if (avformat_find_stream_info(format_, nullptr) < 0) {
+            return "not a movie: " + shared_.location;
+        }
+        videoIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        audioIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        if (videoIndex_ < 0 && audioIndex_ < 0) {
+            return "no video or sound in " + shared_.location;
+        }
+        if (videoIndex_ >= 0 && !openDecoder(videoIndex_, &video_)) {
+            return "the video cannot be decoded";
+        }
+        if (audioIndex_ >= 0 && !openDecoder(audioIndex_, &audio_)) {
+            audioIndex_ = -1;  // a movie whose sound cannot be decoded still shows its picture
+        }
+        packet_ = av_packet_alloc();
+        scratch_ = av_frame_alloc();
+        if (!packet_ || !scratch_) {
+            return "out of memory";
+        }
+        if (videoIndex_ >= 0) {
+            rotation_ = streamRotation(format_->streams[videoIndex_]);
+        }
+        return {};
+    }
+
+    double duration() const
+    {
+        if (format_->duration > 0) {
+            return double(format_->duration) / AV_TIME_BASE;
+        }
+        double longest = 0;
+        for (unsigned i = 0; i < format_->nb_streams; ++i) {
+            const AVStream* stream = format_->streams[i];
+            if (stream->duration > 0) {
+                longest = std::max(longest, double(stream->duration) * av_q2d(stream->time_base));
+            }
+        }
+        return longest;
+    }
+
+    CGSize size() const
+    {
+        if (videoIndex_ < 0) {
+            return {0, 0};
+        }
+        const AVCodecParameters* parameters = format_->streams[videoIndex_]->codecpar;
+        if (rotation_ == 90 || rotation_ == 270) {
+            return {CGFloat(parameters->height), CGFloat(parameters->width)};
+        }
+        return {CGFloat(parameters->width), CGFloat(parameters->height)};
+    }
+
+    // The next video frame into `frame` with its time in seconds from the movie's start; false at the
+    // end. Sound packets met on the way are decoded and dropped.
+    bool nextVideoFrame(AVFrame* frame, double& time)
+    {
+        if (videoIndex_ < 0) {
+            drainSound();
+            return false;
+        }
+        for (;;) {
+            const int received = avcodec_receive_frame(video_, frame);
+            if (received >= 0) {
+                time = frameTime(frame);
+                return true;
+            }
+            if (received == AVERROR_EOF) {
+                return false;
+            }
+            if (draining_) {
+                return false;
+            }
+            if (av_read_frame(format_, packet_) < 0) {
+                draining_ = true;
+                avcodec_send_packet(video_, nullptr);
+                continue;
+            }
+            if (packet_->stream_index == videoIndex_) {
+                avcodec_send_packet(video_, packet_);
+            } else if (packet_->stream_index == audioIndex_) {
+                dropSound(packet_);
+            }
+            av_packet_unref(packet_);
+        }
+    }
+
+    // Moves to `seconds`: the next frames are the ones from the key frame at or before it.
+    void seek(double seconds)
+    {
+        const int64_t start = format_->start_time != AV_NOPTS_VALUE ? format_->start_time : 0;
+        const int64_t target = start + int64_t(std::llround(seconds * AV_TIME_BASE));
+        if (av_seek_frame(format_, -1, target, AVSEEK_FLAG_BACKWARD) < 0) {
+            av_seek_frame(format_, -1, start, AVSEEK_FLAG_BACKWARD);
+        }
+        if (video_) {
+            avcodec_flush_buffers(video_);
+        }
+        if (audio_) {
+            avcodec_flush_buffers(audio_);
+        }
+        draining_ = false;
+    }
+
+    // The frame as an image, turned as the movie asks to be shown.
+    CGImageRef image(const AVFrame* frame)
+    {
+        const int width = frame->width;
+        const int height = frame->height;
+        if (width <= 0 || height <= 0) {
+            return nullptr;
+        }
+        scaler_ = sws_getCachedContext(scaler_, width, height, AVPixelFormat(frame->format), width, height,
+                                       AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (!scaler_) {
+            return nullptr;
+        }
+        // Premultiplied ARGB words, little-endian B, G, R, A (video is opaque).
+        std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+        uint8_t* destination[4] = {reinterpret_cast<uint8_t*>(pixels.data()), nullptr, nullptr, nullptr};
+        int stride[4] = {width * 4, 0, 0, 0};
+        sws_scale(scaler_, frame->data, frame->linesize, 0, height, destination, stride);
+        size_t w = size_t(width);
+        size_t h = size_t(height);
+        if (rotation_ != 0) {
+            std::vector<uint32_t> turned(pixels.size());
+            for (size_t y = 0; y < h; ++y) {
+                for (size_t x = 0; x < w; ++x) {
+                    const uint32_t p = pixels[y * w + x];
+                    if (rotation_ == 90) {
+                        turned[x * h + (h - 1 - y)] = p;
+                    } else if (rotation_ == 180) {
+                        turned[(h - 1 - y) * w + (w - 1 - x)] = p;
+                    } else {
+                        turned[(w - 1 - x) * h + y] = p;
+                    }
+                }
+            }
+            pixels = std::move(turned);
+            if (rotation_ != 180) {
+                std::swap(w, h);
+            }
+        }
+        return CGImage::create(w, h, std::move(pixels));
+    }
+
+private:
+    bool openDecoder(int index, AVCodecContext** context)
+    {
+        const AVStream* stream = format_->streams[index];
+        const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+        if (!codec) {
+            return false;
+        }
+        *context = avcodec_alloc_context3(codec);
+        return *context && avcodec_parameters_to_context(*context, stream->codecpar) >= 0 &&
+               avcodec_open2(*context, codec, nullptr) >= 0;
+    }
+
+    double frameTime(const AVFrame* frame) const
+    {
+        const AVStream* stream = format_->streams[videoIndex_];
+        int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+        if (pts == AV_NOPTS_VALUE) {
+            pts = 0;
+        }
+        const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+        return std::max(0.0, double(pts - start) * av_q2d(stream->time_base));
+    }
+
+    // Sound has nowhere to go: it is decoded, so that a broken track shows like on the phone, and dropped.
+    void dropSound(const AVPacket* packet)
+    {
+        if (!audio_ || avcodec_send_packet(audio_, packet) < 0) {
+            return;
+        }
+        while (avcodec_receive_frame(audio_, scratch_) >= 0) {
+            av_frame_unref(scratch_);
+        }
+    }
+
+    void drainSound()
+    {
+        while (av_read_frame(format_, packet_) >= 0) {
+            if (packet_->stream_index == audioIndex_) {
+                dropSound(packet_);
+            }
+            av_packet_unref(packet_);
+            if (shared_.interrupt.load()) {
+                return;
+            }
+        }
+    }
+
+    MoviePlayback::Shared& shared_;
+    AVFormatContext* format_ = nullptr;
+    AVCodecContext* video_ = nullptr;
+    AVCodecContext* audio_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    AVFrame* scratch_ = nullptr;
+    SwsContext* scaler_ = nullptr;
+    int videoIndex_ = -1;
+    int audioIndex_ = -1;
+    int rotation_ = 0;
+    bool draining_ = false;
+};
+
+// The playback thread: opens, then shows each frame when the timeline reaches it, answering the main
+// thread's requests (play, pause, seek, stop) between frames.
+void run(const std::shared_ptr<MoviePlayback::Shared>& shared)
+{
+    const std::weak_ptr<MoviePlayback::Shared> weak = shared;
+    auto loop = NSRunLoop::currentRunLoop();
+    loop->setAlwaysHasSources(true);
+    {
+        std::lock_guard lock(shared->mutex);
+        if (shared->stopping) {
+            return;
+        }
+        shared->loop = loop;
+    }
+    // Waits until the clock reaches `due` or the main thread asks for something.
+    auto waitUntil = [&](double due) { loop->runMode(kCFRunLoopDefaultMode, due); };
+
+    Decoder decoder(*shared);
+    const std::string failure = decoder.open();
+    if (!failure.empty()) {
+        std::uint64_t generation;
+        {
+            std::lock_guard lock(shared->mutex);
+            generation = shared->generation;
+        }
+        deliver(weak, generation, [failure](MoviePlayback::Shared& s) {
+            if (s.listener.failed) {
+                s.listener.failed(failure);
+            }
+        });
+        std::unique_lock lock(shared->mutex);
+        while (!shared->stopping) {
+            lock.unlock();
+            waitUntil(kNever);
+            lock.lock();
+        }
+        return;
+    }
+
+    AVFrame* frame = av_frame_alloc();
+    bool pending = false;      // `frame` holds a decoded frame not shown yet
+    double pendingTime = 0;
+    bool endOfMovie = false;
+    bool showAtOnce = true;    // the next frame is shown whatever the timeline says (opening, seeking)
+    bool announced = false;    // ready was sent
+    double skipBefore = -1;    // after a seek, frames before the target are decoded and not shown
+    const double duration = decoder.duration();
+    const CGSize size = decoder.size();
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->duration = duration;
+        shared->size = size;
+    }
+
+    auto announce = [&](std::uint64_t generation) {
+        if (announced) {
+            return;
+        }
+        announced = true;
+        {
+            std::lock_guard lock(shared->mutex);
+            shared->ready = true;
+            // A play asked for while the movie was opening starts from here.
+            shared->anchorClock = Clock::now();
+        }
+        deliver(weak, generation, [duration, size](MoviePlayback::Shared& s) {
+            if (s.listener.ready) {
+                s.listener.ready(duration, size);
+            }
+        });
+    };
+
+    for (;;) {
+        std::optional<double> seekTo;
+        std::uint64_t generation;
+        {
+            std::lock_guard lock(shared->mutex);
+            if (shared->stopping) {
+                break;
+            }
+            seekTo = shared->seekTo;
+            shared->seekTo.reset();
+            generation = shared->generation;
+        }
+        if (seekTo) {
+            decoder.seek(*seekTo);
+            av_frame_unref(frame);
+            pending = false;
+            endOfMovie = false;
+            showAtOnce = true;
+            skipBefore = *seekTo;
+            continue;
+        }
+        if (!pending && !endOfMovie) {
+            if (decoder.nextVideoFrame(frame, pendingTime)) {
+                pending = true;
+                // Frames before a seek's target only feed the decoder; half a frame of slack keeps the
+                // frame the target falls in.
+                if (skipBefore >= 0 && pendingTime < skipBefore - 0.02) {
+                    av_frame_unref(frame);
+                    pending = false;
+                    continue;
+                }
+            } else {
+                endOfMovie = true;
+                announce(generation);  // a movie without a picture is ready once read through
+            }
+            continue;
+        }
+        if (pending) {
+            double due;
+            {
+                std::lock_guard lock(shared->mutex);
+                if (showAtOnce) {
+                    due = Clock::now();
+                } else if (shared->playing) {
+                    due = shared->anchorClock + (pendingTime - shared->anchorPosition);
+                } else {
+                    due = kNever;
+                }
+            }
+            if (Clock::now() < due) {
+                waitUntil(due);
+                continue;
+            }
+            CGImageRef image = decoder.image(frame);
+            const double time = pendingTime;
+            av_frame_unref(frame);
+            pending = false;
+            showAtOnce = false;
+            skipBefore = -1;
+            if (image) {
+                deliver(weak, generation, [image, time](MoviePlayback::Shared& s) {
+                    if (s.listener.frame) {
+                        s.listener.frame(image, time);
+                    }
+                });
+            }
+            announce(generation);
+            continue;
+        }
+        // Everything was shown: the end comes when the timeline reaches the movie's length.
+        double due = kNever;
+        {
+            std::lock_guard lock(shared->mutex);
+            if (shared->playing && !shared->ended) {
+                due = shared->anchorClock + (duration - shared->anchorPosition);
+            }
+        }
+        if (due == kNever || Clock::now() < due) {
+            waitUntil(due);
+            continue;
+        }
+        {
+            std::lock_guard lock(shared->mutex);
+            shared->ended = true;
+            shared->playing = false;
+            shared->anchorPosition = duration;
+        }
+        deliver(weak, generation, [](MoviePlayback::Shared& s) {
+            if (s.listener.ended) {
+                s.listener.ended();
+            }
+        });
+    }
+    av_frame_free(&frame);
+}
+
+}  // namespace MoviePlayback_cpp
+}  // namespace
+
+MoviePlayback::MoviePlayback() : shared_(std::make_shared<Shared>()) {}
+
+std::shared_ptr<MoviePlayback> MoviePlayback::open(const std::string& location, MoviePlaybackListener listener)
+{
+    auto playback = std::make_shared<MoviePlayback>();
+    playback->shared_->location = location;
+    playback->shared_->listener = std::move(listener);
+    auto shared = playback->shared_;
+    playback->thread_ = std::thread([shared] { MoviePlayback_cpp::run(shared); });
+    return playback;
+}
+
+MoviePlayback::~MoviePlayback() { close(); }
+
+void MoviePlayback::play()
+{
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (shared_->playing || shared_->ended) {
+            return;
+        }
+        shared_->playing = true;
+        shared_->anchorClock = Clock::now();
+    }
+    shared_->wake();
+}
+
+void MoviePlayback::pause()
+{
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (!shared_->playing) {
+            return;
+        }
+        shared_->anchorPosition = shared_->positionLocked();
+        shared_->playing = false;
+    }
+    shared_->wake();
+}
+
+void MoviePlayback::seek(double seconds)
+{
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (!std::isfinite(seconds) || seconds < 0) {
+            seconds = 0;
+        }
+        if (shared_->duration > 0) {
+            seconds = std::min(seconds, shared_->duration);
+        }
+        shared_->anchorPosition = seconds;
+        shared_->anchorClock = Clock::now();
+        shared_->seekTo = seconds;
+        shared_->ended = false;
+        ++shared_->generation;
+    }
+    shared_->wake();
+}
+
+void MoviePlayback::close()
+{
+    if (shared_->closed) {
+        return;
+    }
+    shared_->closed = true;
+    shared_->listener = {};
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->stopping = true;
+        shared_->playing = false;
+    }
+    shared_->interrupt = true;
+    shared_->wake();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+bool MoviePlayback::isPlaying() const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->playing;
+}
+
+bool MoviePlayback::isReady() const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->ready;
+}
+
+bool MoviePlayback::hasEnded() const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->ended;
+}
+
+double MoviePlayback::currentTime() const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->positionLocked();
+}
+
+double MoviePlayback::duration() const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->duration;
+}
+
+CGSize MoviePlayback::naturalSize() const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->size;
+}
