@@ -7,6 +7,7 @@
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/uikit/NSIndexPath.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITableViewCell.h"
 
 namespace {
