@@ -442,7 +442,7 @@ TEST_F(PZRequestTest, RepliesAreReadThroughTheEnvelopeWithTheirChineseText)
     } cases[] = {
         {PZRequest::getV2Comment_atPage("sc3001", 1), "content", "拍得真好，西湖的晚霞！"},
         {PZRequest::getMessageAtPage(1), "msg", "你的视频被推荐到了广场"},
-        {PZRequest::getV2plazaAtPage(1), "ext.t", "西湖边的傍晚"},
+        {PZRequest::getSquare_lastMediaId(1, Value()), "ext.t", "西湖边的傍晚"},
         {PZRequest::getRecommandPeople2At_perPage(1, 60), "nick", "小明"},
     };
     for (const auto& c : cases) {

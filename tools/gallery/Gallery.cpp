@@ -23,6 +23,7 @@
 #include "social/AccountGalleryEntries.h"
 #include "shell/FeedCellGalleryEntries.h"
 #include "shell/ShellGalleryEntries.h"
+#include "shell/FeedGalleryEntries.h"
 #include "widgets/WidgetGalleryEntries.h"
 
 namespace gallery {
@@ -41,6 +42,7 @@ void registerAllEntries()
     registerShellGalleryEntries();
     registerFeedCellGalleryEntries();
     registerAccountGalleryEntries();
+    registerFeedGalleryEntries();
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include "service/ApiRoutes.h"
 #include "service/CommitRoutes.h"
 #include "service/ImageRoutes.h"
+#include "service/FeedRoutes.h"
 #include "service/MetaRoutes.h"
 #include "service/TokenRoutes.h"
 #include "service/UploadRoutes.h"
@@ -26,6 +27,8 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     installImageRoutes(server_);
     // Registration, profile changes and the account's pictures answer as the account screens expect.
     installAccountRoutes(server_);
+    // The feeds page by page, over the API's one-item lists.
+    installFeedRoutes(server_);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.

@@ -1,0 +1,206 @@
+#include "service/FeedRoutes.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+
+namespace standin {
+
+namespace {
+namespace FeedRoutes_cpp {
+
+struct Person {
+    const char* suid;
+    const char* nick;
+};
+
+const Person kPeople[] = {
+    {"1001", "小明"}, {"1002", "阿芳"}, {"1003", "老周"}, {"1004", "林小雨"}, {"1005", "大熊"}, {"1006", "苏苏"},
+};
+
+struct Place {
+    const char* location;
+    const char* text;
+};
+
+const Place kPlaces[] = {
+    {"30.25,120.16", "杭州西湖"},   {"31.24,121.49", "上海外滩"}, {"39.92,116.39", "北京故宫"},
+    {"22.54,114.06", "深圳湾公园"}, {"30.66,104.07", "成都宽窄巷子"},
+};
+
+const char* const kTitles[] = {
+    "西湖边的傍晚", "周末去爬山，风景太美了", "第一次做红烧肉", "下雨天的咖啡馆", "我家猫咪又在捣乱",
+    "地铁站里的街头艺人", "夜跑十公里打卡", "外婆包的饺子", "海边看日出", "小区里的樱花开了",
+    "新买的滑板练起来", "元宵节的灯会",
+};
+
+const char* const kComments[] = {
+    "拍得真好，西湖的晚霞！", "这个角度绝了", "求背景音乐的名字", "看饿了……", "下次带上我",
+};
+
+std::string user(const Person& person)
+{
+    return std::string(R"({"suid":")") + person.suid + R"(","nick":")" + person.nick +
+           R"(","icon":"http://img.example/avatar/)" + person.suid + R"(.jpg"})";
+}
+
+std::string channel(int index)
+{
+    const Person& owner = kPeople[index % 6];
+    const Place& place = kPlaces[index % 5];
+    const std::string scid = "sc" + std::to_string(3001 + index);
+    const int width = index % 3 == 2 ? 360 : 480;
+    const int height = index % 3 == 2 ? 480 : 360;
+    return std::string(R"({"scid":")") + scid + R"(","ext":{"t":")" + kTitles[index % 12] + R"(","w":)" +
+           std::to_string(width) + R"(,"h":)" + std::to_string(height) + R"(,"location":")" + place.location +
+           R"(","locationText":")" + place.text + R"(","owner":)" + user(owner) +
+           R"(,"finishTime":)" + std::to_string(1357000000000LL - index * 3600000LL) +
+           R"(,"status":1,"lengthNice":"00:)" + std::to_string(10 + index % 50) + R"("},)" +
+           R"("pic":{"base":"http://img.example/pic/","m":")" + scid + R"(.jpg"},)" +
+           R"("stream":{"base":"http://video.example/","ios":"mp4"},)" +
+           R"("mark":{"result":[],"total":0},"with":{"result":[],"total":0},)" +
+           R"("comment":{"result":[{"content":")" + kComments[index % 5] + R"(","fromUser":)" +
+           user(kPeople[(index + 1) % 6]) + R"(,"createTime":1357000100000}],"total":1},)" +
+           R"("pagedcmt":{"result":[],"total":0},"visit":{"result":[],"total":0},"stat":{"hcnt":)" +
+           std::to_string(3 + index) + "}}";
+}
+
+std::optional<std::string> param(const Request& request, const char* name)
+{
+    return request.param(name);
+}
+
+bool hasSession(const Request& request)
+{
+    const std::optional<std::string> token = request.param("token");
+    return token && !token->empty() && *token != "(null)";
+}
+
+Response reply(std::string body)
+{
+    Response response;
+    response.body = std::move(body);
+    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
+    return response;
+}
+
+int intParam(const Request& request, const char* name, int fallback)
+{
+    const std::optional<std::string> value = param(request, name);
+    return value && !value->empty() ? std::atoi(value->c_str()) : fallback;
+}
+
+const Person* personOf(const std::string& suid)
+{
+    for (const Person& person : kPeople) {
+        if (suid == person.suid) {
+            return &person;
+        }
+    }
+    return nullptr;
+}
+
+std::string header(const std::string& suid)
+{
+    const Person* person = personOf(suid);
+    const std::string nick = person ? person->nick : "新用户";
+    return std::string(R"("header":{"suid":")") + suid + R"(","nick":")" + nick +
+           R"(","icon":"http://img.example/avatar/)" + suid + R"(.jpg","ext":{"cover":"http://img.example/cover/)" + suid +
+           R"(.jpg"},"eventCnt":{"follow":3,"fans":10,"event":)" + std::to_string(kFeedTotal) +
+           R"(},"sign":{"result":[],"total":0}})";
+}
+
+// One feed path: whether it needs a session and what it adds to a page.
+struct Feed {
+    const char* path;
+    bool needsToken;
+    std::string (*extras)(const Request& request);
+};
+
+std::string homeExtras(const Request&)
+{
+    return header("1001") +
+           R"(,"relation":4,"pos":{"pic":"http://img.example/ad/spring.jpg","action":"topic","data":"t4001"})";
+}
+
+std::string userExtras(const Request& request)
+{
+    const std::string suid = param(request, "suid").value_or("");
+    return header(suid) + R"(,"relation":)" + (suid == "1001" ? "4" : "2");
+}
+
+std::string topicExtras(const Request& request)
+{
+    const std::string stpid = param(request, "stpid").value_or("");
+    const std::string topic = stpid == "t4001" ? "#西湖#" : "#" + stpid + "#";
+    return R"("topic":")" + topic + R"(","isfollow":false)";
+}
+
+std::string nearExtras(const Request&)
+{
+    return R"("locationText":"杭州市西湖区")";
+}
+
+std::string noExtras(const Request&)
+{
+    return "";
+}
+
+const Feed kFeeds[] = {
+    {"/m/v2_feed.json", true, homeExtras},     {"/m/v2_user.json", true, userExtras},
+    {"/m/v2_topic.json", true, topicExtras},   {"/m/v2_near.json", false, nearExtras},
+    {"/m/v2_recent.json", true, noExtras},     {"/m/v2_plaza.json", false, noExtras},
+};
+
+} // namespace FeedRoutes_cpp
+} // namespace
+
+std::string feedItemJson(int index)
+{
+    using namespace FeedRoutes_cpp;
+    switch (index % 5) {
+    case 3:
+        return std::string(R"({"type":"comment","comment":{"scmtid":"c)") + std::to_string(2001 + index) +
+               R"(","content":")" + kComments[index % 5] + R"(","fromUser":)" + user(kPeople[(index + 2) % 6]) +
+               R"(,"toUser":)" + user(kPeople[index % 6]) + R"(,"createTime":1357000100000,"channel":)" +
+               channel(index) + "}}";
+    case 4:
+        return std::string(R"({"type":"follow","follow":{"fromUser":)") + user(kPeople[index % 6]) +
+               R"(,"toUser":)" + user(kPeople[(index + 3) % 6]) + "}}";
+    default:
+        return std::string(R"({"type":"channel","selfmark":0,"channel":)") + channel(index) + "}";
+    }
+}
+
+std::string feedPageReply(int page, int per, int total, const std::string& extraMembers)
+{
+    std::string items;
+    const int first = std::max(page - 1, 0) * per;
+    for (int index = first; index < std::min(first + per, total); ++index) {
+        if (!items.empty()) {
+            items += ",";
+        }
+        items += feedItemJson(index);
+    }
+    std::string body = R"({"status":200,"msg":"","result":[)" + items + R"(],"total":)" + std::to_string(total);
+    if (!extraMembers.empty()) {
+        body += "," + extraMembers;
+    }
+    return body + "}";
+}
+
+void installFeedRoutes(HttpServer& server)
+{
+    using namespace FeedRoutes_cpp;
+    for (const Feed& feed : kFeeds) {
+        server.route(feed.path, [&feed](const Request& request) {
+            if (feed.needsToken && !hasSession(request)) {
+                return FeedRoutes_cpp::reply(R"({"status":403,"msg":"请先登录"})");
+            }
+            return FeedRoutes_cpp::reply(feedPageReply(intParam(request, "page", 1), intParam(request, "per", 20), kFeedTotal,
+                                       feed.extras(request)));
+        });
+    }
+}
+
+} // namespace standin
