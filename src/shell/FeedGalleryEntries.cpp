@@ -5,6 +5,7 @@
 #include "api/LoginState.h"
 #include "bridge/PZFFmpeg.h"
 #include "net/json/JsonParser.h"
+#include "net/webimage/WebImageManager.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/uikit/CLLocationManager.h"
@@ -67,6 +68,13 @@ UIGalleryEntry feedEntry(const char* name, int type, const char* suid, std::func
             [feed, after] {
                 const Ref<FeedVC> shown = *feed;
                 if (!shown || shown->getNewRequest() || shown->channels().isNil()) {
+                    return false;
+                }
+                // The rows on show are laid out and every picture they asked for has arrived.
+                shown->view()->layoutIfNeeded();
+                shown->table()->layoutIfNeeded();
+                const Ref<WebImageManager> images = WebImageManager::sharedManager();
+                if (!images->downloaders().empty() || images->pendingQueryCount() != 0) {
                     return false;
                 }
                 if (after) {

@@ -281,19 +281,27 @@ void FeedVC::viewDidLoad()
         buildFirstTip();
     }
 
-    // The bars lie over everything else at the foot of the screen.
+    // The bars lie over the list at the foot of the screen, under the record menu's button, which
+    // stays within reach.
+    auto addBar = [&](const Ref<UIView>& bar) {
+        if (coolMenu_) {
+            root->insertSubview_belowSubview(bar, coolMenu_);
+        } else {
+            root->addSubview(bar);
+        }
+    };
     if (locationBottom_) {
-        root->addSubview(locationBottom_);
+        addBar(locationBottom_);
     }
     if (topicAction_) {
-        root->addSubview(topicAction_);
+        addBar(topicAction_);
     }
     if (systemMsgBottom_) {
         const CGRect bar = systemMsgBottom_->frame();
         systemMsgBottom_->setFrame(
             CGRectMake(0, root->bounds().size.height - bar.size.height - 44, bar.size.width, bar.size.height));
         systemMsgBottom_->setAutoresizingMask(UIViewAutoresizingFlexibleTopMargin);
-        root->addSubview(systemMsgBottom_);
+        addBar(systemMsgBottom_);
     }
 }
 

@@ -630,7 +630,8 @@ std::vector<Picture> pictures()
         fillRounded(cr, 0, 0, w, h, 6, kTint);
         text(cr, "Q", 0, 0, w, h, h * 0.6, kWhite);
     }});
-    out.push_back(button("start_this_app", "开始分享", kOrange, kWhite, 180, 43));
+    // The guide titles its start button itself.
+    out.push_back(button("start_this_app", "", kOrange, kWhite, 180, 43));
     out.push_back(button("player-action-button", "···", {0, 0, 0, 0.5}, kWhite, 44, 27));
     out.push_back({"black-button-bg", 41, 30, [](cairo_t* cr, double w, double h) {
         fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 5, {0.15, 0.16, 0.18});

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <optional>
 
+#include "service/ImageRoutes.h"
+
 namespace standin {
 
 namespace {
@@ -38,10 +40,27 @@ const char* const kComments[] = {
     "拍得真好，西湖的晚霞！", "这个角度绝了", "求背景音乐的名字", "看饿了……", "下次带上我",
 };
 
+// Where the records' pictures are: the stand-in's own pictures when the host is known, else
+// addresses that lead nowhere.
+thread_local std::string g_pictureHost;
+
+std::string picture(const std::string& name, const std::string& elsewhere)
+{
+    return g_pictureHost.empty() ? elsewhere : imageUrl(g_pictureHost, name);
+}
+
+std::string avatar(const char* suid)
+{
+    // The stand-in has pictures of the first four people; the others borrow theirs.
+    const int number = std::atoi(suid);
+    const std::string own = "avatar-" + std::to_string(1001 + (number - 1001) % 4);
+    return picture(own, std::string("http://img.example/avatar/") + suid + ".jpg");
+}
+
 std::string user(const Person& person)
 {
-    return std::string(R"({"suid":")") + person.suid + R"(","nick":")" + person.nick +
-           R"(","icon":"http://img.example/avatar/)" + person.suid + R"(.jpg"})";
+    return std::string(R"({"suid":")") + person.suid + R"(","nick":")" + person.nick + R"(","icon":")" +
+           avatar(person.suid) + R"("})";
 }
 
 std::string channel(int index)
@@ -56,7 +75,9 @@ std::string channel(int index)
            R"(","locationText":")" + place.text + R"(","owner":)" + user(owner) +
            R"(,"finishTime":)" + std::to_string(1357000000000LL - index * 3600000LL) +
            R"(,"status":1,"lengthNice":"00:)" + std::to_string(10 + index % 50) + R"("},)" +
-           R"("pic":{"base":"http://img.example/pic/","m":")" + scid + R"(.jpg"},)" +
+           R"("pic":{"base":")" + (g_pictureHost.empty() ? std::string("http://img.example/pic/") : "http://" + g_pictureHost + "/img/") +
+           R"(","m":")" + (g_pictureHost.empty() ? scid + ".jpg" : index % 3 == 1 ? std::string("video-3002.png") : std::string("video-3001.png")) +
+           R"("},)" +
            R"("stream":{"base":"http://video.example/","ios":"mp4"},)" +
            R"("mark":{"result":[],"total":0},"with":{"result":[],"total":0},)" +
            R"("comment":{"result":[{"content":")" + kComments[index % 5] + R"(","fromUser":)" +
@@ -104,9 +125,9 @@ std::string header(const std::string& suid)
 {
     const Person* person = personOf(suid);
     const std::string nick = person ? person->nick : "新用户";
-    return std::string(R"("header":{"suid":")") + suid + R"(","nick":")" + nick +
-           R"(","icon":"http://img.example/avatar/)" + suid + R"(.jpg","ext":{"cover":"http://img.example/cover/)" + suid +
-           R"(.jpg"},"eventCnt":{"follow":3,"fans":10,"event":)" + std::to_string(kFeedTotal) +
+    return std::string(R"("header":{"suid":")") + suid + R"(","nick":")" + nick + R"(","icon":")" +
+           avatar(suid.c_str()) + R"(","ext":{"cover":")" +
+           picture("cover-1001", "http://img.example/cover/" + suid + ".jpg") + R"("},"eventCnt":{"follow":3,"fans":10,"event":)" + std::to_string(kFeedTotal) +
            R"(},"sign":{"result":[],"total":0}})";
 }
 
@@ -120,7 +141,8 @@ struct Feed {
 std::string homeExtras(const Request&)
 {
     return header("1001") +
-           R"(,"relation":4,"pos":{"pic":"http://img.example/ad/spring.jpg","action":"topic","data":"t4001"})";
+           R"(,"relation":4,"pos":{"pic":")" + picture("ad-banner", "http://img.example/ad/spring.jpg") +
+           R"(","action":"topic","data":"t4001"})";
 }
 
 std::string userExtras(const Request& request)
@@ -194,6 +216,7 @@ void installFeedRoutes(HttpServer& server)
     using namespace FeedRoutes_cpp;
     for (const Feed& feed : kFeeds) {
         server.route(feed.path, [&feed](const Request& request) {
+            FeedRoutes_cpp::g_pictureHost = request.header("Host").value_or("");
             if (feed.needsToken && !hasSession(request)) {
                 return FeedRoutes_cpp::reply(R"({"status":403,"msg":"请先登录"})");
             }

@@ -11,6 +11,9 @@
 //   /m/v2_near.json    "locationText" "杭州市西湖区"
 //   /m/v2_recent.json, /m/v2_plaza.json: the list alone
 //
+// Pictures (avatars, covers, stills, the advertisement) are the stand-in's own (ImageRoutes.h) on the
+// host the request was sent to.
+//
 // The feeds that need a session answer 403 without a token, as the rest of the API does. A test that
 // needs another list replaces the route and answers with feedPageReply.
 #pragma once
