@@ -13,6 +13,7 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
 #include "shell/FeedVC.h"
+#include "shell/ombriAppDelegate.h"
 #include "shell/GuideViewController.h"
 
 namespace {

@@ -1,4 +1,5 @@
 #include "shell/FeedVC.h"
+#include "shell/ombriAppDelegate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -248,7 +249,9 @@ void FeedVC::viewDidLoad()
         if (account.isDictionary() && (type_ == FeedTypeHome || type_ == FeedTypeMine)) {
             Value info = account.mutableCopy();
             Value ext = Value::dictionary();
-            ext.setObject_forKey(account["cover"], "cover");
+            if (!account["cover"].isNilOrNull()) {
+                ext.setObject_forKey(account["cover"], "cover");
+            }
             info.setObject_forKey(ext, "ext");
             userInfo_ = info;
             relation_ = 4;

@@ -58,10 +58,6 @@ inline constexpr int kFeedPageSize = 20;
 // The band in which the shared movie player may stay playing (the table's visible height).
 inline constexpr CGFloat kFeedVisibleHeight = 416;
 
-// Notifications the feed observes beside the session's and the engine's.
-inline constexpr char kFansRemindNotification[] = "fans_remind";
-inline constexpr char kSystemRemindNotification[] = "system_remind";
-inline constexpr char kSystemDismissNotification[] = "system_dismiss";
 
 // The shared interface file's views the feed lays out.
 inline constexpr size_t kLocationBarNibIndex = 8;

@@ -19,6 +19,7 @@
 #include "platform/uikit/UIScreen.h"
 #include "shell/FeedBars.h"
 #include "shell/FeedVC.h"
+#include "shell/ombriAppDelegate.h"
 #include "shell/HeaderView.h"
 #include "shell/RootViewController.h"
 #include "shell/VideoMainPage.h"

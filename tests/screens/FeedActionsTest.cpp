@@ -114,10 +114,11 @@ TEST_F(FeedActionsTest, TheRecordMenuRecordsGoesLiveFindsFriendsOrImports)
     }
     // Nobody logged in: every item asks for a login and does nothing else.
     Logout();
+    UIAlertView::resetRecords();
     auto plaza = open(FeedTypePlaza);
     plaza->radialMenu_didSelectIndex(plaza->coolMenu(), 2);
     EXPECT_EQ(plaza->modalViewController(), nullptr);
-    EXPECT_EQ(services->calls, std::vector<std::string>{"presentLogin"});
+    EXPECT_EQ(loginPrompts(), 1);
 }
 
 TEST_F(FeedActionsTest, TheSecondMenuItemFollowsTheAccountsLiveRight)
@@ -237,9 +238,10 @@ TEST_F(FeedActionsTest, FollowingTakesTheRelationTheServiceAnswers)
 
     // Logged out, both ask for a login.
     Logout();
+    UIAlertView::resetRecords();
     tap(button);
     tap(follow);
-    EXPECT_EQ(services->calls, (std::vector<std::string>{"presentLogin", "presentLogin"}));
+    EXPECT_EQ(loginPrompts(), 2);
 }
 
 TEST_F(FeedActionsTest, ANewFansReminderOpensTheFanOrTheFansList)

@@ -1,7 +1,7 @@
 #pragma once
 // Set-up shared by the feed's tests: a fresh home folder, a bundle holding the application's
 // resources and an Info.plist naming the application, the stand-in service, a visible window, the
-// location fixture at rest, and a recorder standing for the application delegate's alert helpers.
+// location fixture at rest, and the application delegate (not launched) for the alert helpers.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -30,19 +30,10 @@
 #include "service/FeedRoutes.h"
 #include "service/StandInService.h"
 #include "shell/FeedVC.h"
+#include "shell/ombriAppDelegate.h"
+#include "widgets/ProgressHUD.h"
 
 namespace feedtest {
-
-// What the screens asked of the application delegate, in order.
-class RecordingServices : public UIApplicationDelegate, public ApplicationServices {
-public:
-    void presentLogin() override { calls.push_back("presentLogin"); }
-    void showNetError(const Value& text) override
-    {
-        calls.push_back(text.isNil() ? std::string("showNetError") : "showNetError " + text.stringValue());
-    }
-    std::vector<std::string> calls;
-};
 
 inline standin::Response jsonReply(std::string body)
 {
@@ -65,10 +56,11 @@ protected:
         UIActionSheet::resetRecords();
         UIImagePickerController::resetAvailability();
         CLLocationManager::resetForTesting();
-        services = std::make_shared<RecordingServices>();
-        UIApplication::sharedApplication()->setDelegate(services);
         g_ffmpeg.set(PZFFmpeg::create());
         window = UIWindow::initWithFrame(CGRectMake(0, 0, 320, 480));
+        appDelegate = ombriAppDelegate::create();
+        appDelegate->setWindow(window);
+        UIApplication::sharedApplication()->setDelegate(appDelegate);
     }
     void TearDown() override
     {
@@ -110,7 +102,10 @@ protected:
         for (const auto& [key, value] : changes.dictionaryItems()) {
             account.setObject_forKey(value, key);
         }
+        g_ffmpeg->setRemind(Value());
         storeUserInfo(account);
+        // The login asks the application delegate for the reminders; their reply comes first.
+        EXPECT_TRUE(waitFor([&] { return !g_ffmpeg->remind().isNil(); }));
     }
 
     // Shows the feed at the root of a navigation stack in the visible window.
@@ -150,12 +145,36 @@ protected:
         return out;
     }
 
+    // How many times the login prompt was shown since the alerts were last reset.
+    static int loginPrompts()
+    {
+        int count = 0;
+        for (const Ref<UIAlertView>& alert : UIAlertView::shownAlerts()) {
+            count += alert->message() == kPresentLoginMessage ? 1 : 0;
+        }
+        return count;
+    }
+    // The text of the network error box on the window ("" when none shows); clear takes it away.
+    std::string netError(bool clear = false)
+    {
+        std::string text;
+        for (const Ref<UIView>& view : window->subviews()) {
+            if (auto box = std::dynamic_pointer_cast<ProgressHUD>(view)) {
+                text = box->labelText();
+                if (clear) {
+                    box->removeFromSuperview();
+                }
+            }
+        }
+        return text;
+    }
+
     std::vector<standin::Request> requests(const std::string& path) const { return service.server().requests(path); }
 
     TemporaryFolder home{"screens-feed"};
     MainThreadScope mainThread;
     standin::StandInService service;
-    std::shared_ptr<RecordingServices> services;
+    Ref<ombriAppDelegate> appDelegate;
     Ref<UIWindow> window;
 };
 

@@ -313,7 +313,7 @@ TEST_F(FeedVCTest, FailuresShowTheServicesTextOrTheNetworkErrorAndKeepTheList)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         UIAlertView::resetRecords();
-        services->calls.clear();
+        netError(true);
         if (c.refusal) {
             const std::string body = c.refusal;
             service.server().route("/m/v2_recent.json",
@@ -334,10 +334,10 @@ TEST_F(FeedVCTest, FailuresShowTheServicesTextOrTheNetworkErrorAndKeepTheList)
             EXPECT_EQ(UIAlertView::currentAlert()->title(), "提示");
             EXPECT_EQ(UIAlertView::currentAlert()->message(), c.alert);
             EXPECT_EQ(UIAlertView::currentAlert()->buttonTitleAtIndex(0), "确定");
-            EXPECT_TRUE(services->calls.empty());
+            EXPECT_EQ(netError(), "");
         } else {
             EXPECT_EQ(UIAlertView::currentAlert(), nullptr);
-            EXPECT_EQ(services->calls, std::vector<std::string>{"showNetError"});
+            EXPECT_EQ(netError(), "网络连接有问题");
         }
         EXPECT_EQ(newest->channels().count(), 20u);
         EXPECT_EQ(newest->currentPage(), 1);
@@ -478,8 +478,9 @@ TEST_F(FeedVCTest, RowsOpenTheirItemsAndTheOwnPageListsLocalVideosFirst)
 
     // Logged out, a row asks for a login first.
     Logout();
+    UIAlertView::resetRecords();
     newest->tableView_didSelectRowAtIndexPath(newest->table(), NSIndexPath::indexPathForRow_inSection(3, 0));
-    EXPECT_EQ(services->calls, std::vector<std::string>{"presentLogin"});
+    EXPECT_EQ(loginPrompts(), 1);
 }
 
 TEST_F(FeedVCTest, NotificationsRefreshTheFeedsTheyConcern)
