@@ -24,6 +24,7 @@
 #include "shell/FeedCellGalleryEntries.h"
 #include "shell/ShellGalleryEntries.h"
 #include "shell/FeedGalleryEntries.h"
+#include "social/SettingsGalleryEntries.h"
 #include "widgets/WidgetGalleryEntries.h"
 
 namespace gallery {
@@ -40,6 +41,7 @@ void registerAllEntries()
     registerPublishEntries();
     registerCaptureGalleryEntries();
     registerShellGalleryEntries();
+    registerSettingsGalleryEntries();
     registerFeedCellGalleryEntries();
     registerAccountGalleryEntries();
     registerFeedGalleryEntries();
