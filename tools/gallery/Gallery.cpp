@@ -25,6 +25,7 @@
 #include "shell/ShellGalleryEntries.h"
 #include "shell/FeedGalleryEntries.h"
 #include "social/SettingsGalleryEntries.h"
+#include "social/SocialGalleryEntries.h"
 #include "widgets/WidgetGalleryEntries.h"
 
 namespace gallery {
@@ -45,6 +46,7 @@ void registerAllEntries()
     registerFeedCellGalleryEntries();
     registerAccountGalleryEntries();
     registerFeedGalleryEntries();
+    registerSocialGalleryEntries();
 }
 
 namespace {

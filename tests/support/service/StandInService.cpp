@@ -6,6 +6,7 @@
 #include "service/ImageRoutes.h"
 #include "service/FeedRoutes.h"
 #include "service/MetaRoutes.h"
+#include "service/SquareRoutes.h"
 #include "service/TokenRoutes.h"
 #include "service/UploadRoutes.h"
 
@@ -23,6 +24,8 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     installCommitRoutes(server_, uploads_);
     // The API the client's request factory calls (after the commit calls, whose paths it shares).
     installApiRoutes(server_);
+    // The square, the followed topics and the place's visitors, with lists long enough to fill screens.
+    installSquareRoutes(server_);
     // The pictures records point at (avatars, covers, stills).
     installImageRoutes(server_);
     // Registration, profile changes and the account's pictures answer as the account screens expect.

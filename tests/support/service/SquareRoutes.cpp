@@ -1,0 +1,115 @@
+#include "service/SquareRoutes.h"
+
+#include "service/ImageRoutes.h"
+
+#include <string>
+#include <vector>
+
+namespace standin {
+
+namespace {
+namespace SquareRoutes_cpp {
+
+const char* const kNicks[] = {"小明", "阿芳", "阿刚", "小红", "老王", "晓峰", "丽丽", "大壮"};
+const char* const kAvatars[] = {"avatar-1001", "avatar-1002", "avatar-1003", "avatar-1004"};
+const char* const kTopicWords[] = {"西湖", "美食", "旅行", "春节", "萌宠", "街拍"};
+const char* const kStills[] = {"video-3001", "video-3002"};
+
+Response utf8(std::string body)
+{
+    Response response;
+    response.body = std::move(body);
+    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
+    return response;
+}
+
+bool hasSession(const std::optional<std::string>& token)
+{
+    return token && !token->empty() && *token != "(null)";
+}
+
+Response needLogin() { return utf8(R"({"status":403,"msg":"请先登录"})"); }
+
+std::string hostOf(const Request& request) { return request.header("Host").value_or("127.0.0.1"); }
+
+std::string joined(const std::vector<std::string>& items)
+{
+    std::string text;
+    for (const std::string& item : items) {
+        text += (text.empty() ? "" : ",") + item;
+    }
+    return "[" + text + "]";
+}
+
+std::string person(const std::string& host, std::size_t n)
+{
+    return R"({"suid":")" + std::to_string(2001 + n) + R"(","nick":")" + kNicks[n % 8] + R"(","icon":")" +
+           imageUrl(host, kAvatars[n % 4]) + R"("})";
+}
+
+Response square(const Request& request)
+{
+    const std::string host = hostOf(request);
+    std::vector<std::string> people;
+    for (std::size_t n = 0; n < kSquarePeopleCount; ++n) {
+        people.push_back(R"({"pic":")" + imageUrl(host, kAvatars[n % 4]) + R"(","data":")" + std::to_string(2001 + n) +
+                         R"("})");
+    }
+    std::vector<std::string> topics;
+    std::vector<std::string> videos;
+    for (std::size_t n = 0; n < 5; ++n) {
+        topics.push_back(R"({"pic":")" + imageUrl(host, kStills[n % 2]) + R"(","data":"t40)" + std::to_string(n + 1) +
+                         R"(","title":"#)" + kTopicWords[n] + R"(#"})");
+        videos.push_back(R"({"pic":")" + imageUrl(host, kStills[(n + 1) % 2]) + R"(","data":"sc300)" +
+                         std::to_string(n + 1) + R"("})");
+    }
+    return utf8(R"({"status":200,"msg":"","result":{"user":)" + joined(people) + R"(,"topic":)" + joined(topics) +
+                R"(,"chan":)" + joined(videos) + "}}");
+}
+
+Response followedTopics(const Request& request)
+{
+    if (request.method == "POST") {
+        return hasSession(findParam(request.formParams(), "token")) ? utf8(R"({"status":200,"msg":"操作成功"})")
+                                                                     : needLogin();
+    }
+    if (!hasSession(request.param("token"))) {
+        return needLogin();
+    }
+    std::vector<std::string> topics;
+    if (request.param("page").value_or("1") == "1") {
+        for (std::size_t n = 0; n < kFollowedTopicCount; ++n) {
+            topics.push_back(R"({"stpid":"t40)" + std::to_string(n + 1) + R"(","topic":"#)" + kTopicWords[n] +
+                             R"(#","isnew":)" + (n % 3 == 0 ? "true" : "false") + "}");
+        }
+    }
+    return utf8(R"({"status":200,"msg":"","result":)" + joined(topics) + R"(,"total":)" +
+                std::to_string(kFollowedTopicCount) + "}");
+}
+
+Response visitors(const Request& request)
+{
+    if (!hasSession(request.param("token"))) {
+        return needLogin();
+    }
+    const std::string host = hostOf(request);
+    std::vector<std::string> owners;
+    for (std::size_t n = 0; n < 4; ++n) {
+        owners.push_back(R"({"user":)" + person(host, n) + R"(,"count":)" + std::to_string(4 - n) + "}");
+    }
+    return utf8(R"({"status":200,"msg":"","title":")" + std::string(kPlaceTitle) + R"(","owner":)" + joined(owners) +
+                "}");
+}
+
+} // namespace SquareRoutes_cpp
+} // namespace
+
+void installSquareRoutes(HttpServer& server)
+{
+    using namespace SquareRoutes_cpp;
+    server.route("/m/category-custom.json", square);
+    server.route("/m/follow-topic.json", followedTopics);
+    server.route("/m/v2_location.json", visitors);
+}
+
+} // namespace standin
