@@ -25,6 +25,8 @@ public:
     int currentPage() const { return currentPage_; }
     bool isLoadingMore() const { return isLoadingMore_; }
     Ref<UIBarButtonItem> editItem() const { return editItem_; }
+    // An unfollow has been sent and its reply has not come yet.
+    bool isUnfollowing() const { return !unfollowRequests_.empty(); }
 
     void getTopicsAt(int page);
     void reloadData();
