@@ -33,6 +33,7 @@ namespace gallery {
 void registerPlatformEntries();  // PlatformEntries.cpp
 void registerWebEntries();       // WebEntries.cpp
 void registerPublishEntries();   // PublishEntries.cpp
+void registerPlayerEntries();    // PlayerEntries.cpp
 
 void registerAllEntries()
 {
@@ -40,6 +41,7 @@ void registerAllEntries()
     registerWidgetGalleryEntries();
     registerWebEntries();
     registerPublishEntries();
+    registerPlayerEntries();
     registerCaptureGalleryEntries();
     registerShellGalleryEntries();
     registerSettingsGalleryEntries();
