@@ -63,7 +63,8 @@ bool writeFile(const std::string& path, const NSData& bytes)
     return bool(out);
 }
 
-// What one entry leaves behind goes before the next: alerts and sheets on show, windows, kept objects.
+// What one entry leaves behind goes before the next: alerts and sheets on show, windows, kept objects,
+// a hidden status bar.
 void clearUp()
 {
     UIAlertView::resetRecords();
@@ -72,6 +73,8 @@ void clearUp()
         window->setHidden(true);
     }
     UIGallery::releaseKept();
+    // A full-screen entry hides the status bar; the next entry starts with it shown.
+    UIApplication::sharedApplication()->setStatusBarHidden(false);
     drainMain();
 }
 
