@@ -5,6 +5,7 @@
 
 #include "capture/PPlayer.h"
 #include "capture/VideoShareController.h"
+#include "platform/media/MPMoviePlayerController.h"
 #include "fixtures/GrowingMovie.h"
 #include "fixtures/MovieProbe.h"
 #include "platform/foundation/NSFileManager.h"
@@ -112,11 +113,16 @@ TEST_F(ReviewScreen, AcceptingOpensThePublishScreenWithTheJobAndTopicAndRejectin
     ASSERT_TRUE(review->player());
     EXPECT_EQ(review->view()->subviews().front(), std::static_pointer_cast<UIView>(review->player()));
     EXPECT_EQ(review->player()->frame().size.height, 407);
+    review->player()->play();
+    ASSERT_TRUE(pumpMainUntil([] { return PPlayer::sharedMoviePlayer()->playbackState() == MPMoviePlaybackStatePlaying; }));
 
     tap(review->captureAcceptButton());
     settle();
     auto share = std::dynamic_pointer_cast<VideoShareController>(flow->topViewController());
     ASSERT_TRUE(share);
+    // The review screen went out of sight: the clip stopped playing.
+    EXPECT_EQ(PPlayer::sharedMoviePlayer()->playbackState(), MPMoviePlaybackStateStopped);
+    EXPECT_FALSE(review->player()->isPlayer());
     EXPECT_EQ(share->guid().stringValue(), guid.stringValue());
     EXPECT_EQ(share->topic().stringValue(), "#周末#");
 
