@@ -2,9 +2,9 @@
 #include "shell/FeedCellFull.h"
 #include "shell/HeaderView.h"
 
-// The inline players of the cell and of the header's signs. The record, the viewer's own mark and the
-// navigation controller go to the player once the player takes them; until then it shows the place,
-// the local clip and its cover.
+// The inline players of the cell and of the header's signs: the record, the viewer's own mark and the
+// navigation controller the feedback popup opens over go to the player; a local entry gives its clip
+// and cover instead.
 
 void FeedCellFull::makePlayer()
 {
@@ -15,10 +15,13 @@ void FeedCellFull::makePlayer()
 
 Ref<UIView> FeedCellFull::playerViewAsView() const { return playerView_; }
 
-void FeedCellFull::fillPlayerWithChannel(CGRect frame, const Value&, int)
+void FeedCellFull::fillPlayerWithChannel(CGRect frame, const Value& channel, int selfmark)
 {
     playerView_->setHidden(false);
     playerView_->setFrame(frame);
+    playerView_->setNavigationController(navigationController());
+    playerView_->setSelfmark(selfmark);
+    playerView_->setChannel(channel);
 }
 
 void FeedCellFull::fillPlayerWithLocalMovie(CGRect frame, const std::string& moviePath, const std::string& coverPath)
@@ -29,7 +32,9 @@ void FeedCellFull::fillPlayerWithLocalMovie(CGRect frame, const std::string& mov
     playerView_->setCover(coverPath);
 }
 
-Ref<UIView> HeaderView::makeSignPlayer(CGRect bounds, const Value&)
+Ref<UIView> HeaderView::makeSignPlayer(CGRect bounds, const Value& channel)
 {
-    return PPlayer::initWithFrame_andType(bounds, 2);
+    auto player = PPlayer::initWithFrame_andType(bounds, 2);
+    player->setChannel(channel);
+    return player;
 }
