@@ -4,6 +4,8 @@
 #include "platform/uikit/UIGallery.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
+#include "social/MapVC.h"
+#include "social/SquareVC.h"
 #include "social/TopicFollowedVC.h"
 
 namespace {
@@ -62,4 +64,28 @@ void registerSocialGalleryEntries()
     using namespace SocialGalleryEntries_cpp;
     addTopics("topics-followed", 0);
     addTopics("topics-all", 1);
+
+    auto square = std::make_shared<Weak<SquareVC>>();
+    UIGallery::add({"square-tiles", CGSizeMake(320, 480),
+                    [square](const Ref<UIWindow>& window) {
+                        UIGallery::keep(std::make_shared<LoggedIn>());
+                        *square = inStack(window, SquareVC::create());
+                    },
+                    [square] {
+                        auto shown = square->lock();
+                        return shown && shown->peoples().count() > 0;
+                    }});
+
+    auto map = std::make_shared<Weak<MapVC>>();
+    UIGallery::add({"place-map-visitors", CGSizeMake(320, 480),
+                    [map](const Ref<UIWindow>& window) {
+                        UIGallery::keep(std::make_shared<LoggedIn>());
+                        *map = inStack(window, MapVC::myinitWithChannel(Value::dictionary(
+                                                   {{"scid", Value("sc3001")},
+                                                    {"ext", Value::dictionary({{"location", Value("30.25,120.16")}})}})));
+                    },
+                    [map] {
+                        auto shown = map->lock();
+                        return shown && shown->visitors().count() > 0;
+                    }});
 }
