@@ -16,6 +16,7 @@
 #include "api/LoginState.h"
 #include "api/SessionHooks.h"
 #include "capture/FeedbackPopup.h"
+#include "fixtures/FrameNumber.h"
 #include "fixtures/GrowingMovie.h"
 #include "fixtures/TemporaryFolder.h"
 #include "platform/foundation/Clock.h"
@@ -43,21 +44,7 @@
 namespace {
 namespace PPlayerTest_cpp {
 
-// The synthetic camera's frame number, read from the top band of a picture of the movie's size.
-int frameNumber(const CGImageRef& image)
-{
-    if (!image) {
-        return -1;
-    }
-    int number = 0;
-    for (int block = 0; block < 16; ++block) {
-        const uint32_t pixel = image->pixelAt(size_t(block * 8 + 4), 3);
-        const bool bright = ((pixel >> 8) & 0xFF) > 128;
-        const int bit = bright ? (block & 1) : 1 - (block & 1);
-        number |= bit << block;
-    }
-    return number;
-}
+int frameNumber(const CGImageRef& image) { return syntheticFrameNumber(image); }
 
 void expectNear(CGRect a, CGRect b)
 {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/FrameNumber.h"
 #include "fixtures/GrowingMovie.h"
 #include "fixtures/TemporaryFolder.h"
 #include "platform/foundation/Clock.h"
@@ -26,22 +27,7 @@ namespace MoviePlayerTest_cpp {
 
 constexpr int kFrameRate = 10;  // one second: frame n is shown from n / 10 s
 
-// The synthetic camera writes its frame number into the top band: 8-pixel blocks, block b bright
-// exactly when its parity equals bit b of the number. -1 without a picture.
-int frameNumber(const CGImageRef& image)
-{
-    if (!image) {
-        return -1;
-    }
-    int number = 0;
-    for (int block = 0; block < 16; ++block) {
-        const uint32_t pixel = image->pixelAt(size_t(block * 8 + 4), 3);
-        const bool bright = ((pixel >> 8) & 0xFF) > 128;
-        const int bit = bright ? (block & 1) : 1 - (block & 1);
-        number |= bit << block;
-    }
-    return number;
-}
+int frameNumber(const CGImageRef& image) { return syntheticFrameNumber(image); }
 
 // What a player posted, in order.
 struct Posted {
