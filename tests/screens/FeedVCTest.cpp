@@ -9,6 +9,10 @@
 #include "FeedTestSupport.h"
 #include "api/Tool.h"
 #include "capture/PPlayer.h"
+#include "fixtures/GrowingMovie.h"
+#include "fixtures/TemporaryFolder.h"
+#include "platform/media/MPMoviePlayerController.h"
+#include "platform/uikit/NSIndexPath.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/CAAnimation.h"
 #include "platform/uikit/CALayer.h"
@@ -555,6 +559,53 @@ TEST_F(FeedVCTest, WebActionsOpenTheScreensTheyName)
         }
         navigation->popToRootViewControllerAnimated(false);
     }
+}
+
+
+TEST_F(FeedVCTest, ThePlayingVideoStopsOnceItsPictureScrollsOutOfSight)
+{
+    TemporaryFolder folder("ombri-feed-band");
+    GrowingMovieOptions options;
+    options.seconds = 2;
+    options.frameRate = 10;
+    const std::string clip = folder / "clip.mov";
+    GrowingMovie movie(clip, options);
+    ASSERT_TRUE(movie.start() && movie.writeFrames(movie.totalFrames()) && movie.finish());
+    logIn();
+    auto newest = open(FeedTypeNewest);
+    // The first row that shows a player plays a clip.
+    Ref<PPlayer> player;
+    Ref<UITableViewCell> cell;
+    for (NSInteger row = 0; row < 5 && !player; ++row) {
+        cell = newest->table()->cellForRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(row, 0));
+        const auto item = std::dynamic_pointer_cast<FeedCellFull>(cell);
+        const auto view = item ? std::dynamic_pointer_cast<PPlayer>(item->playerViewAsView()) : nullptr;
+        if (view && !view->isHidden()) {
+            player = view;
+        }
+    }
+    ASSERT_TRUE(player);
+    player->setUrl(clip);
+    player->play();
+    const auto shared = PPlayer::sharedMoviePlayer();
+    ASSERT_EQ(shared->playbackState(), MPMoviePlaybackStatePlaying);
+
+    // Dragged up as a finger does, a little at a time: the video plays while any of its picture is in
+    // sight and stops once its picture has left the top, while the rest of its cell still shows.
+    const Ref<UITableView> table = newest->table();
+    const CGFloat pictureBottom = CGRectGetMaxY(newest->view()->convertRect_fromView(player->bounds(), player));
+    ASSERT_LT(pictureBottom + 20, CGRectGetMaxY(cell->frame()));
+    table->simulateBeginDragging();
+    CGFloat offset = 0;
+    while (offset + 10 < pictureBottom) {
+        offset += 10;
+        table->simulateDragToContentOffset(CGPointMake(0, offset));
+        ASSERT_EQ(shared->playbackState(), MPMoviePlaybackStatePlaying) << offset;
+    }
+    table->simulateDragToContentOffset(CGPointMake(0, pictureBottom + 10));
+    table->simulateEndDragging(false);
+    EXPECT_EQ(shared->playbackState(), MPMoviePlaybackStateStopped);
+    EXPECT_FALSE(player->isPlayer());
 }
 
 }  // namespace FeedVCTest_cpp
