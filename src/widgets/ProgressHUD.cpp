@@ -639,6 +639,30 @@ PROGRESS_HUD_PROPERTY(CGAffineTransform, rotationTransform, setRotationTransform
 
 #undef PROGRESS_HUD_PROPERTY
 
+// Object properties: the setter takes a reference, as the header declares.
+#define PROGRESS_HUD_SHARED_PROPERTY(Type, getter, Setter, field) \
+    Type ProgressHUD::getter() const                               \
+    {                                                              \
+        std::lock_guard guard(lock_);                              \
+        return field;                                              \
+    }                                                              \
+    void ProgressHUD::Setter(const Type& value)                    \
+    {                                                              \
+        std::lock_guard guard(lock_);                              \
+        field = value;                                             \
+    }
+
+PROGRESS_HUD_SHARED_PROPERTY(Ref<UIFont>, labelFont, setLabelFont, labelFont_)
+PROGRESS_HUD_SHARED_PROPERTY(Ref<UIFont>, detailsLabelFont, setDetailsLabelFont, detailsLabelFont_)
+PROGRESS_HUD_SHARED_PROPERTY(Ref<UIView>, customView, setCustomView, customView_)
+PROGRESS_HUD_SHARED_PROPERTY(Ref<UIView>, indicator, setIndicator, indicator_)
+PROGRESS_HUD_SHARED_PROPERTY(Ref<NSTimer>, graceTimer, setGraceTimer, graceTimer_)
+PROGRESS_HUD_SHARED_PROPERTY(Ref<NSTimer>, minShowTimer, setMinShowTimer, minShowTimer_)
+PROGRESS_HUD_SHARED_PROPERTY(Ref<NSObject>, targetForExecution, setTargetForExecution, targetForExecution_)
+PROGRESS_HUD_SHARED_PROPERTY(Ref<NSObject>, objectForExecution, setObjectForExecution, objectForExecution_)
+
+#undef PROGRESS_HUD_SHARED_PROPERTY
+
 int ProgressHUD::mode() const
 {
     std::lock_guard guard(lock_);
@@ -663,54 +687,6 @@ float ProgressHUD::progress() const
     return progress_;
 }
 
-Ref<UIFont> ProgressHUD::labelFont() const
-{
-    std::lock_guard guard(lock_);
-    return labelFont_;
-}
-
-void ProgressHUD::setLabelFont(const Ref<UIFont>& font)
-{
-    std::lock_guard guard(lock_);
-    labelFont_ = font;
-}
-
-Ref<UIFont> ProgressHUD::detailsLabelFont() const
-{
-    std::lock_guard guard(lock_);
-    return detailsLabelFont_;
-}
-
-void ProgressHUD::setDetailsLabelFont(const Ref<UIFont>& font)
-{
-    std::lock_guard guard(lock_);
-    detailsLabelFont_ = font;
-}
-
-Ref<UIView> ProgressHUD::customView() const
-{
-    std::lock_guard guard(lock_);
-    return customView_;
-}
-
-void ProgressHUD::setCustomView(const Ref<UIView>& view)
-{
-    std::lock_guard guard(lock_);
-    customView_ = view;
-}
-
-Ref<UIView> ProgressHUD::indicator() const
-{
-    std::lock_guard guard(lock_);
-    return indicator_;
-}
-
-void ProgressHUD::setIndicator(const Ref<UIView>& indicator)
-{
-    std::lock_guard guard(lock_);
-    indicator_ = indicator;
-}
-
 Ref<ProgressHUDDelegate> ProgressHUD::delegate() const
 {
     std::lock_guard guard(lock_);
@@ -723,50 +699,3 @@ void ProgressHUD::setDelegate(const Ref<ProgressHUDDelegate>& delegate)
     delegate_ = delegate;
 }
 
-Ref<NSTimer> ProgressHUD::graceTimer() const
-{
-    std::lock_guard guard(lock_);
-    return graceTimer_;
-}
-
-void ProgressHUD::setGraceTimer(const Ref<NSTimer>& timer)
-{
-    std::lock_guard guard(lock_);
-    graceTimer_ = timer;
-}
-
-Ref<NSTimer> ProgressHUD::minShowTimer() const
-{
-    std::lock_guard guard(lock_);
-    return minShowTimer_;
-}
-
-void ProgressHUD::setMinShowTimer(const Ref<NSTimer>& timer)
-{
-    std::lock_guard guard(lock_);
-    minShowTimer_ = timer;
-}
-
-Ref<NSObject> ProgressHUD::targetForExecution() const
-{
-    std::lock_guard guard(lock_);
-    return targetForExecution_;
-}
-
-void ProgressHUD::setTargetForExecution(const Ref<NSObject>& target)
-{
-    std::lock_guard guard(lock_);
-    targetForExecution_ = target;
-}
-
-Ref<NSObject> ProgressHUD::objectForExecution() const
-{
-    std::lock_guard guard(lock_);
-    return objectForExecution_;
-}
-
-void ProgressHUD::setObjectForExecution(const Ref<NSObject>& object)
-{
-    std::lock_guard guard(lock_);
-    objectForExecution_ = object;
-}
