@@ -25,6 +25,7 @@
 #include "shell/ShellGalleryEntries.h"
 #include "shell/FeedGalleryEntries.h"
 #include "social/SettingsGalleryEntries.h"
+#include "social/ShareGalleryEntries.h"
 #include "social/SocialGalleryEntries.h"
 #include "widgets/WidgetGalleryEntries.h"
 
@@ -49,6 +50,7 @@ void registerAllEntries()
     registerAccountGalleryEntries();
     registerFeedGalleryEntries();
     registerSocialGalleryEntries();
+    registerShareGalleryEntries();
 }
 
 namespace {

@@ -1,0 +1,58 @@
+#include "social/ShareGalleryEntries.h"
+
+#include "api/Categories.h"
+#include "api/LoginState.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIGallery.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIWindow.h"
+#include "social/TagEmotion.h"
+
+namespace {
+namespace ShareGalleryEntries_cpp {
+
+// The window answers as the application delegate's, where the popup goes.
+class GalleryDelegate : public UIApplicationDelegate {
+public:
+    explicit GalleryDelegate(const Ref<UIWindow>& window) : window_(window) {}
+    Ref<UIWindow> window() const override { return window_.lock(); }
+
+private:
+    Weak<UIWindow> window_;
+};
+
+void useAsApplicationWindow(const Ref<UIWindow>& window)
+{
+    auto delegate = std::make_shared<GalleryDelegate>(window);
+    UIGallery::keep(delegate);
+    UIApplication::sharedApplication()->setDelegate(delegate);
+}
+
+}  // namespace ShareGalleryEntries_cpp
+}  // namespace
+
+void registerShareGalleryEntries()
+{
+    using namespace ShareGalleryEntries_cpp;
+    UIGallery::add({"tag-emotion-popup", CGSizeMake(320, 480), [](const Ref<UIWindow>& window) {
+                        useAsApplicationWindow(window);
+                        // A screen with the emotion button the popup opens from.
+                        auto screen = UIViewController::create();
+                        screen->setTitle("详情");
+                        auto navigation = UINavigationController::initWithRootViewController(screen);
+                        UIGallery::keep(navigation);
+                        window->setRootViewController(navigation);
+                        screen->view()->setBackgroundColor(CustomImage::yellowBkg());
+                        auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+                        button->setFrame(CGRectMake(266, 150, 44, 27));
+                        button->setBackgroundImage_forState(UIImage::imageNamed("tag-emotion.png"),
+                                                            UIControlStateNormal);
+                        screen->view()->addSubview(button);
+                        // The page passes the button's origin in the navigation view's coordinates.
+                        const CGPoint origin = screen->view()->convertPoint_toView(button->frame().origin,
+                                                                                    navigation->view());
+                        TagEmotion::showAtPostion_withChannel(origin, Value::dictionary({{"scid", Value("sc3001")}}));
+                    }});
+}

@@ -1,0 +1,3 @@
+#pragma once
+// Gallery entries of the emotion-mark popup and the share dialog.
+void registerShareGalleryEntries();
