@@ -10,6 +10,7 @@
 #include "api/oauth/MicroblogHosts.h"
 #include "net/json/JsonParser.h"
 #include "platform/cfnetwork/SecIdentity.h"
+#include "platform/foundation/NSUserDefaults.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
@@ -306,6 +307,33 @@ TEST_F(MicroblogClientTest, QQBindRefusedOrWithoutVerifier)
     EXPECT_EQ(again->oauthWebView()->alpha(), 1);
     EXPECT_FALSE(again->hud() && again->hud()->superview());
     EXPECT_EQ(qq.acceptedCount("/cgi-bin/access_token"), 1u);  // only the first client's
+}
+
+TEST_F(MicroblogClientTest, TheBoundUserIsTheStoredTokenReplysSixthElementOrNothing)
+{
+    // The stored access reply is split at '&' and '='; a reply cut short (a refusal, an older
+    // format) has no sixth element and must give no user rather than read past the end.
+    struct Case {
+        const char* reply;
+        Value user;
+    };
+    const Case cases[] = {
+        {"oauth_token=t&oauth_token_secret=s&name=小鱼", Value("小鱼")},
+        {"oauth_token=t&oauth_token_secret=s&name=", Value("")},
+        {"oauth_token=t&oauth_token_secret=s", Value()},
+        {"oauth_token=t", Value()},
+        {"", Value()},
+    };
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        defaults->setObject_forKey(Value(c.reply), "QQWeiboToken");
+        defaults->setObject_forKey(Value(c.reply), "lumoWeiboToken");
+        EXPECT_EQ(QQWeiboClient::bindUser(), c.user);
+        EXPECT_EQ(LumoWeiboClient::bindUser(), c.user);
+    }
+    defaults->removeObjectForKey("QQWeiboToken");
+    defaults->removeObjectForKey("lumoWeiboToken");
 }
 
 TEST(MicroblogProviderTest, TheStandInRefusesReplayedNoncesAndBadSignatures)

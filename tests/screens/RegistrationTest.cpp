@@ -233,6 +233,66 @@ TEST_F(RegistrationTest, ARefusedChangeShowsTheServicesMessageForTwoSeconds)
     EXPECT_GE(clock.now(), 2.0);
 }
 
+TEST_F(RegistrationTest, TheCameraIsTheFrontOneWhereThereIsOneAndTheRearOneOtherwise)
+{
+    logIn();
+    auto step2 = openStep2();
+    const struct {
+        bool front;
+        bool rear;
+        UIImagePickerControllerCameraDevice chosen;
+    } devices[] = {
+        {true, true, UIImagePickerControllerCameraDeviceFront},
+        {true, false, UIImagePickerControllerCameraDeviceFront},
+        {false, true, UIImagePickerControllerCameraDeviceRear},
+    };
+    UIImagePickerController::setSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera, true);
+    for (const auto& d : devices) {
+        SCOPED_TRACE(std::to_string(d.front) + std::to_string(d.rear));
+        UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceFront, d.front);
+        UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear, d.rear);
+        step2->changeAvatarButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+        ASSERT_TRUE(UIActionSheet::currentSheet());
+        UIActionSheet::currentSheet()->simulateClickButtonAtIndex(0);
+        Ref<UIImagePickerController> picker;
+        ASSERT_TRUE(pumpMainUntil([&] {
+            picker = std::dynamic_pointer_cast<UIImagePickerController>(flow->modalViewController());
+            return picker != nullptr;
+        }));
+        EXPECT_EQ(picker->sourceType(), UIImagePickerControllerSourceTypeCamera);
+        EXPECT_EQ(picker->cameraDevice(), d.chosen);
+        picker->simulateCancel();
+        ASSERT_TRUE(pumpMainUntil([&] { return !flow->modalViewController(); }));
+    }
+    UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceFront, false);
+    UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear, false);
+    UIImagePickerController::setSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera, false);
+}
+
+TEST_F(RegistrationTest, LeavingTheScreenCancelsItsChangeStillOnTheWay)
+{
+    logIn();
+    service.server().addFault("/m/modify-info.json", standin::Fault::hangUntilStopped());
+    auto step2 = openStep2();
+    type(step2->nickField(), "小明同学");
+    window->simulateTap(CGPointMake(160, 300));
+    ASSERT_TRUE(pumpMainUntil([&] { return requestCount("/m/modify-info.json") == 1u; }));
+    const auto running = HTTPRequest::sharedQueue()->operations();
+    ASSERT_EQ(running.size(), 1u);
+    auto request = std::dynamic_pointer_cast<HTTPRequest>(running[0]);
+    ASSERT_TRUE(request);
+
+    // The screen goes while the service still holds the answer: its request goes with it and
+    // leaves the queue, and the account keeps its nick.
+    flow->popViewControllerAnimated(false);
+    Weak<RegSettingUserInfo> gone = step2;
+    step2 = nullptr;
+    ASSERT_TRUE(pumpMainUntil([&] { return gone.expired(); }));
+    EXPECT_TRUE(request->isCancelled());
+    ASSERT_TRUE(pumpMainUntil([&] { return HTTPRequest::sharedQueue()->operations().empty(); }));
+    EXPECT_EQ(account()["nick"].stringValue(), "小明");
+}
+
 TEST_F(RegistrationTest, TheOldFormHasFiveRows)
 {
     auto form = Reg::initWithStyle(UITableViewStyleGrouped);
