@@ -1,5 +1,7 @@
 #include "platform/uikit/UISearchDisplayController.h"
 
+#include <algorithm>
+
 #include "platform/uikit/UIViewController.h"
 
 Ref<UISearchDisplayController> UISearchDisplayController::initWithSearchBar_contentsController(
@@ -116,7 +118,15 @@ void UISearchDisplayController::updateResultsTable()
     if (show && contents) {
         Ref<UITableView> table = searchResultsTableView();
         if (table->superview() != contents->view()) {
-            table->setFrame(contents->view()->bounds());
+            // The results sit under the search bar, which stays visible to type into and cancel.
+            CGRect frame = contents->view()->bounds();
+            if (searchBar_->superview()) {
+                const CGRect bar = searchBar_->convertRect_toView(searchBar_->bounds(), contents->view());
+                const CGFloat top = std::clamp(CGRectGetMaxY(bar), frame.origin.y, CGRectGetMaxY(frame));
+                frame.size.height = CGRectGetMaxY(frame) - top;
+                frame.origin.y = top;
+            }
+            table->setFrame(frame);
             contents->view()->addSubview(table);
         }
     } else if (resultsTable_ && resultsTable_->superview()) {

@@ -259,6 +259,9 @@ TEST(UISearchBarTest, ASearchRunsFromTheBarThroughTheDisplayController)
     UIKeyboard::typeText("an");
     EXPECT_TRUE(display->isResultsTableShown());
     EXPECT_EQ(display->searchResultsTableView()->numberOfRowsInSection(0), 2);
+    // The results leave the bar in sight.
+    EXPECT_EQ(display->searchResultsTableView()->frame().origin.y, CGRectGetMaxY(bar->frame()));
+    EXPECT_EQ(CGRectGetMaxY(display->searchResultsTableView()->frame()), CGRectGetMaxY(finder->view()->bounds()));
     EXPECT_TRUE(bar->simulateSearchButtonTap());
     EXPECT_TRUE(bar->isEditing());
     EXPECT_TRUE(bar->simulateCancelButtonTap());
