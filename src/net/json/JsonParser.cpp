@@ -5,7 +5,14 @@
 #include "platform/foundation/NSString.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <tuple>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 Ref<JsonParser> JsonParser::create()
 {
@@ -94,19 +101,102 @@ struct Open {
 // large block on the strength of one large sibling.
 constexpr size_t kMaxRoomHint = 4096;
 
+// Strings are read here when they are plain: the bytes up to the closing quote, with no escape and no
+// control character. Scans sixteen bytes at a time; true with `stop` on the closing quote and `high`
+// set when a byte above 0x7F was passed; false when the run stops at anything else or the text ends,
+// which the tokeniser then reads (and refuses, or decodes) in its own way.
+inline bool scanPlainString(const uint8_t* p, const uint8_t* end, const uint8_t*& stop, bool& high)
+{
+    unsigned top = 0;
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i below = _mm_set1_epi8(static_cast<char>(0x20 ^ 0x80));
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
+                                         _mm_cmplt_epi8(_mm_xor_si128(v, flip), below));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(v));
+        if (mask != 0) {
+            const unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
+            top |= bits & ((1u << at) - 1u);
+            stop = p + at;
+            high = top != 0;
+            return *stop == '"';
+        }
+        top |= bits;
+        p += 16;
+    }
+#endif
+    for (; p != end; ++p) {
+        const uint8_t c = *p;
+        if (c == '"' || c == '\\' || c < 0x20) {
+            stop = p;
+            high = top != 0;
+            return c == '"';
+        }
+        top |= c & 0x80u;
+    }
+    return false;
+}
+
+// A member's value, made where it stays: the member was added with a nil value, which has nothing to
+// free, so the value is constructed in its place rather than moved in.
+template <class... Arguments>
+inline void fill(Value& slot, Arguments&&... arguments)
+{
+    std::destroy_at(&slot);
+    std::construct_at(&slot, std::forward<Arguments>(arguments)...);
+}
+
+inline bool isSpace(uint8_t c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+// The position of the first byte at or after i that is not white space. Indented text has runs of a
+// line break and many spaces between tokens: sixteen bytes at a time.
+inline size_t skipSpace(const uint8_t* b, size_t length, size_t i)
+{
+    if (i >= length || !isSpace(b[i])) {
+        return i;
+    }
+#if defined(__SSE2__)
+    while (length - i >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i space = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                                           _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+        const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(space)) & 0xFFFFu;
+        if (other != 0) {
+            return i + static_cast<unsigned>(__builtin_ctz(other));
+        }
+        i += 16;
+    }
+#endif
+    while (i < length && isSpace(b[i])) {
+        ++i;
+    }
+    return i;
+}
+
 // The whole text at once: the tokens go straight into the tree, under the same grammar, depth limit
 // and error texts as the stream parser with the adapter (which stays for text that comes in pieces).
+// Punctuation, plain strings, literals and numbers are read here from the bytes; anything else (a
+// string with escapes, a damaged token) goes to the tokeniser, which has the words for every error.
 // Nil on failure, with the reason in `error`.
 Value parseWhole(const void* bytes, size_t length, uint32_t maxDepth, std::string& error)
 {
-    const Ref<JsonTokeniser> tokeniser = JsonTokeniser::create();
-    tokeniser->appendData(bytes, length);
+    const uint8_t* const b = static_cast<const uint8_t*>(bytes);
+    const uint8_t* const end = b + length;
+    size_t i = 0;
+    Ref<JsonTokeniser> tokeniser;  // made for the first token it has to read
     std::vector<Open> stack;
     stack.reserve(std::min<uint32_t>(maxDepth, 32));
     size_t open = 0;  // frames in use; those past it are kept for the next container at that depth
     Place place = Start;
     Value root;
     JsonTokenValue token;
+    Value number;
+    std::string_view plain;  // a plain string token's bytes (code JsonTokenString with `owned` false)
 
     // A finished value goes into the innermost container (or becomes the document).
     const auto add = [&](Value&& value) {
@@ -116,38 +206,109 @@ Value parseWhole(const void* bytes, size_t length, uint32_t maxDepth, std::strin
         }
         Open& top = stack[open - 1];
         if (top.object) {
-            top.members.back().second = std::move(value);
+            fill(top.members.back().second, std::move(value));
         } else {
             top.items.push_back(std::move(value));
         }
     };
 
-    JsonUTF8Stream& input = *tokeniser->stream();
     for (;;) {
-        // Punctuation, about half of all tokens, is read here; anything else by the tokeniser.
+        i = skipSpace(b, length, i);
         int code;
-        input.skipWhitespace();
-        char16_t next = 0;
-        if (!input.getUnichar(next)) {
+        bool owned = false;  // a string token's text is in token.string
+        if (i >= length) {
             code = JsonTokenEOF;
-        } else if (next == ',') {
-            code = JsonTokenSeparator;
-            input.skip();
-        } else if (next == ':') {
-            code = JsonTokenKeyValueSeparator;
-            input.skip();
-        } else if (next == '}') {
-            code = JsonTokenObjectEnd;
-            input.skip();
-        } else if (next == ']') {
-            code = JsonTokenArrayEnd;
-            input.skip();
         } else {
-            code = tokeniser->getToken(token);
-        }
-        if (code == JsonTokenError) {
-            error = tokeniser->error();
-            return Value();
+            const uint8_t c = b[i];
+            switch (c) {
+                case ',':
+                    code = JsonTokenSeparator;
+                    ++i;
+                    break;
+                case ':':
+                    code = JsonTokenKeyValueSeparator;
+                    ++i;
+                    break;
+                case '{':
+                    code = JsonTokenObjectStart;
+                    ++i;
+                    break;
+                case '}':
+                    code = JsonTokenObjectEnd;
+                    ++i;
+                    break;
+                case '[':
+                    code = JsonTokenArrayStart;
+                    ++i;
+                    break;
+                case ']':
+                    code = JsonTokenArrayEnd;
+                    ++i;
+                    break;
+                case '-':
+                case '0':
+                case '1':
+                case '2':
+                case '3':
+                case '4':
+                case '5':
+                case '6':
+                case '7':
+                case '8':
+                case '9':
+                    code = JsonTokeniser::scanNumber(b, length, i, number, error);
+                    if (code == JsonTokenError) {
+                        return Value();
+                    }
+                    break;
+                case 't':
+                    code = length - i >= 4 && std::memcmp(b + i, "true", 4) == 0 ? JsonTokenTrue : -2;
+                    i += code == JsonTokenTrue ? 4 : 0;
+                    break;
+                case 'f':
+                    code = length - i >= 5 && std::memcmp(b + i, "false", 5) == 0 ? JsonTokenFalse : -2;
+                    i += code == JsonTokenFalse ? 5 : 0;
+                    break;
+                case 'n':
+                    code = length - i >= 4 && std::memcmp(b + i, "null", 4) == 0 ? JsonTokenNull : -2;
+                    i += code == JsonTokenNull ? 4 : 0;
+                    break;
+                case '"': {
+                    const uint8_t* stop = nullptr;
+                    bool high = false;
+                    if (scanPlainString(b + i + 1, end, stop, high) &&
+                        (!high || JsonUTF8Stream::isValidUTF8(b + i + 1, stop))) {
+                        plain = std::string_view(reinterpret_cast<const char*>(b + i + 1), static_cast<size_t>(stop - b - i - 1));
+                        i = static_cast<size_t>(stop - b) + 1;
+                        code = JsonTokenString;
+                    } else {
+                        code = -2;
+                    }
+                    break;
+                }
+                default:
+                    code = -2;
+                    break;
+            }
+            if (code == -2) {
+                // Everything else, in the tokeniser's words.
+                if (!tokeniser) {
+                    tokeniser = JsonTokeniser::create();
+                    tokeniser->appendData(b, length);
+                }
+                JsonUTF8Stream& input = *tokeniser->stream();
+                input.setIndex(i);
+                code = tokeniser->getToken(token);
+                i = input.index();
+                if (code == JsonTokenError) {
+                    error = tokeniser->error();
+                    return Value();
+                }
+                owned = code == JsonTokenString;
+                if (code == JsonTokenNumber) {
+                    number = std::move(token.number);
+                }
+            }
         }
         if (code == JsonTokenEOF) {
             if (place == Complete) {
@@ -217,15 +378,34 @@ Value parseWhole(const void* bytes, size_t length, uint32_t maxDepth, std::strin
                 break;
             case JsonTokenString:
                 if (place == ObjectStart || place == ObjectNeedKey) {
-                    stack[open - 1].members.emplace_back(std::move(token.string), Value());
+                    Value::DictionaryItems& members = stack[open - 1].members;
+                    if (owned) {
+                        members.emplace_back(std::move(token.string), Value());
+                    } else {
+                        members.emplace_back(std::piecewise_construct, std::forward_as_tuple(plain), std::forward_as_tuple());
+                    }
                     place = ObjectGotKey;
                 } else {
-                    add(Value(std::move(token.string)));
-                    place = place == ObjectSeparator ? ObjectGotValue : ArrayGotValue;
+                    Open& top = stack[open - 1];  // a string is never the document: Start refuses it
+                    if (top.object) {
+                        if (owned) {
+                            fill(top.members.back().second, std::move(token.string));
+                        } else {
+                            fill(top.members.back().second, plain);
+                        }
+                        place = ObjectGotValue;
+                    } else {
+                        if (owned) {
+                            top.items.emplace_back(std::move(token.string));
+                        } else {
+                            top.items.emplace_back(plain);
+                        }
+                        place = ArrayGotValue;
+                    }
                 }
                 break;
             case JsonTokenNumber:
-                add(std::move(token.number));
+                add(std::move(number));
                 place = place == ObjectSeparator ? ObjectGotValue : ArrayGotValue;
                 break;
             case JsonTokenTrue:

@@ -276,11 +276,18 @@ int JsonTokeniser::decodeEscape_into(char16_t ch, std::string& string)
 int JsonTokeniser::getNumberToken(Value& number)
 {
     JsonUTF8Stream& stream = *_stream;
-    const uint8_t* const b = stream.bytes();
-    const size_t n = stream.length();
-    const size_t start = stream.index();
-    size_t i = start;
+    size_t i = stream.index();
+    const int token = scanNumber(stream.bytes(), stream.length(), i, number, _error);
+    if (token == JsonTokenNumber) {
+        stream.setIndex(i);
+    }
+    return token;
+}
 
+int JsonTokeniser::scanNumber(const uint8_t* b, size_t n, size_t& position, Value& number, std::string& error)
+{
+    const size_t start = position;
+    size_t i = start;
     bool negative = false;
     if (b[i] == '-') {
         negative = true;
@@ -297,7 +304,7 @@ int JsonTokeniser::getNumberToken(Value& number)
             return JsonTokenEOF;
         }
         if (isDigit(b[i])) {
-            setError("Leading zero is illegal in number");
+            error = std::string("Leading zero is illegal in number");
             return JsonTokenError;
         }
     } else {
@@ -311,7 +318,7 @@ int JsonTokeniser::getNumberToken(Value& number)
     }
     // A minus needs an integer digit of its own: "-.5" is not a number.
     if (negative && digits == 0) {
-        setError("No digits after initial minus");
+        error = std::string("No digits after initial minus");
         return JsonTokenError;
     }
 
@@ -324,7 +331,7 @@ int JsonTokeniser::getNumberToken(Value& number)
             return JsonTokenEOF;
         }
         if (!isDigit(b[i])) {
-            setError("No digits after decimal point");
+            error = std::string("No digits after decimal point");
             return JsonTokenError;
         }
         while (isDigit(b[i])) {
@@ -350,7 +357,7 @@ int JsonTokeniser::getNumberToken(Value& number)
             }
         }
         if (!isDigit(b[i])) {
-            setError("No digits in exponent");
+            error = std::string("No digits in exponent");
             return JsonTokenError;
         }
         // Saturates instead of wrapping: an absurd exponent still gives a number of the right side.
@@ -363,19 +370,19 @@ int JsonTokeniser::getNumberToken(Value& number)
         }
         exponent += negativeExponent ? -e : e;
     }
-    stream.setIndex(i);
+    position = i;
 
     if (digits < 19) {
         if (integer) {
             number = negative ? JsonNumber::signedInteger(mantissa) : JsonNumber::unsignedInteger(mantissa);
         } else if (!scientific && b[i - 1] != '0') {
             // A plain fraction that ends in a non-zero digit is already in its normal form.
-            number = Value::decimal(stream.stringWithRange(start, i - start));
+            number = Value::decimal(std::string_view(reinterpret_cast<const char*>(b) + start, i - start));
         } else {
             number = JsonNumber::decimal(mantissa, exponent, negative);
         }
     } else {
-        number = JsonNumber::decimalWithText(stream.stringWithRange(start, i - start));
+        number = JsonNumber::decimalWithText(std::string_view(reinterpret_cast<const char*>(b) + start, i - start));
     }
     return JsonTokenNumber;
 }

@@ -39,6 +39,11 @@ public:
     // position is back at the token's start, so an incomplete token is read again when more bytes come.
     int getToken(JsonTokenValue& value);
 
+    // A number token starting at b[position] (a minus or a digit) of the n bytes, read as getToken reads
+    // it: JsonTokenNumber with its value in `number` and `position` moved past it, JsonTokenEOF when the
+    // bytes end inside it, or JsonTokenError with the reason in `error`.
+    static int scanNumber(const uint8_t* b, size_t n, size_t& position, Value& number, std::string& error);
+
     const std::string& error() const { return _error; }
     const Ref<JsonUTF8Stream>& stream() const { return _stream; }
 

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-JsonUTF8Stream::JsonUTF8Stream()
-{
-    _data.reserve(4096);
-    _bytes = _data.data();
-}
+// No buffer up front: a whole text is read where it is, and the stream parser's buffer grows when a
+// piece first leaves bytes pending.
+JsonUTF8Stream::JsonUTF8Stream() { _bytes = _data.data(); }
 
 void JsonUTF8Stream::appendData(const void* bytes, size_t length)
 {

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -315,6 +317,82 @@ TEST(JsonParser, WholeTextAndStreamParsersAgreeOnDocumentsAndOnTheirDamage)
                 expectBothParsersAgree(damaged, where + " replaced by " + std::to_string(static_cast<unsigned char>(replacement)));
             }
         }
+    }
+}
+
+namespace JsonParserTests_cpp {
+
+// The benchmark's number-heavy document: rings of coordinate pairs, doubles of 15 significant digits.
+std::string coordinatesDocument()
+{
+    std::mt19937_64 random(20240601);
+    std::uniform_real_distribution<double> lon(-180.0, 180.0);
+    std::uniform_real_distribution<double> lat(-90.0, 90.0);
+    std::string text = "{\"type\":\"MultiPolygon\",\"coordinates\":[";
+    char number[64];
+    for (int ring = 0; ring < 100; ++ring) {
+        text += ring ? ",[" : "[";
+        for (int point = 0; point < 1000; ++point) {
+            std::snprintf(number, sizeof number, "%s[%.15g,%.15g]", point ? "," : "", lon(random), lat(random));
+            text += number;
+        }
+        text += "]";
+    }
+    text += "]}";
+    return text;
+}
+
+}  // namespace JsonParserTests_cpp
+
+// Every text of the accepted and refused tables, the three documents the benchmark parses, and texts
+// that end or break exactly where the whole-text parser reads tokens itself (plain strings scanned
+// sixteen bytes at a time, words, numbers, white space runs) come to the same value or the same error
+// through both parsers.
+TEST(JsonParser, BothParsersAgreeOnTablesBenchmarkDocumentsAndTokenEdges)
+{
+    using namespace JsonParserTests_cpp;
+    std::vector<std::pair<std::string, std::string>> texts;
+    for (const Accepted& row : acceptedTable()) {
+        texts.emplace_back(row.text, row.text);
+    }
+    for (const Refused& row : refusedTable()) {
+        texts.emplace_back(row.text, row.text);
+    }
+    texts.emplace_back(readSourceFile("bench/data/twitter.json"), "twitter");
+    texts.emplace_back(readSourceFile("bench/data/citm_catalog.json"), "citm_catalog");
+    texts.emplace_back(coordinatesDocument(), "coordinates");
+    const std::string sixteen(16, 'a');
+    const std::vector<std::string> edges = {
+        "[\"" + sixteen + "\"]",
+        "[\"" + std::string(15, 'a') + "\"]",
+        "[\"" + std::string(17, 'a') + "\"]",
+        "{\"" + sixteen + "\":\"" + sixteen + sixteen + "\"}",
+        "[\"" + std::string(14, 'a') + "\xC3\xA9\"]",                        // a character across the block
+        "[\"" + std::string(15, 'a') + "\xE4\xB8\xAD" + sixteen + "\"]",
+        "[\"" + std::string(15, 'a') + "\xE4\xB8\"," + sixteen + "]",         // broken just before a quote
+        "{\"caf\xC3\xA9\":\"\xF0\x9F\x98\x80\"}",
+        "{\"\xC3\":1}",
+        "[\"" + sixteen + "\\n" + sixteen + "\"]",
+        "[\"" + sixteen + "\x1F\"]",
+        "[\"" + sixteen,
+        "[\"" + sixteen + "\"",
+        "[\"" + sixteen + "\\",
+        "[true", "[tru", "[false", "[nul", "[null", "[truex]", "[nullnull]", "[falsetrue]",
+        "[1", "[-", "[1.", "[1e", "[12345678901234567890", "[1]2", "{}0", "{}-", "{}\"x", "{}t", "[]\"x\"",
+        "[1.5,-0,0.25e3,1E+2,-12345678901234567890.5]",
+        "[" + std::string(40, ' ') + "1" + std::string(40, '\n') + "]",
+        std::string(33, ' ') + "[]" + std::string(17, '\t'),
+        "[\"a\"," + std::string(20, ' ') + "\"b\"" + std::string(20, '\r') + ",null]",
+    };
+    for (const std::string& edge : edges) {
+        texts.emplace_back(edge, edge);
+    }
+    for (const auto& [text, what] : texts) {
+        expectBothParsersAgree(text, what);
+    }
+    // The documents are whole, so both parsers built them.
+    for (size_t at = texts.size() - edges.size() - 3; at < texts.size() - edges.size(); ++at) {
+        EXPECT_EQ(parseWhole(texts[at].first).error, "") << texts[at].second;
     }
 }
 
