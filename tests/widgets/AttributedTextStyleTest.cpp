@@ -146,6 +146,38 @@ TEST(AttributedTextStyleTest, ParagraphSettingsBreakIndentAlignAndCutLines)
     }
 }
 
+TEST(AttributedTextStyleTest, JustifiedLinesFillTheRoomExceptEachParagraphsLast)
+{
+    using namespace AttributedTextStyleTest_cpp;
+    const auto xs = [](const CTTextLine& line) {
+        std::vector<CGFloat> all;
+        for (const CTGlyphRun& run : line.runs) {
+            for (const CGPoint& p : run.positions) all.push_back(p.x);
+        }
+        return all;
+    };
+    const CTParagraphStyleSetting justified{kCTParagraphStyleSpecifierAlignment, kCTJustifiedTextAlignment};
+
+    // With spaces the extra room goes into them; a line ended by the paragraph's end stays natural.
+    CTTextFrame frame = setter(u"ab cd efgh ij\nkl", {justified})->createFrame(NSMakeRange(0, 0), CGRectMake(0, 0, 80, 100));
+    ASSERT_EQ(frame.lines.size(), 3u);
+    EXPECT_EQ(xs(frame.lines[0]), (std::vector<CGFloat>{0, 10, 20, 60, 70}));  // "ab" space "cd"
+    EXPECT_EQ(frame.lines[0].width, 80);
+    EXPECT_EQ(xs(frame.lines[1]), (std::vector<CGFloat>{0, 10, 20, 30, 40, 50, 60}));
+    EXPECT_EQ(xs(frame.lines[2]), (std::vector<CGFloat>{0, 10}));
+
+    // Without spaces (as in Chinese) it goes between the characters.
+    frame = setter(u"abcdefg", {justified, {kCTParagraphStyleSpecifierLineBreakMode, kCTLineBreakByCharWrapping}})
+                ->createFrame(NSMakeRange(0, 0), CGRectMake(0, 0, 45, 100));
+    ASSERT_EQ(frame.lines.size(), 2u);
+    const std::vector<CGFloat> first = xs(frame.lines[0]);
+    ASSERT_EQ(first.size(), 4u);
+    for (size_t g = 0; g < first.size(); ++g) {
+        EXPECT_NEAR(first[g], g * (10 + 5.0 / 3), 1e-9);
+    }
+    EXPECT_EQ(xs(frame.lines[1]), (std::vector<CGFloat>{0, 10, 20}));
+}
+
 TEST(AttributedTextStyleTest, ParagraphSettingsSpaceTheLines)
 {
     using namespace AttributedTextStyleTest_cpp;

@@ -352,6 +352,39 @@ std::vector<CTTextLine> CTFramesetter::layLines(NSRange range, CGFloat width, CG
             run.range.length = lineEnd - run.range.location;
         }
         line.width = x;
+        // A justified line that the paragraph goes on after is widened to the room: the extra space goes
+        // into its spaces, or, in text without spaces (Chinese), between its characters.
+        const bool lastOfParagraph = hard || lineEnd >= end || isHardBreak(text_[lineEnd - 1]);
+        const bool truncated = shown.size() != visibleEnd - i;
+        if (!unbounded && !oneLine && !truncated && !lastOfParagraph && style.alignment == kCTJustifiedTextAlignment &&
+            room > x) {
+            bool spaced = false;
+            for (size_t u = i; u < visibleEnd && !spaced; ++u) {
+                spaced = isSpace(text_[u]);
+            }
+            const auto gapAfter = [&](size_t u) {
+                return spaced ? isSpace(text_[u]) : u + 1 < visibleEnd && !isLow(u + 1);
+            };
+            size_t gaps = 0;
+            for (size_t u = i; u < visibleEnd; ++u) {
+                gaps += gapAfter(u) ? 1 : 0;
+            }
+            if (gaps > 0) {
+                const CGFloat each = (room - x) / CGFloat(gaps);
+                // Gaps before each unit of the line, counted once.
+                std::vector<size_t> before(visibleEnd - i + 1, 0);
+                for (size_t u = i; u < visibleEnd; ++u) {
+                    before[u - i + 1] = before[u - i] + (gapAfter(u) ? 1 : 0);
+                }
+                for (CTGlyphRun& run : line.runs) {
+                    for (size_t g = 0; g < run.glyphs.size(); ++g) {
+                        const size_t u = run.stringIndices[g];
+                        run.positions[g].x += each * CGFloat(before[std::min(u, visibleEnd) - i]);
+                    }
+                }
+                line.width = room;
+            }
+        }
         CGFloat lineHeight = line.ascent + line.descent + line.leading;
         if (style.lineHeightMultiple > 0) {
             lineHeight *= style.lineHeightMultiple;
