@@ -1,11 +1,17 @@
 #include "social/SocialGalleryEntries.h"
 
 #include "api/LoginState.h"
+#include "api/PZRequest.h"
+#include "net/webimage/WebImageManager.h"
+#include "platform/media/MPMoviePlayerController.h"
+#include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIGallery.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
 #include "social/MapVC.h"
+#include "social/MessageBoxVC.h"
 #include "social/SquareVC.h"
+#include "social/StreamPlayerVC.h"
 #include "social/TopicFollowedVC.h"
 
 namespace {
@@ -38,6 +44,22 @@ Ref<T> inStack(const Ref<UIWindow>& window, const Ref<T>& controller)
     UIGallery::keep(navigation);
     window->setRootViewController(navigation);
     return controller;
+}
+
+// Every picture asked for has arrived (or failed): nothing waits in the image cache or downloads.
+bool imagesSettled()
+{
+    const Ref<WebImageManager> images = WebImageManager::sharedManager();
+    return images->downloaders().empty() && images->pendingQueryCount() == 0;
+}
+
+// The screen's pending layout done, so the rows on show have asked for their pictures.
+void layOut(const Ref<UIViewController>& controller)
+{
+    controller->view()->layoutIfNeeded();
+    for (const Ref<UIView>& view : controller->view()->subviews()) {
+        view->layoutIfNeeded();
+    }
 }
 
 void addTopics(const char* name, int kind)
@@ -73,7 +95,7 @@ void registerSocialGalleryEntries()
                     },
                     [square] {
                         auto shown = square->lock();
-                        return shown && shown->peoples().count() > 0;
+                        return shown && shown->peoples().count() > 0 && imagesSettled();
                     }});
 
     auto map = std::make_shared<Weak<MapVC>>();
@@ -86,6 +108,46 @@ void registerSocialGalleryEntries()
                     },
                     [map] {
                         auto shown = map->lock();
-                        return shown && shown->visitors().count() > 0;
+                        if (!shown || shown->visitors().count() == 0) {
+                            return false;
+                        }
+                        layOut(shown);
+                        return imagesSettled();
+                    }});
+
+    // The stream player a person without an account gets from a video tile, on the stream's picture.
+    auto player = std::make_shared<Weak<StreamPlayerVC>>();
+    UIGallery::add({"stream-player-playing", CGSizeMake(320, 480),
+                    [player](const Ref<UIWindow>& window) {
+                        auto root = UIViewController::create();
+                        window->setRootViewController(root);
+                        UIGallery::keep(root);
+                        auto shown = StreamPlayerVC::initWithContentURL(PZRequest::apiBaseURL() + "stream/sc3001.mp4");
+                        root->presentModalViewController_animated(shown, false);
+                        *player = shown;
+                    },
+                    [player] {
+                        auto shown = player->lock();
+                        return shown && shown->moviePlayer() &&
+                               (shown->moviePlayer()->loadState() & MPMovieLoadStatePlayable) &&
+                               shown->moviePlayer()->view()->layer()->contents() != nullptr;
+                    }});
+
+    // The message box once page 1 has arrived and the list is back at its top: rows of every kind,
+    // covers of landscape, upright and wide videos, marks on the avatars of mark notices.
+    auto box = std::make_shared<Weak<MessageBoxVC>>();
+    UIGallery::add({"message-box", CGSizeMake(320, 480),
+                    [box](const Ref<UIWindow>& window) {
+                        UIGallery::keep(std::make_shared<LoggedIn>());
+                        *box = inStack(window, MessageBoxVC::create());
+                    },
+                    [box] {
+                        auto shown = box->lock();
+                        if (!shown || shown->messages().isNil() || shown->isReloading() ||
+                            shown->tableView()->isScrollAnimating() || shown->tableView()->contentOffset().y != 0) {
+                            return false;
+                        }
+                        layOut(shown);
+                        return imagesSettled();
                     }});
 }

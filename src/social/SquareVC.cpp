@@ -5,9 +5,12 @@
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
 #include "api/SessionHooks.h"
+#include "bridge/PZFFmpeg.h"
 #include "capture/PZVideoCaptureController.h"
+#include "capture/VideoShareController.h"
 #include "net/http/HTTPRequest.h"
 #include "net/json/JsonParser.h"
+#include "platform/foundation/NSURL.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIAlertView.h"
@@ -352,5 +355,49 @@ void SquareVC::radialMenu_didSelectIndex(const Ref<RadialMenu>&, int index)
         auto capture = PZVideoCaptureController::initWithScreen(UIScreen::mainScreen());
         capture->setLive(true);
         presentModalViewController_animated(capture, true);
+    } else if (index == 2) {
+        presentMoviePicker();
     }
+}
+
+// ---- Importing a movie --------------------------------------------------------------------------------
+
+void SquareVC::presentMoviePicker()
+{
+    auto picker = UIImagePickerController::create();
+    picker->setAllowsEditing(true);
+    picker->setSourceType(UIImagePickerControllerSourceTypeSavedPhotosAlbum);
+    picker->setMediaTypes({kUTTypeMovie});
+    picker->setDelegate(self<SquareVC>());
+    presentModalViewController_animated(picker, true);
+}
+
+void SquareVC::imagePickerController_didFinishPickingMediaWithInfo(const Ref<UIImagePickerController>& picker,
+                                                                   const Value& info)
+{
+    const Value media = info[UIImagePickerControllerMediaURL];
+    if (!media.isNilOrNull()) {
+        std::string path;
+        if (auto url = media.object<NSURL>()) {
+            path = url->path();
+        } else {
+            path = media.stringValue();
+        }
+        auto share = VideoShareController::create();
+        share->setGuid(PZFFmpeg::getMovieGuid(path));
+        if (auto navigation = navigationController()) {
+            navigation->pushViewController_animated(share, true);
+        }
+    } else if (info[UIImagePickerControllerMediaType].stringValue() != kUTTypeImage) {
+        // A still picture is no movie to import and closes the picker quietly; a movie the picker
+        // could not hand over is a cancelled import.
+        UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles("提示", "导入取消", nullptr, "确定")
+            ->show();
+    }
+    picker->dismissModalViewControllerAnimated(true);
+}
+
+void SquareVC::imagePickerControllerDidCancel(const Ref<UIImagePickerController>& picker)
+{
+    picker->dismissModalViewControllerAnimated(true);
 }

@@ -8,12 +8,16 @@
 #include "net/http/HTTPRequestDelegate.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UIScrollView.h"
 #include "widgets/RadialMenu.h"
 
 class HTTPRequest;
 
-class SquareVC : public PZViewController, public HTTPRequestDelegate, public RadialMenuDelegate {
+class SquareVC : public PZViewController,
+                 public HTTPRequestDelegate,
+                 public RadialMenuDelegate,
+                 public UIImagePickerControllerDelegate {
 public:
     static Ref<SquareVC> create();
     ~SquareVC() override;
@@ -33,6 +37,10 @@ public:
     void showMenu();
     void nearbyVideos();
     void radialMenu_didSelectIndex(const Ref<RadialMenu>& menu, int index) override;
+    // The movie import's picker: a picked movie goes to the publish screen.
+    void imagePickerController_didFinishPickingMediaWithInfo(const Ref<UIImagePickerController>& picker,
+                                                             const Value& info) override;
+    void imagePickerControllerDidCancel(const Ref<UIImagePickerController>& picker) override;
 
     const std::vector<Ref<UIButton>>& peopleBtns() const { return peopleBtns_; }
     const std::vector<Ref<UIButton>>& topicBtns() const { return topicBtns_; }
@@ -59,6 +67,7 @@ public:
 private:
     Ref<UIView> makeSection(CGFloat y, Ref<UIView>& inner);
     void putMenuButton();
+    void presentMoviePicker();
     void push(const Ref<UIViewController>& controller);
 
     bool isRoot_ = false;

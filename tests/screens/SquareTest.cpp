@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UINavigationItem.h"
 #include "ShellTestSupport.h"
 #include "shell/FeedVC.h"
 #include "shell/VideoMainPage.h"
@@ -193,6 +195,48 @@ TEST_F(SquareTest, MenuRecordsOrFindsFriendsByTheAccount)
     EXPECT_EQ(UIAlertView::visibleAlerts()[0]->title(), "提示");
     EXPECT_EQ(UIAlertView::visibleAlerts()[0]->message(), "无摄像头");
     EXPECT_FALSE(square->modalViewController());
+}
+
+TEST_F(SquareTest, AnImportWithoutAMovieOnlyClosesThePicker)
+{
+    logIn();
+    show();
+    struct Case {
+        const char* what;
+        std::function<void(const Ref<UIImagePickerController>&)> answer;
+        bool alert;
+    } const cases[] = {
+        {"cancelled", [](const Ref<UIImagePickerController>& p) { p->simulateCancel(); }, false},
+        {"a still picture",
+         [](const Ref<UIImagePickerController>& p) {
+             p->simulateFinishPickingMediaWithInfo(Value::dictionary({{UIImagePickerControllerMediaType, Value(kUTTypeImage)}}));
+         },
+         false},
+        {"a movie without its file",
+         [](const Ref<UIImagePickerController>& p) {
+             p->simulateFinishPickingMediaWithInfo(Value::dictionary({{UIImagePickerControllerMediaType, Value(kUTTypeMovie)}}));
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        UIAlertView::resetRecords();
+        square->radialMenu_didSelectIndex(square->coolMenu(), 2);
+        auto picker = std::dynamic_pointer_cast<UIImagePickerController>(square->modalViewController());
+        ASSERT_TRUE(picker);
+        c.answer(picker);
+        clock.advance(1);
+        EXPECT_TRUE(pumpMainUntil([&] { return !square->modalViewController(); }));
+        EXPECT_EQ(top(), square);
+        if (c.alert) {
+            ASSERT_EQ(UIAlertView::visibleAlerts().size(), 1u);
+            EXPECT_EQ(UIAlertView::visibleAlerts()[0]->title(), "提示");
+            EXPECT_EQ(UIAlertView::visibleAlerts()[0]->message(), "导入取消");
+            EXPECT_EQ(UIAlertView::visibleAlerts()[0]->buttonTitleAtIndex(0), "确定");
+        } else {
+            EXPECT_TRUE(UIAlertView::visibleAlerts().empty());
+        }
+    }
 }
 
 }  // namespace SquareTest_cpp

@@ -5,8 +5,10 @@
 #include "service/CommitRoutes.h"
 #include "service/ImageRoutes.h"
 #include "service/FeedRoutes.h"
+#include "service/MessageRoutes.h"
 #include "service/MetaRoutes.h"
 #include "service/SquareRoutes.h"
+#include "service/StreamRoutes.h"
 #include "service/TokenRoutes.h"
 #include "service/UploadRoutes.h"
 
@@ -32,6 +34,10 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     installAccountRoutes(server_);
     // The feeds page by page, over the API's one-item lists.
     installFeedRoutes(server_);
+    // The system messages page by page, over the API's one-message list.
+    installMessageRoutes(server_);
+    // The videos' streams (a real movie).
+    installStreamRoutes(server_);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.

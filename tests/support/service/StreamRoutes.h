@@ -1,0 +1,18 @@
+// The videos' streams as the stream host serves them: GET /stream/<scid>.mp4 for the videos of the
+// fixtures ("sc3001" to "sc3005") answers a real three-second movie (H.264, 480 x 360, 15 frames a
+// second, the picture of "video-3001" slowly zooming in), with byte ranges, from the movies folder
+// beside this file.
+#pragma once
+
+#include "service/HttpServer.h"
+
+#include <string>
+
+namespace standin {
+
+// The movie file every stream answers with.
+std::string streamMovieFile();
+
+void installStreamRoutes(HttpServer& server);
+
+} // namespace standin
