@@ -29,6 +29,47 @@ constexpr uint32_t kWriteBufferSize = 65536;
 unsigned char* const g_wbuf = new unsigned char[kWriteBufferSize];
 uint32_t g_wbufpending = 0;
 
+// The job file is written in large pieces: the remux hands out a piece at every tag (each one goes to
+// the live upload at once), and a system call per tag would cost more than the whole remux. The bytes
+// reach the file when this fills, before a block's range is recorded (the range is sent from the
+// file), whenever the remux has caught up with the movie and waits, and when it stops.
+constexpr size_t kFileBufferSize = 262144;
+unsigned char* const g_filebuf = new unsigned char[kFileBufferSize];
+size_t g_filepending = 0;
+uint32_t g_filependingoffset = 0;  // the FLV offset of g_filebuf's first byte
+
+void _flushfile()
+{
+    if (g_filepending == 0) {
+        return;
+    }
+    if (g_liveoutput.file != nullptr && std::fwrite(g_filebuf, 1, g_filepending, g_liveoutput.file) != g_filepending) {
+        printlog("write live file failed at %u", g_filependingoffset);
+    }
+    g_filepending = 0;
+}
+
+void _writefile(const unsigned char* bytes, uint32_t length)
+{
+    if (g_liveoutput.file == nullptr) {
+        return;
+    }
+    if (g_filepending + length > kFileBufferSize) {
+        _flushfile();
+    }
+    if (g_filepending == 0) {
+        g_filependingoffset = g_liveoutput.offset;
+    }
+    if (length >= kFileBufferSize) {
+        if (std::fwrite(bytes, 1, length, g_liveoutput.file) != length) {
+            printlog("write live file failed at %u", g_liveoutput.offset);
+        }
+        return;
+    }
+    std::memcpy(g_filebuf + g_filepending, bytes, length);
+    g_filepending += length;
+}
+
 // ---- the remux thread's state --------------------------------------------------------------------------
 
 constexpr size_t kWindowSize = 1024000;
@@ -66,6 +107,9 @@ struct _remux {
     uint32_t remaining = 0;  // its bytes (with the length prefix) still to copy
     uint32_t videotags = 0;
     uint32_t audiotags = 0;
+    // The last read came short: the movie had nothing more then. The next read waits until the parser
+    // needs more, rather than asking the file again before every tag.
+    bool caughtup = false;
 
     unsigned char* data() { return window.get() + start; }
     size_t avail() const { return end - start; }
@@ -110,6 +154,7 @@ crtfun::_memitem* _newblock()
 // Records a byte range of the live file for a later upload from the file.
 void _recordrange(uint32_t offset, uint32_t length)
 {
+    _flushfile();
     char sql[128];
     std::snprintf(sql, sizeof sql, "insert into uploadprocess(id,off,len) values(%u,%u,%u);", g_liveoutput.rowid,
                   offset, length);
@@ -142,9 +187,7 @@ crtfun::_memitem* _closeblock(crtfun::_memitem* block, int limit)
 
 void _writeout(const unsigned char* bytes, uint32_t length)
 {
-    if (g_liveoutput.file != nullptr && std::fwrite(bytes, 1, length, g_liveoutput.file) != length) {
-        printlog("write live file failed at %u", g_liveoutput.offset);
-    }
+    _writefile(bytes, length);
     push_flv_buffer(bytes, length, g_liveoutput.offset);
     g_liveoutput.offset += length;
 }
@@ -168,10 +211,12 @@ size_t _readmore(_remux& r)
         r.end -= r.start;
         r.start = 0;
     }
-    if (r.end == kWindowSize) {
+    if (r.end == kWindowSize || (r.caughtup && !r.needmore)) {
         return 0;
     }
-    const ssize_t n = ::pread(r.fd, r.window.get() + r.end, kWindowSize - r.end, static_cast<off_t>(r.movieread));
+    const size_t want = kWindowSize - r.end;
+    const ssize_t n = ::pread(r.fd, r.window.get() + r.end, want, static_cast<off_t>(r.movieread));
+    r.caughtup = n < static_cast<ssize_t>(want);
     if (n <= 0) {
         return 0;
     }
@@ -353,6 +398,7 @@ void _remuxloop(int fd, int width, int height, bool untilidle, Running running)
     _remux r;
     r.fd = fd;
     g_wbufpending = 0;
+    _flushfile();
     g_progress.movieread = 0;
     g_progress.parserstate = kSearchMdat;
     g_progress.waiting = false;
@@ -364,6 +410,7 @@ void _remuxloop(int fd, int width, int height, bool untilidle, Running running)
         if (got > 0) {
             r.needmore = false;
         } else if (r.needmore) {
+            _flushfile();
             _publish(r);
             if (untilidle) {
                 break;
@@ -374,6 +421,7 @@ void _remuxloop(int fd, int width, int height, bool untilidle, Running running)
         _parse(r);
         _publish(r);
     }
+    _flushfile();
 }
 
 void* _transformat_thread(void*)
@@ -488,6 +536,7 @@ void bufferedwrite(const void* bytes, uint32_t length, bool flush)
 
 void transformat_finishblock()
 {
+    _flushfile();
     crtfun::_memitem* block = g_liveoutput.block;
     g_liveoutput.block = nullptr;
     if (block == nullptr) {

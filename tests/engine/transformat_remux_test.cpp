@@ -289,6 +289,44 @@ TEST_F(RemuxTest, UnreadableAudioFrameSkipsToTheNextVideoSample)
     expectTagsOfSamples(samples);
 }
 
+namespace transformat_remux_test_cpp {
+
+// FNV-1a, 64 bits: a short name for a long byte string.
+uint64_t digestOf(const uint8_t* bytes, size_t length, uint64_t hash = 1469598103934665603ULL)
+{
+    for (size_t i = 0; i < length; ++i) {
+        hash = (hash ^ bytes[i]) * 1099511628211ULL;
+    }
+    return hash;
+}
+
+}  // namespace transformat_remux_test_cpp
+
+// The remux's output is fixed down to the byte: the file and the blocks it is cut into (their ranges)
+// for a given movie stay what they were when the remux wrote every piece to the file at once and read
+// the movie before every tag. The fixture's movie is the same on every run; this one is longer than
+// the read window, so the window is refilled on the way.
+TEST_F(RemuxTest, FinishedMovieGivesTheSameFileAndBlocksAsEver)
+{
+    using transformat_remux_test_cpp::digestOf;
+    const std::string path = makeMovie(dir / "same.MOV", 10);
+    const std::vector<uint8_t> movie = readWholeFile(path);
+    const uint64_t movieDigest = digestOf(movie.data(), movie.size());
+    ASSERT_TRUE(transformat_remuxfile(path.c_str(), 320, 480));
+    transformat_finishblock();
+    const std::vector<uint8_t> flv = flvBytes();
+    uint64_t rangesDigest = digestOf(nullptr, 0);
+    for (const Range& r : flvtest::recordedRanges()) {
+        const uint32_t fields[3] = {r.id, r.off, r.len};
+        rangesDigest = digestOf(reinterpret_cast<const uint8_t*>(fields), sizeof fields, rangesDigest);
+    }
+    ASSERT_EQ(movie.size(), 1123884u);
+    ASSERT_EQ(movieDigest, 0xb87b0d2dfed86b04ULL);
+    EXPECT_EQ(flv.size(), 1127589u);
+    EXPECT_EQ(digestOf(flv.data(), flv.size()), 0xf9f6df6400c2cb63ULL);
+    EXPECT_EQ(rangesDigest, 0x90e825129d4971a0ULL);
+}
+
 TEST_F(RemuxTest, WithoutCodecHeaderOrMovieNothingIsWritten)
 {
     const std::string path = makeMovie(dir / "done.MOV", 0.2);
