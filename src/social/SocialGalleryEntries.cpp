@@ -97,6 +97,23 @@ void registerSocialGalleryEntries()
                         auto shown = square->lock();
                         return shown && shown->peoples().count() > 0 && imagesSettled();
                     }});
+    // The same page scrolled to its foot: the videos' section with its header tile.
+    auto videos = std::make_shared<Weak<SquareVC>>();
+    UIGallery::add({"square-videos", CGSizeMake(320, 480),
+                    [videos](const Ref<UIWindow>& window) {
+                        UIGallery::keep(std::make_shared<LoggedIn>());
+                        *videos = inStack(window, SquareVC::create());
+                    },
+                    [videos] {
+                        auto shown = videos->lock();
+                        if (!shown || shown->channels().count() == 0 || !imagesSettled()) {
+                            return false;
+                        }
+                        const Ref<UIScrollView> page = shown->scrollView();
+                        page->setContentOffset(
+                            CGPointMake(0, page->contentSize().height - page->bounds().size.height));
+                        return true;
+                    }});
 
     auto map = std::make_shared<Weak<MapVC>>();
     UIGallery::add({"place-map-visitors", CGSizeMake(320, 480),

@@ -715,9 +715,28 @@ std::vector<Picture> pictures()
     out.push_back(strip("menu_cell_bkg", 320, 44, {0.19, 0.21, 0.24}, {0.12, 0.13, 0.15}, ""));
     out.push_back(strip("menu_cell_bkg_down", 320, 44, kTintDark, {0.12, 0.13, 0.15}, ""));
     out.push_back(strip("menu_section_header", 320, 31, {0.12, 0.13, 0.15}, {0, 0, 0}, ""));
-    out.push_back(strip("people_header", 320, 31, kTint, kTintDark, "推荐人物"));
-    out.push_back(strip("topic_header", 320, 31, kOrange, {0.7, 0.4, 0.1}, "热门话题"));
-    out.push_back(strip("lumo_channel_header", 320, 31, kGreen, {0.1, 0.4, 0.2}, "频道"));
+    // The square's large section tiles (93 points square): a picture of what the section holds over
+    // its name, on the section's colour with a darker foot.
+    auto sectionTile = [](std::string name, Colour fill, Colour foot, std::string label,
+                          std::function<void(cairo_t*, double, double)> icon) {
+        return Picture{std::move(name), 93, 93, [fill, foot, label, icon](cairo_t* cr, double w, double h) {
+            fillRect(cr, 0, 0, w, h, fill);
+            fillRect(cr, 0, h * 0.68, w, h * 0.32, foot);
+            icon(cr, w / 2, h * 0.36);
+            text(cr, label, 0, h * 0.68, w, h * 0.32, 15, kWhite);
+        }};
+    };
+    out.push_back(sectionTile("people_header", kTint, kTintDark, "推荐人物", [](cairo_t* cr, double cx, double cy) {
+        person(cr, cx - 13, cy + 2, 26, {0.75, 0.85, 0.97});
+        person(cr, cx + 9, cy - 2, 32, kWhite);
+    }));
+    out.push_back(sectionTile("topic_header", kOrange, {0.7, 0.4, 0.1}, "热门话题", [](cairo_t* cr, double cx, double cy) {
+        text(cr, "#", cx - 20, cy - 20, 40, 40, 36, kWhite);
+    }));
+    out.push_back(sectionTile("lumo_channel_header", kGreen, {0.1, 0.4, 0.2}, "精彩视频", [](cairo_t* cr, double cx, double cy) {
+        circle(cr, cx, cy, 17, kWhite);
+        playTriangle(cr, cx + 2, cy, 16, kGreen);
+    }));
     out.push_back(strip("comment_input_bkg", 320, 44, kGreyLight, kGrey, ""));
     out.push_back({"comment_bkg", 300, 40, [](cairo_t* cr, double w, double h) {
         fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 4, kWhite);
