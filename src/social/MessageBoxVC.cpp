@@ -160,7 +160,9 @@ void MessageBoxVC::doneLoadingTableViewData()
 {
     reloading_ = false;
     const Ref<UITableView> table = tableView();
-    refreshHeaderView_->refreshScrollViewDataSourceDidFinishedLoading(table);
+    if (refreshHeaderView_) {
+        refreshHeaderView_->refreshScrollViewDataSourceDidFinishedLoading(table);
+    }
     // Nothing scrolls back by itself once the header has gone: a list left above its top (by
     // autoReload or a pull) returns to its first row.
     if (table->contentOffset().y < 0 && !table->isDragging()) {
@@ -239,7 +241,9 @@ void MessageBoxVC::tableView_didSelectRowAtIndexPath(const Ref<UITableView>&, co
 
 void MessageBoxVC::scrollViewDidScroll(const Ref<UIScrollView>& scrollView)
 {
-    refreshHeaderView_->refreshScrollViewDidScroll(scrollView);
+    if (refreshHeaderView_) {
+        refreshHeaderView_->refreshScrollViewDidScroll(scrollView);
+    }
     const int distance =
         int(scrollView->contentSize().height - scrollView->contentOffset().y - scrollView->bounds().size.height);
     if (distance < MessageBoxVC_cpp::kLoadMoreDistance && !moreIsLoading_ && !isEndPage_ && !messages_.isNil()) {
@@ -250,12 +254,16 @@ void MessageBoxVC::scrollViewDidScroll(const Ref<UIScrollView>& scrollView)
 
 void MessageBoxVC::scrollViewDidEndDragging_willDecelerate(const Ref<UIScrollView>& scrollView, bool)
 {
-    refreshHeaderView_->refreshScrollViewDidEndDragging(scrollView);
+    if (refreshHeaderView_) {
+        refreshHeaderView_->refreshScrollViewDidEndDragging(scrollView);
+    }
 }
 
 void MessageBoxVC::scrollViewDidEndScrollingAnimation(const Ref<UIScrollView>& scrollView)
 {
-    refreshHeaderView_->refreshScrollViewDidEndDragging(scrollView);
+    if (refreshHeaderView_) {
+        refreshHeaderView_->refreshScrollViewDidEndDragging(scrollView);
+    }
 }
 
 void MessageBoxVC::refreshTableHeaderDidTriggerRefresh(const Ref<RefreshTableHeaderView>&)

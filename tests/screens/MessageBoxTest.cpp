@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FeedTestSupport.h"
+#include "net/http/HTTPRequest.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIBarButtonItem.h"
@@ -16,6 +17,7 @@
 #include "platform/uikit/UINavigationItem.h"
 #include "service/Fault.h"
 #include "service/MessageRoutes.h"
+#include "shell/RootViewController.h"
 #include "shell/VideoMainPage.h"
 #include "social/MessageBoxVC.h"
 #include "social/MessageCell.h"
@@ -173,10 +175,13 @@ TEST_F(MessageBoxTest, AShortPageEndsTheList)
 TEST_F(MessageBoxTest, WhilePageOneLoadsNothingElseIsAsked)
 {
     logIn();
-    service.server().addFault(kMessagesPath, standin::Fault::hang(std::chrono::milliseconds(500)));
+    // The service holds its answer long past the few steps below.
+    service.server().addFault(kMessagesPath, standin::Fault::hang(std::chrono::seconds(2)));
     openBox();
     clock.advance(UIScrollViewScrollAnimationDuration);
     ASSERT_TRUE(box->isReloading());
+    const Ref<HTTPRequest> first = box->getNewRequest();
+    ASSERT_NE(first, nullptr);
     // The empty list at its bottom asks for no further page before page 1 is there ...
     dragToBottom();
     // ... a pull, and the menu's row chosen again, start no second page 1.
@@ -184,6 +189,8 @@ TEST_F(MessageBoxTest, WhilePageOneLoadsNothingElseIsAsked)
     box->autoReload();
     clock.advance(UIScrollViewScrollAnimationDuration);
     EXPECT_FALSE(box->moreIsLoading());
+    EXPECT_EQ(box->getMoreRequest(), nullptr);
+    EXPECT_EQ(box->getNewRequest(), first);
     ASSERT_TRUE(waitFor([&] { return !box->messages().isNil(); }));
     EXPECT_EQ(pagesAsked(), std::vector<std::string>{"1"});
 }
@@ -366,6 +373,31 @@ TEST_F(MessageBoxTest, AReusedCellShowsOnlyItsOwnMarkAndOpensItsSender)
         frames += picture && picture->image() == overlay ? 1 : 0;
     }
     EXPECT_EQ(frames, 1u);
+}
+
+TEST_F(MessageBoxTest, TheMenusCopyOpensTheMenuWhileItShows)
+{
+    logIn();
+    auto root = RootViewController::create();
+    g_root = root;
+    window->setRootViewController(root);
+    window->makeKeyAndVisible();
+    root->displayMainWindowBy(MenuRowMessages);
+    auto navigation = root->msgboxNavi();
+    ASSERT_NE(navigation, nullptr);
+    EXPECT_TRUE(root->leftEnable());
+    // A screen pushed over it takes the menu's gesture away; back on top, the box gives it again.
+    navigation->pushViewController_animated(UIViewController::create(), false);
+    EXPECT_FALSE(root->leftEnable());
+    navigation->popViewControllerAnimated(false);
+    EXPECT_TRUE(root->leftEnable());
+    // A copy pushed from elsewhere has no menu button and leaves the gesture off.
+    auto pushed = MessageBoxVC::create();
+    navigation->pushViewController_animated(pushed, false);
+    EXPECT_EQ(pushed->navigationItem()->leftBarButtonItem(), nullptr);
+    EXPECT_FALSE(root->leftEnable());
+    navigation->popViewControllerAnimated(false);
+    g_root = nullptr;
 }
 
 }  // namespace MessageBoxTest_cpp
