@@ -138,6 +138,9 @@ void MessageBoxVC::loadMore()
 {
     MessageBoxVC_cpp::forget(getMoreRequest_);
     getMoreRequest_ = PZRequest::getMessageAtPage(currentPage_ + 1);
+    if (!getMoreRequest_) {
+        return;
+    }
     getMoreRequest_->setDelegate(weakSelf<MessageBoxVC>());
     getMoreRequest_->startAsynchronous();
 }
@@ -248,7 +251,7 @@ void MessageBoxVC::scrollViewDidScroll(const Ref<UIScrollView>& scrollView)
         int(scrollView->contentSize().height - scrollView->contentOffset().y - scrollView->bounds().size.height);
     if (distance < MessageBoxVC_cpp::kLoadMoreDistance && !moreIsLoading_ && !isEndPage_ && !messages_.isNil()) {
         loadMore();
-        moreIsLoading_ = true;
+        moreIsLoading_ = getMoreRequest_ != nullptr;
     }
 }
 
