@@ -550,6 +550,10 @@ unsigned int _upload_manager_pass()
     for (int i = 0; i < 2; ++i) {
         _UploadConnection& c = job->conn[i];
         int& r = results[i];
+        // A connection whose block was accepted in this pass takes its next block at once (once per
+        // pass): the answer's wake-up also sends, instead of a pass of its own doing so.
+        bool again = true;
+    next:
         if (c.sendblock == nullptr) {
             const int prepared = _upload_preparesendbuf(job.get(), i);
             if (prepared == -1) {
@@ -581,8 +585,15 @@ unsigned int _upload_manager_pass()
         r = _upload_recvbuf(job.get(), i);
         if (r == 0) {
             r = _upload_checkrecv(job.get(), i);
+            if (r == 0 && c.sendblock == nullptr && again && vcurup == job) {
+                again = false;
+                goto next;
+            }
         }
     }
+    // The rows of accepted blocks leave the database once the connections have their next blocks on
+    // the way, so the transaction's disk sync overlaps the wait for the answers.
+    _upload_flushacceptedifdue(job.get());
     if (results[0] == -1 && results[1] == -1) {
         _upload_backoff(job.get());
         return sleepms;

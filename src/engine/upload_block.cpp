@@ -30,19 +30,20 @@ bool _upload_firstrange(const _UploadObject* job, int index, _range& range)
     if (!db) {
         return false;
     }
+    // Asked once per block, so it must stay cheap: the offsets to pass over are plain comparisons and
+    // the rows are walked in the offset index's order (the "+" keeps the planner off the id index),
+    // since a list after "not in" and a sort for "order by" each cost a temporary b-tree per query.
     std::string skip;
     const _UploadConnection& other = job->conn[1 - index];
     if (other.sendblock != nullptr && other.fromdb) {
-        skip = std::to_string(other.sendblock->off);
+        skip = " and off<>" + std::to_string(other.sendblock->off);
     }
     for (uint32_t off : job->accepted) {
-        if (!skip.empty()) {
-            skip.push_back(',');
-        }
+        skip.append(" and off<>");
         skip.append(std::to_string(off));
     }
-    const std::string sql = "select off,len from uploadprocess where id=" + std::to_string(job->id) +
-                            (skip.empty() ? "" : " and off not in (" + skip + ")") + " order by off limit 1";
+    const std::string sql = "select off,len from uploadprocess where +id=" + std::to_string(job->id) + skip +
+                            " order by off limit 1";
     sqlite3_stmt* stmt = nullptr;
     bool found = false;
     if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW) {
@@ -212,6 +213,14 @@ bool _upload_flushaccepted(_UploadObject* job)
     }
     job->accepted.clear();
     return true;
+}
+
+void _upload_flushacceptedifdue(_UploadObject* job)
+{
+    if (job->accepted.size() >= kUploadDeleteBatch ||
+        (!job->accepted.empty() && crtfun::get_ms_tick() - job->acceptedtick >= kUploadDeleteDelayMs)) {
+        _upload_flushaccepted(job);
+    }
 }
 
 int _upload_preparesendbuf(_UploadObject* job, int index)
@@ -413,10 +422,6 @@ int _upload_checkrecv(_UploadObject* job, int index)
             job->acceptedtick = crtfun::get_ms_tick();
         }
         job->accepted.push_back(block->off);
-    }
-    if (job->accepted.size() >= kUploadDeleteBatch ||
-        (!job->accepted.empty() && crtfun::get_ms_tick() - job->acceptedtick >= kUploadDeleteDelayMs)) {
-        _upload_flushaccepted(job);
     }
     job->remainsize = job->remainsize > block->len ? job->remainsize - block->len : 0;
     c.sendblock = nullptr;

@@ -395,8 +395,11 @@ void _upload_check_globalcommit()
     if (!db) {
         return;
     }
+    // Asked on every pass of the manager: plain comparisons rather than a "not in" list, which would
+    // build a temporary b-tree each time.
     global_dbstatement select(db,
-                              "select guid,adddata,uploadtoken from localmedia where (status not in (16,17,1,2,4)) and "
+                              "select guid,adddata,uploadtoken from localmedia where (status<>16 and status<>17 and status<>1 and "
+                              "status<>2 and status<>4) and "
                               "uploadtoken!='' and adddata!='' and adddata!='||' and adddata not like '||%' limit 1;");
     const int rc = select.step();
     if (rc != SQLITE_ROW) {

@@ -180,6 +180,9 @@ int _upload_recvbuf(_UploadObject* job, int index);
 int _upload_checkrecv(_UploadObject* job, int index);
 // Deletes the rows of the accepted blocks (one transaction); false when that failed.
 bool _upload_flushaccepted(_UploadObject* job);
+// The same once kUploadDeleteBatch rows wait or the oldest has waited kUploadDeleteDelayMs; the
+// manager's pass calls it after both connections have had their turn.
+void _upload_flushacceptedifdue(_UploadObject* job);
 // Closes a connection's socket without touching its block.
 void _upload_closesock(_UploadConnection& connection);
 
