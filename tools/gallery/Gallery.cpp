@@ -27,6 +27,7 @@
 #include "social/SettingsGalleryEntries.h"
 #include "social/ShareGalleryEntries.h"
 #include "social/SocialGalleryEntries.h"
+#include "social/FriendsGalleryEntries.h"
 #include "widgets/WidgetGalleryEntries.h"
 
 namespace gallery {
@@ -51,6 +52,7 @@ void registerAllEntries()
     registerFeedGalleryEntries();
     registerSocialGalleryEntries();
     registerShareGalleryEntries();
+    registerFriendsGalleryEntries();
 }
 
 namespace {

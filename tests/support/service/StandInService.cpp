@@ -6,6 +6,7 @@
 #include "service/ImageRoutes.h"
 #include "service/FeedRoutes.h"
 #include "service/MessageRoutes.h"
+#include "service/FriendRoutes.h"
 #include "service/MetaRoutes.h"
 #include "service/SquareRoutes.h"
 #include "service/StreamRoutes.h"
@@ -38,6 +39,9 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     installMessageRoutes(server_);
     // The videos' streams (a real movie).
     installStreamRoutes(server_);
+    // The people lists (possible friends, microblog friends, search, recommended people), following and
+    // the microblog invitation.
+    installFriendRoutes(server_);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.
