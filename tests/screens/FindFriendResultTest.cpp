@@ -3,10 +3,16 @@
 // which lists ask further pages.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "FriendTestSupport.h"
+#include "net/http/HTTPRequest.h"
+#include "shell/ombriAppDelegate.h"
+#include "social/FindFriendVC.h"
+#include "social/IdolTVC.h"
+#include "widgets/ProgressHUD.h"
 #include "platform/uikit/UIImage.h"
 #include "service/FriendRoutes.h"
 #include "shell/FeedVC.h"
@@ -239,6 +245,111 @@ TEST_F(FindFriendResultTest, FriendListsAskAgainAtEveryBottomWhileASearchNeverPa
     ASSERT_TRUE(settled());
     EXPECT_FALSE(result->isLoadingMore());
     EXPECT_EQ(received("/m/search-user.json"), 1u);
+}
+
+// A page lost on the way shows the network error box; a lost first page leaves the list empty, and
+// after a lost further page the list asks nothing more while the screen lives.
+TEST_F(FindFriendResultTest, ALostPageShowsTheNetworkErrorAndNoFurtherPageIsAsked)
+{
+    logIn();
+    auto delegate = ombriAppDelegate::create();
+    UIApplication::sharedApplication()->setDelegate(delegate);
+    windowMade = [&delegate](const Ref<UIWindow>& made) { delegate->setWindow(made); };
+    struct Case {
+        const char* what;
+        const char* path;
+        bool firstPage;
+        std::function<Ref<UITableView>()> open;
+        std::function<size_t()> held;
+        std::function<bool()> loadingMore;
+    };
+    Ref<FindFriendVC> friends;
+    Ref<IdolTVC> idols;
+    const Case cases[] = {
+        {"recommended people, page 1", "/m/people.json", true,
+         [&] { idols = show(IdolTVC::create()); return idols->table(); },
+         [&] { return size_t(idols->result().count()); }, [&] { return idols->isLoadingMore(); }},
+        {"people one may know, page 2", "/m/find-friend.json", false,
+         [&] {
+             friends = show(FindFriendVC::create());
+             EXPECT_TRUE(pumpMainUntil([&] { return friends->possibleKnownPeoples().count() > 0; }));
+             return friends->table();
+         },
+         [&] { return size_t(friends->possibleKnownPeoples().count()); }, [&] { return friends->isLoadingMore(); }},
+        {"microblog friends, page 2", "/m/v2_weibofriends.json", false,
+         [&] {
+             open("qq");
+             return result->tableView();
+         },
+         [&] { return size_t(result->userResult().count()); }, [&] { return result->isLoadingMore(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.firstPage) {
+            service.server().addFault(c.path, standin::Fault::closeWithoutAnswer());
+        }
+        const Ref<UITableView> table = c.open();
+        const size_t before = c.held();
+        if (!c.firstPage) {
+            // Every attempt: a connection reused from the first page is tried again once on a new one.
+            service.server().addFault(c.path, standin::Fault::closeWithoutAnswer().persistent());
+            scrollToEnd(table);
+        }
+        auto box = [&]() -> Ref<ProgressHUD> {
+            for (const Ref<UIView>& view : window->subviews()) {
+                if (auto hud = std::dynamic_pointer_cast<ProgressHUD>(view)) {
+                    return hud;
+                }
+            }
+            return nullptr;
+        };
+        ASSERT_TRUE(pumpMainUntil([&] { return box() != nullptr; }));
+        EXPECT_EQ(box()->labelText(), "网络连接有问题");
+        EXPECT_EQ(c.held(), before);
+        EXPECT_EQ(c.loadingMore(), !c.firstPage);
+        const size_t asked = received(c.path);
+        scrollToEnd(table);
+        ASSERT_TRUE(settled());
+        EXPECT_EQ(received(c.path), asked);
+        window = nullptr;
+        navigation = nullptr;
+        friends = nullptr;
+        idols = nullptr;
+        result = nullptr;
+        service.server().clearFaults(c.path);
+    }
+    UIApplication::sharedApplication()->setDelegate(nullptr);
+}
+
+// A screen that goes takes its page requests with it: nothing is left running for the service to
+// answer.
+TEST_F(FindFriendResultTest, AScreenThatGoesCancelsItsPageRequests)
+{
+    logIn();
+    struct Case {
+        const char* path;
+        std::function<Weak<UIViewController>()> open;
+    } const cases[] = {
+        {"/m/find-friend.json", [&] { return Weak<UIViewController>(show(FindFriendVC::create())); }},
+        {"/m/search-user.json", [&] {
+             open("小", false);
+             Weak<UIViewController> weak = result;
+             result = nullptr;
+             return weak;
+         }},
+    };
+    for (const Case& c : cases) {
+        service.server().addFault(c.path, standin::Fault::hangUntilStopped());
+        const size_t before = received(c.path);
+        Weak<UIViewController> screen = c.open();
+        ASSERT_TRUE(pumpMainUntil([&] { return HTTPRequest::sharedQueue()->operations().size() == 1u; })) << c.path;
+        window = nullptr;
+        navigation = nullptr;
+        ASSERT_TRUE(pumpMainUntil([&] { return screen.expired(); })) << c.path;
+        ASSERT_TRUE(pumpMainUntil([&] { return HTTPRequest::sharedQueue()->operations().empty(); })) << c.path;
+        EXPECT_LE(received(c.path), before + 1);
+        service.server().clearFaults(c.path);
+    }
 }
 
 }  // namespace FindFriendResultTest_cpp

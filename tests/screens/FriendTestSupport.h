@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "platform/foundation/Dispatch.h"
@@ -68,6 +69,9 @@ protected:
     {
         navigation = UINavigationController::initWithRootViewController(controller);
         window = UIWindow::initWithFrame(CGRectMake(0, 0, 320, 480));
+        if (windowMade) {
+            windowMade(window);
+        }
         window->setRootViewController(navigation);
         window->makeKeyAndVisible();
         return controller;
@@ -126,6 +130,8 @@ protected:
     }
 
     Ref<UINavigationController> navigation;
+    // Called with each new window before the screen goes into it.
+    std::function<void(const Ref<UIWindow>&)> windowMade;
 
 private:
     std::string resources_;
