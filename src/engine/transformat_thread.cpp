@@ -25,48 +25,48 @@ namespace {
 
 // ---- the write buffer ----------------------------------------------------------------------------------
 
+// The write buffer collects a tag's pieces; a flush (or a piece that would overfill it) hands what it
+// holds out as one piece: to the live upload at once, and to the job file later. The job file is
+// written in large pieces: the remux hands out a piece at every tag, and a system call per tag would
+// cost more than the whole remux. The bytes reach the file when the file buffer fills, before a
+// block's range is recorded (the range is sent from the file), whenever the remux has caught up with
+// the movie and waits, and when it stops.
+//
+// Both live in one array, so a piece handed out is not copied again on its way to the file:
+// [0, g_filepending) was handed out and waits for the file, and the write buffer's bytes follow it,
+// [g_filepending, g_filepending + g_wbufpending). The file part never grows beyond kFileBufferSize,
+// which leaves a whole write buffer's room after it.
 constexpr uint32_t kWriteBufferSize = 65536;
-unsigned char* const g_wbuf = new unsigned char[kWriteBufferSize];
-uint32_t g_wbufpending = 0;
-
-// The job file is written in large pieces: the remux hands out a piece at every tag (each one goes to
-// the live upload at once), and a system call per tag would cost more than the whole remux. The bytes
-// reach the file when this fills, before a block's range is recorded (the range is sent from the
-// file), whenever the remux has caught up with the movie and waits, and when it stops.
 constexpr size_t kFileBufferSize = 262144;
-unsigned char* const g_filebuf = new unsigned char[kFileBufferSize];
+unsigned char* const g_buffer = new unsigned char[kFileBufferSize + kWriteBufferSize];
 size_t g_filepending = 0;
-uint32_t g_filependingoffset = 0;  // the FLV offset of g_filebuf's first byte
+uint32_t g_wbufpending = 0;
+uint32_t g_filependingoffset = 0;  // the FLV offset of g_buffer's first byte
 
+unsigned char* _wbuf() { return g_buffer + g_filepending; }
+
+// Writes the file part out (or drops it when there is no file); the write buffer's bytes move to the
+// front.
 void _flushfile()
 {
     if (g_filepending == 0) {
         return;
     }
-    if (g_liveoutput.file != nullptr && std::fwrite(g_filebuf, 1, g_filepending, g_liveoutput.file) != g_filepending) {
+    if (g_liveoutput.file != nullptr && std::fwrite(g_buffer, 1, g_filepending, g_liveoutput.file) != g_filepending) {
         printlog("write live file failed at %u", g_filependingoffset);
+    }
+    if (g_wbufpending > 0) {
+        std::memmove(g_buffer, g_buffer + g_filepending, g_wbufpending);
     }
     g_filepending = 0;
 }
 
-void _writefile(const unsigned char* bytes, uint32_t length)
+// The file part grew by `length` bytes handed out at the current FLV offset.
+void _addtofile(uint32_t length)
 {
-    if (g_liveoutput.file == nullptr) {
-        return;
-    }
-    if (g_filepending + length > kFileBufferSize) {
-        _flushfile();
-    }
     if (g_filepending == 0) {
         g_filependingoffset = g_liveoutput.offset;
     }
-    if (length >= kFileBufferSize) {
-        if (std::fwrite(bytes, 1, length, g_liveoutput.file) != length) {
-            printlog("write live file failed at %u", g_liveoutput.offset);
-        }
-        return;
-    }
-    std::memcpy(g_filebuf + g_filepending, bytes, length);
     g_filepending += length;
 }
 
@@ -91,10 +91,18 @@ _progressatomics& g_progress = *new _progressatomics;
 
 enum _parserstate { kSearchMdat = 0, kAtSample = 1, kCopyNal = 2, kAudio = 3, kResync = 5 };
 
+// The window's memory, kept by the thread for its next remux: a fresh megabyte for every movie costs
+// a page fault per page while it fills and a TLB shoot-down when it is given back.
+unsigned char* _windowmemory()
+{
+    thread_local std::unique_ptr<unsigned char[]> memory{new unsigned char[kWindowSize]};
+    return memory.get();
+}
+
 // The parser over the window of the movie read so far.
 struct _remux {
     int fd = -1;
-    std::unique_ptr<unsigned char[]> window{new unsigned char[kWindowSize]};
+    unsigned char* const window = _windowmemory();
     size_t start = 0;  // the first byte not yet consumed
     size_t end = 0;    // the end of what was read
     uint64_t movieread = 0;
@@ -111,7 +119,7 @@ struct _remux {
     // needs more, rather than asking the file again before every tag.
     bool caughtup = false;
 
-    unsigned char* data() { return window.get() + start; }
+    unsigned char* data() { return window + start; }
     size_t avail() const { return end - start; }
 };
 
@@ -185,11 +193,36 @@ crtfun::_memitem* _closeblock(crtfun::_memitem* block, int limit)
     return block;
 }
 
-void _writeout(const unsigned char* bytes, uint32_t length)
+// Hands out the write buffer's bytes: into the file part where they are, then to the live upload (which
+// may record a range, and so write the file part out first).
+void _writeoutbuffer()
 {
-    _writefile(bytes, length);
-    push_flv_buffer(bytes, length, g_liveoutput.offset);
+    const uint32_t length = g_wbufpending;
+    const unsigned char* const bytes = _wbuf();
+    const uint32_t offset = g_liveoutput.offset;
+    _addtofile(length);
+    g_wbufpending = 0;
+    push_flv_buffer(bytes, length, offset);
     g_liveoutput.offset += length;
+    if (g_filepending > kFileBufferSize - kWriteBufferSize) {
+        _flushfile();
+    }
+}
+
+// Hands out a whole write buffer's worth of the caller's bytes (the write buffer is empty).
+void _writeoutpiece(const unsigned char* bytes, uint32_t length)
+{
+    if (g_filepending + length > kFileBufferSize) {
+        _flushfile();
+    }
+    std::memcpy(g_buffer + g_filepending, bytes, length);
+    const uint32_t offset = g_liveoutput.offset;
+    _addtofile(length);
+    push_flv_buffer(bytes, length, offset);
+    g_liveoutput.offset += length;
+    if (g_filepending > kFileBufferSize - kWriteBufferSize) {
+        _flushfile();
+    }
 }
 
 // ---- parsing ------------------------------------------------------------------------------------------
@@ -207,7 +240,7 @@ size_t _readmore(_remux& r)
     // The consumed head of the window is given back once it is half the window (so each byte moves at
     // most once on average), or when the parser waits for bytes that no longer fit.
     if (r.start > 0 && (r.start >= kWindowSize / 2 || (r.end == kWindowSize && r.needmore))) {
-        std::memmove(r.window.get(), r.data(), r.avail());
+        std::memmove(r.window, r.data(), r.avail());
         r.end -= r.start;
         r.start = 0;
     }
@@ -215,7 +248,7 @@ size_t _readmore(_remux& r)
         return 0;
     }
     const size_t want = kWindowSize - r.end;
-    const ssize_t n = ::pread(r.fd, r.window.get() + r.end, want, static_cast<off_t>(r.movieread));
+    const ssize_t n = ::pread(r.fd, r.window + r.end, want, static_cast<off_t>(r.movieread));
     r.caughtup = n < static_cast<ssize_t>(want);
     if (n <= 0) {
         return 0;
@@ -397,8 +430,8 @@ void _remuxloop(int fd, int width, int height, bool untilidle, Running running)
 {
     _remux r;
     r.fd = fd;
-    g_wbufpending = 0;
     _flushfile();
+    g_wbufpending = 0;
     g_progress.movieread = 0;
     g_progress.parserstate = kSearchMdat;
     g_progress.waiting = false;
@@ -516,21 +549,19 @@ void bufferedwrite(const void* bytes, uint32_t length, bool flush)
 {
     const unsigned char* p = static_cast<const unsigned char*>(bytes);
     if (g_wbufpending > 0 && g_wbufpending + length > kWriteBufferSize) {
-        _writeout(g_wbuf, g_wbufpending);
-        g_wbufpending = 0;
+        _writeoutbuffer();
     }
     while (length >= kWriteBufferSize) {
-        _writeout(p, kWriteBufferSize);
+        _writeoutpiece(p, kWriteBufferSize);
         p += kWriteBufferSize;
         length -= kWriteBufferSize;
     }
     if (length > 0) {
-        std::memcpy(g_wbuf + g_wbufpending, p, length);
+        std::memcpy(_wbuf() + g_wbufpending, p, length);
         g_wbufpending += length;
     }
     if (flush && g_wbufpending > 0) {
-        _writeout(g_wbuf, g_wbufpending);
-        g_wbufpending = 0;
+        _writeoutbuffer();
     }
 }
 
