@@ -421,12 +421,274 @@ Value parseWhole(const void* bytes, size_t length, uint32_t maxDepth, std::strin
     }
 }
 
+// The common case, a well-formed text, read by the shape of the grammar: an object reads a key, a
+// colon, a value, then a comma or its end, so the branches follow the text instead of dispatching
+// every token through one table. It accepts exactly what parseWhole accepts and builds the same tree;
+// at anything else (a damaged text, an incomplete token, bytes after the document, nesting deeper than
+// allowed) it gives up, and parseWhole reads the text again to say why in its words.
+// Nesting the structured reader follows on the machine stack; deeper limits go to parseWhole alone.
+constexpr uint32_t kStructuredDepthLimit = 128;
+
+class Structured {
+public:
+    Structured(const uint8_t* bytes, size_t length, uint32_t maxDepth) : b_(bytes), n_(length), maxDepth_(maxDepth) {}
+
+    bool document(Value& out)
+    {
+        i_ = skipSpace(b_, n_, 0);
+        if (i_ >= n_ || (b_[i_] != '{' && b_[i_] != '[')) {
+            return false;
+        }
+        Hint hint;
+        if (!value(out, 0, hint)) {
+            return false;
+        }
+        return skipSpace(b_, n_, i_) == n_;
+    }
+
+private:
+    // Room hints per depth, as parseWhole keeps them.
+    struct Hint {
+        size_t array = 0;
+        size_t object = 0;
+    };
+
+    // A string token at b_[i_] (a quotation mark): plain ones in place, others by the tokeniser.
+    bool string(std::string_view& plain, bool& owned)
+    {
+        const uint8_t* stop = nullptr;
+        bool high = false;
+        if (scanPlainString(b_ + i_ + 1, b_ + n_, stop, high) && (!high || JsonUTF8Stream::isValidUTF8(b_ + i_ + 1, stop))) {
+            plain = std::string_view(reinterpret_cast<const char*>(b_ + i_ + 1), static_cast<size_t>(stop - b_ - i_ - 1));
+            i_ = static_cast<size_t>(stop - b_) + 1;
+            owned = false;
+            return true;
+        }
+        if (!tokeniser_) {
+            tokeniser_ = JsonTokeniser::create();
+            tokeniser_->appendData(b_, n_);
+        }
+        JsonUTF8Stream& input = *tokeniser_->stream();
+        input.setIndex(i_);
+        if (tokeniser_->getToken(token_) != JsonTokenString) {
+            return false;
+        }
+        i_ = input.index();
+        owned = true;
+        return true;
+    }
+
+    // A value at b_[i_] (no white space before it) into `slot`, which is nil. A container takes its
+    // room from `hint` and leaves its size there.
+    bool value(Value& slot, uint32_t depth, Hint& hint)
+    {
+        switch (b_[i_]) {
+            case '{':
+                return object(slot, depth, hint);
+            case '[':
+                return array(slot, depth, hint);
+            case '"': {
+                std::string_view plain;
+                bool owned = false;
+                if (!string(plain, owned)) {
+                    return false;
+                }
+                if (owned) {
+                    fill(slot, std::move(token_.string));
+                } else {
+                    fill(slot, plain);
+                }
+                return true;
+            }
+            case 't':
+                if (n_ - i_ >= 4 && std::memcmp(b_ + i_, "true", 4) == 0) {
+                    i_ += 4;
+                    fill(slot, true);
+                    return true;
+                }
+                return false;
+            case 'f':
+                if (n_ - i_ >= 5 && std::memcmp(b_ + i_, "false", 5) == 0) {
+                    i_ += 5;
+                    fill(slot, false);
+                    return true;
+                }
+                return false;
+            case 'n':
+                if (n_ - i_ >= 4 && std::memcmp(b_ + i_, "null", 4) == 0) {
+                    i_ += 4;
+                    fill(slot, Value::null());
+                    return true;
+                }
+                return false;
+            default: {
+                const uint8_t c = b_[i_];
+                if (c != '-' && static_cast<uint8_t>(c - '0') >= 10) {
+                    return false;
+                }
+                Value number;
+                if (JsonTokeniser::scanNumber(b_, n_, i_, number, scratch_) != JsonTokenNumber) {
+                    return false;
+                }
+                fill(slot, std::move(number));
+                return true;
+            }
+        }
+    }
+
+    bool array(Value& slot, uint32_t depth, Hint& hint)
+    {
+        if (depth >= maxDepth_) {
+            return false;
+        }
+        ++i_;
+        Value::ArrayItems items;
+        items.reserve(std::min(hint.array, kMaxRoomHint));
+        i_ = skipSpace(b_, n_, i_);
+        if (i_ < n_ && b_[i_] == ']') {
+            ++i_;
+        } else {
+            for (;;) {
+                if (i_ >= n_) {
+                    return false;
+                }
+                if (b_[i_] == '"') {
+                    std::string_view plain;
+                    bool owned = false;
+                    if (!string(plain, owned)) {
+                        return false;
+                    }
+                    if (owned) {
+                        items.emplace_back(std::move(token_.string));
+                    } else {
+                        items.emplace_back(plain);
+                    }
+                } else {
+                    // The items of a list tend to be alike: each takes the room of the one before.
+                    items.emplace_back();
+                    if (!value(items.back(), depth + 1, hints_[depth])) {
+                        return false;
+                    }
+                }
+                i_ = skipSpace(b_, n_, i_);
+                if (i_ >= n_) {
+                    return false;
+                }
+                if (b_[i_] == ',') {
+                    i_ = skipSpace(b_, n_, i_ + 1);
+                    continue;
+                }
+                if (b_[i_] != ']') {
+                    return false;
+                }
+                ++i_;
+                break;
+            }
+        }
+        hint.array = items.size();
+        fill(slot, std::move(items));
+        return true;
+    }
+
+    bool object(Value& slot, uint32_t depth, Hint& hint)
+    {
+        if (depth >= maxDepth_) {
+            return false;
+        }
+        ++i_;
+        Value::DictionaryItems members;
+        members.reserve(std::min(hint.object, kMaxRoomHint));
+        i_ = skipSpace(b_, n_, i_);
+        if (i_ < n_ && b_[i_] == '}') {
+            ++i_;
+        } else {
+            for (;;) {
+                if (i_ >= n_ || b_[i_] != '"') {
+                    return false;
+                }
+                std::string_view plain;
+                bool owned = false;
+                if (!string(plain, owned)) {
+                    return false;
+                }
+                if (owned) {
+                    members.emplace_back(std::move(token_.string), Value());
+                } else {
+                    members.emplace_back(std::piecewise_construct, std::forward_as_tuple(plain), std::forward_as_tuple());
+                }
+                i_ = skipSpace(b_, n_, i_);
+                if (i_ >= n_ || b_[i_] != ':') {
+                    return false;
+                }
+                i_ = skipSpace(b_, n_, i_ + 1);
+                if (i_ >= n_) {
+                    return false;
+                }
+                // A member's container is shaped by its key ("user", "entities"), whatever came
+                // before it at its depth.
+                Hint& room = b_[i_] == '{' || b_[i_] == '[' ? keyHint(members.back().first) : scratchHint_;
+                if (!value(members.back().second, depth + 1, room)) {
+                    return false;
+                }
+                i_ = skipSpace(b_, n_, i_);
+                if (i_ >= n_) {
+                    return false;
+                }
+                if (b_[i_] == ',') {
+                    i_ = skipSpace(b_, n_, i_ + 1);
+                    continue;
+                }
+                if (b_[i_] != '}') {
+                    return false;
+                }
+                ++i_;
+                break;
+            }
+        }
+        hint.object = members.size();
+        fill(slot, Value::dictionaryWithItems(std::move(members)));
+        return true;
+    }
+
+    const uint8_t* const b_;
+    const size_t n_;
+    const uint32_t maxDepth_;
+    size_t i_ = 0;
+    Ref<JsonTokeniser> tokeniser_;  // made for the first string it has to read
+    JsonTokenValue token_;
+    std::string scratch_;  // a number's error text, not used: parseWhole words the error
+    Hint& keyHint(const std::string& key)
+    {
+        uint32_t hash = 2166136261u;
+        for (const char c : key) {
+            hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+        }
+        return keyHints_[hash & (kKeyHints - 1)];
+    }
+
+    static constexpr size_t kKeyHints = 256;
+    Hint hints_[kStructuredDepthLimit + 1] = {};  // by depth: the last item of a list there
+    Hint keyHints_[kKeyHints];
+    Hint scratchHint_;
+};
+
+Value parse(const void* bytes, size_t length, uint32_t maxDepth, std::string& error)
+{
+    if (maxDepth <= kStructuredDepthLimit) {
+        Value value;
+        if (Structured(static_cast<const uint8_t*>(bytes), length, maxDepth).document(value)) {
+            return value;
+        }
+    }
+    return parseWhole(bytes, length, maxDepth, error);
+}
+
 }  // namespace JsonParser_cpp
 }  // namespace
 
 Value JsonParser::objectWithBytes(const void* bytes, size_t length)
 {
-    return JsonParser_cpp::parseWhole(bytes, length, _maxDepth, _error);
+    return JsonParser_cpp::parse(bytes, length, _maxDepth, _error);
 }
 
 Value JsonParser::objectWithString(std::string_view string) { return objectWithBytes(string.data(), string.size()); }
