@@ -256,11 +256,28 @@ void ProfileTopController::startRequest(const Ref<HTTPRequest>& request)
     request->startAsynchronous();
 }
 
+void ProfileTopController::startProfileRead(const Ref<HTTPRequest>& request)
+{
+    if (!request) {
+        return;
+    }
+    // An older read still running would answer as a change (its reply carries "nick").
+    if (profileReadRequest_) {
+        profileReadRequest_->clearDelegatesAndCancel();
+        forgetRequest(profileReadRequest_);
+    }
+    profileReadRequest_ = request;
+    startRequest(request);
+}
+
 void ProfileTopController::forgetRequest(const Ref<HTTPRequest>& request)
 {
     std::erase(running_, request);
     if (request == nickRequest_) {
         nickRequest_ = nullptr;
+    }
+    if (request == profileReadRequest_) {
+        profileReadRequest_ = nullptr;
     }
 }
 
@@ -268,13 +285,16 @@ void ProfileTopController::requestFinished(const Ref<HTTPRequest>& request)
 {
     using namespace ProfileTopView_cpp;
     Ref<ProfileTopController> keep = self<ProfileTopController>();
+    const bool profileRead = request == profileReadRequest_;
     forgetRequest(request);
     const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
     if (reply["status"].intValue() != 200) {
         showFailure(reply["msg"]);
         return;
     }
-    if (!reply["newCover"].isNil()) {
+    if (profileRead) {
+        profileReplyFinished(request, reply);
+    } else if (!reply["newCover"].isNil()) {
         appendUserInfo(reply["newCover"], "cover");
         WebCache::setImageWithURL_placeholderImage(coverView(), urlOf(reply["newCover"]),
                                                    UIImage::imageNamed("default_cover.png"));
@@ -284,8 +304,6 @@ void ProfileTopController::requestFinished(const Ref<HTTPRequest>& request)
     } else if (!reply["nick"].isNil()) {
         nickField()->setText(reply["nick"].stringValue());
         appendUserInfo(reply["nick"], "nick");
-    } else {
-        profileReplyFinished(request, reply);
     }
     changeAccepted();
 }

@@ -101,7 +101,11 @@ protected:
     void setUpTopArea(CGFloat frameY, const Ref<UIView>& tapView);
     // The bytes a picked image is sent as.
     virtual Value avatarData(const Ref<UIImage>& image) = 0;
-    // A reply of status 200 to a request the base did not start (the profile read).
+    // Starts the read of the own profile (replacing one still running). Its reply of status 200 goes to
+    // profileReplyFinished, never to the change handling, whatever keys it carries.
+    void startProfileRead(const Ref<HTTPRequest>& request);
+    Ref<HTTPRequest> profileReadRequest() const { return profileReadRequest_; }
+    // A reply of status 200 to the profile read.
     virtual void profileReplyFinished(const Ref<HTTPRequest>& request, const Value& reply) {}
     // After a change the service accepted.
     virtual void changeAccepted() {}
@@ -118,6 +122,7 @@ private:
     Ref<UIImageView> avatarFrame_;
     Ref<UITapGestureRecognizer> nickTap_;
     Ref<HTTPRequest> nickRequest_;
+    Ref<HTTPRequest> profileReadRequest_;
     std::vector<Ref<HTTPRequest>> running_;
     Value account_;
 };

@@ -21,6 +21,7 @@
 #include "platform/uikit/UIWindowSnapshot.h"
 #include "service/StandInService.h"
 #include "social/AccountGalleryEntries.h"
+#include "social/ProfileGalleryEntries.h"
 #include "shell/FeedCellGalleryEntries.h"
 #include "shell/ShellGalleryEntries.h"
 #include "shell/FeedGalleryEntries.h"
@@ -53,6 +54,7 @@ void registerAllEntries()
     registerSocialGalleryEntries();
     registerShareGalleryEntries();
     registerFriendsGalleryEntries();
+    registerProfileGalleryEntries();
 }
 
 namespace {

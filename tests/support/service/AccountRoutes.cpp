@@ -124,6 +124,19 @@ Response modifyInfo(const Request& request)
         }
         return reply(R"({"status":200,"msg":"修改成功","nick":)" + quoted(*nick) + "}");
     }
+    if (const auto password = field(request, "pwd")) {
+        if (field(request, "old").value_or("") == "wrong123") {
+            return refusal(400, "原密码错误");
+        }
+        // A new session token for the new password.
+        return reply(R"({"status":200,"msg":"修改成功","newToken":)" + quoted("tk-pwd-" + std::to_string(password->size())) + "}");
+    }
+    if (const auto phone = field(request, "phone")) {
+        if (*phone == "13900000000") {
+            return refusal(400, "该手机号已被其他账号使用");
+        }
+        return reply(R"({"status":200,"msg":"修改成功","phone":)" + quoted(*phone) + "}");
+    }
     return reply(apiOkReply());
 }
 

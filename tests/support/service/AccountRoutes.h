@@ -6,8 +6,10 @@
 //   POST /m/forget-pwd.json   email: {"status":200,"stauts":200,...}; the unregistered address
 //                             "nobody@example.com" gets {"status":404,"msg":"该邮箱尚未注册"}.
 //   POST /m/modify-info.json  (token) email: {"status":200,"email":"need verify"} ("used@example.com" is
-//                             refused); nick: {"status":200,"nick":...} ("管理员" is refused); other
-//                             fields: the plain OK.
+//                             refused); nick: {"status":200,"nick":...} ("管理员" is refused); pwd and
+//                             old: {"status":200,"newToken":"tk-pwd-<length>"} (the old "wrong123" is
+//                             refused); phone: {"status":200,"phone":...} ("13900000000" is refused);
+//                             other fields: the plain OK.
 //   POST /m/upload-icon.json  (token) {"status":200,"newIcon":<this server>/img/avatar-1002.png}
 //   POST /m/upload-cover.json (token) {"status":200,"newCover":<this server>/img/video-3002.png}
 //   POST /m/bind-lumoweibo.json, /m/bind-qweibo.json (token) weiboToken, weiboTokenSecret: the bound

@@ -42,4 +42,9 @@ std::string imageUrl(const std::string& hostPort, const std::string& name)
     return "http://" + hostPort + "/img/" + name + ".png";
 }
 
+std::string imagePath(const std::string& name)
+{
+    return (std::filesystem::path(OMBRI_STAND_IN_IMAGES) / (name + ".png")).string();
+}
+
 } // namespace standin

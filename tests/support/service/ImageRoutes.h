@@ -16,4 +16,7 @@ void installImageRoutes(HttpServer& server);
 // "http://<hostPort>/img/<name>.png".
 std::string imageUrl(const std::string& hostPort, const std::string& name);
 
+// The file of a picture ("<images folder>/<name>.png"), for tests that pick it as a photo.
+std::string imagePath(const std::string& name);
+
 } // namespace standin

@@ -8,6 +8,7 @@
 #include "service/MessageRoutes.h"
 #include "service/FriendRoutes.h"
 #include "service/MetaRoutes.h"
+#include "service/ProfileRoutes.h"
 #include "service/SquareRoutes.h"
 #include "service/StreamRoutes.h"
 #include "service/TokenRoutes.h"
@@ -33,6 +34,8 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     installImageRoutes(server_);
     // Registration, profile changes and the account's pictures answer as the account screens expect.
     installAccountRoutes(server_);
+    // The own profile, the follow and fans lists (with relations) and following from them.
+    installProfileRoutes(server_);
     // The feeds page by page, over the API's one-item lists.
     installFeedRoutes(server_);
     // The system messages page by page, over the API's one-message list.
