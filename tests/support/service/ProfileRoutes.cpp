@@ -123,13 +123,42 @@ Response userInfo(const Request& request)
                 R"("phone":"13800138000","desc":"西湖边长大的摄影爱好者"})");
 }
 
-void install(HttpServer& server, std::shared_ptr<Relations> relations)
+void installLists(HttpServer& server, const std::shared_ptr<Relations>& relations)
 {
-    server.route(kUserInfoPath, userInfo);
     server.route("/m/relation/follow.json",
                  [relations](const Request& request) { return listPage(relations, request, false); });
     server.route(kFansPath, [relations](const Request& request) { return listPage(relations, request, true); });
-    server.route(kFollowPostPath, [relations](const Request& request) { return follow(relations, request); });
+}
+
+}  // namespace ProfileRoutes_cpp
+}  // namespace
+
+namespace {
+namespace ProfileRoutes_cpp {
+
+std::shared_ptr<Relations> makeRelations(std::size_t followCount, std::size_t fansCount, long followTotal,
+                                         long fansTotal)
+{
+    auto relations = std::make_shared<Relations>();
+    relations->followTotal = followTotal;
+    relations->fansTotal = fansTotal;
+    const std::vector<std::string> followNames = relationNames(followCount, false);
+    for (std::size_t i = 0; i < followCount; ++i) {
+        Person person{std::to_string(2000 + i), followNames[i], int(1001 + i % 4), 0};
+        // Everyone the user follows is followed by the account too; every third follows it back.
+        relations->relation[person.suid] = i % 3 == 2 ? 3 : 1;
+        relations->follow.push_back(std::move(person));
+    }
+    const std::vector<std::string> fanNames = relationNames(fansCount, true);
+    for (std::size_t i = 0; i < fansCount; ++i) {
+        Person person{std::to_string(3000 + i), fanNames[i], int(1001 + (i + 2) % 4), 0};
+        // Fans the account follows back are mutual (3); the others are not followed (2).
+        relations->relation[person.suid] = i % 2 == 0 ? 2 : 3;
+        relations->fans.push_back(std::move(person));
+    }
+    // The account itself, seen in a list of someone else's.
+    relations->relation["1001"] = 4;
+    return relations;
 }
 
 }  // namespace ProfileRoutes_cpp
@@ -153,29 +182,16 @@ std::vector<std::string> relationNames(std::size_t count, bool fans)
 void installRelationPages(HttpServer& server, std::size_t followCount, std::size_t fansCount, long followTotal,
                           long fansTotal)
 {
-    using namespace ProfileRoutes_cpp;
-    auto relations = std::make_shared<Relations>();
-    relations->followTotal = followTotal;
-    relations->fansTotal = fansTotal;
-    const std::vector<std::string> followNames = relationNames(followCount, false);
-    for (std::size_t i = 0; i < followCount; ++i) {
-        Person person{std::to_string(2000 + i), followNames[i], int(1001 + i % 4), 0};
-        // Everyone the user follows is followed by the account too; every third follows it back.
-        relations->relation[person.suid] = i % 3 == 2 ? 3 : 1;
-        relations->follow.push_back(std::move(person));
-    }
-    const std::vector<std::string> fanNames = relationNames(fansCount, true);
-    for (std::size_t i = 0; i < fansCount; ++i) {
-        Person person{std::to_string(3000 + i), fanNames[i], int(1001 + (i + 2) % 4), 0};
-        // Fans the account follows back are mutual (3); the others are not followed (2).
-        relations->relation[person.suid] = i % 2 == 0 ? 2 : 3;
-        relations->fans.push_back(std::move(person));
-    }
-    // The account itself, seen in a list of someone else's.
-    relations->relation["1001"] = 4;
-    install(server, std::move(relations));
+    auto relations = ProfileRoutes_cpp::makeRelations(followCount, fansCount, followTotal, fansTotal);
+    ProfileRoutes_cpp::installLists(server, relations);
+    server.route(kFollowPostPath,
+                 [relations](const Request& request) { return ProfileRoutes_cpp::follow(relations, request); });
 }
 
-void installProfileRoutes(HttpServer& server) { installRelationPages(server, 9, 7); }
+void installProfileRoutes(HttpServer& server)
+{
+    server.route(kUserInfoPath, ProfileRoutes_cpp::userInfo);
+    ProfileRoutes_cpp::installLists(server, ProfileRoutes_cpp::makeRelations(9, 7, -1, -1));
+}
 
 } // namespace standin

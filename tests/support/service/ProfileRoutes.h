@@ -9,8 +9,9 @@
 //           {"suid","nick","icon","type"}, "type" being the logged-in account's relation to that person
 //           (odd: followed; even: not followed; 4: the account itself). A page past the end is empty.
 //   POST /m/follow.json  suid, token[, _method=delete]: follows or stops following; answers the new
-//        relation {"status":200,"msg":"操作成功","relation":<it>,"type":<it>} (the list's relation with the follow bit
-//        set or cleared; people the lists do not hold start at 0).
+//        relation {"status":200,"msg":"操作成功","relation":<it>,"type":<it>} (the list's relation
+//        with the follow bit set or cleared; people the lists do not hold start at 0). Installed by
+//        installRelationPages; the service's default follow post is the people screens' (FriendRoutes).
 //
 // Avatars point at this server's pictures (imageUrl), so screens showing the lists load real images.
 #pragma once
@@ -26,7 +27,7 @@ inline constexpr const char* kUserInfoPath = "/m/user-info.json";
 inline constexpr const char* kFansPath = "/m/relation/fans.json";
 inline constexpr const char* kFollowPostPath = "/m/follow.json";
 
-// The default lists: 9 followed people and 7 fans.
+// The profile read and the default lists (9 followed people, 7 fans), without the follow post.
 void installProfileRoutes(HttpServer& server);
 
 // Lists of the given lengths (followed people "2000+n", fans "3000+n"); the replies claim the totals
