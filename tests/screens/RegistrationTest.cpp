@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "AccountScreensSupport.h"
+#include "net/http/HTTPRequest.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSThread.h"
 #include "platform/uikit/NSIndexPath.h"
