@@ -8,6 +8,7 @@
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
+#include "social/Share.h"
 #include "social/TagEmotion.h"
 
 namespace {
@@ -28,6 +29,41 @@ void useAsApplicationWindow(const Ref<UIWindow>& window)
     auto delegate = std::make_shared<GalleryDelegate>(window);
     UIGallery::keep(delegate);
     UIApplication::sharedApplication()->setDelegate(delegate);
+}
+
+// A login with the Lumo microblog bound, taken back when the gallery lets the entry go.
+struct LoggedIn {
+    LoggedIn()
+    {
+        storeUserInfo(Value::dictionary({{"status", Value(200)},
+                                         {"token", Value("gallery")},
+                                         {"suid", Value("1001")},
+                                         {"nick", Value("小明")},
+                                         {"username", Value("xiaoming")},
+                                         {"bindLumoWeibo", Value(true)},
+                                         {"bindQWeibo", Value(false)}}));
+    }
+    ~LoggedIn()
+    {
+        if (isLogin()) {
+            Logout();
+        }
+    }
+};
+
+void addShareDialog(const char* name, const std::string& comment)
+{
+    UIGallery::add({name, CGSizeMake(320, 480), [comment](const Ref<UIWindow>& window) {
+                        UIGallery::keep(std::make_shared<LoggedIn>());
+                        auto share = Share::myinit(Value::dictionary({{"scid", Value("sc3001")},
+                                                                      {"t", Value("西湖边的傍晚")},
+                                                                      {"fn", Value("sc3001.mp4")}}));
+                        auto navigation = CustomImage::MyNaviWithRoot(share);
+                        UIGallery::keep(navigation);
+                        window->setRootViewController(navigation);
+                        share->input->setText(comment);
+                        share->textViewDidChange(share->input);
+                    }});
 }
 
 }  // namespace ShareGalleryEntries_cpp
@@ -55,4 +91,10 @@ void registerShareGalleryEntries()
                                                                                     navigation->view());
                         TagEmotion::showAtPostion_withChannel(origin, Value::dictionary({{"scid", Value("sc3001")}}));
                     }});
+    addShareDialog("share-dialog", "傍晚的西湖太美了，断桥边的晚霞一起来看！");
+    std::string tooLong;
+    for (int i = 0; i < 29; ++i) {
+        tooLong += "西湖的晚霞";
+    }
+    addShareDialog("share-dialog-too-long", tooLong);
 }
