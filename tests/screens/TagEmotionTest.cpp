@@ -23,10 +23,14 @@ protected:
         delegate = ombriAppDelegate::create();
         delegate->setWindow(window);
         UIApplication::sharedApplication()->setDelegate(delegate);
+        // Messages stay waiting, newest first, so the test reads what the delegate posted whatever
+        // earlier tests left in the shared overlay.
+        StatusBarOverlay::sharedOverlay()->setForcedToHide(true);
         logIn();
     }
     void TearDown() override
     {
+        StatusBarOverlay::sharedOverlay()->setForcedToHide(false);
         UIApplication::sharedApplication()->setDelegate(nullptr);
         delegate = nullptr;
         ShellTest::TearDown();
@@ -98,14 +102,14 @@ TEST_F(TagEmotionTest, AChoiceClosesAtOnceAndTheDelegateReportsTheReplyLater)
     size_t sent = 0;
     for (const auto& c : cases) {
         answerMark(c.reply);
-        const size_t waiting = overlay->messageQueue().size();
+        overlay->postMessage_duration("请稍候", 2.0);
         Weak<TagEmotion> popup = TagEmotion::showAtPostion_withChannel(CGPointMake(290, 120), channel());
         ASSERT_TRUE(popup.lock());
         tapOn(popup.lock()->emotionButtons()[c.emotion - 1]);
         EXPECT_FALSE(popup.lock()) << "closed before any reply";
         EXPECT_TRUE(window->subviews().empty() ||
                     !std::dynamic_pointer_cast<TagEmotion>(window->subviews().back()));
-        EXPECT_EQ(overlay->messageQueue().size(), waiting);
+        EXPECT_EQ(overlay->messageQueue().front()[kStatusBarOverlayMessageKey].stringValue(), "请稍候");
 
         ASSERT_TRUE(waitForReceived("/m/mark.json", ++sent));
         const auto form = service.server().requests("/m/mark.json").back().formParams();
@@ -113,7 +117,9 @@ TEST_F(TagEmotionTest, AChoiceClosesAtOnceAndTheDelegateReportsTheReplyLater)
         EXPECT_EQ(standin::findParam(form, "icon").value_or(""), std::to_string(c.emotion));
         EXPECT_EQ(standin::findParam(form, "token").value_or(""), "tok7");
 
-        ASSERT_TRUE(pumpMainUntil([&] { return overlay->messageQueue().size() > waiting; })) << c.reply;
+        ASSERT_TRUE(pumpMainUntil([&] {
+            return overlay->messageQueue().front()[kStatusBarOverlayMessageKey].stringValue() != "请稍候";
+        })) << c.reply;
         const Value shown = overlay->messageQueue().front();
         EXPECT_EQ(shown[kStatusBarOverlayMessageKey].stringValue(), c.message);
         EXPECT_EQ(shown[kStatusBarOverlayMessageTypeKey].intValue(), c.kind);
