@@ -1,4 +1,5 @@
 #include "platform/cfnetwork/CFHTTPAuthentication.h"
+#include "platform/crypto/OpenSSLLifetime.h"
 
 #include <openssl/evp.h>
 #include <openssl/rand.h>
@@ -908,3 +909,9 @@ std::string authenticateMessage(const ChallengeMessage& challenge, const std::st
 }
 
 }  // namespace NTLM
+
+namespace {
+namespace CFHTTPAuthentication_cpp {
+const bool kOpenSSLKept = (OpenSSLLifetime::keepUntilExit(), true);
+}  // namespace CFHTTPAuthentication_cpp
+}  // namespace

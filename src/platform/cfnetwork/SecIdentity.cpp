@@ -1,4 +1,5 @@
 #include "platform/cfnetwork/SecIdentity.h"
+#include "platform/crypto/OpenSSLLifetime.h"
 
 #include <openssl/bio.h>
 #include <openssl/evp.h>
@@ -165,3 +166,9 @@ unsigned generation()
 }
 
 }  // namespace SecTrustAnchors
+
+namespace {
+namespace SecIdentity_cpp {
+const bool kOpenSSLKept = (OpenSSLLifetime::keepUntilExit(), true);
+}  // namespace SecIdentity_cpp
+}  // namespace

@@ -1,4 +1,5 @@
 #include "platform/cfnetwork/Transport.h"
+#include "platform/crypto/OpenSSLLifetime.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -593,3 +594,9 @@ size_t count()
 }  // namespace Registry
 
 }  // namespace Transport
+
+namespace {
+namespace Transport_cpp {
+const bool kOpenSSLKept = (OpenSSLLifetime::keepUntilExit(), true);
+}  // namespace Transport_cpp
+}  // namespace

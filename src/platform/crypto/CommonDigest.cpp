@@ -1,4 +1,5 @@
 #include "platform/crypto/CommonDigest.h"
+#include "platform/crypto/OpenSSLLifetime.h"
 
 #include <openssl/evp.h>
 
@@ -90,3 +91,9 @@ std::string hex(const uint8_t* bytes, size_t length, bool upper)
 }
 
 }  // namespace CommonCrypto
+
+namespace {
+namespace CommonDigest_cpp {
+const bool kOpenSSLKept = (OpenSSLLifetime::keepUntilExit(), true);
+}  // namespace CommonDigest_cpp
+}  // namespace

@@ -1,4 +1,5 @@
 #include "platform/crypto/CommonHMAC.h"
+#include "platform/crypto/OpenSSLLifetime.h"
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
@@ -46,3 +47,9 @@ std::array<uint8_t, CC_SHA1_DIGEST_LENGTH> hmacSHA1(std::string_view key, std::s
 }
 
 }  // namespace CommonCrypto
+
+namespace {
+namespace CommonHMAC_cpp {
+const bool kOpenSSLKept = (OpenSSLLifetime::keepUntilExit(), true);
+}  // namespace CommonHMAC_cpp
+}  // namespace
