@@ -22,6 +22,7 @@
 #include "platform/uikit/UISlider.h"
 #include "platform/uikit/UIStringDrawing.h"
 #include "platform/uikit/UISwitch.h"
+#include "platform/uikit/UITableView.h"
 #include "platform/uikit/UITableViewCell.h"
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UIToolbar.h"
@@ -348,8 +349,21 @@ void UITableViewCell::drawRect(CGRect)
         c->strokePath();
         c->restoreGState();
     }
-    // The separator under the row.
-    fillRect(c, CGRectMake(b.origin.x, CGRectGetMaxY(b) - 1, b.size.width, 1), grey(0.88));
+    // The separator under the row, as the table showing the cell asks for (a cell alone draws one).
+    CGColorRef line = grey(0.88);
+    for (Ref<UIView> up = superview(); up; up = up->superview()) {
+        if (auto table = std::dynamic_pointer_cast<UITableView>(up)) {
+            if (table->separatorStyle() == UITableViewCellSeparatorStyleNone) {
+                line = nullptr;
+            } else if (table->separatorColor()) {
+                line = table->separatorColor()->CGColor();
+            }
+            break;
+        }
+    }
+    if (line) {
+        fillRect(c, CGRectMake(b.origin.x, CGRectGetMaxY(b) - 1, b.size.width, 1), line);
+    }
 }
 
 CGSize UIAlertView::sizeThatFits(CGSize) const

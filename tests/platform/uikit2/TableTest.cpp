@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "Stage.h"
 #include "platform/foundation/NSException.h"
+#include "platform/graphics/CGContext.h"
+#include "platform/uikit/UIColor.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITableView.h"
 #include "platform/uikit/UITableViewController.h"
@@ -380,4 +383,30 @@ TEST(UITableViewCellTest, StylesLayOutTheirLabelsAndAccessories)
     EXPECT_FALSE(selected->superview());
     EXPECT_FALSE(cell->textLabel()->isHighlighted());
     EXPECT_TRUE(cell->isSelected());
+}
+
+TEST(UITableViewCellTest, TheLineUnderACellFollowsItsTablesSeparatorSettings)
+{
+    // The colour of the cell's bottom row of pixels, drawn inside a table with the given settings
+    // (nullptr: a cell on its own).
+    const auto lineUnder = [](const std::function<void(UITableView&)>& settings) {
+        auto cell = UITableViewCell::initWithStyle_reuseIdentifier(UITableViewCellStyleDefault, "c");
+        cell->setFrame(CGRectMake(0, 0, 100, 20));
+        cell->setBackgroundColor(UIColor::whiteColor());
+        Ref<UITableView> table;
+        if (settings) {
+            table = UITableView::initWithFrame_style(CGRectMake(0, 0, 100, 100), UITableViewStylePlain);
+            settings(*table);
+            table->addSubview(cell);
+        }
+        cell->layer()->layoutAndDisplayTreeIfNeeded();
+        const CGContextRef picture = CGContext::createImageContext(CGSizeMake(100, 20), 1);
+        cell->layer()->renderInContext(picture);
+        return picture->pixelAt(50, 19) & 0xFFFFFF;
+    };
+    const uint32_t white = 0xFFFFFF;
+    EXPECT_NE(lineUnder(nullptr), white);
+    EXPECT_NE(lineUnder([](UITableView&) {}), white);
+    EXPECT_EQ(lineUnder([](UITableView& t) { t.setSeparatorStyle(UITableViewCellSeparatorStyleNone); }), white);
+    EXPECT_EQ(lineUnder([](UITableView& t) { t.setSeparatorColor(UIColor::redColor()); }), 0xFF0000u);
 }
