@@ -29,7 +29,7 @@ void CFRunLoopSource::wakeLoop()
         loop = loop_.lock();
     }
     if (loop) {
-        loop->wakeUp();
+        loop->wakeIfWaiting();
     }
 }
 

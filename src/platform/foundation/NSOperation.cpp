@@ -62,8 +62,11 @@ void NSOperation::addDependency(const Ref<NSOperation>& operation)
         }
         dependencies_.push_back(operation);
     }
-    std::lock_guard lock(operation->mutex_);
-    operation->dependents_.push_back(std::static_pointer_cast<NSOperation>(shared_from_this()));
+    {
+        std::lock_guard lock(operation->mutex_);
+        operation->dependents_.push_back(std::static_pointer_cast<NSOperation>(shared_from_this()));
+    }
+    readinessChanged();  // an operation waiting in a queue may no longer be ready
 }
 
 void NSOperation::removeDependency(const Ref<NSOperation>& operation)
@@ -79,6 +82,13 @@ std::vector<Ref<NSOperation>> NSOperation::dependencies() const
 {
     std::lock_guard lock(mutex_);
     return dependencies_;
+}
+
+void NSOperation::setQueuePriority(long priority)
+{
+    if (priority_.exchange(priority) != priority) {
+        readinessChanged();  // refiled under its new priority
+    }
 }
 
 void NSOperation::setCompletionBlock(std::function<void()> block)
@@ -101,6 +111,7 @@ void NSOperation::readinessChanged()
         queue = queue_.lock();
     }
     if (queue) {
+        queue->refile(this);
         queue->schedule();
     }
 }
@@ -127,13 +138,14 @@ void NSOperation::setFinished(bool finished)
         dependents = dependents_;
     }
     finishedCondition_.notify_all();
-    if (queue) {
-        queue->operationFinished(this);
-    }
+    // Dependants are refiled first, so the slot this frees goes to the best of everything ready now.
     for (const auto& weak : dependents) {
         if (auto dependent = weak.lock()) {
             dependent->readinessChanged();
         }
+    }
+    if (queue) {
+        queue->operationFinished(this);
     }
     if (completion) {
         completion();
@@ -207,6 +219,10 @@ void NSOperationQueue::addOperation(const Ref<NSOperation>& operation)
     {
         std::lock_guard lock(mutex_);
         operations_.push_back(operation);
+        operation->queueEntry_ = std::prev(operations_.end());
+        operation->queueOrder_ = nextOrder_++;
+        operation->queueState_ = NSOperation::QueueState::Waiting;
+        refileLocked(operation.get());
     }
     schedule();
 }
@@ -231,7 +247,7 @@ void NSOperationQueue::addOperationWithBlock(std::function<void()> block)
 std::vector<Ref<NSOperation>> NSOperationQueue::operations() const
 {
     std::lock_guard lock(mutex_);
-    return operations_;
+    return {operations_.begin(), operations_.end()};
 }
 
 size_t NSOperationQueue::operationCount() const
@@ -295,6 +311,34 @@ void NSOperationQueue::setName(std::string name)
     name_ = std::move(name);
 }
 
+void NSOperationQueue::refile(NSOperation* operation)
+{
+    std::lock_guard lock(mutex_);
+    refileLocked(operation);
+}
+
+void NSOperationQueue::refileLocked(NSOperation* operation)
+{
+    using State = NSOperation::QueueState;
+    if (operation->queueState_ != State::Waiting && operation->queueState_ != State::Ready) {
+        return;  // started or gone: nothing to file
+    }
+    const bool ready = operation->isReady();
+    const long priority = operation->queuePriority();
+    if (operation->queueState_ == State::Ready) {
+        if (ready && priority == operation->readyPriority_) {
+            return;
+        }
+        ready_.erase(ReadyKey{operation->readyPriority_, operation->queueOrder_, operation});
+        operation->queueState_ = State::Waiting;
+    }
+    if (ready) {
+        operation->readyPriority_ = priority;
+        ready_.insert(ReadyKey{priority, operation->queueOrder_, operation});
+        operation->queueState_ = State::Ready;
+    }
+}
+
 void NSOperationQueue::schedule()
 {
     std::vector<Ref<NSOperation>> toStart;
@@ -307,26 +351,19 @@ void NSOperationQueue::schedule()
         }
         const size_t limit = width_ >= 0 ? static_cast<size_t>(width_)
                                          : std::max<size_t>(2, std::thread::hardware_concurrency());
-        while (started_.size() < limit) {
-            Ref<NSOperation> best;
-            for (const auto& operation : operations_) {
-                if (started_.count(operation.get()) || !operation->isReady()) {
-                    continue;
-                }
-                if (!best || operation->queuePriority() > best->queuePriority()) {
-                    best = operation;
-                }
-            }
-            if (!best) {
-                break;
-            }
-            started_.insert(best.get());
-            toStart.push_back(best);
+        while (running_ < limit && !ready_.empty()) {
+            NSOperation* next = ready_.begin()->operation;
+            ready_.erase(ready_.begin());
+            next->queueState_ = NSOperation::QueueState::Started;
+            ++running_;
+            toStart.push_back(*next->queueEntry_);
         }
     }
     for (auto& operation : toStart) {
         if (onMain) {
             NSRunLoop::mainRunLoop()->performBlock([operation] { operation->start(); }, {kCFRunLoopCommonModes});
+        } else if (operation->startsOnAnyThread()) {
+            operation->start();
         } else {
             DispatchRunOnWorker([operation] { operation->start(); });
         }
@@ -335,10 +372,25 @@ void NSOperationQueue::schedule()
 
 void NSOperationQueue::operationFinished(NSOperation* operation)
 {
+    Ref<NSOperation> leaving;  // released unlocked
     {
+        using State = NSOperation::QueueState;
         std::lock_guard lock(mutex_);
-        std::erase_if(operations_, [&](const Ref<NSOperation>& o) { return o.get() == operation; });
-        started_.erase(operation);
+        switch (operation->queueState_) {
+        case State::Gone:
+            return;
+        case State::Started:
+            --running_;
+            break;
+        case State::Ready:
+            ready_.erase(ReadyKey{operation->readyPriority_, operation->queueOrder_, operation});
+            break;
+        case State::Waiting:
+            break;
+        }
+        operation->queueState_ = State::Gone;
+        leaving = std::move(*operation->queueEntry_);
+        operations_.erase(operation->queueEntry_);
     }
     drained_.notify_all();
     schedule();

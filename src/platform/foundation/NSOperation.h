@@ -10,11 +10,19 @@
 // while fewer than maxConcurrentOperationCount of its operations are executing and it is not
 // suspended. An operation is ready when every dependency has finished, or when it has been cancelled:
 // a cancelled operation is still started (its start() finishes it at once), so it leaves the queue.
-// Operations of ordinary queues are started on worker threads; those of mainQueue() on the main run
-// loop, in the common modes.
+// Operations of ordinary queues are started on worker threads (or, for those whose start() only hands
+// work elsewhere, on the thread that freed the slot or added them); those of mainQueue() on the main
+// run loop, in the common modes.
+//
+// A queue keeps its operations that may start now in a ready list ordered by priority, then order
+// added; an operation moves into or out of it only when its own readiness or priority changes (a
+// dependency finishing, a cancel, a dependency added or removed), so starting the next one costs the
+// same however many operations wait.
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
+#include <list>
 #include <mutex>
 #include <set>
 #include <string>
@@ -40,6 +48,10 @@ public:
     virtual void start();
     virtual void main() {}
     virtual bool isConcurrent() const { return false; }
+    // Whether a queue may call start() on whichever thread makes the operation startable (the one
+    // adding it, or the one finishing another operation) instead of handing it to a worker: true only
+    // for operations whose start() just hands their work to a thread of their own and never blocks.
+    virtual bool startsOnAnyThread() const { return false; }
     // Marks the operation cancelled. It does not stop running work; main() checks isCancelled().
     virtual void cancel();
 
@@ -53,7 +65,7 @@ public:
     std::vector<Ref<NSOperation>> dependencies() const;
 
     long queuePriority() const { return priority_; }
-    void setQueuePriority(long priority) { priority_ = priority; }
+    void setQueuePriority(long priority);
 
     // Runs once the operation has finished, on the thread that finished it.
     void setCompletionBlock(std::function<void()> block);
@@ -82,6 +94,13 @@ private:
     std::atomic<bool> executing_{false};
     std::atomic<bool> finished_{false};
     std::atomic<long> priority_{NSOperationQueuePriorityNormal};
+
+    // The queue's bookkeeping, under the queue's mutex.
+    enum class QueueState { Waiting, Ready, Started, Gone };
+    QueueState queueState_ = QueueState::Gone;
+    uint64_t queueOrder_ = 0;    // order added
+    long readyPriority_ = 0;     // the priority it is filed under in the ready list
+    std::list<Ref<NSOperation>>::iterator queueEntry_;
 };
 
 // Runs its blocks, in order, as its main().
@@ -132,12 +151,26 @@ public:
 
 private:
     friend class NSOperation;
+    struct ReadyKey {
+        long priority;
+        uint64_t order;
+        NSOperation* operation;
+        bool operator<(const ReadyKey& other) const
+        {
+            return priority != other.priority ? priority > other.priority : order < other.order;
+        }
+    };
     void schedule();
     void operationFinished(NSOperation* operation);
+    // Files the operation in or out of the ready list by its readiness and priority now.
+    void refile(NSOperation* operation);
+    void refileLocked(NSOperation* operation);
 
-    mutable std::mutex mutex_;  // guards the fields below
-    std::vector<Ref<NSOperation>> operations_;
-    std::set<NSOperation*> started_;
+    mutable std::mutex mutex_;  // guards the fields below (and the operations' queue bookkeeping)
+    std::list<Ref<NSOperation>> operations_;  // not finished, in the order added
+    std::set<ReadyKey> ready_;                // not started and ready
+    size_t running_ = 0;                      // started and not finished
+    uint64_t nextOrder_ = 0;
     long width_ = NSOperationQueueDefaultMaxConcurrentOperationCount;
     bool suspended_ = false;
     bool main_ = false;

@@ -109,6 +109,15 @@ struct NSRunLoop::Impl {
     std::map<int, Armed> armed;         // descriptors in the epoll set
     std::set<uint64_t> alwaysReady;     // sources whose descriptor epoll refuses (regular files)
     std::unordered_map<int, uint32_t> polled;  // result of the last poll
+    // Wake-ups: the eventfd is written only while the loop waits in epoll (`waiting`, set and cleared
+    // under the mutex around the wait), and at most once per wait (`wakeWritten`). Whoever changes the
+    // loop's work under the mutex while it is not waiting needs no wake-up: the loop looks at its work
+    // again, under the mutex, before it next waits.
+    bool waiting = false;
+    bool wakeWritten = false;
+    uint64_t posts = 0;  // tasks posted so far (the tickets)
+    // The waiting poll's findings are fresh for the look that follows it: no second epoll call.
+    bool polledFresh = false;
 
     template <class Modes>
     bool matches(const Modes& modes, const std::string& mode) const
@@ -170,21 +179,19 @@ struct NSRunLoop::Impl {
         }
     }
 
-    // Waits up to `timeoutMs` (0: just looks) and records what is ready; resets the wake-up counter.
-    void poll(int timeoutMs)
+    // Waits up to `timeoutMs` (0: just looks) and records what is ready into `into`; resets the
+    // wake-up counter. Called unlocked for a wait (with a local map), locked for a look.
+    void poll(int timeoutMs, std::unordered_map<int, uint32_t>& into)
     {
         epoll_event events[64];
         const int n = ::epoll_wait(epfd, events, 64, timeoutMs);
-        if (timeoutMs != 0) {
-            return;  // the caller scans again, with a fresh look
-        }
-        polled.clear();
+        into.clear();
         for (int i = 0; i < n; ++i) {
             if (events[i].data.fd == evfd) {
                 uint64_t value;
                 [[maybe_unused]] ssize_t r = ::read(evfd, &value, sizeof value);
             } else {
-                polled[events[i].data.fd] = events[i].events;
+                into[events[i].data.fd] = events[i].events;
             }
         }
     }
@@ -264,7 +271,50 @@ struct NSRunLoop::Impl {
         const uint64_t one = 1;
         [[maybe_unused]] ssize_t r = ::write(evfd, &one, sizeof one);
     }
+
+    // Under the mutex: whether the caller must write the eventfd (after unlocking).
+    bool needsWake()
+    {
+        if (!waiting || wakeWritten) {
+            return false;
+        }
+        wakeWritten = true;
+        return true;
+    }
 };
+
+namespace {
+namespace NSRunLoop_cpp {
+
+// Work to run when the item being served on this thread returns (see performWhenCurrentItemEnds).
+thread_local int t_servingItems = 0;
+thread_local std::vector<std::function<void()>> t_whenItemEnds;
+
+void runWhenItemEndsWork()
+{
+    while (!t_whenItemEnds.empty()) {
+        std::vector<std::function<void()>> work;
+        work.swap(t_whenItemEnds);
+        for (auto& fn : work) {
+            fn();
+        }
+    }
+}
+
+// Counts an item as being served for its lifetime, and runs what it left for its end.
+struct ServingItem {
+    ServingItem() { ++t_servingItems; }
+    ~ServingItem()
+    {
+        --t_servingItems;
+        runWhenItemEndsWork();
+    }
+    ServingItem(const ServingItem&) = delete;
+    ServingItem& operator=(const ServingItem&) = delete;
+};
+
+}  // namespace NSRunLoop_cpp
+}  // namespace
 
 NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>())
 {
@@ -330,11 +380,53 @@ double NSRunLoop::nextTimerFireDateAfter(double time)
 
 void NSRunLoop::performBlock(std::function<void()> block, const RunLoopModes& modes)
 {
+    performBlockWithTicket(std::move(block), modes);
+}
+
+uint64_t NSRunLoop::performBlockWithTicket(std::function<void()> block, const RunLoopModes& modes)
+{
+    bool wake = false;
+    uint64_t ticket = 0;
     {
         std::lock_guard lock(impl_->mutex);
         impl_->tasks.push_back(Task{std::move(block), modes, Key{Clock::now(), ++impl_->seq}});
+        ticket = ++impl_->posts;
+        wake = impl_->needsWake();
     }
-    impl_->wake();
+    if (wake) {
+        impl_->wake();
+    }
+    return ticket;
+}
+
+bool NSRunLoop::isLatestPost(uint64_t ticket) const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->posts == ticket;
+}
+
+void NSRunLoop::performWhenCurrentItemEnds(std::function<void()> fn)
+{
+    if (!fn) {
+        return;
+    }
+    if (NSRunLoop_cpp::t_servingItems == 0) {
+        fn();
+        return;
+    }
+    NSRunLoop_cpp::t_whenItemEnds.push_back(std::move(fn));
+}
+
+void NSRunLoop::wakeIfWaiting()
+{
+    bool wake = false;
+    {
+        std::lock_guard lock(impl_->mutex);
+        wake = impl_->needsWake();
+    }
+    if (wake) {
+        impl_->wake();
+    }
 }
 
 void NSRunLoop::addTimer(const Ref<NSTimer>& timer, const std::string& mode)
@@ -363,7 +455,7 @@ void NSRunLoop::addTimer(const Ref<NSTimer>& timer, const std::string& mode)
             it->modes.insert(mode);
         }
     }
-    impl_->wake();
+    wakeIfWaiting();
 }
 
 void NSRunLoop::addSource(const Ref<CFRunLoopSource>& source, const std::string& mode)
@@ -392,7 +484,7 @@ void NSRunLoop::addSource(const Ref<CFRunLoopSource>& source, const std::string&
             it->modes.insert(mode);
         }
     }
-    impl_->wake();
+    wakeIfWaiting();
 }
 
 void NSRunLoop::removeSource(const Ref<CFRunLoopSource>& source, const std::string& mode)
@@ -430,7 +522,7 @@ void NSRunLoop::addCommonMode(const std::string& mode)
         std::lock_guard lock(impl_->mutex);
         impl_->common.insert(mode);
     }
-    impl_->wake();
+    wakeIfWaiting();
 }
 
 void NSRunLoop::stop()
@@ -439,7 +531,7 @@ void NSRunLoop::stop()
         std::lock_guard lock(impl_->mutex);
         impl_->stopRequested = true;
     }
-    impl_->wake();
+    wakeIfWaiting();
 }
 
 void NSRunLoop::wakeUp()
@@ -449,7 +541,7 @@ void NSRunLoop::wakeUp()
 
 void NSRunLoop::timerChanged()
 {
-    impl_->wake();
+    wakeIfWaiting();
 }
 
 std::string NSRunLoop::currentMode() const
@@ -532,9 +624,6 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
             return kCFRunLoopRunFinished;
         }
         d.arm(mode);
-        d.poll(0);
-        const double now = Clock::now();
-        d.updateReadiness(mode, now);
 
         // The earliest ready item of this mode.
         enum class Kind { None, Task, Timer, Source } kind = Kind::None;
@@ -547,6 +636,25 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
                 index = i;
                 break;  // tasks are in posting order
             }
+        }
+        // A source first seen ready by a new look is ordered after every task posted before it, so a
+        // look is needed only when no task is waiting or a source already seen ready may come first;
+        // right after a wait, the wait's findings are the look.
+        bool look = kind == Kind::None;
+        for (const auto& s : d.sources) {
+            if (look) {
+                break;
+            }
+            look = s.ready && s.readySince < best;
+        }
+        const bool fresh = d.polledFresh;
+        d.polledFresh = false;
+        if (look && !fresh) {
+            d.poll(0, d.polled);
+        }
+        const double now = Clock::now();
+        if (look || fresh) {
+            d.updateReadiness(mode, now);
         }
         double nextTimer = distantFuture;
         for (size_t i = 0; i < d.timers.size(); ++i) {
@@ -590,6 +698,7 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
                 lock.lock();
             };
             try {
+                NSRunLoop_cpp::ServingItem serving;
                 fn();
             } catch (...) {
                 finish();
@@ -638,6 +747,7 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
                 graveyard.push_back(std::move(timer));
             };
             try {
+                NSRunLoop_cpp::ServingItem serving;
                 if (callback) {
                     callback(*timer);
                 }
@@ -673,6 +783,7 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
                 graveyard.push_back(std::move(source));
             };
             try {
+                NSRunLoop_cpp::ServingItem serving;
                 if (source->callback_) {
                     source->callback_(events);
                 }
@@ -719,10 +830,16 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
             const int realMs = static_cast<int>(std::min<long long>(ms, 3600000));
             timeoutMs = timeoutMs < 0 ? realMs : std::min(timeoutMs, realMs);
         }
+        d.waiting = true;
         lock.unlock();
         graveyard.clear();
-        d.poll(timeoutMs == 0 ? 1 : timeoutMs);
+        std::unordered_map<int, uint32_t> found;
+        d.poll(timeoutMs == 0 ? 1 : timeoutMs, found);
         lock.lock();
+        d.waiting = false;
+        d.wakeWritten = false;
+        d.polled.swap(found);
+        d.polledFresh = true;
     }
 }
 

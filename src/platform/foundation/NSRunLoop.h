@@ -10,6 +10,7 @@
 // another mode (a synchronous request spinning a private mode inside a button action); work being
 // served is not served again by the nested run.
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -45,6 +46,10 @@ public:
 
     // Posts a task, run once by this loop in one of `modes`. Thread-safe.
     void performBlock(std::function<void()> block, const RunLoopModes& modes = {kCFRunLoopCommonModes});
+    // The same, answering the post's ticket: isLatestPost(ticket) holds while nothing else has been
+    // posted to this loop since, so work added to that task runs where it would have run if posted now.
+    uint64_t performBlockWithTicket(std::function<void()> block, const RunLoopModes& modes);
+    bool isLatestPost(uint64_t ticket) const;
 
     // Timers belong to one loop; adding one to more modes of the same loop is allowed. Thread-safe.
     void addTimer(const Ref<NSTimer>& timer, const std::string& mode);
@@ -68,6 +73,12 @@ public:
     void stop();
     // Makes a waiting loop re-examine its work. Thread-safe.
     void wakeUp();
+
+    // Runs `fn` on the calling thread as soon as the item its loop is serving returns (before the loop
+    // looks for the next one); at once when the thread is not serving an item. Work done by one item
+    // (a stream event, a timer, a posted task) can so be published when the item is over, once, with
+    // every lock the item took released.
+    static void performWhenCurrentItemEnds(std::function<void()> fn);
 
     // Runs `mode` until done() holds or `timeout` of real time has passed, waiting for work in between
     // (even with nothing registered); answers done(). done() is re-checked after every item and every few
@@ -102,5 +113,8 @@ private:
                                const std::chrono::steady_clock::time_point* realDeadline, bool mayWait,
                                bool ignoreFinished, bool* stopped);
     void timerChanged();
+    // Wakes the loop only when it may be waiting for work (posts, timers and sources changed by anyone
+    // are seen by a loop that is not waiting before it next waits).
+    void wakeIfWaiting();
     std::unique_ptr<Impl> impl_;
 };
