@@ -4,6 +4,7 @@
 #include "net/http/HTTPRequest.h"
 
 #include <cstdlib>
+#include <thread>
 #include <utility>
 
 #include "net/http/HTTPCacheDelegate.h"
@@ -493,10 +494,13 @@ void HTTPRequest::clearDelegatesAndCancel()
 {
     {
         std::lock_guard lock(*cancelledLock_);
-        delegate_.reset();
-        queue_.reset();
-        uploadProgressDelegate_.reset();
-        downloadProgressDelegate_.reset();
+        {
+            std::lock_guard receivers(receiversLock_);
+            delegate_.reset();
+            queue_.reset();
+            uploadProgressDelegate_.reset();
+            downloadProgressDelegate_.reset();
+        }
         releaseBlocksOnMainThread();
     }
     cancel();
@@ -504,7 +508,6 @@ void HTTPRequest::clearDelegatesAndCancel()
 
 bool HTTPRequest::isCancelled() const
 {
-    std::lock_guard lock(*cancelledLock_);
     return cancelledFlag_;
 }
 
@@ -512,7 +515,7 @@ void HTTPRequest::releaseBlocksOnMainThread()
 {
     auto blocks = std::make_shared<BlockSet>();
     {
-        std::lock_guard lock(*cancelledLock_);
+        std::lock_guard lock(receiversLock_);
         blocks->started = std::exchange(startedBlock_, nullptr);
         blocks->headersReceived = std::exchange(headersReceivedBlock_, nullptr);
         blocks->completion = std::exchange(completionBlock_, nullptr);
@@ -534,8 +537,75 @@ void HTTPRequest::releaseBlocksOnMainThread()
 void HTTPRequest::performOnMainThread(std::function<void(HTTPRequest&)> message)
 {
     auto request = self<HTTPRequest>();
-    performSelectorOnMainThread([request, message = std::move(message)] { message(*request); },
-                                NSThread::isMainThread());
+    if (NSThread::isMainThread()) {
+        message(*request);
+        return;
+    }
+    // Posted at once, so whoever sees the step's effects (the request finished) finds its messages
+    // queued. The step is marked open until the run-loop item running it returns: a delivery that
+    // comes first waits for that moment (never for a lock), so a receiver sees everything the step did.
+    if (!stepOpen_.exchange(true)) {
+        NSRunLoop::performWhenCurrentItemEnds([request] { request->stepOpen_ = false; });
+    }
+    request->postToMainThread(std::move(message));
+}
+
+void HTTPRequest::postToMainThread(std::function<void(HTTPRequest&)> message)
+{
+    Ref<NSRunLoop> main = NSRunLoop::mainRunLoop();
+    std::lock_guard lock(outboxLock_);
+    if (!outbox_.empty() && main->isLatestPost(outbox_.back().ticket)) {
+        outbox_.back().messages.push_back(std::move(message));
+        return;
+    }
+    OutboxBatch batch;
+    batch.messages.push_back(std::move(message));
+    outbox_.push_back(std::move(batch));
+    // Posted under the outbox lock, so batches and their deliveries keep one order.
+    auto request = self<HTTPRequest>();
+    outbox_.back().ticket =
+        main->performBlockWithTicket([request] { request->deliverOutbox(); }, {kCFRunLoopCommonModes});
+}
+
+void HTTPRequest::deliverOutbox()
+{
+    // The step that posted may still be finishing on its thread (a few instructions, normally).
+    while (stepOpen_.load()) {
+        std::this_thread::yield();
+    }
+    std::vector<std::function<void(HTTPRequest&)>> messages;
+    {
+        std::lock_guard lock(outboxLock_);
+        if (outbox_.empty()) {
+            return;
+        }
+        messages = std::move(outbox_.front().messages);
+        outbox_.erase(outbox_.begin());
+    }
+    size_t next = 0;
+    // A receiver that throws leaves the rest of the batch queued, in order, for another delivery.
+    struct Requeue {
+        HTTPRequest& request;
+        std::vector<std::function<void(HTTPRequest&)>>& messages;
+        size_t& next;
+        ~Requeue()
+        {
+            if (next >= messages.size()) {
+                return;
+            }
+            OutboxBatch rest;
+            rest.messages.assign(std::make_move_iterator(messages.begin() + static_cast<std::ptrdiff_t>(next)),
+                                 std::make_move_iterator(messages.end()));
+            std::lock_guard lock(request.outboxLock_);
+            request.outbox_.insert(request.outbox_.begin(), std::move(rest));
+            auto self = request.self<HTTPRequest>();
+            NSRunLoop::mainRunLoop()->performBlock([self] { self->deliverOutbox(); }, {kCFRunLoopCommonModes});
+        }
+    } requeue{*this, messages, next};
+    while (next < messages.size()) {
+        auto message = std::move(messages[next++]);
+        message(*this);
+    }
 }
 
 void HTTPRequest::sendToDelegate(const std::string& selector, const HTTPRequestSelectorArgument& argument)
@@ -548,14 +618,14 @@ void HTTPRequest::sendToDelegate(const std::string& selector, const HTTPRequestS
 
 void HTTPRequest::requestStarted()
 {
-    if (error() || mainRequest()) {
+    if (error() || mainRequest() || !hasReceiver(kToDelegate | kToQueue, &HTTPRequest::startedBlock_)) {
         return;
     }
     performOnMainThread([](HTTPRequest& request) {
         request.sendToDelegate(request.didStartSelector(), {});
         BasicBlock block;
         {
-            std::lock_guard lock(*request.cancelledLock_);
+            std::lock_guard lock(request.receiversLock_);
             block = request.startedBlock_;
         }
         if (block) {
@@ -570,14 +640,14 @@ void HTTPRequest::requestStarted()
 
 void HTTPRequest::requestReceivedResponseHeaders(const HTTPHeaderFields& newResponseHeaders)
 {
-    if (error() || mainRequest()) {
+    if (error() || mainRequest() || !hasReceiver(kToDelegate | kToQueue, &HTTPRequest::headersReceivedBlock_)) {
         return;
     }
     performOnMainThread([newResponseHeaders](HTTPRequest& request) {
         request.sendToDelegate(request.didReceiveResponseHeadersSelector(), newResponseHeaders);
         HeadersBlock block;
         {
-            std::lock_guard lock(*request.cancelledLock_);
+            std::lock_guard lock(request.receiversLock_);
             block = request.headersReceivedBlock_;
         }
         if (block) {
@@ -592,14 +662,14 @@ void HTTPRequest::requestReceivedResponseHeaders(const HTTPHeaderFields& newResp
 
 void HTTPRequest::requestRedirected()
 {
-    if (error() || mainRequest()) {
+    if (error() || mainRequest() || !hasReceiver(kToDelegate, &HTTPRequest::requestRedirectedBlock_)) {
         return;
     }
     performOnMainThread([](HTTPRequest& request) {
         request.sendToDelegate(kHTTPRequestRedirectedSelector, {});
         BasicBlock block;
         {
-            std::lock_guard lock(*request.cancelledLock_);
+            std::lock_guard lock(request.receiversLock_);
             block = request.requestRedirectedBlock_;
         }
         if (block) {
@@ -615,7 +685,7 @@ void HTTPRequest::requestFinished()
     }
     if (isPACFileRequest()) {
         reportFinished();
-    } else {
+    } else if (hasReceiver(kToDelegate | kToQueue, &HTTPRequest::completionBlock_)) {
         performOnMainThread([](HTTPRequest& request) { request.reportFinished(); });
     }
 }
@@ -625,7 +695,7 @@ void HTTPRequest::reportFinished()
     sendToDelegate(didFinishSelector(), {});
     BasicBlock block;
     {
-        std::lock_guard lock(*cancelledLock_);
+        std::lock_guard lock(receiversLock_);
         block = completionBlock_;
     }
     if (block) {
@@ -642,7 +712,7 @@ void HTTPRequest::reportFailure()
     sendToDelegate(didFailSelector(), {});
     BasicBlock block;
     {
-        std::lock_guard lock(*cancelledLock_);
+        std::lock_guard lock(receiversLock_);
         block = failureBlock_;
     }
     if (block) {
@@ -660,7 +730,7 @@ void HTTPRequest::passOnReceivedData(const NSData& data)
         request.sendToDelegate(request.didReceiveDataSelector(), data);
         DataBlock block;
         {
-            std::lock_guard lock(*request.cancelledLock_);
+            std::lock_guard lock(request.receiversLock_);
             block = request.dataReceivedBlock_;
         }
         if (block) {
@@ -673,8 +743,7 @@ void HTTPRequest::passOnReceivedData(const NSData& data)
 
 Ref<NSURL> HTTPRequest::url() const
 {
-    std::lock_guard lock(*cancelledLock_);
-    return locked(url_);
+    return locked(url_);  // whole under the property lock: a reader never waits for a running step
 }
 
 void HTTPRequest::setURL(const Ref<NSURL>& newURL)
@@ -695,7 +764,6 @@ void HTTPRequest::setURL(const Ref<NSURL>& newURL)
 
 std::string HTTPRequest::requestMethod() const
 {
-    std::lock_guard lock(*cancelledLock_);
     return locked(requestMethod_);
 }
 
@@ -714,49 +782,49 @@ void HTTPRequest::setRequestMethod(const std::string& newRequestMethod)
 
 Ref<HTTPRequestDelegate> HTTPRequest::delegate() const
 {
-    std::lock_guard lock(*cancelledLock_);
+    std::lock_guard lock(receiversLock_);
     return delegate_.lock();
 }
 
 void HTTPRequest::setDelegate(const Weak<HTTPRequestDelegate>& newDelegate)
 {
-    std::lock_guard lock(*cancelledLock_);
+    std::lock_guard lock(receiversLock_);
     delegate_ = newDelegate;
 }
 
 Ref<HTTPRequestDelegate> HTTPRequest::queue() const
 {
-    std::lock_guard lock(*cancelledLock_);
+    std::lock_guard lock(receiversLock_);
     return queue_;
 }
 
 void HTTPRequest::setQueue(const Ref<HTTPRequestDelegate>& newQueue)
 {
-    std::lock_guard lock(*cancelledLock_);
+    std::lock_guard lock(receiversLock_);
     queue_ = newQueue;
 }
 
 Ref<HTTPProgressDelegate> HTTPRequest::uploadProgressDelegate() const
 {
-    std::lock_guard lock(*cancelledLock_);
+    std::lock_guard lock(receiversLock_);
     return uploadProgressDelegate_.lock();
 }
 
 void HTTPRequest::setUploadProgressDelegate(const Weak<HTTPProgressDelegate>& newDelegate)
 {
-    std::lock_guard lock(*cancelledLock_);
+    std::lock_guard lock(receiversLock_);
     uploadProgressDelegate_ = newDelegate;
 }
 
 Ref<HTTPProgressDelegate> HTTPRequest::downloadProgressDelegate() const
 {
-    std::lock_guard lock(*cancelledLock_);
+    std::lock_guard lock(receiversLock_);
     return downloadProgressDelegate_.lock();
 }
 
 void HTTPRequest::setDownloadProgressDelegate(const Weak<HTTPProgressDelegate>& newDelegate)
 {
-    std::lock_guard lock(*cancelledLock_);
+    std::lock_guard lock(receiversLock_);
     downloadProgressDelegate_ = newDelegate;
 }
 
@@ -782,7 +850,7 @@ void HTTPRequest::setStatusTimer(const Ref<NSTimer>& timer)
     {                                                   \
         Type old;                                       \
         {                                               \
-            std::lock_guard lock(*cancelledLock_);      \
+            std::lock_guard lock(receiversLock_);       \
             old = std::exchange(field, std::move(block)); \
         }                                               \
     }
@@ -864,10 +932,18 @@ Ref<HTTPRequest> HTTPRequest::copyWithZone(void*) const
 void HTTPRequest::copyConfigurationTo(HTTPRequest& copy) const
 {
     {
-        std::lock_guard lock(*cancelledLock_);
-        copy.setDelegate(delegate_);
-        copy.setUploadProgressDelegate(uploadProgressDelegate_);
-        copy.setDownloadProgressDelegate(downloadProgressDelegate_);
+        Weak<HTTPRequestDelegate> theDelegate;
+        Weak<HTTPProgressDelegate> uploadDisplay;
+        Weak<HTTPProgressDelegate> downloadDisplay;
+        {
+            std::lock_guard lock(receiversLock_);
+            theDelegate = delegate_;
+            uploadDisplay = uploadProgressDelegate_;
+            downloadDisplay = downloadProgressDelegate_;
+        }
+        copy.setDelegate(theDelegate);
+        copy.setUploadProgressDelegate(uploadDisplay);
+        copy.setDownloadProgressDelegate(downloadDisplay);
     }
     copy.setRequestMethod(requestMethod());
     copy.setPostBody(postBody());

@@ -108,6 +108,9 @@ public:
     void start() override;
     void main() override;
     bool isConcurrent() const override { return true; }
+    // start() only posts main() to the network thread, so the shared queue calls it on whichever thread
+    // frees a slot (usually the network thread itself), with no worker in between.
+    bool startsOnAnyThread() const override { return true; }
 
     // Fails a running request with code 4 (delegates still told, unless cleared first) on the request's
     // own thread; nothing once it has completed or been cancelled. Returns at once.
@@ -624,8 +627,25 @@ protected:
     void reportFinished();
     void reportFailure();
     void passOnReceivedData(const NSData& data);
-    // Runs `message` on the main thread (inline when already there), keeping the request alive.
+    // Runs `message` on the main thread (inline when already there), keeping the request alive. From
+    // another thread the message joins the request's outbox when the current run-loop item is over; an
+    // outbox is delivered by one main-thread task, in order, however many messages it gathered.
     void performOnMainThread(std::function<void(HTTPRequest&)> message);
+    void postToMainThread(std::function<void(HTTPRequest&)> message);
+
+    void deliverOutbox();
+    // Who a message to the main thread may reach. A message that no receiver and no block can take is
+    // not sent at all (receivers are still read again when a sent message runs).
+    enum ReceiverKind : unsigned { kToDelegate = 1, kToQueue = 2, kToUploadDisplay = 4, kToDownloadDisplay = 8 };
+    template <class Block = BasicBlock>
+    bool hasReceiver(unsigned kinds, Block HTTPRequest::*block = nullptr) const
+    {
+        std::lock_guard lock(receiversLock_);
+        return ((kinds & kToDelegate) && !delegate_.expired()) || ((kinds & kToQueue) && queue_) ||
+               ((kinds & kToUploadDisplay) && !uploadProgressDelegate_.expired()) ||
+               ((kinds & kToDownloadDisplay) && !downloadProgressDelegate_.expired()) ||
+               (block && static_cast<bool>(this->*block));
+    }
     // Sends `selector` with `argument` to the delegate when it answers it.
     void sendToDelegate(const std::string& selector, const HTTPRequestSelectorArgument& argument);
     void releaseBlocksOnMainThread();
@@ -733,6 +753,21 @@ protected:
     }
 
     mutable std::mutex propertyLock_;  // guards the object-valued fields; never held while calling out
+    // Guards the receivers (delegate, queue, progress delegates) and the blocks; never held while
+    // calling out. The main thread reads them here, never under cancelledLock, which a network step
+    // holds for its whole length.
+    mutable std::mutex receiversLock_;
+    // Messages for the main thread not yet delivered (outboxLock_): one batch per posted delivery, in
+    // the order posted. A message joins the last batch while that batch's delivery is still the latest
+    // work posted to the main loop, so it never overtakes anything posted there before it.
+    struct OutboxBatch {
+        std::vector<std::function<void(HTTPRequest&)>> messages;
+        uint64_t ticket = 0;  // of the batch's delivery on the main loop
+    };
+    std::mutex outboxLock_;
+    std::vector<OutboxBatch> outbox_;
+    // A step that posted messages is still running on its thread (cleared when its run-loop item ends).
+    std::atomic<bool> stepOpen_{false};
     Ref<NSRecursiveLock> cancelledLock_;
 
     // Life cycle.
@@ -770,7 +805,7 @@ protected:
     std::atomic<bool> haveBuiltRequestHeaders_{false};
     Ref<CFHTTPMessage> request_;  // the HTTP message of the current attempt
 
-    // Delegation and identity (the receivers are under cancelledLock).
+    // Delegation and identity (the receivers are under receiversLock_).
     Weak<HTTPRequestDelegate> delegate_;
     Ref<HTTPRequestDelegate> queue_;
     Weak<HTTPProgressDelegate> uploadProgressDelegate_;
@@ -901,7 +936,7 @@ protected:
     bool PACQueueWidthRaised_ = false;         // the shared queue's width counts a script fetch
     Ref<NSURL> credentialsPlace_;              // the URL whose place the request's own credentials serve
 
-    // Blocks (under cancelledLock).
+    // Blocks (under receiversLock_).
     BasicBlock startedBlock_;
     HeadersBlock headersReceivedBlock_;
     BasicBlock completionBlock_;

@@ -760,7 +760,7 @@ bool HTTPRequest::willAskDelegateForCredentials(const AuthenticationSide& side)
     }
     bool hasBlock = false;
     {
-        std::lock_guard lock(*cancelledLock_);
+        std::lock_guard lock(receiversLock_);
         hasBlock = static_cast<bool>(this->*side.authenticationNeededBlock);
     }
     if ((receiver && receiver->respondsToSelector(side.authenticationNeededSelector)) || hasBlock) {
@@ -784,7 +784,7 @@ void HTTPRequest::askDelegateForCredentials(const AuthenticationSide& side)
     }
     BasicBlock block;
     {
-        std::lock_guard lock(*cancelledLock_);
+        std::lock_guard lock(receiversLock_);
         block = this->*side.authenticationNeededBlock;
     }
     if (block) {

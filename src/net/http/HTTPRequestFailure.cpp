@@ -63,7 +63,7 @@ void HTTPRequest::failWithError(const Ref<NSError>& theError)
     }
     if (isPACFileRequest()) {
         reporter->reportFailure();
-    } else {
+    } else if (reporter->hasReceiver(kToDelegate | kToQueue, &HTTPRequest::failureBlock_)) {
         reporter->performOnMainThread([](HTTPRequest& failed) { failed.reportFailure(); });
     }
     if (inProgress_) {

@@ -451,7 +451,7 @@ bool HTTPRequest::passesOnReceivedData()
     if (theDelegate && theDelegate->respondsToSelector(didReceiveDataSelector())) {
         return true;
     }
-    std::lock_guard lock(*cancelledLock_);
+    std::lock_guard lock(receiversLock_);
     return static_cast<bool>(dataReceivedBlock_);
 }
 

@@ -475,6 +475,10 @@ void HTTPRequest::countDownloadSize(std::optional<unsigned long long> announcedL
 void HTTPRequest::sendProgressStep(bool upload, long long step, unsigned long long blockTotal,
                                    std::optional<float> fraction)
 {
+    if (!hasReceiver(kToQueue | (upload ? kToUploadDisplay : kToDownloadDisplay),
+                     upload ? &HTTPRequest::bytesSentBlock_ : &HTTPRequest::bytesReceivedBlock_)) {
+        return;
+    }
     performOnMainThread([upload, step, blockTotal, fraction](HTTPRequest& request) {
         Ref<HTTPRequest> me = request.self<HTTPRequest>();
         const char* selector = upload ? kDidSendBytesSelector : kDidReceiveBytesSelector;
@@ -497,7 +501,7 @@ void HTTPRequest::sendProgressStep(bool upload, long long step, unsigned long lo
         }
         ProgressBlock block;
         {
-            std::lock_guard lock(*request.cancelledLock_);
+            std::lock_guard lock(request.receiversLock_);
             block = upload ? request.bytesSentBlock_ : request.bytesReceivedBlock_;
         }
         if (block) {
@@ -508,6 +512,9 @@ void HTTPRequest::sendProgressStep(bool upload, long long step, unsigned long lo
 
 void HTTPRequest::incrementDownloadSizeBy(long long length)
 {
+    if (!hasReceiver(kToQueue | kToDownloadDisplay, &HTTPRequest::downloadSizeIncrementedBlock_)) {
+        return;
+    }
     performOnMainThread([length](HTTPRequest& request) {
         Ref<HTTPRequest> me = request.self<HTTPRequest>();
         for (const Ref<HTTPProgressDelegate>& receiver :
@@ -518,7 +525,7 @@ void HTTPRequest::incrementDownloadSizeBy(long long length)
         }
         SizeBlock block;
         {
-            std::lock_guard lock(*request.cancelledLock_);
+            std::lock_guard lock(request.receiversLock_);
             block = request.downloadSizeIncrementedBlock_;
         }
         if (block) {
@@ -529,6 +536,9 @@ void HTTPRequest::incrementDownloadSizeBy(long long length)
 
 void HTTPRequest::incrementUploadSizeBy(long long length)
 {
+    if (!hasReceiver(kToQueue | kToUploadDisplay, &HTTPRequest::uploadSizeIncrementedBlock_)) {
+        return;
+    }
     performOnMainThread([length](HTTPRequest& request) {
         Ref<HTTPRequest> me = request.self<HTTPRequest>();
         for (const Ref<HTTPProgressDelegate>& receiver :
@@ -539,7 +549,7 @@ void HTTPRequest::incrementUploadSizeBy(long long length)
         }
         SizeBlock block;
         {
-            std::lock_guard lock(*request.cancelledLock_);
+            std::lock_guard lock(request.receiversLock_);
             block = request.uploadSizeIncrementedBlock_;
         }
         if (block) {
@@ -562,6 +572,9 @@ void HTTPRequest::removeUploadProgressSoFar()
     setLastBytesSent(0);
     setUploadBufferSize(0);
     const unsigned long long length = postLength();
+    if (!hasReceiver(kToQueue | kToUploadDisplay, &HTTPRequest::bytesSentBlock_)) {
+        return;
+    }
     performOnMainThread([shown, length](HTTPRequest& request) {
         Ref<HTTPRequest> me = request.self<HTTPRequest>();
         for (const Ref<HTTPProgressDelegate>& receiver :
@@ -573,7 +586,7 @@ void HTTPRequest::removeUploadProgressSoFar()
         updateProgressIndicator_withProgress_ofTotal(request.uploadProgressDelegate(), 0, length);
         ProgressBlock block;
         {
-            std::lock_guard lock(*request.cancelledLock_);
+            std::lock_guard lock(request.receiversLock_);
             block = request.bytesSentBlock_;
         }
         if (block && shown > 0) {
@@ -585,6 +598,9 @@ void HTTPRequest::removeUploadProgressSoFar()
 void HTTPRequest::resetUploadProgress(unsigned long long value)
 {
     incrementUploadSizeBy(static_cast<long long>(value));
+    if (!hasReceiver(kToUploadDisplay)) {
+        return;
+    }
     performOnMainThread([value](HTTPRequest& request) {
         updateProgressIndicator_withProgress_ofTotal(request.uploadProgressDelegate(), 0, value);
     });
@@ -592,6 +608,9 @@ void HTTPRequest::resetUploadProgress(unsigned long long value)
 
 void HTTPRequest::resetDownloadProgress()
 {
+    if (!hasReceiver(kToDownloadDisplay)) {
+        return;
+    }
     performOnMainThread([](HTTPRequest& request) {
         updateProgressIndicator_withProgress_ofTotal(request.downloadProgressDelegate(), 0, 0);
     });
