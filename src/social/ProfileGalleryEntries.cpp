@@ -13,6 +13,7 @@
 #include "platform/uikit/UIWindow.h"
 #include "social/ChangePasswordController.h"
 #include "social/ChangePhoneController.h"
+#include "social/FriendVC.h"
 #include "social/MemberInfoController.h"
 
 namespace {
@@ -68,6 +69,44 @@ bool loadedPicture(const Ref<UIImage>& image, const Ref<UIImage>& placeholder)
     return image && image != placeholder && image->size().width >= 100;
 }
 
+// The panel on its own in the window, showing a user's followed people.
+void addPanel(const char* name, const char* suid)
+{
+    auto shown = std::make_shared<Weak<FriendVC>>();
+    UIGallery::add({name, kScreen,
+                    [shown, suid](const Ref<UIWindow>& window) {
+                        UIGallery::keep(std::make_shared<LoggedIn>());
+                        auto panel = FriendVC::create();
+                        auto navigation = UINavigationController::initWithRootViewController(UIViewController::create());
+                        UIGallery::keep(navigation);
+                        window->setRootViewController(panel);
+                        panel->setCurrentSuid_andNavigationController(Value(suid), navigation);
+                        panel->getDataFromWeb();
+                        *shown = panel;
+                    },
+                    [shown] {
+                        auto panel = shown->lock();
+                        if (!panel) {
+                            return true;
+                        }
+                        if (panel->getCurrentSelectedArray().count() == 0) {
+                            return false;
+                        }
+                        auto table = panel->table();
+                        table->layoutIfNeeded();
+                        const auto placeholder = UIImage::imageNamed("missing-avatar.png");
+                        for (const Ref<UITableViewCell>& cell : table->visibleCells()) {
+                            if (auto row = std::dynamic_pointer_cast<FriendListCell>(cell)) {
+                                auto avatar = row->head()->backgroundImageForState(UIControlStateNormal);
+                                if (!avatar || avatar == placeholder) {
+                                    return false;
+                                }
+                            }
+                        }
+                        return true;
+                    }});
+}
+
 }  // namespace ProfileGalleryEntries_cpp
 }  // namespace
 
@@ -99,4 +138,6 @@ void registerProfileGalleryEntries()
                         UIGallery::keep(std::make_shared<LoggedIn>());
                         pushedOnStack(window, ChangePhoneController::create());
                     }});
+    addPanel("friend-panel-own", "1001");
+    addPanel("friend-panel-other", "2001");
 }
