@@ -8,8 +8,11 @@
 // prints the status-bar messages as they are shown and the notifications the bridge posts, until the
 // upload has finished and the local job is deleted.
 //
-//     ombri [--seconds N] [--verbose]              the application; --seconds N terminates it after N
-//                                                  seconds (headless runs); prints what it shows
+//     ombri [--seconds N] [--headless] [--verbose] the application, in a desktop window when a display
+//                                                  is present (closing it terminates the application),
+//                                                  else headless (--headless: always); --seconds N
+//                                                  terminates it after N seconds; prints what it shows
+//                                                  (--frame-sums: a check sum of each frame's colours)
 //     ombri --publish [--keep] [--verbose]         the publish road; --keep leaves the scratch folder
 //                                                  (home, movie, database, engine log); --verbose also
 //                                                  writes the log (the engine's lines among it) to stderr
@@ -24,6 +27,8 @@
 #include "platform/foundation/NSPathUtilities.h"
 #include "platform/media/MovieFileWriter.h"
 #include "platform/media/SyntheticMedia.h"
+#include "platform/screen/UIScreenDisplay.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIImage.h"
@@ -125,9 +130,42 @@ std::string shownScreens()
     return text;
 }
 
-int runApplication(int argc, char** argv, double seconds)
+// A check sum of the colours of a picture's pixels (each pixel's red, green and blue bytes, FNV-1a), so
+// a picture taken elsewhere of what was shown can be compared with it.
+std::string colourSum(const CGContextRef& pixels)
+{
+    uint32_t hash = 2166136261u;
+    for (size_t y = 0; y < pixels->pixelHeight(); ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(pixels->data()) +
+                                                            y * pixels->bytesPerRow());
+        for (size_t x = 0; x < pixels->pixelWidth(); ++x) {
+            for (int shift : {16, 8, 0}) {
+                hash = (hash ^ ((row[x] >> shift) & 0xFF)) * 16777619u;
+            }
+        }
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", hash);
+    return text;
+}
+
+int runApplication(int argc, char** argv, double seconds, bool headless, bool frameSums)
 {
     UIImage::installImageCodecs();
+    // The phone's screen: 320 x 480 points at scale 2, in a window when there is a display.
+    UIScreen::mainScreen()->setScale(2);
+    UIScreenDisplay::Options display;
+    if (frameSums) {
+        display.framePresented = [](const CGContextRef& pixels) {
+            say("ombri: frame " + std::to_string(UIScreenDisplay::framesPresented()) + " " + colourSum(pixels));
+        };
+    }
+    if (!headless && UIScreenDisplay::open(display)) {
+        say("ombri: window " + std::to_string(UIScreenDisplay::pixelWidth()) + "x" +
+            std::to_string(UIScreenDisplay::pixelHeight()));
+    } else {
+        say("ombri: headless");
+    }
     ombriAppDelegate::registerClass();
     auto center = NSNotificationCenter::defaultCenter();
     auto launched = center->addObserverForName_object_usingBlock(
@@ -146,6 +184,12 @@ int runApplication(int argc, char** argv, double seconds)
         });
     }
     const int result = UIApplicationMain(argc, argv, "", "ombriAppDelegate");
+    UIScreenDisplay::close();
+    // As the phone ends a terminated application: the engine stops with it.
+    if (g_ffmpeg.get()) {
+        PZFFmpeg::globleUninit();
+        say("ombri: engine stopped");
+    }
     center->removeObserver(launched);
     center->removeObserver(reminded);
     center->removeObserver(terminating);
@@ -160,18 +204,22 @@ int main(int argc, char** argv)
     bool keep = false;
     bool verbose = false;
     bool publish = false;
+    bool headless = false;
+    bool frameSums = false;
     double seconds = 0;
     for (int i = 1; i < argc; ++i) {
         keep = keep || std::strcmp(argv[i], "--keep") == 0;
         verbose = verbose || std::strcmp(argv[i], "--verbose") == 0;
         publish = publish || std::strcmp(argv[i], "--publish") == 0;
+        headless = headless || std::strcmp(argv[i], "--headless") == 0;
+        frameSums = frameSums || std::strcmp(argv[i], "--frame-sums") == 0;
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::atof(argv[++i]);
         }
     }
     NSLogSetStderrEnabled(verbose);
     if (!publish) {
-        return runApplication(argc, argv, seconds);
+        return runApplication(argc, argv, seconds, headless, frameSums);
     }
     const char* hostSetting = std::getenv("OMBRI_SERVICE_HOST");
     const std::string host = hostSetting != nullptr && *hostSetting != '\0' ? hostSetting : "127.0.0.1:8080";

@@ -21,7 +21,7 @@ TEST(AppMain, LaunchesTheApplicationAndTerminates)
     standin::StandInService service;
     const std::string command = "OMBRI_HOME='" + home.path() + "' OMBRI_SERVICE_HOST=" + service.hostPort() +
                                 " ASAN_OPTIONS=detect_leaks=0 '" + std::getenv("OMBRI_BIN_DIR") +
-                                "/ombri' --seconds 1 2>/dev/null";
+                                "/ombri' --headless --seconds 1 2>/dev/null";
     FILE* child = ::popen(command.c_str(), "r");
     ASSERT_NE(child, nullptr);
     std::string output;

@@ -85,6 +85,9 @@ public:
     Ref<UIBarButtonItem> shownFromBarButtonItem() const { return shownFromItem_.lock(); }
     CGRect shownFromRect() const { return shownFromRect_; }
 
+    // Where the button of the index is drawn, in the view's coordinates (null past the buttons).
+    CGRect buttonFrameAtIndex(NSInteger index) const;
+
     // --- Test driving ---
     void simulateClickButtonAtIndex(NSInteger buttonIndex);
     void simulateClickButtonWithTitle(const std::string& title);

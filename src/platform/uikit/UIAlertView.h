@@ -77,6 +77,8 @@ public:
     void show();
     void dismissWithClickedButtonIndex_animated(NSInteger buttonIndex, bool animated);
 
+    // Where the button of the index is drawn, in the view's coordinates (null past the buttons).
+    CGRect buttonFrameAtIndex(NSInteger index) const;
     // --- Test driving ---
     void simulateClickButtonAtIndex(NSInteger buttonIndex);
     // Throws NSInvalidArgumentException when no button has the title.

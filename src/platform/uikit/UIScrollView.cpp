@@ -6,6 +6,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/uikit/UITouch.h"
 
 void UIScrollView::initWithFrameBody(CGRect frame)
 {
@@ -199,4 +200,141 @@ bool UIScrollView::simulateScrollToTop()
         delegate->scrollViewDidScrollToTop(me);
     }
     return true;
+}
+
+// --- A finger's drag ---
+
+namespace {
+namespace UIScrollView_cpp {
+
+constexpr CGFloat kDragSlop = 10;
+
+// The offset the finger asks for on one axis: past an end, half the distance when the view bounces.
+CGFloat follow(CGFloat wanted, CGFloat min, CGFloat max, bool bounces)
+{
+    if (wanted < min) return bounces ? min - (min - wanted) / 2 : min;
+    if (wanted > max) return bounces ? max + (wanted - max) / 2 : max;
+    return wanted;
+}
+
+}  // namespace UIScrollView_cpp
+}  // namespace
+
+void UIScrollView::fingerBegan(const Ref<UITouch>& touch)
+{
+    fingerDown_ = touch != nullptr;
+    fingerDragging_ = false;
+    if (touch) {
+        fingerStart_ = touch->locationInView(nullptr);
+        fingerStartOffset_ = contentOffset();
+    }
+}
+
+bool UIScrollView::fingerMoved(const Ref<UITouch>& touch)
+{
+    using namespace UIScrollView_cpp;
+    if (!fingerDown_ || !touch || !scrollEnabled_) {
+        return false;
+    }
+    const CGSize size = bounds().size;
+    const bool horizontal = contentSize_.width + contentInset_.left + contentInset_.right > size.width ||
+                            alwaysBounceHorizontal_;
+    const bool vertical = contentSize_.height + contentInset_.top + contentInset_.bottom > size.height ||
+                          alwaysBounceVertical_ || (bounces_ && !horizontal);
+    const CGPoint at = touch->locationInView(nullptr);
+    const CGFloat dx = horizontal ? at.x - fingerStart_.x : 0;
+    const CGFloat dy = vertical ? at.y - fingerStart_.y : 0;
+    if (!fingerDragging_) {
+        if (std::fabs(dx) < kDragSlop && std::fabs(dy) < kDragSlop) {
+            return false;
+        }
+        fingerDragging_ = true;
+        simulateBeginDragging();
+    }
+    const CGPoint min = minimumContentOffset();
+    const CGPoint max = maximumContentOffset();
+    simulateDragToContentOffset(CGPointMake(follow(fingerStartOffset_.x - dx, min.x, max.x, bounces_),
+                                            follow(fingerStartOffset_.y - dy, min.y, max.y, bounces_)));
+    return true;
+}
+
+bool UIScrollView::fingerEnded(const Ref<UITouch>& touch)
+{
+    const bool dragged = fingerDragging_;
+    fingerDown_ = false;
+    fingerDragging_ = false;
+    if (!dragged) {
+        return false;
+    }
+    Ref<UIScrollView> keep = self<UIScrollView>();
+    const CGPoint offset = contentOffset();
+    const CGPoint min = minimumContentOffset();
+    const CGPoint max = maximumContentOffset();
+    const bool outside = offset.x < min.x || offset.x > max.x || offset.y < min.y || offset.y > max.y;
+    simulateEndDragging(pagingEnabled_ || outside);
+    if (!pagingEnabled_ && !outside) {
+        return true;
+    }
+    // Settles: on the page the finger moved towards, or back inside the content (whose range the
+    // delegate may just have changed).
+    CGPoint target = contentOffset();
+    const CGSize page = bounds().size;
+    if (pagingEnabled_) {
+        if (page.width > 0 && target.x != fingerStartOffset_.x) {
+            const CGFloat from = std::round(fingerStartOffset_.x / page.width);
+            target.x = (from + (target.x > fingerStartOffset_.x ? 1 : -1)) * page.width;
+        }
+        if (page.height > 0 && target.y != fingerStartOffset_.y) {
+            const CGFloat from = std::round(fingerStartOffset_.y / page.height);
+            target.y = (from + (target.y > fingerStartOffset_.y ? 1 : -1)) * page.height;
+        }
+    }
+    const CGPoint low = minimumContentOffset();
+    const CGPoint high = maximumContentOffset();
+    target.x = std::clamp(target.x, low.x, high.x);
+    target.y = std::clamp(target.y, low.y, high.y);
+    setContentOffset(target);
+    decelerating_ = false;
+    if (auto delegate = delegate_.lock()) {
+        delegate->scrollViewDidEndDecelerating(keep);
+    }
+    return true;
+}
+
+void UIScrollView::touchesBegan_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
+{
+    fingerBegan(touches.anyObject());
+    UIView::touchesBegan_withEvent(touches, event);
+}
+
+void UIScrollView::touchesMoved_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
+{
+    const bool wasDragging = fingerDragging_;
+    if (fingerMoved(touches.anyObject())) {
+        if (!wasDragging) {
+            // The drag takes the touch from whoever else was following it.
+            UIView::touchesCancelled_withEvent(touches, event);
+        }
+        return;
+    }
+    UIView::touchesMoved_withEvent(touches, event);
+}
+
+void UIScrollView::touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
+{
+    if (!fingerEnded(touches.anyObject())) {
+        UIView::touchesEnded_withEvent(touches, event);
+    }
+}
+
+void UIScrollView::touchesCancelled_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
+{
+    if (fingerDragging_) {
+        fingerDown_ = false;
+        fingerDragging_ = false;
+        simulateEndDragging(false);
+        return;
+    }
+    fingerDown_ = false;
+    UIView::touchesCancelled_withEvent(touches, event);
 }

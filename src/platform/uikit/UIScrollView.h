@@ -11,6 +11,14 @@
 //   simulateEndDecelerating([p])         the deceleration stops (at p): didScroll, didEndDecelerating
 //   simulateDrag(p, decelerate)          the three first steps at once
 //   setDragging/setTracking/setDecelerating   the state alone, for screens that only read it
+// A finger's touches that reach the scroll view itself (not taken by a control inside it) drag it as on
+// the phone: once the finger has moved 10 points along an axis the content can scroll on, the drag
+// begins (the touches are then cancelled for the next responder) and the content follows the finger,
+// by half the distance past its ends when it bounces; when the finger lifts the drag ends
+// (didEndDragging, decelerating when it must settle), then a paging view settles on the page the
+// finger moved towards, and content pulled past its ends goes back inside (after the delegate heard
+// of the end, so an inset it sets then counts).
+//
 // setContentOffset_animated with animation takes the new offset at once (didScroll) and calls
 // didEndScrollingAnimation 0.3 s later on the process clock, unless another animated scroll replaced
 // it; an offset equal to the current one animates nothing and calls nothing.
@@ -143,7 +151,20 @@ public:
     void initWithFrameBody(CGRect frame) override;
     ~UIScrollView() override;
 
+    void touchesBegan_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override;
+    void touchesMoved_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override;
+    void touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override;
+    void touchesCancelled_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override;
+
 protected:
+    // The finger's drag, for subclasses that also handle the touches: began records where it started;
+    // moved answers whether the finger drags the content (from the move that begins the drag on);
+    // ended answers whether the touch was a drag (and ends it). Cancelled ends a drag where it is.
+    void fingerBegan(const Ref<UITouch>& touch);
+    bool fingerMoved(const Ref<UITouch>& touch);
+    bool fingerEnded(const Ref<UITouch>& touch);
+    bool isFingerDragging() const { return fingerDragging_; }
+
     // Called after the offset changed (before the delegate hears of it); tables lay out their rows.
     virtual void contentOffsetDidChange() {}
 
@@ -175,4 +196,9 @@ private:
     bool tracking_ = false;
     bool decelerating_ = false;
     Ref<NSTimer> scrollAnimation_;
+    // The finger: where it went down (window coordinates), the offset then, whether it drags.
+    CGPoint fingerStart_;
+    CGPoint fingerStartOffset_;
+    bool fingerDown_ = false;
+    bool fingerDragging_ = false;
 };

@@ -376,6 +376,23 @@ CGSize UIAlertView::sizeThatFits(CGSize) const
     return {kAlertWidth, std::ceil(texts + rows * (kButtonHeight + 8) + 8)};
 }
 
+CGRect UIAlertView::buttonFrameAtIndex(NSInteger index) const
+{
+    const size_t n = buttonTitles().size();
+    if (index < 0 || size_t(index) >= n) {
+        return CGRectNull;
+    }
+    const CGFloat inner = bounds().size.width - 32;
+    const CGFloat y = 16 + textHeight(title(), UIFont::boldSystemFontOfSize(17), inner) + 8 +
+                      textHeight(message(), UIFont::systemFontOfSize(15), inner) + 16;
+    const size_t i = size_t(index);
+    if (n <= 2) {
+        const CGFloat w = (inner - CGFloat(n - 1) * 8) / CGFloat(n);
+        return CGRectMake(16 + CGFloat(i) * (w + 8), y, w, kButtonHeight);
+    }
+    return CGRectMake(16, y + CGFloat(i) * (kButtonHeight + 8), inner, kButtonHeight);
+}
+
 void UIAlertView::drawRect(CGRect)
 {
     const CGContextRef c = UIGraphicsGetCurrentContext();
@@ -394,18 +411,10 @@ void UIAlertView::drawRect(CGRect)
     UIStringDrawing::drawInRect_withFont_lineBreakMode_alignment(message(), CGRectMake(16, y, inner, 1e6),
                                                                  messageFont, UILineBreakModeWordWrap,
                                                                  UITextAlignmentCenter);
-    y += textHeight(message(), messageFont, inner) + 16;
     c->restoreGState();
     const auto& titles = buttonTitles();
-    const size_t n = titles.size();
-    for (size_t i = 0; i < n; ++i) {
-        CGRect button;
-        if (n <= 2) {
-            const CGFloat w = (inner - CGFloat(n - 1) * 8) / CGFloat(n);
-            button = CGRectMake(16 + CGFloat(i) * (w + 8), y, w, kButtonHeight);
-        } else {
-            button = CGRectMake(16, y + CGFloat(i) * (kButtonHeight + 8), inner, kButtonHeight);
-        }
+    for (size_t i = 0; i < titles.size(); ++i) {
+        const CGRect button = buttonFrameAtIndex(NSInteger(i));
         const bool cancel = NSInteger(i) == cancelButtonIndex();
         fillRounded(c, button, 6, cancel ? grey(1, 0.15) : grey(1, 0.3));
         strokeRounded(c, button, 6, grey(0, 0.4));
@@ -421,25 +430,33 @@ CGSize UIActionSheet::sizeThatFits(CGSize size) const
     return {size.width > 0 ? size.width : 320, std::ceil(texts + CGFloat(numberOfButtons()) * (kButtonHeight + 8) + 12)};
 }
 
+CGRect UIActionSheet::buttonFrameAtIndex(NSInteger index) const
+{
+    if (index < 0 || index >= numberOfButtons()) {
+        return CGRectNull;
+    }
+    const CGFloat inner = bounds().size.width - 40;
+    const CGFloat y = title().empty() ? 12 : 12 + textHeight(title(), UIFont::systemFontOfSize(13), inner) + 12;
+    return CGRectMake(20, y + CGFloat(index) * (kButtonHeight + 8), inner, kButtonHeight);
+}
+
 void UIActionSheet::drawRect(CGRect)
 {
     const CGContextRef c = UIGraphicsGetCurrentContext();
     const CGRect b = bounds();
     fillRect(c, b, rgb(0.16, 0.22, 0.36, 0.95));
     const CGFloat inner = b.size.width - 40;
-    CGFloat y = 12;
     if (!title().empty()) {
         c->saveGState();
         c->setFillColor(grey(0.85));
         const auto font = UIFont::systemFontOfSize(13);
-        UIStringDrawing::drawInRect_withFont_lineBreakMode_alignment(title(), CGRectMake(20, y, inner, 1e6), font,
+        UIStringDrawing::drawInRect_withFont_lineBreakMode_alignment(title(), CGRectMake(20, 12, inner, 1e6), font,
                                                                      UILineBreakModeWordWrap, UITextAlignmentCenter);
-        y += textHeight(title(), font, inner) + 12;
         c->restoreGState();
     }
     const auto& titles = buttonTitles();
     for (size_t i = 0; i < titles.size(); ++i) {
-        const CGRect button = CGRectMake(20, y + CGFloat(i) * (kButtonHeight + 8), inner, kButtonHeight);
+        const CGRect button = buttonFrameAtIndex(NSInteger(i));
         const bool destructive = NSInteger(i) == destructiveButtonIndex();
         const bool cancel = NSInteger(i) == cancelButtonIndex();
         fillRounded(c, button, 6, destructive ? rgb(0.8, 0.15, 0.15) : cancel ? grey(0.25) : grey(0.95));

@@ -55,6 +55,19 @@ void UIWindow::setHidden(bool hidden)
         root->beginAppearanceTransition(true, false);
         UIView::setHidden(hidden);
         root->endAppearanceTransition();
+        // A controller presented over the root while the window was hidden shows now, over it, as on
+        // the phone (an application may present its first screen before making its window visible).
+        Ref<UIViewController> top;
+        for (Ref<UIViewController> c = root->modalViewController(); c; c = c->modalViewController()) {
+            top = c;
+        }
+        if (top && !(top->isViewLoaded() && top->view()->window().get() == this)) {
+            Ref<UIView> view = top->view();
+            view->setFrame(convertRect_fromView(UIScreen::mainScreen()->applicationFrame(), nullptr));
+            top->beginAppearanceTransition(true, false);
+            addSubview(view);
+            top->endAppearanceTransition();
+        }
     } else if (rootShown && !wasHidden && hidden) {
         root->beginAppearanceTransition(false, false);
         UIView::setHidden(hidden);

@@ -27,8 +27,23 @@ void drawOverlay(const CGContextRef& context, const Ref<UIView>& view, CGRect fr
     context->restoreGState();
 }
 
-void drawAlertsAndSheets(const CGContextRef& context, CGSize size)
+}  // namespace UIWindowSnapshot_cpp
+}  // namespace
+
+CGRect UIWindowOverlayFrame(const Ref<UIView>& overlay, CGSize size)
 {
+    if (std::dynamic_pointer_cast<UIActionSheet>(overlay)) {
+        const CGSize fit = overlay->sizeThatFits(size);
+        return CGRectMake(0, size.height - fit.height, size.width, fit.height);
+    }
+    const CGSize fit = overlay ? overlay->sizeThatFits(size) : CGSizeZero;
+    return CGRectMake(std::round((size.width - fit.width) / 2), std::round((size.height - fit.height) / 2), fit.width,
+                      fit.height);
+}
+
+void UIWindowDrawAlertsAndSheets(const CGContextRef& context, CGSize size)
+{
+    using namespace UIWindowSnapshot_cpp;
     const auto alerts = UIAlertView::visibleAlerts();
     const auto sheets = UIActionSheet::visibleSheets();
     if (alerts.empty() && sheets.empty()) {
@@ -39,19 +54,12 @@ void drawAlertsAndSheets(const CGContextRef& context, CGSize size)
     context->fillRect(CGRectMake(0, 0, size.width, size.height));
     context->restoreGState();
     for (const Ref<UIActionSheet>& sheet : sheets) {
-        const CGSize fit = sheet->sizeThatFits(size);
-        drawOverlay(context, sheet, CGRectMake(0, size.height - fit.height, size.width, fit.height));
+        drawOverlay(context, sheet, UIWindowOverlayFrame(sheet, size));
     }
     for (const Ref<UIAlertView>& alert : alerts) {
-        const CGSize fit = alert->sizeThatFits(size);
-        drawOverlay(context, alert,
-                    CGRectMake(std::round((size.width - fit.width) / 2), std::round((size.height - fit.height) / 2),
-                               fit.width, fit.height));
+        drawOverlay(context, alert, UIWindowOverlayFrame(alert, size));
     }
 }
-
-}  // namespace UIWindowSnapshot_cpp
-}  // namespace
 
 void UIWindowDrawInContext(const Ref<UIWindow>& window, const CGContextRef& context)
 {
@@ -66,7 +74,7 @@ void UIWindowDrawInContext(const Ref<UIWindow>& window, const CGContextRef& cont
     window->layer()->renderInContext(context);
     context->restoreGState();
     if (window->isKeyWindow()) {
-        UIWindowSnapshot_cpp::drawAlertsAndSheets(context, size);
+        UIWindowDrawAlertsAndSheets(context, size);
     }
 }
 
@@ -99,7 +107,7 @@ Ref<UIImage> UIScreenSnapshot(CGSize size, CGFloat scale)
         window->layer()->renderInContext(context);
         context->restoreGState();
     }
-    UIWindowSnapshot_cpp::drawAlertsAndSheets(context, size);
+    UIWindowDrawAlertsAndSheets(context, size);
     return UIImage::imageWithCGImage_scale_orientation(context->makeImage(), scale, UIImageOrientationUp);
 }
 

@@ -17,12 +17,19 @@
 #include "platform/graphics/CGGeometry.h"
 
 class UIImage;
+class UIView;
 class UIWindow;
 
 Ref<UIImage> UIWindowSnapshot(const Ref<UIWindow>& window, CGFloat scale);
 // The same picture drawn into a bitmap context of the window's size that the caller keeps (made with
 // CGContext::createImageContext), cleared first: a window drawn again and again reuses its pixels.
 void UIWindowDrawInContext(const Ref<UIWindow>& window, const CGContextRef& context);
+// What covers the key window while alerts or sheets show: the whole size dimmed, the sheets along the
+// bottom, the alerts centred (nothing when none shows). The screen stand-in draws it over its windows.
+void UIWindowDrawAlertsAndSheets(const CGContextRef& context, CGSize size);
+// Where an alert or sheet on show is drawn on a screen of the size (its frame is set to it), in the
+// order drawn; the screen stand-in sends touches there.
+CGRect UIWindowOverlayFrame(const Ref<UIView>& overlay, CGSize size);
 // The screen's picture of the size: every visible window at its frame, lowest level first, then the
 // alerts and sheets on show.
 Ref<UIImage> UIScreenSnapshot(CGSize size, CGFloat scale);

@@ -1,0 +1,41 @@
+#pragma once
+// What a person does to the screen, in screen points: one finger and the keyboard. The desktop window
+// turns the mouse and the keys into these calls; a program that drives the application as a person
+// would (the tour) calls them too, so both go the same way.
+//
+// A finger that goes down while an alert or a sheet shows belongs to it: lifted on the button it went
+// down on, that button is clicked (anywhere else nothing happens). Otherwise the finger goes to the
+// topmost visible window whose hit testing takes the point, and that window gets the whole touch (its
+// gesture recognisers first, then the view under the finger, as the phone delivers touches). Keys go to
+// the first responder through the simulated keyboard.
+#include <string>
+
+#include "platform/foundation/NSObject.h"
+#include "platform/graphics/CGGeometry.h"
+
+class UIView;
+
+namespace UIScreenInput {
+
+// The screen's size in points (the main screen's bounds).
+CGSize screenSize();
+
+// The view the finger went down on (null when nothing took it: no window there, or an alert's
+// background); a finger already down is lifted first.
+Ref<UIView> touchDown(CGPoint point);
+void touchMoved(CGPoint point);
+void touchUp(CGPoint point);
+// A finger lifted without ending its gesture (the window lost the mouse).
+void touchCancelled();
+bool isTouching();
+
+// Down and up at one point: the view it went to.
+Ref<UIView> tap(CGPoint point);
+
+// Text typed on the keyboard (each character a key), the return key and the delete key: false when no
+// text input is the first responder.
+bool typeText(const std::string& text);
+bool pressReturn();
+bool pressDelete();
+
+}  // namespace UIScreenInput
