@@ -13,11 +13,14 @@
 //                                                  else headless (--headless: always); --seconds N
 //                                                  terminates it after N seconds; prints what it shows
 //                                                  (--frame-sums: a check sum of each frame's colours)
+//     ombri --tour DIR [--window]                  the application driven along its main road as a
+//                                                  person would (see app/Tour.h), a picture and a line
+//                                                  per step; headless unless --window
 //     ombri --publish [--keep] [--verbose]         the publish road; --keep leaves the scratch folder
 //                                                  (home, movie, database, engine log); --verbose also
 //                                                  writes the log (the engine's lines among it) to stderr
 //
-// The publish road ends with 0 once the video is published and its local job deleted, 1 when that has
+// The tour ends with 0 when every step saw what it expected. The publish road ends with 0 once the video is published and its local job deleted, 1 when that has
 // not happened within two minutes or the movie cannot be made.
 #include "api/LoginState.h"
 #include "bridge/PZFFmpeg.h"
@@ -29,10 +32,12 @@
 #include "platform/media/SyntheticMedia.h"
 #include "platform/screen/UIScreenDisplay.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UINavigationController.h"
+#include "app/Tour.h"
 #include "shell/RootViewController.h"
 #include "shell/ombriAppDelegate.h"
 #include "widgets/StatusBarOverlay.h"
@@ -149,7 +154,7 @@ std::string colourSum(const CGContextRef& pixels)
     return text;
 }
 
-int runApplication(int argc, char** argv, double seconds, bool headless, bool frameSums)
+int runApplication(int argc, char** argv, double seconds, bool headless, bool frameSums, const std::string& tour)
 {
     UIImage::installImageCodecs();
     // The phone's screen: 320 x 480 points at scale 2, in a window when there is a display.
@@ -176,6 +181,15 @@ int runApplication(int argc, char** argv, double seconds, bool headless, bool fr
     auto terminating = center->addObserverForName_object_usingBlock(
         UIApplicationWillTerminateNotification, Value(),
         [](const auto&) { say("ombri: terminating, showing " + shownScreens()); });
+    // The tour starts once the main loop turns after the launch, and terminates the application at its end.
+    int tourResult = 0;
+    if (!tour.empty()) {
+        NSRunLoop::mainRunLoop()->performBlock([tour, &tourResult] {
+            tourResult = runTour(tour) ? 0 : 1;
+            say(tourResult == 0 ? "ombri: tour done, pictures in " + tour : "ombri: tour FAILED, pictures in " + tour);
+            UIApplication::sharedApplication()->simulateTerminate();
+        });
+    }
     Ref<NSTimer> stop;
     if (seconds > 0) {
         // The main thread's loop, which UIApplicationMain runs.
@@ -194,7 +208,7 @@ int runApplication(int argc, char** argv, double seconds, bool headless, bool fr
     center->removeObserver(reminded);
     center->removeObserver(terminating);
     // The engine's threads go on running: end without running destructors they may still use.
-    std::_Exit(result);
+    std::_Exit(result != 0 ? result : tourResult);
 }
 
 }  // namespace
@@ -206,6 +220,8 @@ int main(int argc, char** argv)
     bool publish = false;
     bool headless = false;
     bool frameSums = false;
+    bool window = false;
+    std::string tour;
     double seconds = 0;
     for (int i = 1; i < argc; ++i) {
         keep = keep || std::strcmp(argv[i], "--keep") == 0;
@@ -213,13 +229,17 @@ int main(int argc, char** argv)
         publish = publish || std::strcmp(argv[i], "--publish") == 0;
         headless = headless || std::strcmp(argv[i], "--headless") == 0;
         frameSums = frameSums || std::strcmp(argv[i], "--frame-sums") == 0;
+        window = window || std::strcmp(argv[i], "--window") == 0;
+        if (std::strcmp(argv[i], "--tour") == 0 && i + 1 < argc) {
+            tour = argv[++i];
+        }
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::atof(argv[++i]);
         }
     }
     NSLogSetStderrEnabled(verbose);
     if (!publish) {
-        return runApplication(argc, argv, seconds, headless, frameSums);
+        return runApplication(argc, argv, seconds, headless || (!tour.empty() && !window), frameSums, tour);
     }
     const char* hostSetting = std::getenv("OMBRI_SERVICE_HOST");
     const std::string host = hostSetting != nullptr && *hostSetting != '\0' ? hostSetting : "127.0.0.1:8080";

@@ -1,7 +1,10 @@
-// stand-in-service --port N [--seconds S]
+// stand-in-service --port N [--seconds S] [--with-microblog]
 // Serves the local stand-in of the service on 127.0.0.1:N (0: any free port) and prints one line per
 // request. Stops after S seconds, or on SIGINT or SIGTERM (without --seconds it runs until then).
+// --with-microblog also serves the stand-in Lumo microblog's sign-in (OAuth) on a free port and prints
+// "stand-in-service microblog on HOST:PORT" (for OMBRI_LUMO_WEIBO_HOST).
 #include "service/StandInService.h"
+#include "servers/OAuthProviders.h"
 
 #include <signal.h>
 
@@ -12,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,7 +24,7 @@ namespace {
 
 void usage()
 {
-    std::fprintf(stderr, "usage: stand-in-service --port N [--seconds S]\n");
+    std::fprintf(stderr, "usage: stand-in-service --port N [--seconds S] [--with-microblog]\n");
 }
 
 std::optional<long> parseNumber(const char* text, long low, long high)
@@ -59,9 +63,12 @@ int main(int argc, char** argv)
 {
     std::optional<long> port;
     std::optional<long> seconds;
+    bool microblog = false;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
-        if (i + 1 < argc && argument == "--port") {
+        if (argument == "--with-microblog") {
+            microblog = true;
+        } else if (i + 1 < argc && argument == "--port") {
             port = parseNumber(argv[++i], 0, 65535);
             if (!port) {
                 usage();
@@ -98,6 +105,15 @@ int main(int argc, char** argv)
     options.onRequest = printRequest;
     try {
         standin::StandInService service(std::move(options));
+        std::unique_ptr<TestServers::OAuthProvider> lumo;
+        if (microblog) {
+            // The consumer pair the client is configured with.
+            lumo = std::make_unique<TestServers::OAuthProvider>(TestServers::OAuthProvider::Options{
+                TestServers::OAuthProvider::Kind::Lumo, "2538114601", "c3ccc6d4f8e2dce2058abf5ca4fb2c95", nullptr});
+            std::lock_guard lock(g_printMutex);
+            std::printf("stand-in-service microblog on %s\n", lumo->hostPort().c_str());
+            std::fflush(stdout);
+        }
         {
             std::lock_guard lock(g_printMutex);
             std::printf("stand-in-service listening on %s\n", service.hostPort().c_str());

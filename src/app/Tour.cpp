@@ -1,0 +1,276 @@
+#include "app/Tour.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+#include "api/LoginState.h"
+#include "api/LumoWeiboClient.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/NSUserDefaults.h"
+#include "platform/screen/UIScreenInput.h"
+#include "platform/screen/UIScreenRenderer.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIPageControl.h"
+#include "platform/uikit/UIWebView.h"
+#include "platform/uikit/UIWindow.h"
+#include "shell/FeedVC.h"
+#include "shell/GuideViewController.h"
+#include "shell/HeaderView.h"
+#include "shell/MenuVC.h"
+#include "platform/uikit/NSIndexPath.h"
+#include "platform/uikit/UINavigationBar.h"
+#include "platform/uikit/UITableViewCell.h"
+#include "shell/RootViewController.h"
+#include "social/Login.h"
+
+namespace {
+namespace Tour_cpp {
+
+// The stand-in microblog's account a person signs in with.
+constexpr char kMicroblogUser[] = "xiaoming";
+constexpr char kMicroblogPassword[] = "secret";
+
+// The controller whose screen shows: the top of the presented chain over the root, else the root's
+// current stack's top.
+Ref<UIViewController> shownController()
+{
+    if (!g_root) {
+        return nullptr;
+    }
+    Ref<UIViewController> shown;
+    if (auto stack = g_root->lastDisplayedNavi()) {
+        shown = stack->topViewController();
+    }
+    for (Ref<UIViewController> c = g_root->modalViewController(); c; c = c->modalViewController()) {
+        auto stack = std::dynamic_pointer_cast<UINavigationController>(c);
+        shown = stack && stack->topViewController() ? stack->topViewController() : c;
+    }
+    return shown;
+}
+
+template <class T>
+Ref<T> shown()
+{
+    return std::dynamic_pointer_cast<T>(shownController());
+}
+
+std::string describe(const Ref<UIViewController>& controller)
+{
+    if (!controller) {
+        return "nothing";
+    }
+    return controller->title().empty() ? controller->className()
+                                        : controller->className() + " \"" + controller->title() + "\"";
+}
+
+// The middle of a view, in screen points (as a person sees it).
+CGPoint middleOnScreen(const Ref<UIView>& view)
+{
+    const CGRect b = view->bounds();
+    const CGPoint inWindow = view->convertPoint_toView(CGPointMake(CGRectGetMidX(b), CGRectGetMidY(b)), nullptr);
+    auto window = view->window();
+    return window ? window->convertPoint_toWindow(inWindow, nullptr) : inWindow;
+}
+
+class Tour {
+public:
+    explicit Tour(std::string dir) : dir_(std::move(dir)) {}
+
+    // Turns the main loop until the condition holds (false after the time).
+    bool waitFor(const std::function<bool()>& condition, double seconds = 20)
+    {
+        return pumpMainUntil(condition, std::chrono::milliseconds(int64_t(seconds * 1000)));
+    }
+    // Lets the screen settle: animations (on the process clock) end, pending layout runs.
+    void settle(double seconds = 0.6)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(int64_t(seconds * 1000));
+        pumpMainUntil([&] { return std::chrono::steady_clock::now() >= until; }, std::chrono::seconds(5));
+    }
+    bool tap(const Ref<UIView>& view)
+    {
+        if (!view || !view->window()) {
+            return false;
+        }
+        UIScreenInput::tap(middleOnScreen(view));
+        return true;
+    }
+    // A finger's drag; the view it went down on.
+    Ref<UIView> drag(CGPoint from, CGPoint to, int steps = 8)
+    {
+        Ref<UIView> touched = UIScreenInput::touchDown(from);
+        for (int i = 1; i <= steps; ++i) {
+            UIScreenInput::touchMoved(
+                CGPointMake(from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps));
+            settle(0.02);
+        }
+        UIScreenInput::touchUp(to);
+        return touched;
+    }
+
+    // Writes the picture and the line of the step; false when it failed.
+    bool report(const std::string& name, bool ok, const std::string& saw)
+    {
+        ++number_;
+        char prefix[8];
+        std::snprintf(prefix, sizeof prefix, "%02d", number_);
+        settle(0.3);
+        renderer_.invalidate();
+        renderer_.renderFrame();
+        const std::string path = dir_ + "/" + prefix + "-" + name + ".png";
+        const auto image = UIImage::imageWithCGImage_scale_orientation(renderer_.context()->makeImage(), 2,
+                                                                        UIImageOrientationUp);
+        if (const auto png = UIImagePNGRepresentation(image)) {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(png->bytes()), std::streamsize(png->length()));
+        }
+        std::printf("tour: %s %s: %s%s\n", prefix, name.c_str(), ok ? "" : "FAILED: ", saw.c_str());
+        std::fflush(stdout);
+        return ok;
+    }
+
+private:
+    std::string dir_;
+    int number_ = 0;
+    UIScreenRenderer renderer_{CGSizeMake(320, 480), 2};
+};
+
+// --- The steps ---------------------------------------------------------------------------------------
+
+bool firstStart(Tour& tour)
+{
+    if (!tour.waitFor([] { return shown<GuideViewController>() != nullptr; })) {
+        return tour.report("first-start", false, "expected the guide at the first start, saw " +
+                                                     describe(shownController()));
+    }
+    auto guide = shown<GuideViewController>();
+    tour.settle();
+    // Page by page to the last, each a swipe to the left.
+    for (int page = 1; page < kGuidePageCount; ++page) {
+        tour.drag(CGPointMake(280, 240), CGPointMake(60, 240));
+        tour.settle(0.1);
+    }
+    const NSInteger page = guide->pageCtrl() ? guide->pageCtrl()->currentPage() : -1;
+    if (page != kGuidePageCount - 1) {
+        return tour.report("first-start", false, "swiping through the guide ended on page " + std::to_string(page + 1));
+    }
+    tour.report("first-start", true,
+                "the guide, swiped through to page " + std::to_string(page + 1) + " of " +
+                    std::to_string(kGuidePageCount) + " with its start button");
+    // Its start button opens the login screen.
+    Ref<UIButton> start;
+    for (const auto& view : guide->scrollView()->subviews()) {
+        if (auto button = std::dynamic_pointer_cast<UIButton>(view)) start = button;
+    }
+    tour.tap(start);
+    if (!tour.waitFor([] { return shown<Login>() != nullptr; })) {
+        return tour.report("login-screen", false, "expected the login screen, saw " + describe(shownController()));
+    }
+    tour.settle();
+    auto login = shown<Login>();
+    return tour.report("login-screen", login->partnerButton() != nullptr,
+                       "the login screen " + describe(login) +
+                           (login->partnerButton() ? " offering the microblog sign-in" : " without a way in"));
+}
+
+bool logIn(Tour& tour)
+{
+    auto login = shown<Login>();
+    if (!login || !tour.tap(login->partnerButton())) {
+        return tour.report("login", false, "no sign-in button to tap on " + describe(shownController()));
+    }
+    Ref<UIWebView> page;
+    const bool pageShown = tour.waitFor([&] {
+        auto client = shown<LumoWeiboClient>();
+        page = client ? client->oauthWebView() : nullptr;
+        return page && !page->isLoading() && page->hasForm();
+    });
+    if (!pageShown) {
+        return tour.report("login", false, "expected the microblog's sign-in page, saw " + describe(shownController()));
+    }
+    tour.report("microblog-page", true, "the microblog's sign-in page \"" + page->pageTitle() + "\" with its form");
+    // The person fills the page's form and taps its submit button.
+    page->submitFirstForm({{"userId", kMicroblogUser}, {"passwd", kMicroblogPassword}});
+    const bool in = tour.waitFor([] { return isLogin() && g_root && !g_root->modalViewController(); }, 30);
+    if (!in) {
+        return tour.report("login", false, std::string(isLogin() ? "logged in but " : "not logged in; ") + "showing " +
+                                               describe(shownController()));
+    }
+    const Value account = NSUserDefaults::standardUserDefaults()->objectForKey(kAcountInfoKey);
+    return tour.report("login", true, "logged in as \"" + account["nick"].stringValue() + "\", showing " +
+                                          describe(shownController()));
+}
+
+bool homeFeed(Tour& tour)
+{
+    // The menu (the bar's left button) and its first row, the home feed.
+    auto stack = g_root ? g_root->lastDisplayedNavi() : nullptr;
+    if (!shown<FeedVC>() || shown<FeedVC>()->type() != FeedTypeHome) {
+        if (!stack || !tour.tap(stack->navigationBar()->leftView())) {
+            return tour.report("home-feed", false, "no menu button on " + describe(shownController()));
+        }
+        tour.settle();
+        auto menu = g_root->menu();
+        auto row = menu && menu->table()
+                       ? menu->table()->cellForRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(MenuRowHome, 0))
+                       : nullptr;
+        if (!tour.tap(row)) {
+            return tour.report("home-feed", false, "the menu did not open");
+        }
+        if (!tour.waitFor([] { return shown<FeedVC>() && shown<FeedVC>()->type() == FeedTypeHome; })) {
+            return tour.report("home-feed", false, "expected the home feed, saw " + describe(shownController()));
+        }
+        tour.settle();
+    }
+    auto feed = shown<FeedVC>();
+    auto table = feed ? feed->table() : nullptr;
+    if (!table || !tour.waitFor([&] { return !feed->reloading() && table->numberOfRowsInSection(0) > 0; })) {
+        return tour.report("home-feed", false, "expected videos on the home feed, saw " + describe(shownController()));
+    }
+    tour.settle();
+    // The first login's tip lies over the list until a person taps it away.
+    // (tapped beside its message, which would open the friend finder instead)
+    if (auto tip = feed->firstTipView(); tip && tip->window()) {
+        UIScreenInput::tap(CGPointMake(300, 420));
+        tour.waitFor([&] { return !feed->firstTipView(); }, 5);
+        tour.settle();
+    }
+    const NSInteger rows = table->numberOfRowsInSection(0);
+    // Scrolled: a finger drags the list up, then back down.
+    // Refreshed: the header's refresh button asks for the first page again.
+    auto header = feed->headerView();
+    if (!header || !tour.tap(header->refresh)) {
+        return tour.report("home-feed", false, "no refresh button on the feed's header");
+    }
+    const bool asked = tour.waitFor([&] { return feed->reloading() || feed->getNewRequest() != nullptr; }, 5);
+    const bool done = asked && tour.waitFor([&] { return !feed->reloading() && !feed->getNewRequest(); });
+    return tour.report("home-feed", done && table->numberOfRowsInSection(0) > 0,
+                       done ? describe(feed) + " with " + std::to_string(rows) + " videos, refreshed by its button: " +
+                                  std::to_string(table->numberOfRowsInSection(0)) + " videos"
+                            : "the refresh did not end");
+}
+
+}  // namespace Tour_cpp
+}  // namespace
+
+bool runTour(const std::string& dir)
+{
+    using namespace Tour_cpp;
+    std::filesystem::create_directories(dir);
+    Tour tour(dir);
+    // The main road as far as it is driven yet; the video page with its comment comes after the home
+    // feed, then recording, review, publishing, the upload on the own page and logging out.
+    const std::vector<std::function<bool(Tour&)>> steps = {firstStart, logIn, homeFeed};
+    for (const auto& step : steps) {
+        if (!step(tour)) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,81 @@
+// The tour as a person's first session: the main program, headless, against the stand-in service and
+// the stand-in microblog, drives the application along its main road through the screen's touch path;
+// every step saw what it expected and left a picture of the phone's screen.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fixtures/TemporaryFolder.h"
+#include "servers/OAuthProviders.h"
+#include "service/StandInService.h"
+
+namespace {
+namespace AppTourTest_cpp {
+
+// The width and height a PNG file's header gives (0 x 0 when it is not one).
+std::pair<uint32_t, uint32_t> pngSize(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    unsigned char head[24] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    if (!in || head[1] != 'P' || head[2] != 'N' || head[3] != 'G') {
+        return {0, 0};
+    }
+    auto word = [&](int at) {
+        return uint32_t(head[at]) << 24 | uint32_t(head[at + 1]) << 16 | uint32_t(head[at + 2]) << 8 | head[at + 3];
+    };
+    return {word(16), word(20)};
+}
+
+TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
+{
+    TemporaryFolder home("app-tour");
+    ASSERT_FALSE(home.path().empty());
+    const std::string pictures = home.path() + "/pictures";
+    standin::StandInService service;
+    TestServers::OAuthProvider lumo{
+        {TestServers::OAuthProvider::Kind::Lumo, "2538114601", "c3ccc6d4f8e2dce2058abf5ca4fb2c95", nullptr}};
+    const std::string command = "OMBRI_HOME='" + home.path() + "/home' OMBRI_SERVICE_HOST=" + service.hostPort() +
+                                " OMBRI_LUMO_WEIBO_HOST=" + lumo.hostPort() + " ASAN_OPTIONS=detect_leaks=0 '" +
+                                std::getenv("OMBRI_BIN_DIR") + "/ombri' --tour '" + pictures + "' 2>/dev/null";
+    FILE* child = ::popen(command.c_str(), "r");
+    ASSERT_NE(child, nullptr);
+    std::string output;
+    char buffer[1024];
+    while (std::fgets(buffer, sizeof buffer, child) != nullptr) {
+        output += buffer;
+    }
+    const int status = ::pclose(child);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+
+    // One line and one picture of the whole screen per step, in order.
+    std::vector<std::string> steps;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("tour: ", 0) == 0) {
+            EXPECT_EQ(line.find("FAILED"), std::string::npos) << line;
+            steps.push_back(line.substr(6, line.find(':', 6) - 6));  // "NN name"
+        }
+    }
+    const std::vector<std::string> expected = {"01 first-start", "02 login-screen", "03 microblog-page", "04 login",
+                                               "05 home-feed"};
+    EXPECT_EQ(steps, expected) << output;
+    for (const std::string& step : steps) {
+        const std::string file = pictures + "/" + step.substr(0, 2) + "-" + step.substr(3) + ".png";
+        EXPECT_EQ(pngSize(file), (std::pair<uint32_t, uint32_t>{640, 960})) << file;
+    }
+    EXPECT_NE(output.find("ombri: tour done"), std::string::npos) << output;
+    // The sign-in reached the service through the microblog's access token.
+    EXPECT_EQ(lumo.acceptedCount("/oauth/access_token"), 1u);
+}
+
+}  // namespace AppTourTest_cpp
+}  // namespace
