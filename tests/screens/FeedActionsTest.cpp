@@ -359,9 +359,23 @@ TEST_F(FeedActionsTest, TappingTheNoticeMarksMessagesReadAndOpensItsAction)
         // The messages are marked read (page 0); the service's agreement dismisses the notice.
         ASSERT_TRUE(waitFor([&] { return !home->tagMsgboxToReaded(); }));
         const auto marked = requests("/m/sysmsg.json");
-        ASSERT_EQ(marked.size(), marks + 1);
-        EXPECT_EQ(marked.back().param("page").value_or(""), "0");
-        EXPECT_EQ(dismissed, before + 1);
+        size_t pageZero = 0;
+        for (size_t m = marks; m < marked.size(); ++m) {
+            pageZero += marked[m].param("page").value_or("") == "0" ? 1 : 0;
+        }
+        EXPECT_EQ(pageZero, 1u);
+        const bool box = c.opens && std::string(c.opens) == "MessageBoxVC";
+        if (!box) {
+            EXPECT_EQ(marked.size(), marks + 1);
+            EXPECT_EQ(dismissed, before + 1);
+            continue;
+        }
+        // The message box reads its own first page once it has loaded, which dismisses the notice
+        // again; it is closed, and gone, before the next case counts.
+        EXPECT_GE(dismissed, before + 1);
+        Weak<UIViewController> opened = navigation->topViewController();
+        navigation->popViewControllerAnimated(false);
+        ASSERT_TRUE(waitFor([&] { return opened.expired(); }));
     }
     NSNotificationCenter::defaultCenter()->removeObserver(observer);
 }
