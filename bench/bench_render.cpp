@@ -5,6 +5,9 @@
 //   BM_WindowSnapshot        a new picture each time (new pixels, copied into a UIImage)
 //   BM_CairoDirect           the floor: the same rectangles, images and glyphs painted with cairo alone
 //                            into the same surface each time
+//   BM_ScreenFrame/reuse:0|1 the window stand-in's frame (UIScreenRenderer) after one row's text changed:
+//                            the whole screen drawn again (0), or only the changed layers' part (1); the
+//                            window needs 60 frames a second
 // Frames per second are the items per second.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
@@ -24,6 +27,7 @@
 #include "platform/uikit/UITableViewCell.h"
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/UIWindowSnapshot.h"
+#include "platform/screen/UIScreenRenderer.h"
 
 namespace {
 namespace bench_render_cpp {
@@ -188,6 +192,23 @@ void BM_CairoDirect(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_CairoDirect)->Unit(benchmark::kMillisecond);
+
+void BM_ScreenFrame(benchmark::State& state)
+{
+    Screen screen;
+    UIScreenRenderer renderer(CGSizeMake(320, 480), 2, state.range(0) != 0);
+    renderer.renderFrame();
+    int frame = 0;
+    for (auto _ : state) {
+        // One row's second line changes, as a count or a time would.
+        auto cell = screen.table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(frame % kRows, 0));
+        cell->detailTextLabel()->setText(detail(frame % kRows) + " · " + std::to_string(frame));
+        ++frame;
+        benchmark::DoNotOptimize(renderer.renderFrame());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ScreenFrame)->ArgName("reuse")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace bench_render_cpp
 }  // namespace
