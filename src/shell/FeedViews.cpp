@@ -9,6 +9,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINib.h"
 #include "platform/uikit/UIProgressView.h"
+#include "shell/FeedbackPopupView.h"
 #include "shell/HeaderView.h"
 #include "shell/UploadControl.h"
 
@@ -155,4 +156,6 @@ void registerFeedViews()
 {
     UINibRegistry::registerObject(FeedViews_cpp::kCommonViews, 0, FeedViews_cpp::makeHeader);
     UINibRegistry::registerObject(FeedViews_cpp::kCommonViews, 6, FeedViews_cpp::makeUploadControl);
+    // The players of feed items and headers open the video panel from their feedback button.
+    installFeedbackPanel();
 }

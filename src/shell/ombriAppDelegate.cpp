@@ -1,5 +1,7 @@
 #include "shell/ombriAppDelegate.h"
 
+#include "shell/FeedbackPopupView.h"
+
 #include <cstdlib>
 
 #include "api/LoginState.h"
@@ -72,6 +74,9 @@ bool ombriAppDelegate::application_didFinishLaunchingWithOptions(const Ref<UIApp
         // The main interface file's window: the whole screen.
         window_ = UIWindow::initWithFrame(UIScreen::mainScreen()->bounds());
     }
+
+    // Inline players' feedback buttons open the video panel.
+    installFeedbackPanel();
 
     // 1. The root controller; its view loads here and shows the home feed or the square.
     root_ = RootViewController::create();

@@ -25,6 +25,7 @@
 #include "shell/FeedCellGalleryEntries.h"
 #include "shell/ShellGalleryEntries.h"
 #include "shell/FeedGalleryEntries.h"
+#include "shell/VideoPageGalleryEntries.h"
 #include "social/SettingsGalleryEntries.h"
 #include "social/ShareGalleryEntries.h"
 #include "social/SocialGalleryEntries.h"
@@ -55,6 +56,7 @@ void registerAllEntries()
     registerShareGalleryEntries();
     registerFriendsGalleryEntries();
     registerProfileGalleryEntries();
+    registerVideoPageGalleryEntries();
 }
 
 namespace {

@@ -1,5 +1,8 @@
 #include "service/CommitRoutes.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "service/UploadRoutes.h"
 
 #include <initializer_list>
@@ -70,7 +73,13 @@ Response handleMediaDelete(const Request& request)
     if (findParam(form, "_method").value_or("") != "delete" || !allPresent(form, {"scid", "token"})) {
         return answer(400, "scid, token and _method=delete are required");
     }
-    return answer(200);
+    // The reply names the deleted video under "delete", which is how the client tells a deletion.
+    const std::string scid = findParam(form, "scid").value_or("");
+    const bool plain = std::all_of(scid.begin(), scid.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
+    if (!plain) {
+        return answer(200);
+    }
+    return Response::json(R"({"status":200,"delete":")" + scid + "\"}");
 }
 
 Response handleCheckedUploadEnd(UploadStore& store, const Request& request)

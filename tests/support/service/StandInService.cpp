@@ -13,6 +13,7 @@
 #include "service/StreamRoutes.h"
 #include "service/TokenRoutes.h"
 #include "service/UploadRoutes.h"
+#include "service/VideoPageRoutes.h"
 
 #include <utility>
 
@@ -45,6 +46,8 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     // The people lists (possible friends, microblog friends, search, recommended people), following and
     // the microblog invitation.
     installFriendRoutes(server_);
+    // One video with its viewers and comments, comments posted, and the videos' movie.
+    installVideoPageRoutes(server_);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.

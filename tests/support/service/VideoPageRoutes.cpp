@@ -1,0 +1,288 @@
+#include "service/VideoPageRoutes.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "service/ApiRoutes.h"
+#include "service/ImageRoutes.h"
+#include "service/MovieRoutes.h"
+#include "service/StreamRoutes.h"
+
+namespace standin {
+
+namespace {
+namespace VideoPageRoutes_cpp {
+
+const VideoFixture kVideos[] = {
+    {"sc3001", "西湖边的傍晚", "video-3001", 640, 480, "1001", 3, 5, "杭州西湖"},
+    {"sc3002", "钱塘江边的夜景", "video-3002", 640, 360, "1002", 20, 13, "杭州钱塘江"},
+    {"sc3019", "第一次做红烧肉", "video-3001", 480, 360, "1003", 19, 2, ""},
+    {"sc3040", "小区里的樱花开了", "video-3002", 640, 360, "1004", 0, 40, "杭州植物园"},
+    {"sc3009", "", "video-3001", 0, 0, "1002", 1, 0, ""},
+};
+
+struct Person {
+    const char* suid;
+    const char* nick;
+};
+
+const Person kPeople[] = {{"1001", "小明"}, {"1002", "阿芳"}, {"1003", "老周"}, {"1004", "林小雨"}};
+
+const char* const kComments[] = {
+    "拍得真好，西湖的晚霞！", "这个角度绝了", "求背景音乐的名字", "看饿了……", "下次带上我",
+    "这是用什么手机拍的？", "太美了，收藏了", "好想去啊", "画面好稳", "周末一起去吧",
+};
+
+// JSON text of a string: quotes, backslashes and control characters escaped.
+std::string quoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+const VideoFixture* fixtureOf(const std::string& scid)
+{
+    for (const VideoFixture& video : kVideos) {
+        if (scid == video.scid) {
+            return &video;
+        }
+    }
+    return nullptr;
+}
+
+// A person: the four with pictures of their own, then viewers who borrow them.
+std::string person(const std::string& host, int index)
+{
+    const int picture = index % 4;
+    const std::string icon = imageUrl(host, "avatar-" + std::to_string(1001 + picture));
+    if (index < 4) {
+        return std::string(R"({"suid":")") + kPeople[index].suid + R"(","nick":")" + kPeople[index].nick +
+               R"(","icon":)" + quoted(icon) + "}";
+    }
+    return R"({"suid":")" + std::to_string(2000 + index) + R"(","nick":"观众)" + std::to_string(index) +
+           R"(","icon":)" + quoted(icon) + "}";
+}
+
+std::string personBySuid(const std::string& host, const std::string& suid)
+{
+    for (int index = 0; index < 4; ++index) {
+        if (suid == kPeople[index].suid) {
+            return person(host, index);
+        }
+    }
+    return person(host, 0);
+}
+
+long long nowMilliseconds()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// Comment n (from 1) of a video: authors and texts in turn, seven minutes apart, the last one newest.
+std::string comment(const std::string& host, const VideoFixture& video, int n)
+{
+    const long long created = nowMilliseconds() - static_cast<long long>(video.comments - n + 1) * 7 * 60 * 1000;
+    return R"({"id":)" + quoted(videoCommentId(video.scid, n)) + R"(,"content":)" +
+           quoted(kComments[(n - 1) % 10]) + R"(,"fromUser":)" + person(host, n % 4) +
+           R"(,"toUser":)" + personBySuid(host, video.ownerSuid) + R"(,"createTime":)" + std::to_string(created) + "}";
+}
+
+std::string commentPage(const std::string& host, const VideoFixture& video, int page, int per)
+{
+    std::string items;
+    const int first = std::max(page - 1, 0) * per + 1;
+    for (int n = first; n <= video.comments && n < first + per; ++n) {
+        items += (items.empty() ? "" : ",") + comment(host, video, n);
+    }
+    return "[" + items + "]";
+}
+
+std::string record(const std::string& host, const VideoFixture& video, const std::string& scid)
+{
+    std::string ext = R"({"t":)" + quoted(video.title);
+    if (video.title[0] == '\0') {
+        ext = "{";
+    } else {
+        ext += ",";
+    }
+    if (video.width > 0) {
+        ext += R"("w":)" + std::to_string(video.width) + R"(,"h":)" + std::to_string(video.height) + ",";
+    }
+    if (video.place[0] != '\0') {
+        ext += R"("location":"30.25,120.16","locationText":)" + quoted(video.place) + ",";
+    }
+    ext += R"("owner":)" + personBySuid(host, video.ownerSuid) +
+           R"(,"finishTime":)" + std::to_string(nowMilliseconds() - 3 * 3600 * 1000) +
+           R"(,"status":1,"lengthNice":"00:02"})";
+
+    std::string visits;
+    for (int index = 0; index < video.viewers; ++index) {
+        visits += (visits.empty() ? "" : ",") + std::string(R"({"user":)") + person(host, index) +
+                  R"(,"mark":)" + std::to_string(index % 5 + 1) + "}";
+    }
+    const bool people = video.title[0] != '\0';
+    return R"({"type":"channel","scid":)" + quoted(scid) + R"(,"ext":)" + ext + R"(,"pic":{"base":)" +
+           quoted("http://" + host + "/img/") + R"(,"m":)" + quoted(std::string(video.still) + ".png") +
+           R"(},"stream":{"base":)" + quoted("http://" + host + "/stream/") + R"(,"ios":"mp4"},)" +
+           R"("mark":{"result":[{"user":)" + person(host, 1) + R"(,"mark":2}],"total":1},)" +
+           R"("with":{"result":[)" + (people ? person(host, 2) : std::string()) + R"(],"total":)" +
+           (people ? "1" : "0") + "}," + R"("comment":{"result":)" + commentPage(host, video, 1, 2) +
+           R"(,"total":)" + std::to_string(video.comments) + "}," + R"("pagedcmt":{"result":)" +
+           commentPage(host, video, 1, 20) + R"(,"total":)" + std::to_string(video.comments) + "}," +
+           R"("visit":{"result":[)" + visits + R"(],"total":)" + std::to_string(video.viewers) + "}," +
+           R"("stat":{"hcnt":)" + std::to_string(video.viewers * 3 + 1) + "}}";
+}
+
+Response reply(std::string body)
+{
+    Response response;
+    response.body = std::move(body);
+    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
+    return response;
+}
+
+bool hasSession(const std::optional<std::string>& token)
+{
+    return token && !token->empty() && *token != "(null)";
+}
+
+std::string hostOf(const Request& request)
+{
+    return request.header("Host").value_or("127.0.0.1");
+}
+
+// The video and number of a comment id "c<digits>-<n>"; the first video otherwise.
+const VideoFixture& videoOfComment(const std::string& commentId, int* number)
+{
+    *number = 0;
+    const std::size_t dash = commentId.rfind('-');
+    if (commentId.size() > 1 && commentId[0] == 'c' && dash != std::string::npos) {
+        if (const VideoFixture* video = fixtureOf("sc" + commentId.substr(1, dash - 1))) {
+            const int n = std::atoi(commentId.c_str() + dash + 1);
+            if (n >= 1 && n <= video->comments) {
+                *number = n;
+            }
+            return *video;
+        }
+    }
+    return kVideos[0];
+}
+
+Response channelReply(const Request& request)
+{
+    if (!hasSession(request.param("token"))) {
+        return reply(R"({"status":403,"msg":"请先登录"})");
+    }
+    const std::string host = hostOf(request);
+    const std::string commentId = request.param("scmtid").value_or("");
+    if (!commentId.empty()) {
+        int number = 0;
+        const VideoFixture& video = videoOfComment(commentId, &number);
+        std::string cmt = number > 0 ? comment(host, video, number)
+                                     : R"({"id":)" + quoted(commentId) + R"(,"content":"这是在哪里拍的？","fromUser":)" +
+                                           person(host, 1) + R"(,"createTime":)" +
+                                           std::to_string(nowMilliseconds() - 600000) + "}";
+        return reply(R"({"status":200,"msg":"","result":)" + record(host, video, video.scid) + R"(,"cmt":)" + cmt + "}");
+    }
+    const std::string scid = request.param("scid").value_or("");
+    const VideoFixture* video = fixtureOf(scid);
+    return reply(R"({"status":200,"msg":"","result":)" + record(host, video ? *video : kVideos[0], scid) + "}");
+}
+
+Response commentsReply(const Request& request)
+{
+    const std::string scid = request.param("scid").value_or("");
+    const VideoFixture* video = fixtureOf(scid);
+    if (!video) {
+        return reply(apiListReply(kApiCommentJson, 1));
+    }
+    const int page = std::atoi(request.param("page").value_or("1").c_str());
+    const int per = std::clamp(std::atoi(request.param("per").value_or("20").c_str()), 1, 100);
+    return reply(R"({"status":200,"msg":"","result":)" + commentPage(hostOf(request), *video, page, per) +
+                 R"(,"total":)" + std::to_string(video->comments) + "}");
+}
+
+Response addComment(const Request& request)
+{
+    const Params form = request.formParams();
+    if (!hasSession(findParam(form, "token"))) {
+        return reply(R"({"status":403,"msg":"请先登录"})");
+    }
+    if (findParam(form, "_method").value_or("") == "delete") {
+        return reply(apiOkReply());
+    }
+    const std::string content = findParam(form, "content").value_or("");
+    if (content.empty()) {
+        return reply(R"({"status":400,"msg":"评论内容不可为空"})");
+    }
+    const std::string scid = findParam(form, "scid").value_or("");
+    const std::string host = hostOf(request);
+    const std::string made = R"({"id":)" + quoted("c-new-" + std::to_string(nowMilliseconds())) +
+                             R"(,"content":)" + quoted(content) + R"(,"fromUser":)" + person(host, 0) +
+                             R"(,"createTime":)" + std::to_string(nowMilliseconds()) + R"(,"scid":)" + quoted(scid) + "}";
+    return reply(R"({"status":200,"msg":"评论成功","result":[)" + made + "]}");
+}
+
+} // namespace VideoPageRoutes_cpp
+} // namespace
+
+const VideoFixture* videoFixtures(std::size_t* count)
+{
+    *count = std::size(VideoPageRoutes_cpp::kVideos);
+    return VideoPageRoutes_cpp::kVideos;
+}
+
+std::string videoRecordJson(const std::string& hostPort, const std::string& scid)
+{
+    const VideoFixture* video = VideoPageRoutes_cpp::fixtureOf(scid);
+    return VideoPageRoutes_cpp::record(hostPort, video ? *video : VideoPageRoutes_cpp::kVideos[0], scid);
+}
+
+std::string videoCommentId(const std::string& scid, int n)
+{
+    return "c" + (scid.size() > 2 ? scid.substr(2) : scid) + "-" + std::to_string(n);
+}
+
+void installVideoPageRoutes(HttpServer& server)
+{
+    using namespace VideoPageRoutes_cpp;
+    server.route("/m/v2_channel.json", channelReply);
+    server.route("/m/v2_comment.json", commentsReply);
+    // A GET of comment.json keeps the API's list; posts are new comments.
+    server.route("/m/comment.json", [](const Request& request) {
+        if (request.method == "POST") {
+            return addComment(request);
+        }
+        return reply(apiListReply(kApiCommentJson, 1));
+    });
+    // The stream routes serve the feeds' videos; the fixture videos beyond them get the same movie.
+    for (const VideoFixture& video : kVideos) {
+        const std::string path = std::string("/stream/") + video.scid + ".mp4";
+        if (!server.hasRoute(path)) {
+            installMovieRoute(server, path, streamMovieFile());
+        }
+    }
+}
+
+} // namespace standin
