@@ -61,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommitCase{"NoScid", "POST", kWithPath, "suids=1&token=T&vend=lumo", 200,
                    R"({"status":400,"msg":"scid is required"})"},
         CommitCase{"NotPosted", "GET", kWithPath, "", 405, R"({"status":405,"msg":"commit calls are posted"})"},
-        CommitCase{"Deletion", "POST", kMediaPath, "scid=S&token=T&_method=delete&vend=lumo", 200, kOk},
+        CommitCase{"Deletion", "POST", kMediaPath, "scid=S&token=T&_method=delete&vend=lumo", 200,
+                   R"({"status":200,"delete":"S"})"},
         CommitCase{"DeletionWithoutMethod", "POST", kMediaPath, "scid=S&token=T&vend=lumo", 200,
                    R"({"status":400,"msg":"scid, token and _method=delete are required"})"}),
     [](const auto& info) { return std::string(info.param.name); });
