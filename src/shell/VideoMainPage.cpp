@@ -117,8 +117,9 @@ void VideoMainPage::viewDidLoad()
 void VideoMainPage::viewDidDisappear(bool animated)
 {
     UIViewController::viewDidDisappear(animated);
-    // The header's video never plays on once the page is gone.
+    // The header's video never plays on once the page is gone, nor does its keyboard stay up.
     PPlayer::stop();
+    input->resignFirstResponder();
 }
 
 bool VideoMainPage::shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation orientation)
@@ -161,6 +162,10 @@ void VideoMainPage::recordArrived(const Value& reply)
 
 void VideoMainPage::replyTo(const Value& nick)
 {
+    // A page no longer on screen (its record came after the person left) raises no keyboard.
+    if (!input->window()) {
+        return;
+    }
     input->becomeFirstResponder();
     // A reply needs someone to address: without a nick (a comment the reply did not carry) the field
     // opens empty rather than addressing "(null)".

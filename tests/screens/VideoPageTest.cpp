@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "FeedTestSupport.h"
+#include "platform/cfnetwork/CFHTTPReadStream.h"
 #include "capture/PPlayer.h"
 #include "platform/foundation/Clock.h"
 #include "platform/media/MPMoviePlayerController.h"
@@ -40,6 +41,13 @@ protected:
         page = nullptr;
         navigation = nullptr;
         UIKeyboard::reset();
+        // The status-bar overlay is the process's: the messages this test made it show run their course
+        // and it hides again, so the next test finds it idle.
+        const Ref<StatusBarOverlay> overlay = StatusBarOverlay::sharedOverlay();
+        pumpMainUntil([&] { return overlay->messageQueue().empty() && !overlay->isActive() && overlay->isReallyHidden(); },
+                      std::chrono::seconds(20));
+        // Kept-alive connections to this test's service would meet a later service on the same port.
+        CFHTTPReadStream::closeIdleConnections();
         FeedTest::TearDown();
     }
 

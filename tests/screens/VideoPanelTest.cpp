@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "FeedTestSupport.h"
+#include "platform/cfnetwork/CFHTTPReadStream.h"
 #include "capture/FeedbackPopup.h"
 #include "capture/PPlayer.h"
 #include "platform/uikit/UIButton.h"
@@ -53,6 +54,13 @@ protected:
         }
         panel = nullptr;
         navigation = nullptr;
+        // The status-bar overlay is the process's: the messages this test made it show run their course
+        // and it hides again, so the next test finds it idle.
+        const Ref<StatusBarOverlay> overlay = StatusBarOverlay::sharedOverlay();
+        pumpMainUntil([&] { return overlay->messageQueue().empty() && !overlay->isActive() && overlay->isReallyHidden(); },
+                      std::chrono::seconds(20));
+        // Kept-alive connections to this test's service would meet a later service on the same port.
+        CFHTTPReadStream::closeIdleConnections();
         FeedTest::TearDown();
     }
 
