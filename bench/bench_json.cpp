@@ -4,6 +4,7 @@
 //   build-release/bin/bench_json [--benchmark_filter=Parse]
 //
 // Documents: bench/data/twitter.json, bench/data/citm_catalog.json, and a generated number-heavy one.
+#include "../tests/support/fixtures/JsonNumbersDocument.h"
 #include "net/json/JsonParser.h"
 #include "net/json/JsonWriter.h"
 
@@ -41,32 +42,13 @@ std::string readDocument(const std::string& name)
     return text.str();
 }
 
-// Polygon coordinates: 100,000 pairs of doubles with 15 significant digits, in rings of 1,000 points.
-std::string numbersDocument()
-{
-    std::mt19937_64 random(20240601);
-    std::uniform_real_distribution<double> lon(-180.0, 180.0);
-    std::uniform_real_distribution<double> lat(-90.0, 90.0);
-    std::string text = "{\"type\":\"MultiPolygon\",\"coordinates\":[";
-    char number[64];
-    for (int ring = 0; ring < 100; ++ring) {
-        text += ring ? ",[" : "[";
-        for (int point = 0; point < 1000; ++point) {
-            std::snprintf(number, sizeof number, "%s[%.15g,%.15g]", point ? "," : "", lon(random), lat(random));
-            text += number;
-        }
-        text += "]";
-    }
-    text += "]}";
-    return text;
-}
 
 const std::string& document(const std::string& name)
 {
     static std::map<std::string, std::string> documents;
     auto it = documents.find(name);
     if (it == documents.end()) {
-        it = documents.emplace(name, name == "numbers" ? numbersDocument() : readDocument(name + ".json")).first;
+        it = documents.emplace(name, name == "numbers" ? jsonNumbersDocument() : readDocument(name + ".json")).first;
     }
     return it->second;
 }

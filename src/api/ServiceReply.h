@@ -4,6 +4,8 @@
 // "total" (for paged lists). Nothing is copied out of the reply; these helpers only name the keys.
 #include "platform/foundation/Value.h"
 
+class HTTPRequest;
+
 namespace ServiceReply {
 
 inline constexpr int kSuccess = 200;
@@ -13,5 +15,12 @@ inline bool succeeded(const Value& reply) { return status(reply) == kSuccess; }
 inline Value msg(const Value& reply) { return reply["msg"]; }
 inline Value result(const Value& reply) { return reply["result"]; }
 inline int total(const Value& reply) { return reply["total"].intValue(); }
+
+// The reply a finished request received, decoded (nil when its body is not JSON).
+Value of(const Ref<HTTPRequest>& request);
+
+// The items of a list (a reply's "result"), each dictionary copied into one of the list's own, so
+// the screen may change its rows without touching the reply.
+Value mutableItems(const Value& items);
 
 }  // namespace ServiceReply

@@ -304,7 +304,7 @@ std::string getDeviceAndOSInfo()
 
 void AlertResponse(const Ref<HTTPRequest>& request)
 {
-    const Value reply = request ? NSString_JsonParsing::JSONValue(request->responseString()) : Value();
+    const Value reply = request ? ServiceReply::of(request) : Value();
     const Value message = ServiceReply::msg(reply);
     auto alert = UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles(
         "网络失败", message.isString() ? message.string() : message.stringValue(), nullptr, "确定");

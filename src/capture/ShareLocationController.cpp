@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "api/ServiceReply.h"
 #include "capture/VideoShareController.h"
 #include "net/json/JsonParser.h"
 #include "platform/foundation/NSLog.h"
@@ -177,7 +178,7 @@ void ShareLocationController::reverseGeocoder_didFindPlacemark(const Ref<MKRever
 
 void ShareLocationController::requestFinished(const Ref<HTTPRequest>& request)
 {
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (!reply["status"].isEqualToString("OK")) {
         return;
     }

@@ -3,6 +3,7 @@
 #include "api/Categories.h"
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "capture/VideoShareController.h"
 #include "net/json/JsonParser.h"
@@ -102,7 +103,7 @@ void ShareWithSomebodyController::startPage(int page)
 
 void ShareWithSomebodyController::requestFinished(const Ref<HTTPRequest>& request)
 {
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (reply["status"].intValue() == 200 && reply["result"].isArray()) {
         for (const Value& person : reply["result"].arrayItems()) {
             if (person.isDictionary()) {

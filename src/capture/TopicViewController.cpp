@@ -1,13 +1,14 @@
 #include "capture/TopicViewController.h"
 
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "net/json/JsonParser.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/uikit/NSIndexPath.h"
-#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITableViewCell.h"
 
 namespace {
@@ -106,7 +107,7 @@ void TopicViewController::rebuildSections()
 
 void TopicViewController::requestFinished(const Ref<HTTPRequest>& request)
 {
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (reply["status"].intValue() != 200) {
         return;
     }

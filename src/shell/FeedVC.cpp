@@ -1,4 +1,6 @@
 #include "shell/FeedVC.h"
+
+#include "api/ServiceReply.h"
 #include "shell/ombriAppDelegate.h"
 
 #include <algorithm>
@@ -461,7 +463,7 @@ void FeedVC::loadMore()
 
 void FeedVC::requestFinished(const Ref<HTTPRequest>& request)
 {
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (request == getNewRequest_) {
         getNewRequest_ = nullptr;
         firstPageArrived(reply);

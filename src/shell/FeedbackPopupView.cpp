@@ -7,6 +7,7 @@
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
 #include "api/RecordAccessors.h"
+#include "api/ServiceReply.h"
 #include "capture/FeedbackPopup.h"
 #include "net/json/JsonParser.h"
 #include "platform/foundation/Dispatch.h"
@@ -115,7 +116,7 @@ void FeedbackPopupView::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     visitedRequest_ = nullptr;
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     const Value visited = Channel_getVisited(reply["result"]);
     const Weak<FeedbackPopupView> weak = weakSelf<FeedbackPopupView>();
     dispatch_async(dispatch_get_main_queue(), [weak, visited] {
@@ -131,7 +132,7 @@ void FeedbackPopupView::requestFailed(const Ref<HTTPRequest>& request)
         return;
     }
     visitedRequest_ = nullptr;
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles("获取观看的人失败",
                                                                                     reply["msg"].stringValue(), nullptr, "确定")
         ->show();

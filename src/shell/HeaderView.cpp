@@ -4,6 +4,7 @@
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
 #include "api/RecordAccessors.h"
+#include "api/ServiceReply.h"
 #include "api/Tool.h"
 #include "net/http/HTTPFormDataRequest.h"
 #include "net/json/JsonParser.h"
@@ -175,7 +176,7 @@ void HeaderView::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     deleteSignRequest_.reset();
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (reply["status"].intValue() != 200) {
         return;
     }

@@ -6,6 +6,7 @@
 #include "api/Categories.h"
 #include "api/PZRequest.h"
 #include "api/RecordAccessors.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "capture/PPlayer.h"
 #include "net/json/JsonParser.h"
@@ -396,7 +397,7 @@ void VideoMainPage::requestFinished(const Ref<HTTPRequest>& request)
     if (!request) {
         return;
     }
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (request == getVideoFullInfo_) {
         getVideoFullInfo_ = nullptr;
         recordArrived(reply);

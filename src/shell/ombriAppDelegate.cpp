@@ -1,5 +1,6 @@
 #include "shell/ombriAppDelegate.h"
 
+#include "api/ServiceReply.h"
 #include "shell/FeedbackPopupView.h"
 
 #include <cstdlib>
@@ -208,7 +209,7 @@ void ombriAppDelegate::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     if (request == getVersion_) {
-        const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+        const Value reply = ServiceReply::of(request);
         if (reply["status"].intValue() == 200) {
             NSLog("send succ");
         }
@@ -233,7 +234,7 @@ void ombriAppDelegate::requestFinished(const Ref<HTTPRequest>& request)
         NSLog("remind %@", text);
         return;
     }
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (request->tag() == TagEmotionRequestTag) {
         if (reply["status"].intValue() == 200) {
             StatusBarOverlay::sharedOverlay()->postImmediateFinishMessage_duration_animated("标记表情成功", 2.0, true);

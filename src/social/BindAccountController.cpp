@@ -5,6 +5,7 @@
 #include "api/LumoWeiboClient.h"
 #include "api/PZRequest.h"
 #include "api/QQWeiboClient.h"
+#include "api/ServiceReply.h"
 #include "net/http/HTTPRequest.h"
 #include "net/json/JsonParser.h"
 #include "platform/foundation/NSLog.h"
@@ -15,8 +16,8 @@
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
-#include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UITableViewCell.h"
@@ -160,7 +161,7 @@ void BindAccountController::requestFinished(const Ref<HTTPRequest>& request)
 {
     Ref<BindAccountController> keep = self<BindAccountController>();
     forget(request);
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (reply["status"].intValue() != 200) {
         return;
     }

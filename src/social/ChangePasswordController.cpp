@@ -3,6 +3,7 @@
 #include "api/Categories.h"
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "net/http/HTTPRequest.h"
 #include "net/json/JsonParser.h"
@@ -167,7 +168,7 @@ void ChangePasswordController::requestFinished(const Ref<HTTPRequest>& request)
     if (request == passwordRequest_) {
         passwordRequest_ = nullptr;
     }
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     NSLog("data %@", reply);
     if (reply["status"].intValue() != 200) {
         showPromptAlert(reply["msg"].stringValue());

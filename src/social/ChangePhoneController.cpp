@@ -3,6 +3,7 @@
 #include "api/Categories.h"
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "net/http/HTTPRequest.h"
 #include "net/json/JsonParser.h"
 #include "platform/foundation/NSLog.h"
@@ -134,7 +135,7 @@ void ChangePhoneController::requestFinished(const Ref<HTTPRequest>& request)
         changePhoneRequest_ = nullptr;
     }
     NSLog("data %@", request->responseString());
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (reply["status"].intValue() == 200) {
         // The number the service keeps; an answer without one leaves the account without a number.
         appendUserInfo(reply["phone"], "phone");

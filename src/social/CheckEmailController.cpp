@@ -3,6 +3,7 @@
 #include "api/Categories.h"
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "net/http/HTTPRequest.h"
 #include "net/json/JsonParser.h"
 #include "platform/foundation/NSLog.h"
@@ -134,7 +135,7 @@ void CheckEmailController::requestFinished(const Ref<HTTPRequest>& request)
     if (request == changeEmailRequest_) {
         changeEmailRequest_ = nullptr;
     }
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     NSLog("data %@", reply);
     if (reply["status"].intValue() == 200) {
         if (reply["email"].stringValue() == "need verify") {

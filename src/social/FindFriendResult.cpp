@@ -2,6 +2,7 @@
 
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "api/Tool.h"
 #include "net/http/HTTPRequest.h"
@@ -17,20 +18,6 @@ namespace {
 namespace FindFriendResult_cpp {
 
 constexpr int kFollowTagBase = 10000;
-
-Value parse(const Ref<HTTPRequest>& request)
-{
-    return NSString_JsonParsing::JSONValue(request->responseString());
-}
-
-Value mutableItems(const Value& result)
-{
-    Value items = Value::array();
-    for (const Value& item : result.arrayItems()) {
-        items.addObject(item.mutableCopy());
-    }
-    return items;
-}
 
 }  // namespace FindFriendResult_cpp
 }  // namespace
@@ -201,10 +188,10 @@ void FindFriendResult::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     if (request == getNew_) {
-        const Value reply = parse(request);
+        const Value reply = ServiceReply::of(request);
         if (reply["status"].intValue() == 200) {
             if (reply["result"].count() > 0) {
-                userResult_ = mutableItems(reply["result"]);
+                userResult_ = ServiceReply::mutableItems(reply["result"]);
                 tableView()->reloadData();
             } else {
                 emptyAlert_ = UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles(
@@ -216,7 +203,7 @@ void FindFriendResult::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     if (request == inviteAtRequest_) {
-        if (parse(request)["status"].intValue() == 200) {
+        if (ServiceReply::of(request)["status"].intValue() == 200) {
             UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles("已成功分享到微博", "",
                                                                                            nullptr, "确定")
                 ->show();
@@ -229,7 +216,7 @@ void FindFriendResult::requestFinished(const Ref<HTTPRequest>& request)
     if (request->tag() < kFollowTagBase) {
         if (request == getMore_) {
             ++currentPage_;
-            userResult_.addObjectsFromArray(mutableItems(parse(request)["result"]));
+            userResult_.addObjectsFromArray(ServiceReply::mutableItems(ServiceReply::of(request)["result"]));
             tableView()->reloadData();
             isLoadingMore_ = false;
             getMore_ = nullptr;
@@ -240,7 +227,7 @@ void FindFriendResult::requestFinished(const Ref<HTTPRequest>& request)
     if (row >= userResult_.count()) {
         return;
     }
-    userResult_[row].setObject_forKey(Value(parse(request)["relation"].intValue()), "relation");
+    userResult_[row].setObject_forKey(Value(ServiceReply::of(request)["relation"].intValue()), "relation");
     tableView()->reloadData();
 }
 

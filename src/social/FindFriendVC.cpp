@@ -4,6 +4,7 @@
 #include "api/LumoWeiboClient.h"
 #include "api/PZRequest.h"
 #include "api/QQWeiboClient.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "api/Tool.h"
 #include "net/http/HTTPRequest.h"
@@ -22,21 +23,6 @@ namespace {
 namespace FindFriendVC_cpp {
 
 constexpr int kFollowTagBase = 10000;
-
-Value parse(const Ref<HTTPRequest>& request)
-{
-    return NSString_JsonParsing::JSONValue(request->responseString());
-}
-
-// The items of a reply's "result", each copied into a dictionary of the list's own.
-Value mutableItems(const Value& result)
-{
-    Value items = Value::array();
-    for (const Value& item : result.arrayItems()) {
-        items.addObject(item.mutableCopy());
-    }
-    return items;
-}
 
 }  // namespace FindFriendVC_cpp
 }  // namespace
@@ -273,11 +259,11 @@ void FindFriendVC::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     if (request == getNewPossibleKnown_) {
-        const Value reply = parse(request);
+        const Value reply = ServiceReply::of(request);
         if (reply["status"].intValue() == 200) {
             total_ = reply["total"].intValue();
             currentPage_ = 1;
-            possibleKnownPeoples_ = mutableItems(reply["result"]);
+            possibleKnownPeoples_ = ServiceReply::mutableItems(reply["result"]);
             table_->reloadData();
         }
         getNewPossibleKnown_ = nullptr;
@@ -286,7 +272,7 @@ void FindFriendVC::requestFinished(const Ref<HTTPRequest>& request)
     if (request->tag() < kFollowTagBase) {
         if (request == getMore_) {
             ++currentPage_;
-            const Value items = mutableItems(parse(request)["result"]);
+            const Value items = ServiceReply::mutableItems(ServiceReply::of(request)["result"]);
             possibleKnownPeoples_.addObjectsFromArray(items);
             table_->reloadData();
             isLoadingMore_ = false;
@@ -299,7 +285,7 @@ void FindFriendVC::requestFinished(const Ref<HTTPRequest>& request)
     if (row >= possibleKnownPeoples_.count()) {
         return;
     }
-    const Value relation = Value(parse(request)["relation"].intValue());
+    const Value relation = Value(ServiceReply::of(request)["relation"].intValue());
     possibleKnownPeoples_[row].setObject_forKey(relation, "relation");
     table_->reloadData();
 }

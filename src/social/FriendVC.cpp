@@ -6,6 +6,7 @@
 #include "api/Categories.h"
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "api/Tool.h"
 #include "net/http/HTTPRequest.h"
@@ -93,16 +94,6 @@ void setRowBackgrounds(const Ref<UITableViewCell>& cell)
     auto selected = UIImageView::initWithImage(UIImage::imageNamed("menu_cell_bkg_down"));
     selected->setFrame(cell->bounds());
     cell->setSelectedBackgroundView(selected);
-}
-
-// The items of a reply's "result", each a mutable dictionary, in a new array.
-Value mutableItems(const Value& result)
-{
-    Value items = Value::array();
-    for (const Value& item : result.arrayItems()) {
-        items.addObject(item.isDictionary() ? item.mutableCopy() : item);
-    }
-    return items;
 }
 
 Ref<UIButton> headerButton(const std::string& title, CGRect frame)
@@ -432,10 +423,10 @@ void FriendVC::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     Ref<FriendVC> keep = self<FriendVC>();
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (request == getListRequest_) {
         const int listType = request->tag() == kFollowList ? kFollowList : kFansList;
-        listOf(listType) = mutableItems(reply["result"]);
+        listOf(listType) = ServiceReply::mutableItems(reply["result"]);
         (listType == kFollowList ? followcurrentPage_ : fanscurrentPage_) = 1;
         (listType == kFollowList ? followTotal_ : fansTotal_) = reply["total"].intValue();
         allReload();
@@ -452,7 +443,7 @@ void FriendVC::requestFinished(const Ref<HTTPRequest>& request)
             if (list.isNil()) {
                 list = Value::array();
             }
-            list.addObjectsFromArray(mutableItems(reply["result"]));
+            list.addObjectsFromArray(ServiceReply::mutableItems(reply["result"]));
             ++(listType == kFollowList ? followcurrentPage_ : fanscurrentPage_);
             allReload();
         }

@@ -5,6 +5,7 @@
 #include "api/LumoWeiboClient.h"
 #include "api/PZRequest.h"
 #include "api/QQWeiboClient.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "net/http/HTTPRequest.h"
 #include "net/json/JsonParser.h"
@@ -294,7 +295,7 @@ void Login::sendRequest()
 {
     auto request = PZRequest::loginWithAcount_andPassword(Value(sentAcount_), Value(sentPassword_));
     request->startSynchronous();
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     result_ = reply.isDictionary() ? reply : Value();
 }
 

@@ -2,6 +2,7 @@
 
 #include "api/PZRequest.h"
 #include "api/RecordAccessors.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "api/Tool.h"
 #include "net/http/HTTPRequest.h"
@@ -83,7 +84,7 @@ void MapVC::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     getRecentVisited_ = nullptr;
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (reply["status"].intValue() != 200) {
         AlertResponse(request);
         return;

@@ -1,6 +1,7 @@
 #include "social/MessageBoxVC.h"
 
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "net/http/HTTPRequest.h"
 #include "net/json/JsonParser.h"
@@ -27,11 +28,6 @@ constexpr int kLoadMoreDistance = 50;
 // The video page's kinds this screen opens.
 constexpr int kVideoPageTypeVideo = 2;
 constexpr int kVideoPageTypeReply = 3;
-
-Value parse(const Ref<HTTPRequest>& request)
-{
-    return NSString_JsonParsing::JSONValue(request->responseString());
-}
 
 void postSystemDismiss()
 {
@@ -294,7 +290,7 @@ void MessageBoxVC::requestFinished(const Ref<HTTPRequest>& request)
     }
     if (request == getNewRequest_) {
         getNewRequest_ = nullptr;
-        const Value reply = parse(request);
+        const Value reply = ServiceReply::of(request);
         if (reply["status"].intValue() == 200) {
             messages_ = reply["result"].isArray() ? reply["result"].mutableCopy() : Value::array();
             currentPage_ = 1;
@@ -315,7 +311,7 @@ void MessageBoxVC::requestFinished(const Ref<HTTPRequest>& request)
     if (request == getMoreRequest_) {
         getMoreRequest_ = nullptr;
         moreIsLoading_ = false;
-        const Value reply = parse(request);
+        const Value reply = ServiceReply::of(request);
         if (reply["status"].intValue() != 200) {
             return;
         }

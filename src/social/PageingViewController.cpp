@@ -1,5 +1,6 @@
 #include "social/PageingViewController.h"
 
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "net/http/HTTPRequest.h"
 #include "net/json/JsonParser.h"
@@ -63,7 +64,7 @@ void PageingViewController::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     if (request == getNewRequest) {
-        const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+        const Value reply = ServiceReply::of(request);
         if (reply["status"].intValue() == 200) {
             total_ = reply["total"].intValue();
             result_ = reply["result"].isArray() ? reply["result"].mutableCopy() : Value::array();
@@ -71,7 +72,7 @@ void PageingViewController::requestFinished(const Ref<HTTPRequest>& request)
         }
         getNewRequest = nullptr;
     } else if (request == getMoreRequest) {
-        const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+        const Value reply = ServiceReply::of(request);
         if (reply["status"].intValue() == 200) {
             result_.addObjectsFromArray(reply["result"]);
             table_->reloadData();

@@ -5,6 +5,7 @@
 #include "api/Categories.h"
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "net/http/HTTPRequest.h"
 #include "net/json/JsonParser.h"
 #include "net/webimage/UIImageViewWebCache.h"
@@ -287,7 +288,7 @@ void ProfileTopController::requestFinished(const Ref<HTTPRequest>& request)
     Ref<ProfileTopController> keep = self<ProfileTopController>();
     const bool profileRead = request == profileReadRequest_;
     forgetRequest(request);
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (reply["status"].intValue() != 200) {
         showFailure(reply["msg"]);
         return;

@@ -2,6 +2,7 @@
 
 #include "api/Categories.h"
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "net/http/HTTPRequest.h"
 #include "net/json/JsonParser.h"
 #include "platform/foundation/NSLog.h"
@@ -191,7 +192,7 @@ void SettingVC::requestFinished(const Ref<HTTPRequest>& request)
 {
     Ref<SettingVC> keep = self<SettingVC>();
     forget(request);
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (reply["status"].intValue() == 200) {
         // A reply that does not carry the settings (the write's plain acknowledgement) leaves the
         // switches as they are: taking it as "nothing set" would show every notice on and send ones for

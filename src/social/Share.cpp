@@ -4,6 +4,7 @@
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
 #include "api/QQWeiboClient.h"
+#include "api/ServiceReply.h"
 #include "net/http/HTTPFormDataRequest.h"
 #include "net/json/JsonParser.h"
 #include "platform/foundation/Dispatch.h"
@@ -130,7 +131,7 @@ void alertOnMain(const Value& message)
 Value post(const Ref<HTTPFormDataRequest>& request)
 {
     request->startSynchronous();
-    return NSString_JsonParsing::JSONValue(request->responseString());
+    return ServiceReply::of(request);
 }
 
 bool selected(const Ref<UIButton>& button) { return button && button->isSelected(); }

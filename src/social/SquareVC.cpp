@@ -4,6 +4,7 @@
 #include "api/Edition.h"
 #include "api/LoginState.h"
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "bridge/PZFFmpeg.h"
 #include "capture/PZVideoCaptureController.h"
@@ -18,8 +19,8 @@
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIImage.h"
-#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UIImagePickerController.h"
+#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
@@ -232,7 +233,7 @@ void SquareVC::requestFinished(const Ref<HTTPRequest>& request)
     if (!request || request != getDataRequest_) {
         return;
     }
-    const Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    const Value reply = ServiceReply::of(request);
     if (reply["status"].intValue() == 200) {
         const Value result = reply["result"];
         const auto list = [](const Value& value) { return value.isArray() ? value : Value::array(); };

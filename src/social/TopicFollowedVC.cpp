@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "api/PZRequest.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "net/http/HTTPRequest.h"
-#include "platform/foundation/Dispatch.h"
 #include "net/json/JsonParser.h"
+#include "platform/foundation/Dispatch.h"
 #include "platform/uikit/NSIndexPath.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIImage.h"
@@ -24,11 +25,6 @@ namespace TopicFollowedVC_cpp {
 constexpr char kCellIdentifier[] = "TopicFollowedCell";
 constexpr int kPerPage = 20;
 constexpr NSInteger kNewBadgeTag = 888;
-
-Value parse(const Ref<HTTPRequest>& request)
-{
-    return NSString_JsonParsing::JSONValue(request->responseString());
-}
 
 }  // namespace TopicFollowedVC_cpp
 }  // namespace
@@ -229,7 +225,7 @@ void TopicFollowedVC::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     if (request == getNewRequest_) {
-        const Value reply = parse(request);
+        const Value reply = ServiceReply::of(request);
         if (reply["status"].intValue() == 200) {
             topicResult_ = reply["result"].isArray() ? reply["result"].mutableCopy() : Value::array();
             reloadData();
@@ -239,7 +235,7 @@ void TopicFollowedVC::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     if (request == getMoreRequest_) {
-        const Value reply = parse(request);
+        const Value reply = ServiceReply::of(request);
         if (reply["status"].intValue() == 200) {
             if (reply["result"].isArray()) {
                 topicResult_.addObjectsFromArray(reply["result"]);
@@ -256,7 +252,7 @@ void TopicFollowedVC::requestFinished(const Ref<HTTPRequest>& request)
         return;
     }
     unfollowRequests_.erase(unfollow);
-    if (parse(request)["status"].intValue() != 200) {
+    if (ServiceReply::of(request)["status"].intValue() != 200) {
         return;
     }
     // The list may have been reloaded or extended since the row was deleted, so the topic is found

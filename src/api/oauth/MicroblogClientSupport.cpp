@@ -1,6 +1,7 @@
 #include "api/oauth/MicroblogClientSupport.h"
 
 #include "api/LoginState.h"
+#include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "net/json/JsonParser.h"
 #include "platform/uikit/UIAlertView.h"
@@ -25,7 +26,7 @@ Value MicroblogClientSupport::runSynchronously(const Ref<HTTPRequest>& request, 
     }
     request->setDelegate(delegate);
     request->startSynchronous();
-    Value reply = NSString_JsonParsing::JSONValue(request->responseString());
+    Value reply = ServiceReply::of(request);
     return reply.isNil() ? reply : reply.mutableCopy();
 }
 

@@ -1,5 +1,7 @@
 #include "net/json/JsonParser.h"
 
+#include "net/json/JsonByteScan.h"
+
 #include "net/json/JsonStreamParserState.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
@@ -10,9 +12,6 @@
 #include <tuple>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 Ref<JsonParser> JsonParser::create()
 {
@@ -102,44 +101,13 @@ struct Open {
 constexpr size_t kMaxRoomHint = 4096;
 
 // Strings are read here when they are plain: the bytes up to the closing quote, with no escape and no
-// control character. Scans sixteen bytes at a time; true with `stop` on the closing quote and `high`
-// set when a byte above 0x7F was passed; false when the run stops at anything else or the text ends,
-// which the tokeniser then reads (and refuses, or decodes) in its own way.
+// control character. True with `stop` on the closing quote and `high` set when a byte above 0x7F was
+// passed; false when the run stops at anything else or the text ends, which the tokeniser then reads
+// (and refuses, or decodes) in its own way.
 inline bool scanPlainString(const uint8_t* p, const uint8_t* end, const uint8_t*& stop, bool& high)
 {
-    unsigned top = 0;
-#if defined(__SSE2__)
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
-    const __m128i below = _mm_set1_epi8(static_cast<char>(0x20 ^ 0x80));
-    while (end - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
-                                         _mm_cmplt_epi8(_mm_xor_si128(v, flip), below));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
-        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(v));
-        if (mask != 0) {
-            const unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
-            top |= bits & ((1u << at) - 1u);
-            stop = p + at;
-            high = top != 0;
-            return *stop == '"';
-        }
-        top |= bits;
-        p += 16;
-    }
-#endif
-    for (; p != end; ++p) {
-        const uint8_t c = *p;
-        if (c == '"' || c == '\\' || c < 0x20) {
-            stop = p;
-            high = top != 0;
-            return c == '"';
-        }
-        top |= c & 0x80u;
-    }
-    return false;
+    stop = JsonByteScan::stringRun(p, end, high);
+    return stop != end && *stop == '"';
 }
 
 // A member's value, made where it stays: the member was added with a nil value, which has nothing to
@@ -151,32 +119,7 @@ inline void fill(Value& slot, Arguments&&... arguments)
     std::construct_at(&slot, std::forward<Arguments>(arguments)...);
 }
 
-inline bool isSpace(uint8_t c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
-
-// The position of the first byte at or after i that is not white space. Indented text has runs of a
-// line break and many spaces between tokens: sixteen bytes at a time.
-inline size_t skipSpace(const uint8_t* b, size_t length, size_t i)
-{
-    if (i >= length || !isSpace(b[i])) {
-        return i;
-    }
-#if defined(__SSE2__)
-    while (length - i >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-        const __m128i space = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
-                                           _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
-        const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(space)) & 0xFFFFu;
-        if (other != 0) {
-            return i + static_cast<unsigned>(__builtin_ctz(other));
-        }
-        i += 16;
-    }
-#endif
-    while (i < length && isSpace(b[i])) {
-        ++i;
-    }
-    return i;
-}
+using JsonByteScan::skipSpace;
 
 // The whole text at once: the tokens go straight into the tree, under the same grammar, depth limit
 // and error texts as the stream parser with the adapter (which stays for text that comes in pieces).

@@ -1,5 +1,6 @@
 #include "net/json/JsonStreamWriter.h"
 
+#include "net/json/JsonByteScan.h"
 #include "net/json/JsonNumber.h"
 #include "net/json/JsonStreamWriterState.h"
 #include "platform/foundation/NSLog.h"
@@ -10,9 +11,6 @@
 #include <mutex>
 #include <numeric>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -36,27 +34,8 @@ std::string classNameOf(const Value& value)
 // The first quote, backslash or byte below 0x20 in [p, end), or end.
 const uint8_t* nextSpecialByte(const uint8_t* p, const uint8_t* end)
 {
-#if defined(__SSE2__)
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    // Bytes below 0x20 are found with a signed compare after flipping the sign bit.
-    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
-    const __m128i below = _mm_set1_epi8(static_cast<char>(0x20 ^ 0x80));
-    while (end - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i stop = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
-                                          _mm_cmplt_epi8(_mm_xor_si128(v, flip), below));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
-        if (mask != 0) {
-            return p + __builtin_ctz(mask);
-        }
-        p += 16;
-    }
-#endif
-    while (p < end && *p != '"' && *p != '\\' && *p >= 0x20) {
-        ++p;
-    }
-    return p;
+    bool high = false;  // bytes above 0x7F are written as they are
+    return JsonByteScan::stringRun(p, end, high);
 }
 
 // Longest chain of proxies followed before giving up (an object may not proxy for itself for ever).

@@ -1,16 +1,13 @@
 #pragma once
 // The parser's input: raw UTF-8 bytes and a read position. Everything here works on bytes; nothing
 // is decoded before the tokeniser looks at it, and plain runs of string bytes are handed out whole.
+#include "net/json/JsonByteScan.h"
 #include "platform/foundation/NSObject.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 class JsonUTF8Stream : public NSObject {
 public:
@@ -50,35 +47,10 @@ public:
     {
         const uint8_t* const begin = _bytes + _index;
         const uint8_t* const end = _bytes + _length;
-        const uint8_t* p = begin;
-        unsigned high = 0;
-#if defined(__SSE2__)
-        const __m128i quote = _mm_set1_epi8('"');
-        const __m128i backslash = _mm_set1_epi8('\\');
-        // Bytes below 0x20 are found with a signed compare after flipping the sign bit.
-        const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
-        const __m128i below = _mm_set1_epi8(static_cast<char>(0x20 ^ 0x80));
-        while (end - p >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const __m128i stop = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
-                                              _mm_cmplt_epi8(_mm_xor_si128(v, flip), below));
-            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
-            const unsigned top = static_cast<unsigned>(_mm_movemask_epi8(v));
-            if (mask != 0) {
-                const unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
-                high |= top & ((1u << at) - 1u);
-                return finishSimpleString(begin, p + at, high != 0, run);
-            }
-            high |= top;
-            p += 16;
-        }
-#endif
-        for (; p != end; ++p) {
-            const uint8_t c = *p;
-            if (c == '"' || c == '\\' || c < 0x20) {
-                return finishSimpleString(begin, p, high != 0, run);
-            }
-            high |= c & 0x80u;
+        bool high = false;
+        const uint8_t* const stop = JsonByteScan::stringRun(begin, end, high);
+        if (stop != end) {
+            return finishSimpleString(begin, stop, high, run);
         }
         _index = _length;
         return simple_string_end;
@@ -86,33 +58,8 @@ public:
 
     void skip() { ++_index; }
     // Passes space, tab, line feed and carriage return only.
-    void skipWhitespace()
-    {
-        size_t i = _index;
-        // Most tokens follow the previous one directly.
-        if (i >= _length || !isWhitespace(_bytes[i])) {
-            return;
-        }
-#if defined(__SSE2__)
-        // Indented text has long runs: sixteen bytes at a time.
-        while (_length - i >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(_bytes + i));
-            const __m128i space = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
-                                               _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
-            const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(space)) & 0xFFFFu;
-            if (other != 0) {
-                _index = i + static_cast<unsigned>(__builtin_ctz(other));
-                return;
-            }
-            i += 16;
-        }
-#endif
-        while (i < _length && isWhitespace(_bytes[i])) {
-            ++i;
-        }
-        _index = i;
-    }
-    static bool isWhitespace(uint8_t c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+    void skipWhitespace() { _index = JsonByteScan::skipSpace(_bytes, _length, _index); }
+    static bool isWhitespace(uint8_t c) { return JsonByteScan::isSpace(c); }
     bool haveRemainingCharacters(size_t count) const { return _length - _index >= count; }
     // Moves past the literal when the next bytes equal it.
     bool skipCharacters_length(const char* chars, size_t length);

@@ -1,5 +1,6 @@
 // The JSON parser: what it accepts and builds, what it refuses and why, and that feeding the text in
 // pieces never changes the outcome.
+#include "../../support/fixtures/JsonNumbersDocument.h"
 #include "JsonTestSupport.h"
 
 #include "platform/foundation/NSLog.h"
@@ -320,30 +321,6 @@ TEST(JsonParser, WholeTextAndStreamParsersAgreeOnDocumentsAndOnTheirDamage)
     }
 }
 
-namespace JsonParserTests_cpp {
-
-// The benchmark's number-heavy document: rings of coordinate pairs, doubles of 15 significant digits.
-std::string coordinatesDocument()
-{
-    std::mt19937_64 random(20240601);
-    std::uniform_real_distribution<double> lon(-180.0, 180.0);
-    std::uniform_real_distribution<double> lat(-90.0, 90.0);
-    std::string text = "{\"type\":\"MultiPolygon\",\"coordinates\":[";
-    char number[64];
-    for (int ring = 0; ring < 100; ++ring) {
-        text += ring ? ",[" : "[";
-        for (int point = 0; point < 1000; ++point) {
-            std::snprintf(number, sizeof number, "%s[%.15g,%.15g]", point ? "," : "", lon(random), lat(random));
-            text += number;
-        }
-        text += "]";
-    }
-    text += "]}";
-    return text;
-}
-
-}  // namespace JsonParserTests_cpp
-
 // Every text of the accepted and refused tables, the three documents the benchmark parses, and texts
 // that end or break exactly where the whole-text parser reads tokens itself (plain strings scanned
 // sixteen bytes at a time, words, numbers, white space runs) come to the same value or the same error
@@ -360,7 +337,7 @@ TEST(JsonParser, BothParsersAgreeOnTablesBenchmarkDocumentsAndTokenEdges)
     }
     texts.emplace_back(readSourceFile("bench/data/twitter.json"), "twitter");
     texts.emplace_back(readSourceFile("bench/data/citm_catalog.json"), "citm_catalog");
-    texts.emplace_back(coordinatesDocument(), "coordinates");
+    texts.emplace_back(jsonNumbersDocument(), "coordinates");
     const std::string sixteen(16, 'a');
     const std::vector<std::string> edges = {
         "[\"" + sixteen + "\"]",

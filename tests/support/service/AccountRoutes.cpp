@@ -1,4 +1,5 @@
 #include "service/AccountRoutes.h"
+#include "service/ServiceReplies.h"
 
 #include "service/ApiRoutes.h"
 #include "service/ImageRoutes.h"
@@ -15,17 +16,9 @@ namespace standin {
 namespace {
 namespace AccountRoutes_cpp {
 
-Response reply(std::string body)
-{
-    Response response;
-    response.body = std::move(body);
-    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
-    return response;
-}
-
 Response refusal(int status, const std::string& message)
 {
-    return reply(R"({"status":)" + std::to_string(status) + R"(,"msg":")" + message + "\"}");
+    return jsonReply(R"({"status":)" + std::to_string(status) + R"(,"msg":")" + message + "\"}");
 }
 
 std::string quoted(const std::string& text)
@@ -66,8 +59,6 @@ bool hasSession(const Request& request)
     return !token.empty() && token != "(null)";
 }
 
-std::string hostOf(const Request& request) { return request.header("Host").value_or("127.0.0.1"); }
-
 // ---- Routes ----------------------------------------------------------------------------------------
 
 Response registration(const Request& request)
@@ -87,7 +78,7 @@ Response registration(const Request& request)
         return refusal(400, "密码太短");
     }
     const std::string host = hostOf(request);
-    return reply(R"({"status":200,"msg":"注册成功","token":"tk-reg-)" + std::to_string(user.size()) +
+    return jsonReply(R"({"status":200,"msg":"注册成功","token":"tk-reg-)" + std::to_string(user.size()) +
                  R"(","suid":"1009","nick":)" + quoted(user) + R"(,"icon":)" +
                  quoted(imageUrl(host, "avatar-1001")) + R"(,"cover":)" +
                  quoted(imageUrl(host, "cover-1001")) +
@@ -101,7 +92,7 @@ Response forgottenPassword(const Request& request)
     if (field(request, "email").value_or("") == "nobody@example.com") {
         return refusal(404, "该邮箱尚未注册");
     }
-    return reply(R"({"status":200,"stauts":200,"msg":"重置密码的邮件已发送"})");
+    return jsonReply(R"({"status":200,"stauts":200,"msg":"重置密码的邮件已发送"})");
 }
 
 Response modifyInfo(const Request& request)
@@ -116,28 +107,28 @@ Response modifyInfo(const Request& request)
         if (*email == "used@example.com") {
             return refusal(400, "该邮箱已被其他账号使用");
         }
-        return reply(R"({"status":200,"msg":"修改成功","email":"need verify"})");
+        return jsonReply(R"({"status":200,"msg":"修改成功","email":"need verify"})");
     }
     if (const auto nick = field(request, "nick")) {
         if (*nick == "管理员") {
             return refusal(400, "该昵称不可使用");
         }
-        return reply(R"({"status":200,"msg":"修改成功","nick":)" + quoted(*nick) + "}");
+        return jsonReply(R"({"status":200,"msg":"修改成功","nick":)" + quoted(*nick) + "}");
     }
     if (const auto password = field(request, "pwd")) {
         if (field(request, "old").value_or("") == "wrong123") {
             return refusal(400, "原密码错误");
         }
         // A new session token for the new password.
-        return reply(R"({"status":200,"msg":"修改成功","newToken":)" + quoted("tk-pwd-" + std::to_string(password->size())) + "}");
+        return jsonReply(R"({"status":200,"msg":"修改成功","newToken":)" + quoted("tk-pwd-" + std::to_string(password->size())) + "}");
     }
     if (const auto phone = field(request, "phone")) {
         if (*phone == "13900000000") {
             return refusal(400, "该手机号已被其他账号使用");
         }
-        return reply(R"({"status":200,"msg":"修改成功","phone":)" + quoted(*phone) + "}");
+        return jsonReply(R"({"status":200,"msg":"修改成功","phone":)" + quoted(*phone) + "}");
     }
-    return reply(apiOkReply());
+    return jsonReply(apiOkReply());
 }
 
 Response pictureChange(const Request& request, const char* key, const char* name)
@@ -148,7 +139,7 @@ Response pictureChange(const Request& request, const char* key, const char* name
     if (!hasSession(request)) {
         return refusal(403, "请先登录");
     }
-    return reply(R"({"status":200,"msg":"上传成功",")" + std::string(key) + R"(":)" +
+    return jsonReply(R"({"status":200,"msg":"上传成功",")" + std::string(key) + R"(":)" +
                  quoted(imageUrl(hostOf(request), name)) + "}");
 }
 
@@ -164,7 +155,7 @@ Response unbind(const Request& request)
     if (type != 1 && type != 2) {
         return refusal(400, "未知的微博类型");
     }
-    return reply(R"({"status":200,"msg":"解除绑定成功","othertype":)" + std::to_string(type) + "}");
+    return jsonReply(R"({"status":200,"msg":"解除绑定成功","othertype":)" + std::to_string(type) + "}");
 }
 
 Response bind(const Request& request, const char* nick)
@@ -175,7 +166,7 @@ Response bind(const Request& request, const char* nick)
     if (!hasSession(request)) {
         return refusal(403, "请先登录");
     }
-    return reply(R"({"status":200,"msg":"绑定成功","weiboNick":)" + quoted(nick) + R"(,"weiboToken":)" +
+    return jsonReply(R"({"status":200,"msg":"绑定成功","weiboNick":)" + quoted(nick) + R"(,"weiboToken":)" +
                  quoted(field(request, "weiboToken").value_or("")) + R"(,"weiboTokenSecret":)" +
                  quoted(field(request, "weiboTokenSecret").value_or("")) + "}");
 }

@@ -1,4 +1,5 @@
 #include "service/ApiRoutes.h"
+#include "service/ServiceReplies.h"
 
 #include "service/CommitRoutes.h"
 
@@ -37,17 +38,9 @@ const char* const kApiTopicJson = R"({"stpid":"t4001","topic":"#西湖#","isnew"
 
 namespace {
 
-Response reply(std::string body)
-{
-    Response response;
-    response.body = std::move(body);
-    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
-    return response;
-}
-
 Response refusal(int status, const char* message)
 {
-    return reply(R"({"status":)" + std::to_string(status) + R"(,"msg":")" + message + "\"}");
+    return jsonReply(R"({"status":)" + std::to_string(status) + R"(,"msg":")" + message + "\"}");
 }
 
 std::string record(std::string_view resultJson)
@@ -85,11 +78,6 @@ std::string body(Kind kind)
     return apiOkReply();
 }
 
-bool hasSession(const std::optional<std::string>& token)
-{
-    return token && !token->empty() && *token != "(null)";
-}
-
 // The value of a field of a URL-encoded or multipart body.
 std::optional<std::string> field(const Request& request, std::string_view name)
 {
@@ -122,14 +110,14 @@ Response login(const Request& request)
     if (request.method == "POST") {
         const std::optional<std::string> type = field(request, "othertype");
         if (!field(request, "user").value_or("").empty() && type && !type->empty()) {
-            return reply(apiAccountReply(std::atoi(type->c_str())));
+            return jsonReply(apiAccountReply(std::atoi(type->c_str())));
         }
         return refusal(400, "授权信息不完整");
     }
     if (request.param("user").value_or("").empty() || !isDigest(request.param("pwd").value_or(""))) {
         return refusal(400, "用户名或密码错误");
     }
-    return reply(apiAccountReply(0));
+    return jsonReply(apiAccountReply(0));
 }
 
 // One API path: what a GET and a post answer, and whether each needs a session.
@@ -205,7 +193,7 @@ Response answer(const Endpoint& endpoint, const Request& request)
     if (needsToken && !hasSession(posted ? field(request, "token") : request.param("token"))) {
         return refusal(403, "请先登录");
     }
-    return reply(body(*kind));
+    return jsonReply(body(*kind));
 }
 
 // A post that needs a session and answers the plain OK.
@@ -308,7 +296,7 @@ void installApiRoutes(HttpServer& server)
     });
     server.route(kMediaPath, [](const Request& request) {
         if (request.method == "GET") {
-            return hasSession(request.param("token")) ? reply(body(Kind::Channels)) : refusal(403, "请先登录");
+            return hasSession(request.param("token")) ? jsonReply(body(Kind::Channels)) : refusal(403, "请先登录");
         }
         return handleMediaDelete(request);
     });

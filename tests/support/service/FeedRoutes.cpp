@@ -1,4 +1,5 @@
 #include "service/FeedRoutes.h"
+#include "service/ServiceReplies.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -95,14 +96,6 @@ bool hasSession(const Request& request)
 {
     const std::optional<std::string> token = request.param("token");
     return token && !token->empty() && *token != "(null)";
-}
-
-Response reply(std::string body)
-{
-    Response response;
-    response.body = std::move(body);
-    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
-    return response;
 }
 
 int intParam(const Request& request, const char* name, int fallback)
@@ -218,9 +211,9 @@ void installFeedRoutes(HttpServer& server)
         server.route(feed.path, [&feed](const Request& request) {
             FeedRoutes_cpp::g_pictureHost = request.header("Host").value_or("");
             if (feed.needsToken && !hasSession(request)) {
-                return FeedRoutes_cpp::reply(R"({"status":403,"msg":"请先登录"})");
+                return jsonReply(R"({"status":403,"msg":"请先登录"})");
             }
-            return FeedRoutes_cpp::reply(feedPageReply(intParam(request, "page", 1), intParam(request, "per", 20), kFeedTotal,
+            return jsonReply(feedPageReply(intParam(request, "page", 1), intParam(request, "per", 20), kFeedTotal,
                                        feed.extras(request)));
         });
     }

@@ -1,4 +1,5 @@
 #include "service/FriendRoutes.h"
+#include "service/ServiceReplies.h"
 
 #include "service/CommitRoutes.h"
 #include "service/ImageRoutes.h"
@@ -20,32 +21,6 @@ const char* const kAvatars[] = {"avatar-1001", "avatar-1002", "avatar-1003", "av
 const char* const kReasons[] = {"你的微博好友", "", "共同关注 阿芳", "", "同城 杭州"};
 // 0 not followed, 1 followed, 4 the account itself (no button).
 const int kRelations[] = {0, 1, 0, 4, 0, 1};
-
-Response utf8(std::string body)
-{
-    Response response;
-    response.body = std::move(body);
-    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
-    return response;
-}
-
-bool hasSession(const std::optional<std::string>& token)
-{
-    return token && !token->empty() && *token != "(null)";
-}
-
-Response needLogin() { return utf8(R"({"status":403,"msg":"请先登录"})"); }
-
-std::string hostOf(const Request& request) { return request.header("Host").value_or("127.0.0.1"); }
-
-std::string joined(const std::vector<std::string>& items)
-{
-    std::string text;
-    for (const std::string& item : items) {
-        text += (text.empty() ? "" : ",") + item;
-    }
-    return "[" + text + "]";
-}
 
 std::size_t number(const std::optional<std::string>& text, std::size_t fallback)
 {
@@ -86,7 +61,7 @@ std::vector<std::string> page(const Request& request, std::size_t count, Make ma
 
 Response listReply(const std::vector<std::string>& items, std::size_t total)
 {
-    return utf8(R"({"status":200,"msg":"","result":)" + joined(items) + R"(,"total":)" + std::to_string(total) + "}");
+    return jsonReply(R"({"status":200,"msg":"","result":)" + jsonList(items) + R"(,"total":)" + std::to_string(total) + "}");
 }
 
 Response possibleKnown(const Request& request)
@@ -154,14 +129,14 @@ Response recommendedPeople(const Request& request)
 Response follow(const Request& request)
 {
     if (request.method != "POST") {
-        return utf8(R"({"status":405,"msg":"不支持的请求方式"})");
+        return jsonReply(R"({"status":405,"msg":"不支持的请求方式"})");
     }
     const Params form = request.formParams();
     if (!hasSession(findParam(form, "token"))) {
         return needLogin();
     }
     const char* relation = findParam(form, "_method").value_or("") == "delete" ? "0" : "1";
-    return utf8(std::string(R"({"status":200,"msg":"操作成功","relation":)") + relation + R"(,"type":)" + relation + "}");
+    return jsonReply(std::string(R"({"status":200,"msg":"操作成功","relation":)") + relation + R"(,"type":)" + relation + "}");
 }
 
 // An invitation is a share without a video; a share of a video is the engine's commit call.
@@ -170,7 +145,7 @@ Response shareWeibo(const Request& request)
     const Params form = request.formParams();
     if (request.method == "POST" && findParam(form, "scid").value_or("").empty() &&
         !findParam(form, "msg").value_or("").empty() && !findParam(form, "othertype").value_or("").empty()) {
-        return hasSession(findParam(form, "token")) ? utf8(R"({"status":200,"msg":"分享成功"})") : needLogin();
+        return hasSession(findParam(form, "token")) ? jsonReply(R"({"status":200,"msg":"分享成功"})") : needLogin();
     }
     return handleCommit(request);
 }

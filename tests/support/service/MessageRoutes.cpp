@@ -1,4 +1,5 @@
 #include "service/MessageRoutes.h"
+#include "service/ServiceReplies.h"
 
 #include "service/ImageRoutes.h"
 
@@ -21,19 +22,6 @@ const Sender kSenders[] = {{"1002", "阿芳", "avatar-1002"}, {"1003", "阿刚",
 const char* const kVideoTitles[] = {"西湖边的傍晚", "断桥残雪", "灵隐寺的钟声", "龙井村的茶园", "苏堤春晓"};
 const char* const kReplies[] = {"拍得真好，西湖的晚霞！下次一起去断桥看日落吧", "哈哈，太有意思了", "这是在哪里拍的？求地址",
                                 "好美的画面，收藏了！"};
-
-Response utf8(std::string body)
-{
-    Response response;
-    response.body = std::move(body);
-    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
-    return response;
-}
-
-bool hasSession(const std::optional<std::string>& token)
-{
-    return token && !token->empty() && *token != "(null)";
-}
 
 std::string user(const std::string& host, const Sender& sender)
 {
@@ -104,7 +92,7 @@ void installMessageRoutes(HttpServer& server)
     using namespace MessageRoutes_cpp;
     server.route("/m/sysmsg.json", [](const Request& request) {
         if (!hasSession(request.param("token"))) {
-            return utf8(R"({"status":403,"msg":"请先登录"})");
+            return jsonReply(R"({"status":403,"msg":"请先登录"})");
         }
         const std::string host = request.header("Host").value_or("127.0.0.1");
         long page = 1;
@@ -113,7 +101,7 @@ void installMessageRoutes(HttpServer& server)
             page = std::stol(request.param("page").value_or("1"));
             per = std::stol(request.param("per").value_or("20"));
         } catch (...) {
-            return utf8(R"({"status":400,"msg":"参数错误"})");
+            return jsonReply(R"({"status":400,"msg":"参数错误"})");
         }
         std::string items;
         if (page >= 1 && per > 0) {
@@ -121,7 +109,7 @@ void installMessageRoutes(HttpServer& server)
                 items += (items.empty() ? "" : ",") + messageJson(host, static_cast<std::size_t>(n));
             }
         }
-        return utf8(R"({"status":200,"msg":"","result":[)" + items + R"(],"total":)" + std::to_string(kMessageCount) +
+        return jsonReply(R"({"status":200,"msg":"","result":[)" + items + R"(],"total":)" + std::to_string(kMessageCount) +
                     "}");
     });
 }

@@ -1,4 +1,5 @@
 #include "service/PickerRoutes.h"
+#include "service/ServiceReplies.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,14 +8,6 @@ namespace standin {
 
 namespace {
 namespace PickerRoutes_cpp {
-
-Response json(std::string body)
-{
-    Response response;
-    response.body = std::move(body);
-    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
-    return response;
-}
 
 int number(const std::optional<std::string>& text, int fallback)
 {
@@ -78,7 +71,7 @@ void installTopicPages(HttpServer& server, std::size_t count)
 {
     const std::vector<std::string> words = pickerTopicWords(count);
     server.route(kAllTopicPath, [words](const Request& request) {
-        return PickerRoutes_cpp::json(PickerRoutes_cpp::page(request, words.size(), -1, 20, [&](std::size_t i) {
+        return jsonReply(PickerRoutes_cpp::page(request, words.size(), -1, 20, [&](std::size_t i) {
             return R"({"stpid":"t4)" + std::to_string(100 + i) + R"(","topic":"#)" + words[i] +
                    R"(#","isnew":0,"desc":null})";
         }));
@@ -90,9 +83,9 @@ void installFollowPages(HttpServer& server, std::size_t count, std::string iconB
     const std::vector<std::string> names = pickerFriendNames(count);
     server.route(kFollowPath, [names, iconBase, total](const Request& request) {
         if (!PickerRoutes_cpp::hasSession(request)) {
-            return PickerRoutes_cpp::json(R"({"status":403,"msg":"请先登录"})");
+            return jsonReply(R"({"status":403,"msg":"请先登录"})");
         }
-        return PickerRoutes_cpp::json(PickerRoutes_cpp::page(request, names.size(), total, 50, [&](std::size_t i) {
+        return jsonReply(PickerRoutes_cpp::page(request, names.size(), total, 50, [&](std::size_t i) {
             const std::string suid = std::to_string(2000 + i);
             const std::string icon = iconBase.empty() ? std::string() : iconBase + std::to_string(1 + i % 4) + ".png";
             return R"({"suid":")" + suid + R"(","nick":")" + names[i] + R"(","icon":")" + icon + "\"}";

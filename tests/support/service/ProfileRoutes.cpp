@@ -1,4 +1,5 @@
 #include "service/ProfileRoutes.h"
+#include "service/ServiceReplies.h"
 
 #include "service/ImageRoutes.h"
 
@@ -15,17 +16,9 @@ namespace standin {
 namespace {
 namespace ProfileRoutes_cpp {
 
-Response json(std::string body)
-{
-    Response response;
-    response.body = std::move(body);
-    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
-    return response;
-}
-
 Response refusal(int status, const char* message)
 {
-    return json(R"({"status":)" + std::to_string(status) + R"(,"msg":")" + message + "\"}");
+    return jsonReply(R"({"status":)" + std::to_string(status) + R"(,"msg":")" + message + "\"}");
 }
 
 int number(const std::optional<std::string>& text, int fallback)
@@ -33,13 +26,6 @@ int number(const std::optional<std::string>& text, int fallback)
     const int value = text ? std::atoi(text->c_str()) : 0;
     return value > 0 ? value : fallback;
 }
-
-bool hasSession(const std::optional<std::string>& token)
-{
-    return token && !token->empty() && *token != "(null)";
-}
-
-std::string hostOf(const Request& request) { return request.header("Host").value_or("127.0.0.1"); }
 
 struct Person {
     std::string suid;
@@ -81,7 +67,7 @@ Response listPage(const std::shared_ptr<Relations>& relations, const Request& re
     for (std::size_t i = from; i < to; ++i) {
         result += (result.empty() ? "" : ",") + personJson(people[i], relations->relation[people[i].suid], host);
     }
-    return json(R"({"status":200,"msg":"","result":[)" + result + R"(],"total":)" +
+    return jsonReply(R"({"status":200,"msg":"","result":[)" + result + R"(],"total":)" +
                 std::to_string(total < 0 ? long(people.size()) : total) + "}");
 }
 
@@ -104,7 +90,7 @@ Response follow(const std::shared_ptr<Relations>& relations, const Request& requ
     if (type != 4 && type != -1) {
         type = stop ? (type & ~1) : (type | 1);
     }
-    return json(R"({"status":200,"msg":"操作成功","relation":)" + std::to_string(type) + R"(,"type":)" +
+    return jsonReply(R"({"status":200,"msg":"操作成功","relation":)" + std::to_string(type) + R"(,"type":)" +
                 std::to_string(type) + "}");
 }
 
@@ -117,7 +103,7 @@ Response userInfo(const Request& request)
         return refusal(403, "请先登录");
     }
     const std::string host = hostOf(request);
-    return json(R"({"status":200,"msg":"","suid":"1001","nick":"小明","icon":")" + imageUrl(host, "avatar-1001") +
+    return jsonReply(R"({"status":200,"msg":"","suid":"1001","nick":"小明","icon":")" + imageUrl(host, "avatar-1001") +
                 R"(","cover":")" + imageUrl(host, "cover-1001") +
                 R"(","loginName":"xiaoming","email":"xiaoming@example.com","emailv":true,)"
                 R"("phone":"13800138000","desc":"西湖边长大的摄影爱好者"})");

@@ -1,4 +1,5 @@
 #include "service/SquareRoutes.h"
+#include "service/ServiceReplies.h"
 
 #include "service/ImageRoutes.h"
 
@@ -14,32 +15,6 @@ const char* const kNicks[] = {"小明", "阿芳", "阿刚", "小红", "老王", 
 const char* const kAvatars[] = {"avatar-1001", "avatar-1002", "avatar-1003", "avatar-1004"};
 const char* const kTopicWords[] = {"西湖", "美食", "旅行", "春节", "萌宠", "街拍"};
 const char* const kStills[] = {"video-3001", "video-3002"};
-
-Response utf8(std::string body)
-{
-    Response response;
-    response.body = std::move(body);
-    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
-    return response;
-}
-
-bool hasSession(const std::optional<std::string>& token)
-{
-    return token && !token->empty() && *token != "(null)";
-}
-
-Response needLogin() { return utf8(R"({"status":403,"msg":"请先登录"})"); }
-
-std::string hostOf(const Request& request) { return request.header("Host").value_or("127.0.0.1"); }
-
-std::string joined(const std::vector<std::string>& items)
-{
-    std::string text;
-    for (const std::string& item : items) {
-        text += (text.empty() ? "" : ",") + item;
-    }
-    return "[" + text + "]";
-}
 
 std::string person(const std::string& host, std::size_t n)
 {
@@ -63,14 +38,14 @@ Response square(const Request& request)
         videos.push_back(R"({"pic":")" + imageUrl(host, kStills[(n + 1) % 2]) + R"(","data":"sc300)" +
                          std::to_string(n + 1) + R"("})");
     }
-    return utf8(R"({"status":200,"msg":"","result":{"user":)" + joined(people) + R"(,"topic":)" + joined(topics) +
-                R"(,"chan":)" + joined(videos) + "}}");
+    return jsonReply(R"({"status":200,"msg":"","result":{"user":)" + jsonList(people) + R"(,"topic":)" + jsonList(topics) +
+                R"(,"chan":)" + jsonList(videos) + "}}");
 }
 
 Response followedTopics(const Request& request)
 {
     if (request.method == "POST") {
-        return hasSession(findParam(request.formParams(), "token")) ? utf8(R"({"status":200,"msg":"操作成功"})")
+        return hasSession(findParam(request.formParams(), "token")) ? jsonReply(R"({"status":200,"msg":"操作成功"})")
                                                                      : needLogin();
     }
     if (!hasSession(request.param("token"))) {
@@ -83,7 +58,7 @@ Response followedTopics(const Request& request)
                              R"(#","isnew":)" + (n % 3 == 0 ? "true" : "false") + "}");
         }
     }
-    return utf8(R"({"status":200,"msg":"","result":)" + joined(topics) + R"(,"total":)" +
+    return jsonReply(R"({"status":200,"msg":"","result":)" + jsonList(topics) + R"(,"total":)" +
                 std::to_string(kFollowedTopicCount) + "}");
 }
 
@@ -97,7 +72,7 @@ Response visitors(const Request& request)
     for (std::size_t n = 0; n < 4; ++n) {
         owners.push_back(R"({"user":)" + person(host, n) + R"(,"count":)" + std::to_string(4 - n) + "}");
     }
-    return utf8(R"({"status":200,"msg":"","title":")" + std::string(kPlaceTitle) + R"(","owner":)" + joined(owners) +
+    return jsonReply(R"({"status":200,"msg":"","title":")" + std::string(kPlaceTitle) + R"(","owner":)" + jsonList(owners) +
                 "}");
 }
 

@@ -1,4 +1,5 @@
 #include "service/VideoPageRoutes.h"
+#include "service/ServiceReplies.h"
 
 #include <algorithm>
 #include <chrono>
@@ -154,24 +155,6 @@ std::string record(const std::string& host, const VideoFixture& video, const std
            R"("stat":{"hcnt":)" + std::to_string(video.viewers * 3 + 1) + "}}";
 }
 
-Response reply(std::string body)
-{
-    Response response;
-    response.body = std::move(body);
-    response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
-    return response;
-}
-
-bool hasSession(const std::optional<std::string>& token)
-{
-    return token && !token->empty() && *token != "(null)";
-}
-
-std::string hostOf(const Request& request)
-{
-    return request.header("Host").value_or("127.0.0.1");
-}
-
 // The video and number of a comment id "c<digits>-<n>"; the first video otherwise.
 const VideoFixture& videoOfComment(const std::string& commentId, int* number)
 {
@@ -192,7 +175,7 @@ const VideoFixture& videoOfComment(const std::string& commentId, int* number)
 Response channelReply(const Request& request)
 {
     if (!hasSession(request.param("token"))) {
-        return reply(R"({"status":403,"msg":"请先登录"})");
+        return jsonReply(R"({"status":403,"msg":"请先登录"})");
     }
     const std::string host = hostOf(request);
     const std::string commentId = request.param("scmtid").value_or("");
@@ -203,11 +186,11 @@ Response channelReply(const Request& request)
                                      : R"({"id":)" + quoted(commentId) + R"(,"content":"这是在哪里拍的？","fromUser":)" +
                                            person(host, 1) + R"(,"createTime":)" +
                                            std::to_string(nowMilliseconds() - 600000) + "}";
-        return reply(R"({"status":200,"msg":"","result":)" + record(host, video, video.scid) + R"(,"cmt":)" + cmt + "}");
+        return jsonReply(R"({"status":200,"msg":"","result":)" + record(host, video, video.scid) + R"(,"cmt":)" + cmt + "}");
     }
     const std::string scid = request.param("scid").value_or("");
     const VideoFixture* video = fixtureOf(scid);
-    return reply(R"({"status":200,"msg":"","result":)" + record(host, video ? *video : kVideos[0], scid) + "}");
+    return jsonReply(R"({"status":200,"msg":"","result":)" + record(host, video ? *video : kVideos[0], scid) + "}");
 }
 
 Response commentsReply(const Request& request)
@@ -215,11 +198,11 @@ Response commentsReply(const Request& request)
     const std::string scid = request.param("scid").value_or("");
     const VideoFixture* video = fixtureOf(scid);
     if (!video) {
-        return reply(apiListReply(kApiCommentJson, 1));
+        return jsonReply(apiListReply(kApiCommentJson, 1));
     }
     const int page = std::atoi(request.param("page").value_or("1").c_str());
     const int per = std::clamp(std::atoi(request.param("per").value_or("20").c_str()), 1, 100);
-    return reply(R"({"status":200,"msg":"","result":)" + commentPage(hostOf(request), *video, page, per) +
+    return jsonReply(R"({"status":200,"msg":"","result":)" + commentPage(hostOf(request), *video, page, per) +
                  R"(,"total":)" + std::to_string(video->comments) + "}");
 }
 
@@ -227,21 +210,21 @@ Response addComment(const Request& request)
 {
     const Params form = request.formParams();
     if (!hasSession(findParam(form, "token"))) {
-        return reply(R"({"status":403,"msg":"请先登录"})");
+        return jsonReply(R"({"status":403,"msg":"请先登录"})");
     }
     if (findParam(form, "_method").value_or("") == "delete") {
-        return reply(apiOkReply());
+        return jsonReply(apiOkReply());
     }
     const std::string content = findParam(form, "content").value_or("");
     if (content.empty()) {
-        return reply(R"({"status":400,"msg":"评论内容不可为空"})");
+        return jsonReply(R"({"status":400,"msg":"评论内容不可为空"})");
     }
     const std::string scid = findParam(form, "scid").value_or("");
     const std::string host = hostOf(request);
     const std::string made = R"({"id":)" + quoted("c-new-" + std::to_string(nowMilliseconds())) +
                              R"(,"content":)" + quoted(content) + R"(,"fromUser":)" + person(host, 0) +
                              R"(,"createTime":)" + std::to_string(nowMilliseconds()) + R"(,"scid":)" + quoted(scid) + "}";
-    return reply(R"({"status":200,"msg":"评论成功","result":[)" + made + "]}");
+    return jsonReply(R"({"status":200,"msg":"评论成功","result":[)" + made + "]}");
 }
 
 } // namespace VideoPageRoutes_cpp
@@ -274,7 +257,7 @@ void installVideoPageRoutes(HttpServer& server)
         if (request.method == "POST") {
             return addComment(request);
         }
-        return reply(apiListReply(kApiCommentJson, 1));
+        return jsonReply(apiListReply(kApiCommentJson, 1));
     });
     // The stream routes serve the feeds' videos; the fixture videos beyond them get the same movie.
     for (const VideoFixture& video : kVideos) {
