@@ -1,0 +1,135 @@
+#pragma once
+// What the tour's steps share: finding what shows, touching it through the screen's input path,
+// waiting with the main loop turning, and writing each step's picture and line.
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "platform/foundation/MainThread.h"
+#include "platform/screen/UIScreenInput.h"
+#include "platform/screen/UIScreenRenderer.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIWindow.h"
+#include "shell/RootViewController.h"
+
+namespace tour {
+
+
+// The stand-in microblog's account a person signs in with.
+constexpr char kMicroblogUser[] = "xiaoming";
+constexpr char kMicroblogPassword[] = "secret";
+
+// The controller whose screen shows: the top of the presented chain over the root, else the root's
+// current stack's top.
+inline Ref<UIViewController> shownController()
+{
+    if (!g_root) {
+        return nullptr;
+    }
+    Ref<UIViewController> shown;
+    if (auto stack = g_root->lastDisplayedNavi()) {
+        shown = stack->topViewController();
+    }
+    for (Ref<UIViewController> c = g_root->modalViewController(); c; c = c->modalViewController()) {
+        auto stack = std::dynamic_pointer_cast<UINavigationController>(c);
+        shown = stack && stack->topViewController() ? stack->topViewController() : c;
+    }
+    return shown;
+}
+
+template <class T>
+Ref<T> shown()
+{
+    return std::dynamic_pointer_cast<T>(shownController());
+}
+
+inline std::string describe(const Ref<UIViewController>& controller)
+{
+    if (!controller) {
+        return "nothing";
+    }
+    return controller->title().empty() ? controller->className()
+                                        : controller->className() + " \"" + controller->title() + "\"";
+}
+
+// The middle of a view, in screen points (as a person sees it).
+inline CGPoint middleOnScreen(const Ref<UIView>& view)
+{
+    const CGRect b = view->bounds();
+    const CGPoint inWindow = view->convertPoint_toView(CGPointMake(CGRectGetMidX(b), CGRectGetMidY(b)), nullptr);
+    auto window = view->window();
+    return window ? window->convertPoint_toWindow(inWindow, nullptr) : inWindow;
+}
+
+class Tour {
+public:
+    explicit Tour(std::string dir) : dir_(std::move(dir)) {}
+
+    // Turns the main loop until the condition holds (false after the time).
+    bool waitFor(const std::function<bool()>& condition, double seconds = 20)
+    {
+        return pumpMainUntil(condition, std::chrono::milliseconds(int64_t(seconds * 1000)));
+    }
+    // Lets the screen settle: animations (on the process clock) end, pending layout runs.
+    void settle(double seconds = 0.6)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(int64_t(seconds * 1000));
+        pumpMainUntil([&] { return std::chrono::steady_clock::now() >= until; }, std::chrono::seconds(5));
+    }
+    bool tap(const Ref<UIView>& view)
+    {
+        if (!view || !view->window()) {
+            return false;
+        }
+        UIScreenInput::tap(middleOnScreen(view));
+        return true;
+    }
+    // A finger's drag; the view it went down on.
+    Ref<UIView> drag(CGPoint from, CGPoint to, int steps = 8)
+    {
+        Ref<UIView> touched = UIScreenInput::touchDown(from);
+        for (int i = 1; i <= steps; ++i) {
+            UIScreenInput::touchMoved(
+                CGPointMake(from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps));
+            settle(0.02);
+        }
+        UIScreenInput::touchUp(to);
+        return touched;
+    }
+
+    // Writes the picture and the line of the step; false when it failed.
+    bool report(const std::string& name, bool ok, const std::string& saw)
+    {
+        ++number_;
+        char prefix[8];
+        std::snprintf(prefix, sizeof prefix, "%02d", number_);
+        settle(0.3);
+        renderer_.invalidate();
+        renderer_.renderFrame();
+        const std::string path = dir_ + "/" + prefix + "-" + name + ".png";
+        const auto image = UIImage::imageWithCGImage_scale_orientation(renderer_.context()->makeImage(), 2,
+                                                                        UIImageOrientationUp);
+        if (const auto png = UIImagePNGRepresentation(image)) {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(png->bytes()), std::streamsize(png->length()));
+        }
+        std::printf("tour: %s %s: %s%s\n", prefix, name.c_str(), ok ? "" : "FAILED: ", saw.c_str());
+        std::fflush(stdout);
+        return ok;
+    }
+
+private:
+    std::string dir_;
+    int number_ = 0;
+    UIScreenRenderer renderer_{CGSizeMake(320, 480), 2};
+};
+
+// The steps, in the order of the road; each reports what it saw and returns false when it failed.
+bool firstStart(Tour& tour);
+bool logIn(Tour& tour);
+bool homeFeed(Tour& tour);
+
+}  // namespace tour
