@@ -361,6 +361,22 @@ CGFontRef CGFont::fallbackFont()
     return *font;
 }
 
+CGFontRef CGFont::boldFallbackFont()
+{
+    static const auto* font = new CGFontRef([]() -> CGFontRef {
+        const CGFontRef light = fallbackFont();
+        if (!light || light->path().empty()) {
+            return light;
+        }
+        auto bold = std::const_pointer_cast<CGFont>(createWithFile(light->path(), light->faceIndex()));
+        if (bold) {
+            bold->syntheticBold_ = true;
+        }
+        return bold;
+    }());
+    return *font;
+}
+
 CGGlyph CGFont::glyphForCharacter(char32_t c) const
 {
     std::lock_guard lock(mutex_);
@@ -506,6 +522,9 @@ void* CGFont::cairoFontFace() const
             }
         }
         cairo_font_face_t* face = cairo_ft_font_face_create_for_ft_face(drawing->face, FT_LOAD_NO_HINTING);
+        if (syntheticBold_) {
+            cairo_ft_font_face_set_synthesize(face, CAIRO_FT_SYNTHESIZE_BOLD);
+        }
         if (cairo_font_face_status(face) != CAIRO_STATUS_SUCCESS ||
             cairo_font_face_set_user_data(face, &CGFont_cpp::kDrawingFaceKey, drawing.get(),
                                           CGFont_cpp::releaseDrawingFace) != CAIRO_STATUS_SUCCESS) {

@@ -35,6 +35,10 @@ public:
     // The font that supplies the Chinese, Japanese and Korean glyphs the system's Latin faces lack;
     // null when it is not installed.
     static CGFontRef fallbackFont();
+    // The same for bold text: the fallback face drawn emboldened, since the installed Chinese face has
+    // no bold of its own and bold titles would otherwise mix heavy Latin with light Chinese. Its
+    // metrics are the fallback's.
+    static CGFontRef boldFallbackFont();
     // The phone's font names that are mapped onto installed fonts, and the phone's family name of one
     // of them (empty for other names).
     static std::vector<std::string> systemFontNames();
@@ -44,7 +48,7 @@ public:
     std::string fullName() const { return fullName_; }
     std::string familyName() const { return familyName_; }
     std::string styleName() const { return styleName_; }
-    bool isBold() const { return bold_; }
+    bool isBold() const { return bold_ || syntheticBold_; }
     bool isItalic() const { return italic_; }
 
     // Metrics in font units (divide by unitsPerEm() and multiply by the point size for points).
@@ -99,6 +103,7 @@ private:
     int faceIndex_ = 0;
     std::string postScriptName_, fullName_, familyName_, styleName_;
     bool bold_ = false;
+    bool syntheticBold_ = false;  // drawn emboldened (the face itself is not bold)
     bool italic_ = false;
     int unitsPerEm_ = 1000;
     int ascent_ = 0;

@@ -110,7 +110,11 @@ bool isNoEnd(char32_t c)
 
 class Measurer {
 public:
-    explicit Measurer(const FontAtSize& font) : font_(font), fallback_(CGFont::fallbackFont()) {}
+    explicit Measurer(const FontAtSize& font)
+        : font_(font),
+          fallback_(font.font && font.font->isBold() ? CGFont::boldFallbackFont() : CGFont::fallbackFont())
+    {
+    }
 
     // The face and glyph that show a character, and its advance; no face for characters that show
     // nothing.

@@ -256,3 +256,40 @@ TEST(UIStringDrawingTest, MeasuringFromSeveralThreadsGivesTheSameSizes)
     EXPECT_EQ(results[1], results[3]);
     EXPECT_EQ(results[0][1], results[1][1]);  // the Chinese glyphs come from the same fallback face
 }
+
+// The Chinese face has no bold: bold text draws its Chinese characters emboldened, so a bold title does
+// not mix heavy Latin with light Chinese, while every width stays the regular face's.
+TEST(UIStringDrawingTest, BoldChineseIsDrawnEmboldenedAtTheRegularWidths)
+{
+    const std::string text = "西湖边的猫2";
+    auto regular = UIFont::systemFontOfSize(17);
+    auto bold = UIFont::boldSystemFontOfSize(17);
+    const auto boldRuns = textlayout::glyphRuns(text, bold->metrics());
+    const auto regularRuns = textlayout::glyphRuns(text, regular->metrics());
+    ASSERT_EQ(boldRuns.size(), 2u);  // the Chinese, then the digit in the bold Latin face
+    ASSERT_EQ(regularRuns.size(), 2u);
+    EXPECT_TRUE(boldRuns[0].font->isBold());
+    EXPECT_FALSE(regularRuns[0].font->isBold());
+    EXPECT_EQ(boldRuns[0].font->postScriptName(), regularRuns[0].font->postScriptName());
+    EXPECT_EQ(boldRuns[0].x, regularRuns[0].x);
+
+    // Ink: the bold drawing covers clearly more pixels than the regular one.
+    auto inked = [&](const Ref<UIFont>& font) {
+        UIGraphicsBeginImageContextWithOptions(CGSizeMake(120, 30), false, 2);
+        UIColor::blackColor()->set();
+        UIStringDrawing::drawAtPoint_withFont("西湖边的猫", CGPointMake(2, 4), font);
+        const CGContextRef context = UIGraphicsGetCurrentContext();
+        size_t count = 0;
+        for (size_t y = 0; y < 60; ++y) {
+            for (size_t x = 0; x < 240; ++x) {
+                count += (context->pixelAt(x, y) >> 24) > 128 ? 1 : 0;
+            }
+        }
+        UIGraphicsEndImageContext();
+        return count;
+    };
+    const size_t light = inked(regular);
+    const size_t heavy = inked(bold);
+    EXPECT_GT(light, 200u);
+    EXPECT_GT(double(heavy), double(light) * 1.15);
+}
