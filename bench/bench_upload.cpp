@@ -13,6 +13,7 @@
 #include "engine/upload_internal.h"
 
 #include "service/StandInService.h"
+#include "service/UploadRoutes.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -32,6 +33,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -42,7 +44,7 @@ struct Child {
     int port = 0;
 };
 Child g_direct;   // answers every block at once
-Child g_delayed;  // answers every block 20 ms after it arrived
+Child g_delayed;  // answers every block 20 ms after its last byte arrived
 std::string g_dir;
 std::string g_movie;
 
@@ -62,9 +64,18 @@ Child startServer(int delayms)
         options.maxBodyBytes = 128u * 1024 * 1024;
         options.maxRecords = 16;  // the record keeps bodies
         standin::StandInService service(options);
-        if (delayms > 0) {
-            service.server().addFault("/upload", standin::Fault::hang(std::chrono::milliseconds(delayms)).persistent());
-        }
+        // The stand-in's block route, with room for the whole movie made at its first block (growing
+        // a 100 MB file block by block moves all of it now and then, up to a fifth of a second each
+        // time) and, for the delayed server, the answer sent `delayms` after the block's last byte came
+        // in: storing the block happens within that time, not after it.
+        service.server().route(standin::kUploadPath, [&service, delayms](const standin::Request& r) {
+            service.uploads().reserve(r.param("t").value_or(""), r.param("p").value_or(""), kMovieSize);
+            standin::Response response = standin::handleUploadBlock(service.uploads(), r);
+            if (delayms > 0) {
+                std::this_thread::sleep_until(r.arrived + std::chrono::milliseconds(delayms));
+            }
+            return response;
+        });
         service.server().route("/bench/check", [&service](const standin::Request& r) {
             const std::string t = r.param("t").value_or("");
             const std::string p = r.param("p").value_or("");

@@ -63,8 +63,10 @@ void _upload_sleep(unsigned int ms)
 
 // Set by a pass whose sleep comes only from connections that would block: instead of sleeping it out,
 // the thread waits until one of the current job's sockets is ready for its next step, for at most
-// kUploadWouldBlockMs. Read and written under curupmtx.
+// kUploadWouldBlockMs. A connection left out has nothing to send until the other one's answer (the
+// last ranges are out): the wait is on the other's socket alone. Read and written under curupmtx.
 bool g_uploadwaitsonsockets = false;
+bool g_uploadleftout[2] = {false, false};
 
 // The current job's sockets with what each waits for: writable while its header or block is still
 // going out (or its connect is under way), readable once the block has gone and the answer is due.
@@ -76,14 +78,18 @@ int _upload_readyset(pollfd (&fds)[2])
         return -1;
     }
     int count = 0;
-    for (const _UploadConnection& c : vcurup->conn) {
+    for (int i = 0; i < 2; ++i) {
+        const _UploadConnection& c = vcurup->conn[i];
+        if (g_uploadleftout[i]) {
+            continue;
+        }
         if (c.sock == -1 || c.sendblock == nullptr) {
             return 0;
         }
         const bool sending = c.headerlen != 0 || c.sentcount < c.sendblock->len;
         fds[count++] = pollfd{c.sock, static_cast<short>(sending ? POLLOUT : POLLIN), 0};
     }
-    return count;
+    return count > 0 ? count : -1;
 }
 
 // Waits until a socket of the set is ready, a wake-up is pending, or kUploadWouldBlockMs of engine
@@ -547,6 +553,7 @@ unsigned int _upload_manager_pass()
     }
 
     int results[2] = {0, 0};
+    bool finishing = false;  // a connection found the media sent: the next step follows at once
     for (int i = 0; i < 2; ++i) {
         _UploadConnection& c = job->conn[i];
         int& r = results[i];
@@ -557,6 +564,7 @@ unsigned int _upload_manager_pass()
         if (c.sendblock == nullptr) {
             const int prepared = _upload_preparesendbuf(job.get(), i);
             if (prepared == -1) {
+                finishing = true;
                 if (job->finishstate == 2) {
                     printlog("delete curjob here");
                     _upload_deletejob(job);
@@ -598,9 +606,19 @@ unsigned int _upload_manager_pass()
         _upload_backoff(job.get());
         return sleepms;
     }
+    if (finishing) {
+        return 0;
+    }
     const int sum = results[0] + results[1];
-    const auto progressOrBlocked = [](int r) { return r == 0 || r == kUploadWouldBlockMs; };
-    g_uploadwaitsonsockets = sum > 0 && progressOrBlocked(results[0]) && progressOrBlocked(results[1]);
+    for (int i = 0; i < 2; ++i) {
+        // Nothing to prepare while the other connection's block is out: that block's answer is what
+        // can bring more (the job's last ranges), so the pass waits for it instead of sleeping.
+        g_uploadleftout[i] = results[i] == 200 && job->conn[i].sendblock == nullptr &&
+                             job->conn[1 - i].sendblock != nullptr;
+    }
+    const auto waits = [](int r) { return r == 0 || r == kUploadWouldBlockMs; };
+    g_uploadwaitsonsockets = sum > 0 && (waits(results[0]) || g_uploadleftout[0]) &&
+                             (waits(results[1]) || g_uploadleftout[1]);
     return sum < 0 ? 1u : static_cast<unsigned int>(sum);
 }
 

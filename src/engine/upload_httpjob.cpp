@@ -1,5 +1,6 @@
 // Service calls of the upload engine (the token request, commit URLs), each on a detached thread of
-// its own so that the manager never waits on the network: it only polls the job's state. Each call
+// its own so that the manager never waits on the network: it looks at the job's state between passes
+// and is woken when the call is done. Each call
 // is bounded (a whole-exchange deadline, a cap on the reply), so a server that answers too slowly or
 // too much costs a failed transfer and the owner's usual back-off, never an upload stuck for hours.
 #include "engine/crtfun.h"
@@ -38,7 +39,10 @@ void* _upload_asyn_http_thread(void* arg)
     job->result = std::move(result);
     // An abandoned job keeps its state and goes with this thread's reference.
     expected = kHttpJobRunning;
-    job->state.compare_exchange_strong(expected, kHttpJobDone);
+    if (job->state.compare_exchange_strong(expected, kHttpJobDone)) {
+        // The manager looks at its calls between passes: the answer ends its sleep.
+        _upload_wakeup();
+    }
     return nullptr;
 }
 

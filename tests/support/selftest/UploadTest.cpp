@@ -99,6 +99,23 @@ TEST(UploadStore, RefusesBlocksPastTheLargestFile)
     EXPECT_EQ(store.blockCount("S", "MOV"), 1u);
 }
 
+TEST(UploadStore, RoomMadeAheadChangesNeitherFilesNorBytes)
+{
+    UploadStore store(1000);
+    store.reserve("S", "MOV", 800);  // before the first block
+    store.reserve("S", "etf", 5000); // past the largest file: only as much room as that
+    EXPECT_TRUE(store.files().empty());
+    EXPECT_FALSE(store.exists("S", "MOV"));
+    ASSERT_TRUE(store.write("S", "MOV", 10, "abc"));
+    store.reserve("S", "MOV", 2); // after blocks, smaller than the file: the bytes stay
+    EXPECT_EQ(store.contents("S", "MOV"), std::string(10, '\0') + "abc");
+    EXPECT_EQ(store.files(), (std::vector<std::pair<std::string, std::string>>{{"S", "MOV"}}));
+    EXPECT_EQ(store.missing("S", "MOV", 13), (std::vector<ByteRange>{{0, 10}}));
+    store.clear();
+    ASSERT_TRUE(store.write("S", "etf", 0, "e"));
+    EXPECT_EQ(store.contents("S", "etf"), "e");
+}
+
 std::string blockTarget(const std::string& token, std::uint64_t offset, std::size_t length, const std::string& ext)
 {
     return "/upload?t=" + token + "&o=" + std::to_string(offset) + "&l=" + std::to_string(length) + "&m=up&p=" + ext;

@@ -21,7 +21,7 @@ struct Fault {
         EmptyBody,          // answer 200 with an empty body
         NotJson,            // answer 200 with a body that is not JSON
         CloseWithoutAnswer, // read the whole request, then close the connection
-        Hang,               // hold the answer `delay` back, then let the handler answer
+        Hang,               // hold the answer until `delay` after the request's last byte, then let the handler answer
         HangUntilStopped,   // never answer; the connection closes when the server stops
         DropAfterBytes,     // reset the connection once `bytes` of the request have been read
         StatusOnNth,        // answer `code` to the `nth` request of the route (every nth when persistent)

@@ -2,6 +2,7 @@
 // inspect byte for byte) with parsed helpers, and the response a handler returns.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -66,6 +67,7 @@ struct Request {
     std::uint64_t connection = 0; // connection id, from 1 in the order the server accepted them
     std::uint64_t sequence = 0;   // position of the request on its connection, from 0
     std::size_t index = 0;        // position among every request the server recorded
+    std::chrono::steady_clock::time_point arrived{}; // when its last byte came in
     Outcome outcome = Outcome::Answered;
     int status = 0;    // status sent back; 0 when none was
     std::string answerBody; // the body sent back with it (not kept for an answer held back by a hang)

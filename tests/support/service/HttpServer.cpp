@@ -596,6 +596,7 @@ HttpServer::Next HttpServer::serveRequest(Connection& connection, RequestReader&
     if (status != RequestReader::Status::Ok) {
         return refuse(connection, request, status);
     }
+    request.arrived = Clock::now();
 
     std::optional<Response> response;
     if (dispatched.fault) {
@@ -633,7 +634,8 @@ std::optional<Response> HttpServer::answerWithFault(Request& request, const Faul
         std::size_t index = record(request);
         std::optional<Clock::time_point> until;
         if (fault.kind == Fault::Kind::Hang) {
-            until = Clock::now() + fault.delay;
+            // Counted from the request's last byte, so that recording it adds nothing to the delay.
+            until = request.arrived + fault.delay;
         }
         if (!hangUntil(until)) {
             updateRecord(index, Outcome::ClosedWithoutAnswer, 0);

@@ -39,6 +39,10 @@ bool UploadStore::write(const std::string& token, const std::string& ext, std::u
     }
     std::lock_guard lock(mutex_);
     File& file = files_[Key(token, ext)];
+    if (auto room = reserved_.find(Key(token, ext)); room != reserved_.end()) {
+        file.bytes.reserve(room->second);
+        reserved_.erase(room);
+    }
     std::uint64_t end = offset + bytes.size();
     if (file.bytes.size() < end) {
         file.bytes.resize(end, '\0');
@@ -54,6 +58,17 @@ bool UploadStore::write(const std::string& token, const std::string& ext, std::u
     block.lastMode = mode;
     ++file.arrivals;
     return true;
+}
+
+void UploadStore::reserve(const std::string& token, const std::string& ext, std::uint64_t size)
+{
+    size = std::min(size, maxFileSize_);
+    std::lock_guard lock(mutex_);
+    if (auto found = files_.find(Key(token, ext)); found != files_.end()) {
+        found->second.bytes.reserve(std::max<std::uint64_t>(size, found->second.bytes.size()));
+    } else {
+        reserved_[Key(token, ext)] = size;
+    }
 }
 
 void UploadStore::markEnded(const std::string& token, const std::string& ext)
@@ -162,6 +177,7 @@ void UploadStore::clear()
 {
     std::lock_guard lock(mutex_);
     files_.clear();
+    reserved_.clear();
 }
 
 } // namespace standin

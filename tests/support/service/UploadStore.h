@@ -37,6 +37,11 @@ public:
     bool write(const std::string& token, const std::string& ext, std::uint64_t offset, std::string_view bytes,
                const std::string& mode = {});
 
+    // Room for `size` bytes of file (token, ext), made when its first block comes (at once when it has
+    // blocks already): a large file's blocks then never move the bytes received before them, which
+    // growing the file block by block does every time it outgrows its room. Never shrinks a file.
+    void reserve(const std::string& token, const std::string& ext, std::uint64_t size);
+
     // The end call for a file: counted; the file need not exist.
     void markEnded(const std::string& token, const std::string& ext);
 
@@ -78,6 +83,7 @@ private:
     std::uint64_t maxFileSize_;
     mutable std::mutex mutex_;
     std::map<Key, File> files_;
+    std::map<Key, std::uint64_t> reserved_; // room to make for files that have no block yet
 };
 
 } // namespace standin
