@@ -28,6 +28,9 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSPathUtilities.h"
+#include "platform/media/AVCaptureDevice.h"
+#include "platform/uikit/CLLocationManager.h"
+#include "platform/uikit/MKMapView.h"
 #include "platform/media/MovieFileWriter.h"
 #include "platform/media/SyntheticMedia.h"
 #include "platform/screen/UIScreenDisplay.h"
@@ -154,11 +157,30 @@ std::string colourSum(const CGContextRef& pixels)
     return text;
 }
 
+// The phone the application runs on, beside its screen: its cameras are the synthetic ones (the
+// screens that record ask the image picker for them), and it stands by the West Lake in Hangzhou, an
+// address the map's geocoder knows (the place picker offers it).
+void setUpPhone()
+{
+    AVCaptureDevice::announceCamerasToImagePicker();
+    const CLLocationCoordinate2D here{30.2590, 120.1380};
+    CLLocationManager::setPosition(CLLocation::initWithLatitude_longitude(here.latitude, here.longitude));
+    MKReverseGeocoder::setPlacemarks({{.coordinate = here,
+                                       .country = "中国",
+                                       .countryCode = "CN",
+                                       .administrativeArea = "浙江省",
+                                       .locality = "杭州市",
+                                       .subLocality = "西湖区",
+                                       .thoroughfare = "南山路",
+                                       .subThoroughfare = "15号"}});
+}
+
 int runApplication(int argc, char** argv, double seconds, bool headless, bool frameSums, const std::string& tour)
 {
     UIImage::installImageCodecs();
     // The phone's screen: 320 x 480 points at scale 2, in a window when there is a display.
     UIScreen::mainScreen()->setScale(2);
+    setUpPhone();
     UIScreenDisplay::Options display;
     if (frameSums) {
         display.framePresented = [](const CGContextRef& pixels) {

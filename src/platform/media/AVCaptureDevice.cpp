@@ -1,5 +1,7 @@
 #include "platform/media/AVCaptureDevice.h"
 
+#include "platform/uikit/UIImagePickerController.h"
+
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSException.h"
 
@@ -86,6 +88,25 @@ void AVCaptureDevice::setStandInDevices(std::vector<Ref<AVCaptureDevice>> device
     auto& r = AVCaptureDevice_cpp::registry();
     std::lock_guard lock(r.mutex);
     r.devices = std::move(devices);
+}
+
+void AVCaptureDevice::announceCamerasToImagePicker()
+{
+    bool rear = false;
+    bool front = false;
+    bool rearFlash = false;
+    bool frontFlash = false;
+    for (const auto& device : devicesWithMediaType(AVMediaTypeVideo)) {
+        // A camera of unspecified position is the phone's only one, behind.
+        const bool isFront = device->position() == AVCaptureDevicePositionFront;
+        (isFront ? front : rear) = true;
+        (isFront ? frontFlash : rearFlash) = (isFront ? frontFlash : rearFlash) || device->hasFlash();
+    }
+    UIImagePickerController::setSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera, rear || front);
+    UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear, rear);
+    UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceFront, front);
+    UIImagePickerController::setFlashAvailable(UIImagePickerControllerCameraDeviceRear, rearFlash);
+    UIImagePickerController::setFlashAvailable(UIImagePickerControllerCameraDeviceFront, frontFlash);
 }
 
 Ref<AVCaptureDevice> AVCaptureDevice::makeStandInDevice(std::string uniqueID, std::string mediaType,

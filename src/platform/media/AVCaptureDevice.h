@@ -60,6 +60,12 @@ public:
     // microphone), fresh with default settings.
     static void resetStandInDevices();
     static void setStandInDevices(std::vector<Ref<AVCaptureDevice>> devices);
+    // Tells the image picker which cameras the phone has: the picker's own answers (camera source,
+    // rear and front camera, their flash) become those of the devices now in the set. The picker
+    // cannot see the capture devices itself, and on its own says the phone has no camera, so the
+    // program that runs as the phone calls this at its start (screens ask the picker before they
+    // open the camera).
+    static void announceCamerasToImagePicker();
     // A device of the stand-in (for setStandInDevices).
     static Ref<AVCaptureDevice> makeStandInDevice(std::string uniqueID, std::string mediaType,
                                                   AVCaptureDevicePosition position, AVCaptureDeviceCapabilities caps);

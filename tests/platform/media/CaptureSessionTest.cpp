@@ -7,6 +7,7 @@
 #include "platform/foundation/NSException.h"
 #include "platform/media/AVCaptureSession.h"
 #include "platform/media/SyntheticMedia.h"
+#include "platform/uikit/UIImagePickerController.h"
 
 #include <gtest/gtest.h>
 
@@ -294,4 +295,43 @@ TEST_F(CaptureSessionTest, DevicesAnswerWhatTheySupportAndRefuseChangesWithoutTh
     Ref<NSError> error;
     EXPECT_FALSE(back->lockForConfiguration(&error));
     EXPECT_TRUE(error);
+}
+
+// Screens ask the image picker whether the phone has a camera before they open one; the picker learns
+// the answer from the capture devices, which it cannot see itself.
+TEST_F(CaptureSessionTest, TheImagePickerIsToldTheCamerasOfTheDeviceSet)
+{
+    const auto backCamera = AVCaptureDevice::makeStandInDevice("back", AVMediaTypeVideo, AVCaptureDevicePositionBack, {});
+    const auto frontCamera = AVCaptureDevice::makeStandInDevice("front", AVMediaTypeVideo, AVCaptureDevicePositionFront, {});
+    const auto microphone = AVCaptureDevice::makeStandInDevice("mic", AVMediaTypeAudio, AVCaptureDevicePositionUnspecified, {});
+    const struct {
+        const char* name;
+        std::vector<Ref<AVCaptureDevice>> devices;  // empty: the phone's usual set
+        bool source, rear, front, rearFlash;
+    } cases[] = {
+        {"the phone's set", {}, true, true, true, true},
+        {"a back camera without flash and a microphone", {backCamera, microphone}, true, true, false, false},
+        {"only a front camera", {frontCamera}, true, false, true, false},
+        {"only a microphone", {microphone}, false, false, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The picker's own answers first say the opposite, so each one has to come from the devices.
+        UIImagePickerController::setSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera, !c.source);
+        UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear, !c.rear);
+        UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceFront, !c.front);
+        UIImagePickerController::setFlashAvailable(UIImagePickerControllerCameraDeviceRear, !c.rearFlash);
+        if (c.devices.empty()) {
+            AVCaptureDevice::resetStandInDevices();
+        } else {
+            AVCaptureDevice::setStandInDevices(c.devices);
+        }
+        AVCaptureDevice::announceCamerasToImagePicker();
+        EXPECT_EQ(UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera), c.source);
+        EXPECT_EQ(UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear), c.rear);
+        EXPECT_EQ(UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceFront), c.front);
+        EXPECT_EQ(UIImagePickerController::isFlashAvailableForCameraDevice(UIImagePickerControllerCameraDeviceRear),
+                  c.rearFlash);
+    }
+    UIImagePickerController::resetAvailability();
 }
