@@ -21,23 +21,6 @@ Response refusal(int status, const std::string& message)
     return jsonReply(R"({"status":)" + std::to_string(status) + R"(,"msg":")" + message + "\"}");
 }
 
-std::string quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-            out += buffer;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 // A field of a URL-encoded or multipart body.
 std::optional<std::string> field(const Request& request, std::string_view name)
@@ -79,10 +62,10 @@ Response registration(const Request& request)
     }
     const std::string host = hostOf(request);
     return jsonReply(R"({"status":200,"msg":"注册成功","token":"tk-reg-)" + std::to_string(user.size()) +
-                 R"(","suid":"1009","nick":)" + quoted(user) + R"(,"icon":)" +
-                 quoted(imageUrl(host, "avatar-1001")) + R"(,"cover":)" +
-                 quoted(imageUrl(host, "cover-1001")) +
-                 R"(,"email":"","emailv":false,"otherLoginMode":0,"loginName":)" + quoted(user) +
+                 R"(","suid":"1009","nick":)" + jsonQuoted(user) + R"(,"icon":)" +
+                 jsonQuoted(imageUrl(host, "avatar-1001")) + R"(,"cover":)" +
+                 jsonQuoted(imageUrl(host, "cover-1001")) +
+                 R"(,"email":"","emailv":false,"otherLoginMode":0,"loginName":)" + jsonQuoted(user) +
                  R"(,"bindLumoWeibo":false,"bindQWeibo":false,"unbindLumoWeibo":true,"unbindQWeibo":true})");
 }
 
@@ -113,20 +96,20 @@ Response modifyInfo(const Request& request)
         if (*nick == "管理员") {
             return refusal(400, "该昵称不可使用");
         }
-        return jsonReply(R"({"status":200,"msg":"修改成功","nick":)" + quoted(*nick) + "}");
+        return jsonReply(R"({"status":200,"msg":"修改成功","nick":)" + jsonQuoted(*nick) + "}");
     }
     if (const auto password = field(request, "pwd")) {
         if (field(request, "old").value_or("") == "wrong123") {
             return refusal(400, "原密码错误");
         }
         // A new session token for the new password.
-        return jsonReply(R"({"status":200,"msg":"修改成功","newToken":)" + quoted("tk-pwd-" + std::to_string(password->size())) + "}");
+        return jsonReply(R"({"status":200,"msg":"修改成功","newToken":)" + jsonQuoted("tk-pwd-" + std::to_string(password->size())) + "}");
     }
     if (const auto phone = field(request, "phone")) {
         if (*phone == "13900000000") {
             return refusal(400, "该手机号已被其他账号使用");
         }
-        return jsonReply(R"({"status":200,"msg":"修改成功","phone":)" + quoted(*phone) + "}");
+        return jsonReply(R"({"status":200,"msg":"修改成功","phone":)" + jsonQuoted(*phone) + "}");
     }
     return jsonReply(apiOkReply());
 }
@@ -140,7 +123,7 @@ Response pictureChange(const Request& request, const char* key, const char* name
         return refusal(403, "请先登录");
     }
     return jsonReply(R"({"status":200,"msg":"上传成功",")" + std::string(key) + R"(":)" +
-                 quoted(imageUrl(hostOf(request), name)) + "}");
+                 jsonQuoted(imageUrl(hostOf(request), name)) + "}");
 }
 
 Response unbind(const Request& request)
@@ -166,9 +149,9 @@ Response bind(const Request& request, const char* nick)
     if (!hasSession(request)) {
         return refusal(403, "请先登录");
     }
-    return jsonReply(R"({"status":200,"msg":"绑定成功","weiboNick":)" + quoted(nick) + R"(,"weiboToken":)" +
-                 quoted(field(request, "weiboToken").value_or("")) + R"(,"weiboTokenSecret":)" +
-                 quoted(field(request, "weiboTokenSecret").value_or("")) + "}");
+    return jsonReply(R"({"status":200,"msg":"绑定成功","weiboNick":)" + jsonQuoted(nick) + R"(,"weiboToken":)" +
+                 jsonQuoted(field(request, "weiboToken").value_or("")) + R"(,"weiboTokenSecret":)" +
+                 jsonQuoted(field(request, "weiboTokenSecret").value_or("")) + "}");
 }
 
 Response aboutPage(const Request& request)

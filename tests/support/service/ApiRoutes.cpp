@@ -206,6 +206,24 @@ std::string apiOkReply()
     return R"({"status":200,"msg":"操作成功"})";
 }
 
+namespace {
+
+// An account signed in through a microblog is bound to it for good.
+std::string microblogBindings(int otherLoginMode)
+{
+    const bool lumo = otherLoginMode == 1 || otherLoginMode == 3;
+    const bool qq = otherLoginMode == 2;
+    if (!lumo && !qq) {
+        return R"("bindLumoWeibo":false,"bindQWeibo":false)";
+    }
+    return std::string(R"("bindLumoWeibo":)") + (lumo ? "true" : "false") + R"(,"bindQWeibo":)" +
+           (qq ? "true" : "false") + (lumo ? R"(,"lumoWeibo":{"weiboNick":"西湖边的小明"})" : "") +
+           (qq ? R"(,"qWeibo":{"weiboNick":"QQ小明"})" : "") + R"(,"unbindLumoWeibo":)" + (lumo ? "false" : "true") +
+           R"(,"unbindQWeibo":)" + (qq ? "false" : "true");
+}
+
+} // namespace
+
 std::string apiAccountReply(int otherLoginMode)
 {
     return std::string(R"({"status":200,"msg":"登录成功","token":")") + kApiAccountToken +
@@ -213,7 +231,7 @@ std::string apiAccountReply(int otherLoginMode)
            R"("cover":"http://img.example/cover/1001.jpg","email":"xiaoming@example.com","emailv":true,)"
            R"("phone":"13800138000","canlive":true,"otherLoginMode":)" +
            std::to_string(otherLoginMode) +
-           R"(,"loginName":"小明","bindLumoWeibo":false,"bindQWeibo":false})";
+           R"(,"loginName":"小明",)" + microblogBindings(otherLoginMode) + "}";
 }
 
 std::string apiListReply(const std::string& itemJson, int total)

@@ -35,6 +35,8 @@ inline constexpr const char* kApiAccountToken = "5f2b7c0e9a1d4e3f";
 
 // The reply bodies the routes send.
 std::string apiOkReply();
+// The account of a login; signed in through a microblog (otherLoginMode 1 or 3 the Lumo microblog, 2
+// the QQ one) it comes back bound to that microblog, which it cannot unbind.
 std::string apiAccountReply(int otherLoginMode);
 std::string apiListReply(const std::string& itemJson, int total);
 

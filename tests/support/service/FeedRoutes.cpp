@@ -167,6 +167,36 @@ const Feed kFeeds[] = {
     {"/m/v2_recent.json", true, noExtras},     {"/m/v2_plaza.json", false, noExtras},
 };
 
+// A video published through the stand-in, as the account's own channel.
+std::string publishedChannel(const PublishedVideo& video)
+{
+    const std::string base = g_pictureHost.empty() ? std::string("http://img.example/pic/") : "http://" + g_pictureHost + "/img/";
+    return std::string(R"({"type":"channel","selfmark":0,"channel":{"scid":)") + jsonQuoted(video.scid) +
+           R"(,"ext":{"t":)" + jsonQuoted(video.title) + R"(,"w":480,"h":640,"location":)" +
+           jsonQuoted(video.location) + R"(,"locationText":)" + jsonQuoted(video.locationText) +
+           R"(,"owner":)" + user(kPeople[0]) + R"(,"finishTime":1357100000000,"status":1,"lengthNice":"00:03"},)" +
+           R"("pic":{"base":)" + jsonQuoted(base) + R"(,"m":"video-3001.png"},)" +
+           R"("stream":{"base":"http://video.example/","ios":"mp4"},)" +
+           R"("mark":{"result":[],"total":0},"with":{"result":[],"total":)" +
+           std::to_string(video.withSuids.empty() ? 0 : std::count(video.withSuids.begin(), video.withSuids.end(), ',') + 1) +
+           R"(},"comment":{"result":[],"total":0},"pagedcmt":{"result":[],"total":0},)" +
+           R"("visit":{"result":[],"total":0},"stat":{"hcnt":0}}})";
+}
+
+// The account's own page: its published videos, then the fixture items.
+std::string ownPageReply(int page, int per, const std::vector<PublishedVideo>& published, const std::string& extras)
+{
+    const int own = int(published.size());
+    const int total = own + kFeedTotal;
+    std::string items;
+    const int first = std::max(page - 1, 0) * per;
+    for (int index = first; index < std::min(first + per, total); ++index) {
+        items += (items.empty() ? "" : ",") +
+                 (index < own ? publishedChannel(published[std::size_t(index)]) : feedItemJson(index - own));
+    }
+    return R"({"status":200,"msg":"","result":[)" + items + R"(],"total":)" + std::to_string(total) + "," + extras + "}";
+}
+
 } // namespace FeedRoutes_cpp
 } // namespace
 
@@ -204,17 +234,22 @@ std::string feedPageReply(int page, int per, int total, const std::string& extra
     return body + "}";
 }
 
-void installFeedRoutes(HttpServer& server)
+void installFeedRoutes(HttpServer& server, const PublishedVideos* published)
 {
     using namespace FeedRoutes_cpp;
     for (const Feed& feed : kFeeds) {
-        server.route(feed.path, [&feed](const Request& request) {
+        const bool ownPage = published != nullptr && std::string_view(feed.path) == "/m/v2_user.json";
+        server.route(feed.path, [&feed, ownPage, published](const Request& request) {
             FeedRoutes_cpp::g_pictureHost = request.header("Host").value_or("");
             if (feed.needsToken && !hasSession(request)) {
                 return jsonReply(R"({"status":403,"msg":"请先登录"})");
             }
-            return jsonReply(feedPageReply(intParam(request, "page", 1), intParam(request, "per", 20), kFeedTotal,
-                                       feed.extras(request)));
+            const int page = intParam(request, "page", 1);
+            const int per = intParam(request, "per", 20);
+            if (ownPage && param(request, "suid").value_or("") == kPeople[0].suid) {
+                return jsonReply(ownPageReply(page, per, published->published(), feed.extras(request)));
+            }
+            return jsonReply(feedPageReply(page, per, kFeedTotal, feed.extras(request)));
         });
     }
 }

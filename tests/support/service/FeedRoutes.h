@@ -19,6 +19,7 @@
 #pragma once
 
 #include "service/HttpServer.h"
+#include "service/PublishedVideos.h"
 
 #include <string>
 
@@ -32,6 +33,9 @@ std::string feedItemJson(int index);
 // of "key":value pairs, without braces) after "total".
 std::string feedPageReply(int page, int per, int total, const std::string& extraMembers = "");
 
-void installFeedRoutes(HttpServer& server);
+// With `published` (which must outlive the server), the account's own page (/m/v2_user.json of user
+// 1001) begins with the videos published through the stand-in, the newest first, before the fixture
+// items; its total counts them.
+void installFeedRoutes(HttpServer& server, const PublishedVideos* published = nullptr);
 
 } // namespace standin

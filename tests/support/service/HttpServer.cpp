@@ -211,6 +211,13 @@ bool HttpServer::hasRoute(const std::string& path) const
     return found != routes_.end() && found->second.handler;
 }
 
+HttpServer::Handler HttpServer::handlerOf(const std::string& path) const
+{
+    std::lock_guard lock(mutex_);
+    auto found = routes_.find(path);
+    return found != routes_.end() ? found->second.handler : Handler();
+}
+
 void HttpServer::addFault(const std::string& path, Fault fault)
 {
     std::lock_guard lock(mutex_);

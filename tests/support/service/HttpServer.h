@@ -66,6 +66,8 @@ public:
     // of the same path. Paths without a route answer 404.
     void route(const std::string& path, Handler handler);
     bool hasRoute(const std::string& path) const;
+    // The handler of a path (empty without a route), so that a route can be wrapped.
+    Handler handlerOf(const std::string& path) const;
 
     // Faults of a path apply in the order they were added; the first that applies to a request wins.
     // A path needs no route to carry faults.

@@ -1,5 +1,7 @@
 #include "service/ServiceReplies.h"
 
+#include <cstdio>
+
 namespace standin {
 
 Response jsonReply(std::string body)
@@ -26,6 +28,29 @@ std::string jsonList(const std::vector<std::string>& items)
         text += (text.empty() ? "" : ",") + item;
     }
     return "[" + text + "]";
+}
+
+std::string jsonQuoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
 }
 
 }  // namespace standin

@@ -22,6 +22,9 @@ bool hasSession(const std::optional<std::string>& token);
 // The host the client addressed, for addresses in replies that lead back to this service.
 std::string hostOf(const Request& request);
 
+// JSON text of a string: quotes, backslashes and control characters escaped.
+std::string jsonQuoted(const std::string& text);
+
 // A JSON list of items that are JSON texts already.
 std::string jsonList(const std::vector<std::string>& items);
 

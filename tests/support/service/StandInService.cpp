@@ -38,7 +38,7 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     // The own profile, the follow and fans lists (with relations) and following from them.
     installProfileRoutes(server_);
     // The feeds page by page, over the API's one-item lists.
-    installFeedRoutes(server_);
+    installFeedRoutes(server_, &published_);
     // The system messages page by page, over the API's one-message list.
     installMessageRoutes(server_);
     // The videos' streams (a real movie).
@@ -51,6 +51,9 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.
+
+    // Last, around whichever routes answer them: what the publishing calls accepted is kept.
+    recordPublishing(server_, published_);
 }
 
 } // namespace standin

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "service/HttpServer.h"
+#include "service/PublishedVideos.h"
 #include "service/UploadStore.h"
 
 #include <cstdint>
@@ -29,6 +30,10 @@ public:
     const HttpServer& server() const { return server_; }
     UploadStore& uploads() { return uploads_; }
     const UploadStore& uploads() const { return uploads_; }
+    // The videos the commit calls and the upload server were told of; the published ones head the
+    // account's own page.
+    PublishedVideos& published() { return published_; }
+    const PublishedVideos& published() const { return published_; }
 
     std::uint16_t port() const { return server_.port(); }
     // "127.0.0.1:<port>": the service host for the client, and the upload server its replies name.
@@ -37,6 +42,7 @@ public:
 private:
     // Declared before the server, which is destroyed (its threads joined) first.
     UploadStore uploads_;
+    PublishedVideos published_;
     HttpServer server_;
 };
 

@@ -37,29 +37,6 @@ const char* const kComments[] = {
     "这是用什么手机拍的？", "太美了，收藏了", "好想去啊", "画面好稳", "周末一起去吧",
 };
 
-// JSON text of a string: quotes, backslashes and control characters escaped.
-std::string quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
-}
 
 const VideoFixture* fixtureOf(const std::string& scid)
 {
@@ -78,10 +55,10 @@ std::string person(const std::string& host, int index)
     const std::string icon = imageUrl(host, "avatar-" + std::to_string(1001 + picture));
     if (index < 4) {
         return std::string(R"({"suid":")") + kPeople[index].suid + R"(","nick":")" + kPeople[index].nick +
-               R"(","icon":)" + quoted(icon) + "}";
+               R"(","icon":)" + jsonQuoted(icon) + "}";
     }
     return R"({"suid":")" + std::to_string(2000 + index) + R"(","nick":"观众)" + std::to_string(index) +
-           R"(","icon":)" + quoted(icon) + "}";
+           R"(","icon":)" + jsonQuoted(icon) + "}";
 }
 
 std::string personBySuid(const std::string& host, const std::string& suid)
@@ -104,8 +81,8 @@ long long nowMilliseconds()
 std::string comment(const std::string& host, const VideoFixture& video, int n)
 {
     const long long created = nowMilliseconds() - static_cast<long long>(video.comments - n + 1) * 7 * 60 * 1000;
-    return R"({"id":)" + quoted(videoCommentId(video.scid, n)) + R"(,"content":)" +
-           quoted(kComments[(n - 1) % 10]) + R"(,"fromUser":)" + person(host, n % 4) +
+    return R"({"id":)" + jsonQuoted(videoCommentId(video.scid, n)) + R"(,"content":)" +
+           jsonQuoted(kComments[(n - 1) % 10]) + R"(,"fromUser":)" + person(host, n % 4) +
            R"(,"toUser":)" + personBySuid(host, video.ownerSuid) + R"(,"createTime":)" + std::to_string(created) + "}";
 }
 
@@ -121,7 +98,7 @@ std::string commentPage(const std::string& host, const VideoFixture& video, int 
 
 std::string record(const std::string& host, const VideoFixture& video, const std::string& scid)
 {
-    std::string ext = R"({"t":)" + quoted(video.title);
+    std::string ext = R"({"t":)" + jsonQuoted(video.title);
     if (video.title[0] == '\0') {
         ext = "{";
     } else {
@@ -131,7 +108,7 @@ std::string record(const std::string& host, const VideoFixture& video, const std
         ext += R"("w":)" + std::to_string(video.width) + R"(,"h":)" + std::to_string(video.height) + ",";
     }
     if (video.place[0] != '\0') {
-        ext += R"("location":"30.25,120.16","locationText":)" + quoted(video.place) + ",";
+        ext += R"("location":"30.25,120.16","locationText":)" + jsonQuoted(video.place) + ",";
     }
     ext += R"("owner":)" + personBySuid(host, video.ownerSuid) +
            R"(,"finishTime":)" + std::to_string(nowMilliseconds() - 3 * 3600 * 1000) +
@@ -143,9 +120,9 @@ std::string record(const std::string& host, const VideoFixture& video, const std
                   R"(,"mark":)" + std::to_string(index % 5 + 1) + "}";
     }
     const bool people = video.title[0] != '\0';
-    return R"({"type":"channel","scid":)" + quoted(scid) + R"(,"ext":)" + ext + R"(,"pic":{"base":)" +
-           quoted("http://" + host + "/img/") + R"(,"m":)" + quoted(std::string(video.still) + ".png") +
-           R"(},"stream":{"base":)" + quoted("http://" + host + "/stream/") + R"(,"ios":"mp4"},)" +
+    return R"({"type":"channel","scid":)" + jsonQuoted(scid) + R"(,"ext":)" + ext + R"(,"pic":{"base":)" +
+           jsonQuoted("http://" + host + "/img/") + R"(,"m":)" + jsonQuoted(std::string(video.still) + ".png") +
+           R"(},"stream":{"base":)" + jsonQuoted("http://" + host + "/stream/") + R"(,"ios":"mp4"},)" +
            R"("mark":{"result":[{"user":)" + person(host, 1) + R"(,"mark":2}],"total":1},)" +
            R"("with":{"result":[)" + (people ? person(host, 2) : std::string()) + R"(],"total":)" +
            (people ? "1" : "0") + "}," + R"("comment":{"result":)" + commentPage(host, video, 1, 2) +
@@ -183,7 +160,7 @@ Response channelReply(const Request& request)
         int number = 0;
         const VideoFixture& video = videoOfComment(commentId, &number);
         std::string cmt = number > 0 ? comment(host, video, number)
-                                     : R"({"id":)" + quoted(commentId) + R"(,"content":"这是在哪里拍的？","fromUser":)" +
+                                     : R"({"id":)" + jsonQuoted(commentId) + R"(,"content":"这是在哪里拍的？","fromUser":)" +
                                            person(host, 1) + R"(,"createTime":)" +
                                            std::to_string(nowMilliseconds() - 600000) + "}";
         return jsonReply(R"({"status":200,"msg":"","result":)" + record(host, video, video.scid) + R"(,"cmt":)" + cmt + "}");
@@ -221,9 +198,9 @@ Response addComment(const Request& request)
     }
     const std::string scid = findParam(form, "scid").value_or("");
     const std::string host = hostOf(request);
-    const std::string made = R"({"id":)" + quoted("c-new-" + std::to_string(nowMilliseconds())) +
-                             R"(,"content":)" + quoted(content) + R"(,"fromUser":)" + person(host, 0) +
-                             R"(,"createTime":)" + std::to_string(nowMilliseconds()) + R"(,"scid":)" + quoted(scid) + "}";
+    const std::string made = R"({"id":)" + jsonQuoted("c-new-" + std::to_string(nowMilliseconds())) +
+                             R"(,"content":)" + jsonQuoted(content) + R"(,"fromUser":)" + person(host, 0) +
+                             R"(,"createTime":)" + std::to_string(nowMilliseconds()) + R"(,"scid":)" + jsonQuoted(scid) + "}";
     return jsonReply(R"({"status":200,"msg":"评论成功","result":[)" + made + "]}");
 }
 
