@@ -146,7 +146,7 @@ bool runTour(const std::string& dir)
     Tour tour(dir);
     // The main road as far as it is driven yet; the video page with its comment comes after the home
     // feed, then recording, review, publishing, the upload on the own page and logging out.
-    const std::vector<std::function<bool(Tour&)>> steps = {firstStart, logIn, homeFeed};
+    const std::vector<std::function<bool(Tour&)>> steps = {firstStart, logIn, homeFeed, record, review, publish, upload};
     for (const auto& step : steps) {
         if (!step(tour)) {
             return false;

@@ -131,5 +131,11 @@ private:
 bool firstStart(Tour& tour);
 bool logIn(Tour& tour);
 bool homeFeed(Tour& tour);
+// Publishing (TourPublish.cpp): a recording through a filter from the record menu, its review, the
+// publish screen with its pickers, the upload finishing on the own page.
+bool record(Tour& tour);
+bool review(Tour& tour);
+bool publish(Tour& tour);
+bool upload(Tour& tour);
 
 }  // namespace tour

@@ -10,8 +10,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "api/Edition.h"
 #include "fixtures/TemporaryFolder.h"
 #include "servers/OAuthProviders.h"
 #include "service/StandInService.h"
@@ -65,8 +67,10 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
             steps.push_back(line.substr(6, line.find(':', 6) - 6));  // "NN name"
         }
     }
-    const std::vector<std::string> expected = {"01 first-start", "02 login-screen", "03 microblog-page", "04 login",
-                                               "05 home-feed"};
+    const std::vector<std::string> expected = {
+        "01 first-start", "02 login-screen", "03 microblog-page", "04 login",          "05 home-feed",
+        "06 filter",      "07 record",       "08 stop",           "09 review",         "10 topic-picker",
+        "11 place-picker", "12 friend-picker", "13 publish",      "14 upload"};
     EXPECT_EQ(steps, expected) << output;
     for (const std::string& step : steps) {
         const std::string file = pictures + "/" + step.substr(0, 2) + "-" + step.substr(3) + ".png";
@@ -75,6 +79,26 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
     EXPECT_NE(output.find("ombri: tour done"), std::string::npos) << output;
     // The sign-in reached the service through the microblog's access token.
     EXPECT_EQ(lumo.acceptedCount("/oauth/access_token"), 1u);
+
+    // The service holds the recorded video, whole, with what the publish screen was given: the typed
+    // title with the picked topic, the phone's place, the two friends, everybody may see it, and the
+    // share to the microblog the account signed in with.
+    const auto published = service.published().published();
+    ASSERT_EQ(published.size(), 1u) << output;
+    const standin::PublishedVideo& video = published[0];
+    EXPECT_EQ(video.title, "Evening walk#西湖#");
+    EXPECT_EQ(video.locationText, "杭州市西湖区南山路15号");
+    EXPECT_TRUE(video.location.starts_with("30.259")) << video.location;
+    const std::size_t comma = video.withSuids.find(',');
+    ASSERT_NE(comma, std::string::npos) << video.withSuids;
+    EXPECT_FALSE(video.withSuids.substr(0, comma).empty());
+    EXPECT_NE(video.withSuids.substr(0, comma), video.withSuids.substr(comma + 1));
+    EXPECT_EQ(video.withSuids.find(',', comma + 1), std::string::npos) << video.withSuids;
+    EXPECT_EQ(video.seenBy, "all");
+    // The partner edition's own microblog has its own code.
+    EXPECT_EQ(video.shareTargets, std::string_view(kEditionWord) == "lumo" ? "3" : "1");
+    EXPECT_EQ(video.shareMessage, video.title);
+    EXPECT_EQ(service.uploads().endCalls(video.scid, "MOV"), 1u);
 }
 
 }  // namespace AppTourTest_cpp
