@@ -1,6 +1,5 @@
 // The tour's publishing road: a recording through a filter from the home feed's record menu, its
 // review, the publish screen with its pickers, and the upload finishing on the own page.
-#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -298,14 +297,17 @@ bool upload(Tour& tour)
         return tour.report("upload", false, "expected the own page, saw " + describe(shownController()));
     }
     auto page = shown<FeedVC>();
-    float progress = -1;  // the furthest the upload control's bar was seen
+    // How far the upload control's bar was seen: first and last.
+    float firstProgress = -1;
+    float progress = -1;
     Value video;
     const auto published = [&] {
         for (NSInteger row = 0; page->table() && row < NSInteger(page->localChannels().count()); ++row) {
             auto cell = std::dynamic_pointer_cast<FeedCellFull>(rowOf(page->table(), row));
             auto control = cell ? cell->localUploadControl() : nullptr;
             if (control && !control->isHidden() && control->progress()) {
-                progress = std::max(progress, control->progress()->progress());
+                progress = control->progress()->progress();
+                firstProgress = firstProgress < 0 ? progress : firstProgress;
             }
         }
         if (page->reloading() || page->localChannels().count() > 0 || !page->channels().isArray()) {
@@ -329,7 +331,8 @@ bool upload(Tour& tour)
     const std::string told = label ? label->text() : "";
     const bool first = page->channels()[0]["channel"]["scid"] == video["scid"];
     const std::string uploading =
-        progress >= 0 ? "its upload control seen at " + std::to_string(int(progress * 100)) + "%, then "
+        progress >= 0 ? "its upload control seen at " + std::to_string(int(firstProgress * 100)) + "% to " +
+                            std::to_string(int(progress * 100)) + "%, then "
                       : "uploaded before the page opened, ";
     return tour.report("upload", first && video["ext"]["locationText"].stringValue() == g_publishing.place,
                        describe(page) + ": " + uploading + "\"" + g_publishing.title + "\" first at \"" +

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "api/Edition.h"
 #include "fixtures/TemporaryFolder.h"
 #include "servers/OAuthProviders.h"
+#include "service/Fault.h"
 #include "service/StandInService.h"
 
 namespace {
@@ -42,6 +44,9 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
     ASSERT_FALSE(home.path().empty());
     const std::string pictures = home.path() + "/pictures";
     standin::StandInService service;
+    // Each block of the upload is answered two seconds late, as over a slow link, so the own page opens
+    // while the video is still uploading and shows its upload control.
+    service.server().addFault("/upload", standin::Fault::hang(std::chrono::seconds(2)).persistent());
     TestServers::OAuthProvider lumo{
         {TestServers::OAuthProvider::Kind::Lumo, "2538114601", "c3ccc6d4f8e2dce2058abf5ca4fb2c95", nullptr}};
     const std::string command = "OMBRI_HOME='" + home.path() + "/home' OMBRI_SERVICE_HOST=" + service.hostPort() +
@@ -77,6 +82,7 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
         EXPECT_EQ(pngSize(file), (std::pair<uint32_t, uint32_t>{640, 960})) << file;
     }
     EXPECT_NE(output.find("ombri: tour done"), std::string::npos) << output;
+    EXPECT_NE(output.find("its upload control seen at"), std::string::npos) << output;
     // The sign-in reached the service through the microblog's access token.
     EXPECT_EQ(lumo.acceptedCount("/oauth/access_token"), 1u);
 
