@@ -171,8 +171,8 @@ TEST_F(LoginTest, ASuccessfulLoginStoresTheReplyWithTheTypedNameAndPasswordAndSh
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].param("pwd").value_or(""), PhoneNumberTest::MD5String("西湖secret"));
     EXPECT_EQ(sent[0].param("type").value_or(""), "md5");
-    // Every key of the reply, plus the name and the password as typed.
-    const Value reply = NSString_JsonParsing::JSONValue(standin::apiAccountReply(0));
+    // Every key of the reply (its pictures on the service), plus the name and the password as typed.
+    const Value reply = NSString_JsonParsing::JSONValue(standin::accountReplyWithImages(service.hostPort(), 0));
     for (const auto& [key, value] : reply.dictionaryItems()) {
         EXPECT_TRUE(account()[key].isEqual(value)) << key;
     }

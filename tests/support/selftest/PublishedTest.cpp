@@ -1,7 +1,9 @@
 // What the stand-in service keeps of a published video and where it shows it, and the account a
 // microblog sign-in comes back with, over real connections.
+#include "service/AccountRoutes.h"
 #include "service/ApiRoutes.h"
 #include "service/CommitRoutes.h"
+#include "service/ServiceReplies.h"
 #include "service/StandInService.h"
 #include "service/TestHttpClient.h"
 #include "service/UploadRoutes.h"
@@ -105,7 +107,8 @@ TEST(StandInPublishing, AMicroblogSignInComesBackBoundToThatMicroblogForGood)
             auto login = client.request("POST", "/m/login.json", "user=tk&pwd=secret&othertype=" + std::to_string(c.mode),
                                         kForm);
             ASSERT_TRUE(login);
-            EXPECT_EQ(login->body, reply);
+            // Its pictures on the host the request named.
+            EXPECT_EQ(login->body, accountReplyWithImages(hostOf(service.server().requests("/m/login.json").back()), c.mode));
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "service/ApiRoutes.h"
 #include "service/ServiceReplies.h"
 
+#include "service/AccountRoutes.h"
 #include "service/CommitRoutes.h"
 
 #include <cctype>
@@ -110,14 +111,15 @@ Response login(const Request& request)
     if (request.method == "POST") {
         const std::optional<std::string> type = field(request, "othertype");
         if (!field(request, "user").value_or("").empty() && type && !type->empty()) {
-            return jsonReply(apiAccountReply(std::atoi(type->c_str())));
+            return jsonReply(accountReplyWithImages(hostOf(request), std::atoi(type->c_str())));
         }
         return refusal(400, "授权信息不完整");
     }
     if (request.param("user").value_or("").empty() || !isDigest(request.param("pwd").value_or(""))) {
         return refusal(400, "用户名或密码错误");
     }
-    return jsonReply(apiAccountReply(0));
+    // The account's pictures load from this service.
+    return jsonReply(accountReplyWithImages(hostOf(request), 0));
 }
 
 // One API path: what a GET and a post answer, and whether each needs a session.
