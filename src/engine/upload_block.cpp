@@ -55,14 +55,26 @@ bool _upload_firstrange(const _UploadObject* job, int index, _range& range)
     return found;
 }
 
+// The statements deleting the rows of the accepted blocks.
+std::string _upload_acceptedsql(const _UploadObject* job)
+{
+    std::string sql;
+    for (uint32_t off : job->accepted) {
+        sql += _upload_sql("delete from uploadprocess where id=%u and off=%u;", job->id, off);
+    }
+    return sql;
+}
+
 // Cuts a range longer than one block, in one transaction so that a crash leaves either the old range or
 // the new rows: new rows of one block each from off + 64 KiB upwards (at most kUploadMaxCutRows), then
-// one row with whatever remains, and the first row shortened to one block.
-bool _upload_cutrange(uint32_t id, const _range& range)
+// one row with whatever remains, and the first row shortened to one block. The rows of accepted blocks
+// go in the same commit.
+bool _upload_cutrange(_UploadObject* job, const _range& range)
 {
+    const uint32_t id = job->id;
     const uint64_t end = static_cast<uint64_t>(range.off) + range.len;
     uint64_t pos = static_cast<uint64_t>(range.off) + kUploadBlockSize;
-    std::string sql = "begin;";
+    std::string sql = "begin;" + _upload_acceptedsql(job);
     for (int n = 0; n < kUploadMaxCutRows && pos + kUploadBlockSize <= end; ++n, pos += kUploadBlockSize) {
         sql += _upload_sql("insert into uploadprocess(id,off,len) values (%u,%u,%u);", id, static_cast<uint32_t>(pos),
                            kUploadBlockSize);
@@ -82,6 +94,7 @@ bool _upload_cutrange(uint32_t id, const _range& range)
         global_putstatusdispatch(3, 0, sql.c_str(), nullptr);
         return false;
     }
+    job->accepted.clear();
     return true;
 }
 
@@ -197,11 +210,7 @@ bool _upload_flushaccepted(_UploadObject* job)
     if (job->accepted.empty()) {
         return true;
     }
-    std::string sql = "begin;";
-    for (uint32_t off : job->accepted) {
-        sql += _upload_sql("delete from uploadprocess where id=%u and off=%u;", job->id, off);
-    }
-    sql += "commit;";
+    const std::string sql = "begin;" + _upload_acceptedsql(job) + "commit;";
     global_dbref db = global_getdb();
     if (!db) {
         return false;
@@ -217,8 +226,23 @@ bool _upload_flushaccepted(_UploadObject* job)
 
 void _upload_flushacceptedifdue(_UploadObject* job)
 {
-    if (job->accepted.size() >= kUploadDeleteBatch ||
-        (!job->accepted.empty() && crtfun::get_ms_tick() - job->acceptedtick >= kUploadDeleteDelayMs)) {
+    const size_t waiting = job->accepted.size();
+    if (waiting == 0) {
+        return;
+    }
+    bool due = waiting >= kUploadDeleteBatchMost || crtfun::get_ms_tick() - job->acceptedtick >= kUploadDeleteDelayMs;
+    if (!due && waiting >= kUploadDeleteBatch) {
+        // Both answers are still to come: the commit overlaps the wait for them.
+        const uint64_t now = crtfun::net_real_ms();
+        due = true;
+        for (const _UploadConnection& c : job->conn) {
+            if (c.sendblock != nullptr &&
+                (c.sock == -1 || c.sentcount < c.sendblock->len || now - c.sentat > kUploadJustSentMs)) {
+                due = false;
+            }
+        }
+    }
+    if (due) {
         _upload_flushaccepted(job);
     }
 }
@@ -245,7 +269,7 @@ int _upload_preparesendbuf(_UploadObject* job, int index)
         return 200;
     }
     if (range.len > kUploadBlockSize) {
-        if (!_upload_cutrange(job->id, range)) {
+        if (!_upload_cutrange(job, range)) {
             return 200;
         }
         range.len = kUploadBlockSize;
@@ -334,7 +358,11 @@ int _upload_sendbuf(_UploadObject* job, int index)
 {
     _UploadConnection& c = job->conn[index];
     const crtfun::_memitem* block = c.sendblock;
-    return _upload_send(job, index, reinterpret_cast<const char*>(block->buf) + c.sentcount, block->len - c.sentcount);
+    const int r = _upload_send(job, index, reinterpret_cast<const char*>(block->buf) + c.sentcount, block->len - c.sentcount);
+    if (r == 0 && c.sentcount >= block->len) {
+        c.sentat = crtfun::net_real_ms();
+    }
+    return r;
 }
 
 int _upload_recvbuf(_UploadObject* job, int index)

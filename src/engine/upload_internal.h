@@ -12,9 +12,10 @@
 // to send. A range is cut into blocks of at most 64 KiB; a block read from the database keeps its row
 // until the upload server has accepted it (status 200), so a crash or kill between reading a block and
 // its acceptance leaves the range in the database and it is simply sent again. The rows of accepted
-// blocks are deleted in batches (one transaction per kUploadDeleteBatch blocks or per second), since a
-// synchronous commit per 64 KiB block costs more than sending it; a crash re-sends at most that batch,
-// never leaves a hole. Blocks handed over by
+// blocks are deleted in batches (kUploadDeleteBatch to kUploadDeleteBatchMost blocks, or once a second),
+// since a synchronous commit per 64 KiB block costs more than sending it, and a busy disk takes longer
+// for one than a distant server for its answer; a crash re-sends at most that batch, never leaves a
+// hole. Blocks handed over by
 // the live remux have no row; they are written back as ranges when their job is released.
 #include "engine/crtfun.h"
 #include "engine/crtlock.h"
@@ -31,14 +32,21 @@ constexpr uint32_t kUploadBlockSize = 65536;
 // at offsets shifted up by it, and sent with o = stored + kUploadEffectShift (modulo 2^32).
 constexpr uint32_t kUploadEffectMarker = 4194967295u;
 constexpr uint32_t kUploadEffectShift = 100000001u;
-// New rows made from one long range in one pass; the rest stays one row for a later pass.
-constexpr int kUploadMaxCutRows = 25;
+// New rows made from one long range in one pass (16 MiB); the rest stays one row for a later pass. The
+// cut comes before its first block goes, so it costs a commit on the way: one per 256 blocks.
+constexpr int kUploadMaxCutRows = 256;
 // Longest block request header, and longest answer read for a block before it counts as garbage.
 constexpr size_t kUploadMaxHeader = 1024;
 constexpr size_t kUploadMaxAnswer = 16384;
-// Accepted blocks whose rows are deleted together, and the longest (engine ms) a row waits for it.
-constexpr size_t kUploadDeleteBatch = 16;
+// Accepted blocks whose rows are deleted together. From kUploadDeleteBatch on, the rows go after a pass
+// that leaves both connections' blocks just sent, so that the commit's disk syncs overlap the wait for
+// both answers instead of holding an answer up; at kUploadDeleteBatchMost, or once the oldest has
+// waited kUploadDeleteDelayMs (engine ms), they go anyway. A cut takes the waiting rows along.
+constexpr size_t kUploadDeleteBatch = 32;
+constexpr size_t kUploadDeleteBatchMost = 64;
 constexpr uint64_t kUploadDeleteDelayMs = 1000;
+// Sent within this many real milliseconds counts as just sent for the deletion's moment.
+constexpr uint64_t kUploadJustSentMs = 5;
 // A connection whose send or receive would block answers this many milliseconds; the manager then
 // waits for its socket's readiness for at most that long before the next pass.
 constexpr int kUploadWouldBlockMs = 5;
@@ -79,6 +87,7 @@ struct _UploadConnection {
     uint32_t sentcount = 0;                 // bytes of the header, then of the body, sent so far
     std::string recvtext;                   // what the server has answered on this block so far
     uint64_t lastactive = 0;                // net_real_ms() when a byte last moved or the connect began
+    uint64_t sentat = 0;                    // net_real_ms() when the block's last byte went out
 };
 
 struct _UploadObject {
@@ -180,8 +189,8 @@ int _upload_recvbuf(_UploadObject* job, int index);
 int _upload_checkrecv(_UploadObject* job, int index);
 // Deletes the rows of the accepted blocks (one transaction); false when that failed.
 bool _upload_flushaccepted(_UploadObject* job);
-// The same once kUploadDeleteBatch rows wait or the oldest has waited kUploadDeleteDelayMs; the
-// manager's pass calls it after both connections have had their turn.
+// The same when due (see kUploadDeleteBatch); the manager's pass calls it after both connections have
+// had their turn.
 void _upload_flushacceptedifdue(_UploadObject* job);
 // Closes a connection's socket without touching its block.
 void _upload_closesock(_UploadConnection& connection);

@@ -42,12 +42,14 @@ TEST_F(UploadBlockTest, LongRangesAreCutInOneBatchAndKeepTheirRowsUntilAccepted)
         million.emplace_back(off, 65536);
     }
     million.emplace_back(983040, 16960);
-    Ranges three{{0, 65536}};
-    for (int k = 1; k <= 25; ++k) {
-        three.emplace_back(65536u * k, 65536);
+    // Longer than one cut: kUploadMaxCutRows new rows, then the rest as one.
+    const uint64_t cutEnd = 65536ull * (kUploadMaxCutRows + 1);
+    Ranges longer{{0, 65536}};
+    for (int k = 1; k <= kUploadMaxCutRows; ++k) {
+        longer.emplace_back(65536u * k, 65536);
     }
-    three.emplace_back(1703936, 1296064);
-    const std::vector<Case> cases = {{1000000, million}, {3000000, three}};
+    longer.emplace_back(cutEnd, 1296064);
+    const std::vector<Case> cases = {{1000000, million}, {cutEnd + 1296064, longer}};
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
@@ -73,18 +75,22 @@ TEST_F(UploadBlockTest, LongRangesAreCutInOneBatchAndKeepTheirRowsUntilAccepted)
     }
 }
 
-TEST_F(UploadBlockTest, RestOfALongRangeIsCutAgainWhenItsTurnComes)
+TEST_F(UploadBlockTest, RestOfALongRangeIsCutAgainWhenItsTurnComesTakingTheAcceptedRowsAlong)
 {
-    const uint64_t size = 3000000;
+    const uint64_t cutEnd = 65536ull * (kUploadMaxCutRows + 1);
+    const uint64_t size = cutEnd + 1296064;
     writeFile("big.flv", size);
     const uint32_t id = insertJob({.guid = "big", .filename = dir / "big.flv"}, size);
     ASSERT_EQ(_upload_preparesendbuf(fetch("big").get(), 0), 0);
-    exec("delete from uploadprocess where off < 1703936");
+    // Sent and deleted, but for the first two blocks: accepted, their rows still waiting.
+    exec("delete from uploadprocess where off >= 131072 and off < " + std::to_string(cutEnd));
     _UploadRef job = fetch("big");
+    job->accepted = {0, 65536};
     ASSERT_EQ(_upload_preparesendbuf(job.get(), 0), 0);
-    EXPECT_EQ(job->conn[0].sendblock->off, 1703936u);
+    EXPECT_EQ(job->conn[0].sendblock->off, cutEnd);
+    EXPECT_TRUE(job->accepted.empty());
     const Ranges rest = ranges(id);
-    EXPECT_EQ(total(rest), size - 1703936);
+    EXPECT_EQ(total(rest), size - cutEnd);
     for (const auto& r : rest) {
         EXPECT_LE(r.second, 65536u) << r.first;
     }

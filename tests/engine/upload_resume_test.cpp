@@ -207,7 +207,7 @@ TEST(UploadResume, KilledProcessLeavesNoHoleAndTheNextOneSendsAgainOnlyWhatWasIn
         }
     }
     EXPECT_GE(inFlight, 2u);
-    EXPECT_LE(inFlight, 2 + kUploadDeleteBatch);
+    EXPECT_LE(inFlight, 2 + kUploadDeleteBatchMost);
 
     Child second({"resume", dir.path(), movie}, dir / "second.log");
     ASSERT_TRUE(second.started());
