@@ -1,5 +1,9 @@
 #include "net/json/JsonUTF8Stream.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 
@@ -57,7 +61,17 @@ bool JsonUTF8Stream::skipCharacters_length(const char* chars, size_t length)
 bool JsonUTF8Stream::isValidUTF8(const uint8_t* p, const uint8_t* end)
 {
     while (p < end) {
-        // Eight ASCII bytes at a time.
+        // Past ASCII sixteen (or eight) bytes at a time, straight to the first byte above 0x7F.
+#if defined(__SSE2__)
+        if (end - p >= 16) {
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+            if (high == 0) {
+                p += 16;
+                continue;
+            }
+            p += __builtin_ctz(high);
+        }
+#endif
         if (end - p >= 8) {
             uint64_t word;
             std::memcpy(&word, p, 8);
@@ -66,45 +80,41 @@ bool JsonUTF8Stream::isValidUTF8(const uint8_t* p, const uint8_t* end)
                 continue;
             }
         }
-        const uint8_t c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        size_t need;
-        uint8_t lo = 0x80;
-        uint8_t hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            need = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            need = 2;
-            if (c == 0xE0) {
-                lo = 0xA0;  // no overlong three-byte forms
-            } else if (c == 0xED) {
-                hi = 0x9F;  // no UTF-16 surrogates
+        // Then one character after the other while they are not ASCII (text in other scripts is runs
+        // of them). Each form is checked as a whole: its continuation bytes, then its code point's
+        // range (no overlong forms, no UTF-16 surrogates, nothing above U+10FFFF).
+        while (p < end) {
+            const uint32_t c = *p;
+            if (c < 0x80) {
+                ++p;
+                break;
             }
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            need = 3;
-            if (c == 0xF0) {
-                lo = 0x90;  // no overlong four-byte forms
-            } else if (c == 0xF4) {
-                hi = 0x8F;  // nothing above U+10FFFF
-            }
-        } else {
-            return false;
-        }
-        if (static_cast<size_t>(end - p) <= need) {
-            return false;
-        }
-        if (p[1] < lo || p[1] > hi) {
-            return false;
-        }
-        for (size_t i = 2; i <= need; ++i) {
-            if ((p[i] & 0xC0) != 0x80) {
-                return false;
+            const size_t left = static_cast<size_t>(end - p);
+            if (c < 0xE0) {
+                if (c < 0xC2 || left < 2 || (p[1] & 0xC0) != 0x80) {
+                    return false;
+                }
+                p += 2;
+            } else if (c < 0xF0) {
+                if (left < 3 || ((p[1] & 0xC0) | ((p[2] & 0xC0) >> 2)) != 0xA0) {
+                    return false;
+                }
+                const uint32_t point = ((c & 0x0F) << 12) | (static_cast<uint32_t>(p[1] & 0x3F) << 6);
+                if (point < 0x800 || (point >= 0xD800 && point < 0xE000)) {
+                    return false;
+                }
+                p += 3;
+            } else {
+                if (c > 0xF4 || left < 4 || ((p[1] & 0xC0) | ((p[2] & 0xC0) >> 2) | ((p[3] & 0xC0) >> 4)) != 0xA8) {
+                    return false;
+                }
+                const uint32_t point = ((c & 0x07) << 18) | (static_cast<uint32_t>(p[1] & 0x3F) << 12);
+                if (point < 0x10000 || point > 0x10FFFF) {
+                    return false;
+                }
+                p += 4;
             }
         }
-        p += need + 1;
     }
     return true;
 }
