@@ -99,63 +99,80 @@ inline bool sameKey(const std::string& a, std::string_view b)
 struct Value::Dict {
     // Small dictionaries are searched linearly; larger ones keep an index beside the ordered items.
     static constexpr size_t kIndexThreshold = 12;
+    // Above this many items a new dictionary's duplicate check builds the index itself (and keeps it)
+    // instead of a table on the stack.
+    static constexpr size_t kStackCheckLimit = 512;
 
     DictionaryItems items;
-    // The index, present exactly while there are more than kIndexThreshold items: an open-addressing
-    // table of item positions plus one (0 is an empty slot), its size a power of two at least twice the
-    // item count. It refers to the items' own keys, so no key is copied for it.
-    std::unique_ptr<uint32_t[]> slots;
-    size_t mask = 0;  // slot count - 1
+    // The index, made at the first lookup of a dictionary of more than kIndexThreshold items (many are
+    // only read whole, or never, and pay nothing for it): an open-addressing table of item positions
+    // plus one (0 is an empty slot), its size a power of two at least twice the item count, after a
+    // first word that holds size - 1. It refers to the items' own keys, so no key is copied for it.
+    // Readers on several threads may make it at once: each builds its own, one is published with an
+    // atomic exchange and the others are thrown away. Changes (exclusive by contract) keep it in step
+    // or drop it, to be made again when next needed.
+    mutable std::atomic<uint32_t*> index{nullptr};
 
     Dict() = default;
-    Dict(const Dict& other) : items(other.items)
-    {
-        if (other.slots) {
-            slots.reset(new uint32_t[other.mask + 1]);
-            std::memcpy(slots.get(), other.slots.get(), (other.mask + 1) * sizeof(uint32_t));
-            mask = other.mask;
-        }
-    }
+    // The copy makes its own index when it is first looked up.
+    Dict(const Dict& other) : items(other.items) {}
     Dict& operator=(const Dict&) = delete;
+    ~Dict() { delete[] index.load(std::memory_order_relaxed); }
 
     // The items as they are; a later duplicate of a key replaces the earlier value in its place.
     explicit Dict(DictionaryItems&& list) : items(std::move(list))
     {
-        const size_t n = items.size();
-        bool duplicates = false;
-        if (n <= kIndexThreshold) {
-            for (size_t i = 1; i < n && !duplicates; ++i) {
-                for (size_t j = 0; j < i; ++j) {
-                    if (sameKey(items[j].first, items[i].first)) {
-                        duplicates = true;
-                        break;
-                    }
-                }
-            }
-        } else {
-            allocateSlots(n);
-            for (size_t i = 0; i < n; ++i) {
-                if (!insertSlot(i)) {
-                    duplicates = true;
-                    break;
-                }
-            }
-        }
-        if (duplicates) {
+        if (hasDuplicates()) {
             DictionaryItems all = std::move(items);
             items.clear();
             items.reserve(all.size());
-            slots.reset();
-            mask = 0;
+            dropIndex();
             for (auto& [key, value] : all) {
                 set(std::move(key), std::move(value));
             }
         }
     }
 
+    bool hasDuplicates()
+    {
+        const size_t n = items.size();
+        if (n <= kIndexThreshold) {
+            for (size_t i = 1; i < n; ++i) {
+                for (size_t j = 0; j < i; ++j) {
+                    if (sameKey(items[j].first, items[i].first)) {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        }
+        if (n > kStackCheckLimit) {
+            uint32_t* block = newIndexBlock(n);
+            for (size_t i = 0; i < n; ++i) {
+                if (!insertSlot(block, i)) {
+                    delete[] block;
+                    return true;
+                }
+            }
+            index.store(block, std::memory_order_relaxed);
+            return false;
+        }
+        // A table of the same shape as the index, on the stack and thrown away.
+        uint32_t block[1 + 2 * kStackCheckLimit];
+        const size_t size = indexSize(n);
+        block[0] = static_cast<uint32_t>(size - 1);
+        std::memset(block + 1, 0, size * sizeof(uint32_t));
+        for (size_t i = 0; i < n; ++i) {
+            if (!insertSlot(block, i)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     std::ptrdiff_t find(std::string_view key) const
     {
-        if (!slots) {
+        if (items.size() <= kIndexThreshold) {
             for (size_t i = 0; i < items.size(); ++i) {
                 if (sameKey(items[i].first, key)) {
                     return static_cast<std::ptrdiff_t>(i);
@@ -163,6 +180,12 @@ struct Value::Dict {
             }
             return -1;
         }
+        const uint32_t* block = index.load(std::memory_order_acquire);
+        if (block == nullptr) {
+            block = publishIndex();
+        }
+        const size_t mask = block[0];
+        const uint32_t* slots = block + 1;
         for (size_t at = hashKey(key) & mask;; at = (at + 1) & mask) {
             const uint32_t slot = slots[at];
             if (slot == 0) {
@@ -187,12 +210,14 @@ struct Value::Dict {
         } else {
             items.emplace_back(std::string(key), std::forward<V>(value));
         }
-        const size_t n = items.size();
-        if (n > kIndexThreshold) {
-            if (!slots || 2 * n > mask + 1) {
-                rebuildIndex();
+        // find() made the index if the dictionary was large enough to have one; the new item goes
+        // in, unless the table is too full, when it is dropped and made again at its next use.
+        uint32_t* block = index.load(std::memory_order_relaxed);
+        if (block != nullptr) {
+            if (2 * items.size() > static_cast<size_t>(block[0]) + 1) {
+                dropIndex();
             } else {
-                insertSlot(n - 1);
+                insertSlot(block, items.size() - 1);
             }
         }
     }
@@ -204,29 +229,38 @@ struct Value::Dict {
             return;
         }
         items.erase(items.begin() + at);
-        rebuildIndex();
+        dropIndex();
     }
 
     void clear()
     {
         items.clear();
-        slots.reset();
-        mask = 0;
+        dropIndex();
     }
 
-    void allocateSlots(size_t n)
+private:
+    static size_t indexSize(size_t n)
     {
         size_t size = 32;
         while (size < 2 * n) {
             size *= 2;
         }
-        slots.reset(new uint32_t[size]());
-        mask = size - 1;
+        return size;
     }
 
-    // Enters item i; false (and nothing entered) when its key is already there.
-    bool insertSlot(size_t i)
+    static uint32_t* newIndexBlock(size_t n)
     {
+        const size_t size = indexSize(n);
+        auto* block = new uint32_t[size + 1]();
+        block[0] = static_cast<uint32_t>(size - 1);
+        return block;
+    }
+
+    // Enters item i into the table; false (and nothing entered) when its key is already there.
+    bool insertSlot(uint32_t* block, size_t i) const
+    {
+        const size_t mask = block[0];
+        uint32_t* slots = block + 1;
         const std::string& key = items[i].first;
         for (size_t at = hashKey(key) & mask;; at = (at + 1) & mask) {
             const uint32_t slot = slots[at];
@@ -240,17 +274,23 @@ struct Value::Dict {
         }
     }
 
-    void rebuildIndex()
+    // Builds the index of the items (whose keys are distinct) and publishes it, or takes the one
+    // another reader published first.
+    const uint32_t* publishIndex() const
     {
-        slots.reset();
-        mask = 0;
-        if (items.size() > kIndexThreshold) {
-            allocateSlots(items.size());
-            for (size_t i = 0; i < items.size(); ++i) {
-                insertSlot(i);
-            }
+        uint32_t* block = newIndexBlock(items.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            insertSlot(block, i);
         }
+        uint32_t* expected = nullptr;
+        if (!index.compare_exchange_strong(expected, block, std::memory_order_acq_rel, std::memory_order_acquire)) {
+            delete[] block;
+            return expected;
+        }
+        return block;
     }
+
+    void dropIndex() { delete[] index.exchange(nullptr, std::memory_order_relaxed); }
 };
 
 // ---- Construction and lifetime ----------------------------------------------------------------------
@@ -1377,7 +1417,6 @@ Value Value::deepCopy() const
         for (const auto& [key, value] : dictionaryItems()) {
             d->items.emplace_back(key, value.deepCopy());
         }
-        d->rebuildIndex();
         return Value(std::move(d));
     }
     return *this;

@@ -99,7 +99,8 @@ TEST(ValueStorageDictionary, BuiltInOneGoLikeKeyByKey)
 {
     // Small and indexed sizes, with and without repeated keys: a later duplicate replaces the value in
     // the first one's place, exactly as setObject_forKey does.
-    for (int size : {0, 1, 5, 12, 13, 40, 300}) {
+    // Past 512 items the duplicate check is made with the index itself rather than a table on the stack.
+    for (int size : {0, 1, 5, 12, 13, 40, 300, 512, 513, 1500}) {
         for (bool repeat : {false, true}) {
             SCOPED_TRACE(testing::Message() << size << (repeat ? " with repeats" : ""));
             Value::DictionaryItems items;
@@ -155,6 +156,49 @@ TEST(ValueStorageDictionary, LargeDictionariesFindEveryKeyThroughChanges)
     const Value deep = d.deepCopy();
     EXPECT_TRUE(deep.isEqual(d));
     EXPECT_EQ(deep[key(199)].intValue(), 199);
+}
+
+TEST(ValueStorageDictionary, ReadersOnSeveralThreadsShareTheIndexMadeAtTheFirstLookup)
+{
+    // A dictionary built in one go has no index until a lookup needs one; readers that arrive at once
+    // each find every key, and a change afterwards keeps the index in step.
+    for (int size : {13, 100, 700}) {
+        SCOPED_TRACE(size);
+        Value::DictionaryItems items;
+        for (int i = 0; i < size; ++i) {
+            items.emplace_back(keyOf(i), Value(i));
+        }
+        Value shared = Value::dictionaryWithItems(std::move(items));
+        std::vector<std::thread> readers;
+        std::vector<int> misses(4, 0);
+        for (size_t r = 0; r < misses.size(); ++r) {
+            readers.emplace_back([&, r] {
+                for (int i = 0; i < size; ++i) {
+                    misses[r] += shared[keyOf(i)].intValue() == i ? 0 : 1;
+                }
+                misses[r] += shared["absent"].isNil() ? 0 : 1;
+            });
+        }
+        for (auto& t : readers) {
+            t.join();
+        }
+        for (int m : misses) {
+            EXPECT_EQ(m, 0);
+        }
+        shared.setObject_forKey(Value(-1), keyOf(size));
+        shared.setObject_forKey(Value(-2), keyOf(0));
+        shared.removeObjectForKey(keyOf(1));
+        EXPECT_EQ(shared.count(), static_cast<NSUInteger>(size));
+        EXPECT_EQ(shared[keyOf(size)].intValue(), -1);
+        EXPECT_EQ(shared[keyOf(0)].intValue(), -2);
+        EXPECT_TRUE(shared[keyOf(1)].isNil());
+        EXPECT_EQ(shared[keyOf(size - 1)].intValue(), size - 1);
+        EXPECT_EQ(shared.dictionaryItems()[0].first, keyOf(0));
+        // A copy makes an index of its own.
+        const Value copy = shared.copy();
+        EXPECT_EQ(copy[keyOf(size - 1)].intValue(), size - 1);
+        EXPECT_TRUE(copy[keyOf(1)].isNil());
+    }
 }
 
 TEST(ValueStorageMoves, MovedInItemsAreTheSameContainers)
