@@ -106,7 +106,11 @@ struct GestureRouting {
             if (phase == UITouchPhaseBegan) {
                 route = Route{};
                 for (Ref<UIView> view = touch->view(); view; view = view->superview()) {
-                    for (const Ref<UIGestureRecognizer>& g : view->gestureRecognizers()) {
+                    std::vector<Ref<UIGestureRecognizer>> ofView = view->gestureRecognizers();
+                    if (Ref<UIGestureRecognizer> own = view->builtInGestureRecognizer()) {
+                        ofView.insert(ofView.begin(), own);
+                    }
+                    for (const Ref<UIGestureRecognizer>& g : ofView) {
                         if (!g->enabled_) {
                             continue;
                         }

@@ -6,13 +6,67 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/uikit/UIGestureRecognizer.h"
+#include "platform/uikit/UISlider.h"
+#include "platform/uikit/UISwitch.h"
 #include "platform/uikit/UITouch.h"
+
+// The scroll view's own recogniser: follows one finger and begins once the content follows it.
+class UIScrollViewPan : public UIGestureRecognizer {
+public:
+    void touchesBegan_withEvent(const UITouchSet& touches, const Ref<UIEvent>&) override
+    {
+        auto scroll = std::dynamic_pointer_cast<UIScrollView>(view());
+        Ref<UITouch> touch = touches.anyObject();
+        if (!scroll || !touch || trackedTouches().size() > 1) {
+            return;  // a second finger changes nothing
+        }
+        // A view inside the content keeps its finger when the drag may not take it away.
+        if (touch->view() != scroll &&
+            (!scroll->canCancelContentTouches() || !scroll->touchesShouldCancelInContentView(touch->view()))) {
+            setState(UIGestureRecognizerStateFailed);
+            return;
+        }
+        scroll->fingerBegan(touch);
+    }
+    void touchesMoved_withEvent(const UITouchSet& touches, const Ref<UIEvent>&) override
+    {
+        auto scroll = std::dynamic_pointer_cast<UIScrollView>(view());
+        if (!scroll || !scroll->fingerMoved(touches.anyObject())) {
+            return;
+        }
+        setState(state() == UIGestureRecognizerStatePossible ? UIGestureRecognizerStateBegan
+                                                              : UIGestureRecognizerStateChanged);
+    }
+    void touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>&) override
+    {
+        auto scroll = std::dynamic_pointer_cast<UIScrollView>(view());
+        const bool dragged = scroll && scroll->fingerEnded(touches.anyObject());
+        setState(dragged ? UIGestureRecognizerStateEnded : UIGestureRecognizerStateFailed);
+    }
+    void touchesCancelled_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override
+    {
+        if (auto scroll = std::dynamic_pointer_cast<UIScrollView>(view())) {
+            scroll->fingerCancelled();
+        }
+        UIGestureRecognizer::touchesCancelled_withEvent(touches, event);
+    }
+    void reset() override
+    {
+        // Failed because another recogniser won: the finger no longer drags this view.
+        if (auto scroll = std::dynamic_pointer_cast<UIScrollView>(view()); scroll && !scroll->isDragging()) {
+            scroll->fingerDown_ = false;
+        }
+    }
+};
 
 void UIScrollView::initWithFrameBody(CGRect frame)
 {
     UIView::initWithFrameBody(frame);
     setClipsToBounds(true);
     NSRunLoop::currentRunLoop()->addCommonMode(UITrackingRunLoopMode);
+    pan_ = UIGestureRecognizer::makeWithTarget<UIScrollViewPan>(nullptr, UISelector());
+    pan_->setView(self<UIView>());
 }
 
 UIScrollView::~UIScrollView()
@@ -301,40 +355,17 @@ bool UIScrollView::fingerEnded(const Ref<UITouch>& touch)
     return true;
 }
 
-void UIScrollView::touchesBegan_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
-{
-    fingerBegan(touches.anyObject());
-    UIView::touchesBegan_withEvent(touches, event);
-}
-
-void UIScrollView::touchesMoved_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
-{
-    const bool wasDragging = fingerDragging_;
-    if (fingerMoved(touches.anyObject())) {
-        if (!wasDragging) {
-            // The drag takes the touch from whoever else was following it.
-            UIView::touchesCancelled_withEvent(touches, event);
-        }
-        return;
-    }
-    UIView::touchesMoved_withEvent(touches, event);
-}
-
-void UIScrollView::touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
-{
-    if (!fingerEnded(touches.anyObject())) {
-        UIView::touchesEnded_withEvent(touches, event);
-    }
-}
-
-void UIScrollView::touchesCancelled_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
+void UIScrollView::fingerCancelled()
 {
     if (fingerDragging_) {
-        fingerDown_ = false;
         fingerDragging_ = false;
         simulateEndDragging(false);
-        return;
     }
     fingerDown_ = false;
-    UIView::touchesCancelled_withEvent(touches, event);
 }
+
+bool UIScrollView::touchesShouldCancelInContentView(const Ref<UIView>& view) const
+{
+    return !std::dynamic_pointer_cast<UISlider>(view) && !std::dynamic_pointer_cast<UISwitch>(view);
+}
+

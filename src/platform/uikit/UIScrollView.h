@@ -11,9 +11,15 @@
 //   simulateEndDecelerating([p])         the deceleration stops (at p): didScroll, didEndDecelerating
 //   simulateDrag(p, decelerate)          the three first steps at once
 //   setDragging/setTracking/setDecelerating   the state alone, for screens that only read it
-// A finger's touches that reach the scroll view itself (not taken by a control inside it) drag it as on
-// the phone: once the finger has moved 10 points along an axis the content can scroll on, the drag
-// begins (the touches are then cancelled for the next responder) and the content follows the finger,
+// A finger that goes down anywhere on the scroll view drags it as on the phone, through the view's own
+// pan recogniser (panGestureRecognizer, which sees the touch before the recognisers of the view and of
+// the views around it, after those of the views inside it): once the finger has moved 10 points along
+// an axis the content can scroll on, the drag begins - other recognisers on the touch fail, and the
+// touched view (a row, a button in it) has its touch cancelled - and the content follows the finger. A
+// touch that ends before that is the touched view's (a tap on a button in a row clicks it). A view
+// inside the content keeps its finger (nothing scrolls) when canCancelContentTouches is off, and
+// sliders and switches always do (touchesShouldCancelInContentView).
+// The content follows the finger
 // by half the distance past its ends when it bounces; when the finger lifts the drag ends
 // (didEndDragging, decelerating when it must settle), then a paging view settles on the page the
 // finger moved towards, and content pulled past its ends goes back inside (after the delegate heard
@@ -30,6 +36,7 @@
 #include "platform/uikit/UIView.h"
 
 class NSTimer;
+class UIGestureRecognizer;
 class UIScrollView;
 
 inline constexpr char UITrackingRunLoopMode[] = "UITrackingRunLoopMode";
@@ -106,6 +113,12 @@ public:
     bool isDirectionalLockEnabled() const { return directionalLock_; }
     void setDirectionalLockEnabled(bool enabled) { directionalLock_ = enabled; }
     bool canCancelContentTouches() const { return canCancelContentTouches_; }
+    // Whether a drag may take the finger from a view inside the content: yes, but for the controls whose
+    // value follows the finger (sliders, switches).
+    virtual bool touchesShouldCancelInContentView(const Ref<UIView>& view) const;
+    // The recogniser that drags the content.
+    Ref<UIGestureRecognizer> panGestureRecognizer() const { return pan_; }
+    Ref<UIGestureRecognizer> builtInGestureRecognizer() const override { return pan_; }
     void setCanCancelContentTouches(bool value) { canCancelContentTouches_ = value; }
     bool delaysContentTouches() const { return delaysContentTouches_; }
     void setDelaysContentTouches(bool value) { delaysContentTouches_ = value; }
@@ -151,25 +164,23 @@ public:
     void initWithFrameBody(CGRect frame) override;
     ~UIScrollView() override;
 
-    void touchesBegan_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override;
-    void touchesMoved_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override;
-    void touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override;
-    void touchesCancelled_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override;
-
 protected:
-    // The finger's drag, for subclasses that also handle the touches: began records where it started;
-    // moved answers whether the finger drags the content (from the move that begins the drag on);
-    // ended answers whether the touch was a drag (and ends it). Cancelled ends a drag where it is.
-    void fingerBegan(const Ref<UITouch>& touch);
-    bool fingerMoved(const Ref<UITouch>& touch);
-    bool fingerEnded(const Ref<UITouch>& touch);
-    bool isFingerDragging() const { return fingerDragging_; }
 
     // Called after the offset changed (before the delegate hears of it); tables lay out their rows.
     virtual void contentOffsetDidChange() {}
 
 private:
+    friend class UIScrollViewPan;
     void cancelScrollAnimation();
+    // The finger's drag (driven by the pan recogniser): began records where it started; moved answers
+    // whether the finger drags the content (from the move that begins the drag on); ended ends a drag
+    // and settles; cancelled ends a drag where it is.
+    void fingerBegan(const Ref<UITouch>& touch);
+    bool fingerMoved(const Ref<UITouch>& touch);
+    bool fingerEnded(const Ref<UITouch>& touch);
+    void fingerCancelled();
+
+    Ref<UIGestureRecognizer> pan_;
 
     Weak<UIScrollViewDelegate> delegate_;
     CGSize contentSize_;

@@ -647,12 +647,11 @@ void UITableView::simulateAccessoryButtonTapOnRowAtIndexPath(const Ref<NSIndexPa
     }
 }
 
-// --- Touches: a touch that begins and ends on one row selects it ---
+// --- Touches: a touch that begins and ends on one row selects it (a drag cancels it first) ---
 
 void UITableView::touchesBegan_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
 {
     Ref<UITouch> touch = touches.anyObject();
-    fingerBegan(touch);
     touchedRow_ = touch ? indexPathForRowAtPoint(touch->locationInView(self<UIView>())) : nullptr;
     if (touchedRow_ && allowsSelection_ && (!editing_ || allowsSelectionDuringEditing_)) {
         if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(touchedRow_)) {
@@ -664,16 +663,6 @@ void UITableView::touchesBegan_withEvent(const UITouchSet& touches, const Ref<UI
 void UITableView::touchesMoved_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
 {
     Ref<UITouch> touch = touches.anyObject();
-    if (fingerMoved(touch)) {
-        // A drag selects nothing.
-        if (touchedRow_) {
-            if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(touchedRow_)) {
-                cell->setHighlighted(false);
-            }
-            touchedRow_ = nullptr;
-        }
-        return;
-    }
     if (!touch || !touchedRow_) {
         return;
     }
@@ -690,7 +679,7 @@ void UITableView::touchesEnded_withEvent(const UITouchSet& touches, const Ref<UI
     Ref<NSIndexPath> row = touchedRow_;
     touchedRow_ = nullptr;
     Ref<UITouch> touch = touches.anyObject();
-    if (fingerEnded(touch) || !row || !touch) {
+    if (!row || !touch) {
         return;
     }
     if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(row)) {
@@ -704,11 +693,7 @@ void UITableView::touchesEnded_withEvent(const UITouchSet& touches, const Ref<UI
 
 void UITableView::touchesCancelled_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
 {
-    if (isFingerDragging()) {
-        UIScrollView::touchesCancelled_withEvent(touches, event);  // ends the drag where it is
-    } else {
-        fingerBegan(nullptr);
-    }
+    // (a drag of the content cancels the touch: it selects nothing)
     if (touchedRow_) {
         if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(touchedRow_)) {
             cell->setHighlighted(false);

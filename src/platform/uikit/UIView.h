@@ -179,6 +179,9 @@ public:
     void addGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer);
     void removeGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer);
     const std::vector<Ref<UIGestureRecognizer>>& gestureRecognizers() const { return gestureRecognizers_; }
+    // A recogniser the view works through itself (a scroll view's drag), not among those added to it;
+    // it sees the view's touches before them.
+    virtual Ref<UIGestureRecognizer> builtInGestureRecognizer() const { return nullptr; }
 
     // The controller whose root view this is (set by the controller; issue of the controller layer).
     void setViewDelegate(Weak<UIResponder> controller) { viewDelegate_ = std::move(controller); }

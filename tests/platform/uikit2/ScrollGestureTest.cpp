@@ -10,6 +10,7 @@
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UISlider.h"
 #include "platform/uikit/UITableViewCell.h"
 
 namespace {
@@ -138,6 +139,83 @@ TEST(UIScrollViewTest, CommonModeWorkRunsWhileTracking)
     stage.clock.advance(0.1, UITrackingRunLoopMode);
     EXPECT_EQ(fired, 3);
     timer->invalidate();
+}
+
+// What the controls inside the scroll views heard.
+class ControlLog : public NSObject {
+public:
+    std::vector<std::string> events;
+    void rowUp() { events.push_back("row up"); }
+    void rowCancel() { events.push_back("row cancel"); }
+    void innerUp() { events.push_back("inner up"); }
+    void sliderEnd() { events.push_back("slider end"); }
+};
+
+TEST(UIScrollViewTest, AFingerOnAViewInsideTheContentDragsItAndATapStillClicks)
+{
+    // A list 480 points high over 2000 of content: a row's button, a paging strip (two pages side by
+    // side) with a button of its own, and a slider; in window points the row button's middle is
+    // (160, 330), the strip's button's (160, 200), the slider's (160, 420).
+    struct Case {
+        const char* what;
+        CGPoint from, to;
+        bool canCancel;
+        CGFloat listY;
+        CGFloat stripX;
+        std::vector<std::string> events;
+    };
+    const std::vector<Case> cases = {
+        {"a tap on the row's button clicks it", {160, 330}, {160, 330}, true, 0, 0, {"row up"}},
+        {"a short wobble on the button is still a tap", {160, 330}, {165, 334}, true, 0, 0, {"row up"}},
+        {"a drag up from the row's button scrolls the list", {160, 330}, {160, 130}, true, 200, 0, {"row cancel"}},
+        {"a drag up from the strip's button scrolls the list", {160, 200}, {160, 50}, true, 150, 0, {}},
+        {"a drag left from the strip's button pages the strip", {160, 200}, {40, 200}, true, 0, 320, {}},
+        {"the slider keeps its finger", {160, 420}, {160, 270}, true, 0, 0, {"slider end"}},
+        {"a list that cannot cancel leaves the button its touch", {160, 330}, {160, 130}, false, 0, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Stage stage;
+        auto log = std::make_shared<ControlLog>();
+        auto list = UIScrollView::initWithFrame(CGRectMake(0, 0, 320, 480));
+        list->setContentSize(CGSizeMake(320, 2000));
+        list->setCanCancelContentTouches(c.canCancel);
+        stage.window->addSubview(list);
+        auto row = UIButton::buttonWithType(UIButtonTypeCustom);
+        row->setFrame(CGRectMake(10, 300, 300, 60));
+        row->addTarget_action_forControlEvents(log, UIControlAction::make("rowUp", &ControlLog::rowUp),
+                                               UIControlEventTouchUpInside);
+        row->addTarget_action_forControlEvents(log, UIControlAction::make("rowCancel", &ControlLog::rowCancel),
+                                               UIControlEventTouchCancel);
+        list->addSubview(row);
+        auto strip = UIScrollView::initWithFrame(CGRectMake(0, 150, 320, 100));
+        strip->setContentSize(CGSizeMake(640, 100));
+        strip->setPagingEnabled(true);
+        strip->setBounces(false);
+        list->addSubview(strip);
+        auto inner = UIButton::buttonWithType(UIButtonTypeCustom);
+        inner->setFrame(CGRectMake(10, 20, 300, 60));
+        inner->addTarget_action_forControlEvents(log, UIControlAction::make("innerUp", &ControlLog::innerUp),
+                                                 UIControlEventTouchUpInside);
+        strip->addSubview(inner);
+        auto slider = UISlider::initWithFrame(CGRectMake(10, 400, 300, 40));
+        slider->addTarget_action_forControlEvents(log, UIControlAction::make("sliderEnd", &ControlLog::sliderEnd),
+                                                  UIControlEventTouchUpInside | UIControlEventTouchUpOutside);
+        list->addSubview(slider);
+
+        stage.window->simulateTouchBegan(c.from);
+        for (int step = 1; step <= 4; ++step) {
+            stage.window->simulateTouchMoved(
+                CGPointMake(c.from.x + (c.to.x - c.from.x) * step / 4, c.from.y + (c.to.y - c.from.y) * step / 4));
+        }
+        stage.window->simulateTouchEnded(c.to);
+        EXPECT_EQ(list->contentOffset(), CGPointMake(0, c.listY));
+        EXPECT_EQ(strip->contentOffset(), CGPointMake(c.stripX, 0));
+        EXPECT_EQ(log->events, c.events);
+        EXPECT_FALSE(list->isDragging());
+        EXPECT_FALSE(strip->isDragging());
+        list->removeFromSuperview();
+    }
 }
 
 TEST(UIGestureRecognizerTest, TapsReachRecognisersWhoseDelegateTakesTheTouch)
