@@ -123,7 +123,20 @@ bool homeFeed(Tour& tour)
         tour.settle();
     }
     const NSInteger rows = table->numberOfRowsInSection(0);
-    // Scrolled: a finger drags the list up, then back down.
+    // Scrolled: a finger on a row (on its video, as a person's thumb lands) drags the list up, then back
+    // down to the top.
+    const CGFloat top = table->contentOffset().y;
+    tour.drag(CGPointMake(160, 380), CGPointMake(160, 120));
+    tour.settle();
+    const CGFloat scrolled = table->contentOffset().y;
+    tour.drag(CGPointMake(160, 120), CGPointMake(160, 380));
+    tour.settle();
+    const CGFloat back = table->contentOffset().y;
+    if (scrolled <= top || back != top) {
+        return tour.report("home-feed", false,
+                           "the list did not follow the finger: at " + std::to_string(int(top)) + ", dragged up to " +
+                               std::to_string(int(scrolled)) + ", dragged back to " + std::to_string(int(back)));
+    }
     // Refreshed: the header's refresh button asks for the first page again.
     auto header = feed->headerView();
     if (!header || !tour.tap(header->refresh)) {
@@ -132,7 +145,9 @@ bool homeFeed(Tour& tour)
     const bool asked = tour.waitFor([&] { return feed->reloading() || feed->getNewRequest() != nullptr; }, 5);
     const bool done = asked && tour.waitFor([&] { return !feed->reloading() && !feed->getNewRequest(); });
     return tour.report("home-feed", done && table->numberOfRowsInSection(0) > 0,
-                       done ? describe(feed) + " with " + std::to_string(rows) + " videos, refreshed by its button: " +
+                       done ? describe(feed) + " with " + std::to_string(rows) + " videos, scrolled " +
+                                  std::to_string(int(scrolled - top)) + " points down the list and back, " +
+                                  "refreshed by its button: " +
                                   std::to_string(table->numberOfRowsInSection(0)) + " videos"
                             : "the refresh did not end");
 }
@@ -144,9 +159,10 @@ bool runTour(const std::string& dir)
     using namespace tour;
     std::filesystem::create_directories(dir);
     Tour tour(dir);
-    // The main road as far as it is driven yet; the video page with its comment comes after the home
-    // feed, then recording, review, publishing, the upload on the own page and logging out.
-    const std::vector<std::function<bool(Tour&)>> steps = {firstStart, logIn, homeFeed, record, review, publish, upload};
+    // The main road: the home feed and a video's page, recording, review, publishing and the upload on
+    // the own page, logging out.
+    const std::vector<std::function<bool(Tour&)>> steps = {firstStart, logIn,   homeFeed, videoPage, record,
+                                                           review,     publish, upload,   logOut};
     for (const auto& step : steps) {
         if (!step(tour)) {
             return false;

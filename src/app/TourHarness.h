@@ -131,6 +131,9 @@ private:
 bool firstStart(Tour& tour);
 bool logIn(Tour& tour);
 bool homeFeed(Tour& tour);
+// TourVideo.cpp: a video's page from the home feed with a comment written on it, and logging out.
+bool videoPage(Tour& tour);
+bool logOut(Tour& tour);
 // Publishing (TourPublish.cpp): a recording through a filter from the record menu, its review, the
 // publish screen with its pickers, the upload finishing on the own page.
 bool record(Tour& tour);

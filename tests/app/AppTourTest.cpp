@@ -73,9 +73,10 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
         }
     }
     const std::vector<std::string> expected = {
-        "01 first-start", "02 login-screen", "03 microblog-page", "04 login",          "05 home-feed",
-        "06 filter",      "07 record",       "08 stop",           "09 review",         "10 topic-picker",
-        "11 place-picker", "12 friend-picker", "13 publish",      "14 upload"};
+        "01 first-start",  "02 login-screen",    "03 microblog-page", "04 login",         "05 home-feed",
+        "06 video-page",   "07 comment",         "08 back-to-feed",   "09 filter",        "10 record",
+        "11 stop",         "12 review",          "13 topic-picker",   "14 place-picker",  "15 friend-picker",
+        "16 publish",      "17 upload",          "18 logout"};
     EXPECT_EQ(steps, expected) << output;
     for (const std::string& step : steps) {
         const std::string file = pictures + "/" + step.substr(0, 2) + "-" + step.substr(3) + ".png";
