@@ -32,9 +32,10 @@ constexpr uint32_t kUploadBlockSize = 65536;
 // at offsets shifted up by it, and sent with o = stored + kUploadEffectShift (modulo 2^32).
 constexpr uint32_t kUploadEffectMarker = 4194967295u;
 constexpr uint32_t kUploadEffectShift = 100000001u;
-// New rows made from one long range in one pass (16 MiB); the rest stays one row for a later pass. The
-// cut comes before its first block goes, so it costs a commit on the way: one per 256 blocks.
-constexpr int kUploadMaxCutRows = 256;
+// New rows made from one long range in one pass; the rest stays one row for a later pass. The cut
+// comes before its first block goes, so it costs a commit on the way (one per 26 blocks), which takes
+// the accepted blocks' rows along.
+constexpr int kUploadMaxCutRows = 25;
 // Longest block request header, and longest answer read for a block before it counts as garbage.
 constexpr size_t kUploadMaxHeader = 1024;
 constexpr size_t kUploadMaxAnswer = 16384;

@@ -42,14 +42,13 @@ TEST_F(UploadBlockTest, LongRangesAreCutInOneBatchAndKeepTheirRowsUntilAccepted)
         million.emplace_back(off, 65536);
     }
     million.emplace_back(983040, 16960);
-    // Longer than one cut: kUploadMaxCutRows new rows, then the rest as one.
-    const uint64_t cutEnd = 65536ull * (kUploadMaxCutRows + 1);
-    Ranges longer{{0, 65536}};
-    for (int k = 1; k <= kUploadMaxCutRows; ++k) {
-        longer.emplace_back(65536u * k, 65536);
+    // Longer than one cut: 25 new rows, then the rest as one.
+    Ranges three{{0, 65536}};
+    for (int k = 1; k <= 25; ++k) {
+        three.emplace_back(65536u * k, 65536);
     }
-    longer.emplace_back(cutEnd, 1296064);
-    const std::vector<Case> cases = {{1000000, million}, {cutEnd + 1296064, longer}};
+    three.emplace_back(1703936, 1296064);
+    const std::vector<Case> cases = {{1000000, million}, {3000000, three}};
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
@@ -77,8 +76,8 @@ TEST_F(UploadBlockTest, LongRangesAreCutInOneBatchAndKeepTheirRowsUntilAccepted)
 
 TEST_F(UploadBlockTest, RestOfALongRangeIsCutAgainWhenItsTurnComesTakingTheAcceptedRowsAlong)
 {
-    const uint64_t cutEnd = 65536ull * (kUploadMaxCutRows + 1);
-    const uint64_t size = cutEnd + 1296064;
+    const uint64_t cutEnd = 1703936;  // the end of the first cut: its first row and 25 new ones
+    const uint64_t size = 3000000;
     writeFile("big.flv", size);
     const uint32_t id = insertJob({.guid = "big", .filename = dir / "big.flv"}, size);
     ASSERT_EQ(_upload_preparesendbuf(fetch("big").get(), 0), 0);
