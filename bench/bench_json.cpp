@@ -31,8 +31,16 @@ namespace {
 std::string readDocument(const std::string& name)
 {
     const char* source = std::getenv("OMBRI_SOURCE_DIR");
-    const std::filesystem::path dir = source != nullptr ? std::filesystem::path(source) / "bench" / "data"
-                                                        : std::filesystem::path(__FILE__).parent_path() / "data";
+    std::filesystem::path dir = source != nullptr ? std::filesystem::path(source) / "bench" / "data"
+                                                  : std::filesystem::path(__FILE__).parent_path() / "data";
+    if (dir.is_relative()) {
+        // The compiler saw this file's path relative to the build folder, which holds bin/ and this program.
+        std::error_code error;
+        const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+        if (!error) {
+            dir = program.parent_path().parent_path() / dir;
+        }
+    }
     std::ifstream in(dir / name, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read " + (dir / name).string());
