@@ -113,5 +113,33 @@ TEST(StandInPublishing, AMicroblogSignInComesBackBoundToThatMicroblogForGood)
     }
 }
 
+TEST(StandInComments, APostedCommentIsServedBackAfterTheVideosOwnAndCounted)
+{
+    StandInService service({.lifetime = 30s});
+    TestHttpClient client(service.port());
+    const auto get = [&](const std::string& path) {
+        auto response = client.request("GET", path);
+        return response ? response->body : std::string();
+    };
+    auto refused = client.request("POST", "/m/comment.json", "scid=sc3001&content=nope", kForm);
+    ASSERT_TRUE(refused);
+    EXPECT_NE(refused->body.find(R"("status":403)"), std::string::npos);
+    auto made = client.request("POST", "/m/comment.json", "token=T&scid=sc3001&content=Hello%20lake", kForm);
+    ASSERT_TRUE(made);
+    EXPECT_NE(made->body.find(R"("content":"Hello lake")"), std::string::npos);
+
+    // The fixture's 3 comments, then the new one; the refused one is not kept, another video has none.
+    const std::string page = get("/m/v2_comment.json?scid=sc3001&page=1&per=20&token=T");
+    EXPECT_NE(page.find(R"("total":4)"), std::string::npos) << page;
+    EXPECT_NE(page.find("Hello lake"), std::string::npos) << page;
+    EXPECT_EQ(page.find("nope"), std::string::npos) << page;
+    EXPECT_EQ(get("/m/v2_comment.json?scid=sc3019&page=1&per=20&token=T").find("Hello lake"), std::string::npos);
+    // A page of 3 ends before it; the next page has it, and so does the record's first page.
+    EXPECT_EQ(get("/m/v2_comment.json?scid=sc3001&page=1&per=3&token=T").find("Hello lake"), std::string::npos);
+    EXPECT_NE(get("/m/v2_comment.json?scid=sc3001&page=2&per=3&token=T").find("Hello lake"), std::string::npos);
+    const std::string record = get("/m/v2_channel.json?scid=sc3001&token=T&fillType=255");
+    EXPECT_NE(record.find("Hello lake"), std::string::npos) << record;
+}
+
 } // namespace
 } // namespace standin

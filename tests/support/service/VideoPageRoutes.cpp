@@ -5,7 +5,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 #include "service/ApiRoutes.h"
 #include "service/ImageRoutes.h"
@@ -86,17 +90,35 @@ std::string comment(const std::string& host, const VideoFixture& video, int n)
            R"(,"toUser":)" + personBySuid(host, video.ownerSuid) + R"(,"createTime":)" + std::to_string(created) + "}";
 }
 
-std::string commentPage(const std::string& host, const VideoFixture& video, int page, int per)
+// The comments posted on a video since the service started, in order, as JSON objects.
+struct PostedComments {
+    std::mutex mutex;
+    std::map<std::string, std::vector<std::string>> byScid;
+
+    std::vector<std::string> of(const std::string& scid)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = byScid.find(scid);
+        return it == byScid.end() ? std::vector<std::string>{} : it->second;
+    }
+};
+
+// A page of the video's comments: the fixture's, then those posted.
+std::string commentPage(const std::string& host, const VideoFixture& video, int page, int per,
+                        const std::vector<std::string>& posted = {})
 {
     std::string items;
     const int first = std::max(page - 1, 0) * per + 1;
-    for (int n = first; n <= video.comments && n < first + per; ++n) {
-        items += (items.empty() ? "" : ",") + comment(host, video, n);
+    const int all = video.comments + int(posted.size());
+    for (int n = first; n <= all && n < first + per; ++n) {
+        items += (items.empty() ? "" : ",") +
+                 (n <= video.comments ? comment(host, video, n) : posted[size_t(n - video.comments - 1)]);
     }
     return "[" + items + "]";
 }
 
-std::string record(const std::string& host, const VideoFixture& video, const std::string& scid)
+std::string record(const std::string& host, const VideoFixture& video, const std::string& scid,
+                   const std::vector<std::string>& posted = {})
 {
     std::string ext = R"({"t":)" + jsonQuoted(video.title);
     if (video.title[0] == '\0') {
@@ -127,7 +149,8 @@ std::string record(const std::string& host, const VideoFixture& video, const std
            R"("with":{"result":[)" + (people ? person(host, 2) : std::string()) + R"(],"total":)" +
            (people ? "1" : "0") + "}," + R"("comment":{"result":)" + commentPage(host, video, 1, 2) +
            R"(,"total":)" + std::to_string(video.comments) + "}," + R"("pagedcmt":{"result":)" +
-           commentPage(host, video, 1, 20) + R"(,"total":)" + std::to_string(video.comments) + "}," +
+           commentPage(host, video, 1, 20, posted) + R"(,"total":)" +
+           std::to_string(video.comments + int(posted.size())) + "}," +
            R"("visit":{"result":[)" + visits + R"(],"total":)" + std::to_string(video.viewers) + "}," +
            R"("stat":{"hcnt":)" + std::to_string(video.viewers * 3 + 1) + "}}";
 }
@@ -149,7 +172,7 @@ const VideoFixture& videoOfComment(const std::string& commentId, int* number)
     return kVideos[0];
 }
 
-Response channelReply(const Request& request)
+Response channelReply(const Request& request, PostedComments& posted)
 {
     if (!hasSession(request.param("token"))) {
         return jsonReply(R"({"status":403,"msg":"请先登录"})");
@@ -167,10 +190,12 @@ Response channelReply(const Request& request)
     }
     const std::string scid = request.param("scid").value_or("");
     const VideoFixture* video = fixtureOf(scid);
-    return jsonReply(R"({"status":200,"msg":"","result":)" + record(host, video ? *video : kVideos[0], scid) + "}");
+    const std::vector<std::string> mine = video ? posted.of(scid) : std::vector<std::string>{};
+    return jsonReply(R"({"status":200,"msg":"","result":)" + record(host, video ? *video : kVideos[0], scid, mine) +
+                     "}");
 }
 
-Response commentsReply(const Request& request)
+Response commentsReply(const Request& request, PostedComments& posted)
 {
     const std::string scid = request.param("scid").value_or("");
     const VideoFixture* video = fixtureOf(scid);
@@ -179,11 +204,12 @@ Response commentsReply(const Request& request)
     }
     const int page = std::atoi(request.param("page").value_or("1").c_str());
     const int per = std::clamp(std::atoi(request.param("per").value_or("20").c_str()), 1, 100);
-    return jsonReply(R"({"status":200,"msg":"","result":)" + commentPage(hostOf(request), *video, page, per) +
-                 R"(,"total":)" + std::to_string(video->comments) + "}");
+    const std::vector<std::string> mine = posted.of(scid);
+    return jsonReply(R"({"status":200,"msg":"","result":)" + commentPage(hostOf(request), *video, page, per, mine) +
+                     R"(,"total":)" + std::to_string(video->comments + int(mine.size())) + "}");
 }
 
-Response addComment(const Request& request)
+Response addComment(const Request& request, PostedComments& posted)
 {
     const Params form = request.formParams();
     if (!hasSession(findParam(form, "token"))) {
@@ -201,6 +227,10 @@ Response addComment(const Request& request)
     const std::string made = R"({"id":)" + jsonQuoted("c-new-" + std::to_string(nowMilliseconds())) +
                              R"(,"content":)" + jsonQuoted(content) + R"(,"fromUser":)" + person(host, 0) +
                              R"(,"createTime":)" + std::to_string(nowMilliseconds()) + R"(,"scid":)" + jsonQuoted(scid) + "}";
+    {
+        std::lock_guard<std::mutex> lock(posted.mutex);
+        posted.byScid[scid].push_back(made);
+    }
     return jsonReply(R"({"status":200,"msg":"评论成功","result":[)" + made + "]}");
 }
 
@@ -227,12 +257,14 @@ std::string videoCommentId(const std::string& scid, int n)
 void installVideoPageRoutes(HttpServer& server)
 {
     using namespace VideoPageRoutes_cpp;
-    server.route("/m/v2_channel.json", channelReply);
-    server.route("/m/v2_comment.json", commentsReply);
+    // New comments are kept: a fixture video's record and pages serve them after its own.
+    auto posted = std::make_shared<PostedComments>();
+    server.route("/m/v2_channel.json", [posted](const Request& request) { return channelReply(request, *posted); });
+    server.route("/m/v2_comment.json", [posted](const Request& request) { return commentsReply(request, *posted); });
     // A GET of comment.json keeps the API's list; posts are new comments.
-    server.route("/m/comment.json", [](const Request& request) {
+    server.route("/m/comment.json", [posted](const Request& request) {
         if (request.method == "POST") {
-            return addComment(request);
+            return addComment(request, *posted);
         }
         return jsonReply(apiListReply(kApiCommentJson, 1));
     });

@@ -10,6 +10,8 @@
 //        -> {"status":200,"msg":"","result":[the page's comments],"total":<all the video's comments>}
 //   POST /m/comment.json  scid, token, content   (needs a session)
 //        -> {"status":200,"msg":"评论成功","result":[the new comment, from the account 1001]}
+//        a fixture video's record and comment pages serve its new comments after its own (and count
+//        them in the totals) for as long as the service runs
 //        an empty content -> {"status":400,"msg":"评论内容不可为空"}
 //   GET  /stream/<scid>.mp4 -> the movie of every fixture video (ranges answered, MovieRoutes.h)
 //
