@@ -104,7 +104,7 @@ public:
     bool report(const std::string& name, bool ok, const std::string& saw)
     {
         ++number_;
-        char prefix[8];
+        char prefix[16];  // room for any int, which the optimiser checks
         std::snprintf(prefix, sizeof prefix, "%02d", number_);
         settle(0.3);
         renderer_.invalidate();
