@@ -329,8 +329,10 @@ bool upload(Tour& tour)
     // The status bar tells how the upload ended.
     auto label = StatusBarOverlay::sharedOverlay()->visibleStatusLabel();
     const std::string told = label ? label->text() : "";
-    // A finger on the row pushes the header up, so the video shows whole.
+    // A finger on the row pushes the header and the player up, so the video's title and place show.
     tour.drag(CGPointMake(160, 440), CGPointMake(160, 140));
+    tour.settle(0.3);
+    tour.drag(CGPointMake(160, 440), CGPointMake(160, 200));
     const bool scrolled = tour.waitFor([&] { return page->table()->contentOffset().y > 100; }, 3);
     tour.settle();
     const bool first = page->channels()[0]["channel"]["scid"] == video["scid"];
