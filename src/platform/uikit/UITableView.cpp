@@ -22,6 +22,18 @@ struct FlagScope {
     ~FlagScope() { flag = false; }
 };
 
+// A section's title: the text kept off the table's edge as the rows' text is, the background across
+// the whole width.
+class SectionTitleLabel : public UILabel {
+public:
+    CGFloat inset = 10;
+    void drawTextInRect(CGRect rect) override
+    {
+        UILabel::drawTextInRect(CGRectMake(rect.origin.x + inset, rect.origin.y, std::max<CGFloat>(0, rect.size.width - 2 * inset),
+                                           rect.size.height));
+    }
+};
+
 bool intersects(CGRect rect, CGRect visible)
 {
     return rect.size.height > 0 && rect.origin.y < CGRectGetMaxY(visible) && CGRectGetMaxY(rect) > visible.origin.y;
@@ -260,7 +272,7 @@ Ref<UIView> UITableView::makeHeaderView(NSInteger section, bool footer)
     if (title.empty()) {
         return nullptr;
     }
-    auto label = UILabel::create();
+    auto label = makeWithFrame<SectionTitleLabel>(CGRectZero);
     label->setText(title);
     if (style_ == UITableViewStyleGrouped) {
         label->setFont(footer ? UIFont::systemFontOfSize(15) : UIFont::boldSystemFontOfSize(17));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -189,6 +190,14 @@ TEST(UITableViewTest, ContentSizeCountsHeadersFootersAndTheTableViews)
     auto header = std::dynamic_pointer_cast<UILabel>(stage.table->headerViewForSection(0));
     ASSERT_TRUE(header);
     EXPECT_EQ(header->text(), "First");
+    // Its text keeps off the table's edge, as the rows' text does; its background spans the width.
+    header->layer()->display();
+    const auto records = header->layer()->drawing()->records();
+    const auto text = std::find_if(records.begin(), records.end(),
+                                   [](const CGDrawingRecord& r) { return r.kind == CGDrawingRecord::kText; });
+    ASSERT_NE(text, records.end());
+    EXPECT_EQ(text->rect.origin.x, 10);
+    EXPECT_EQ(header->frame().size.width, 320);
     EXPECT_EQ(stage.table->indexPathForRowAtPoint(CGPointMake(10, 200))->row(), 0);
     EXPECT_EQ(stage.table->indexPathForRowAtPoint(CGPointMake(10, 200))->section(), 1);
     EXPECT_FALSE(stage.table->indexPathForRowAtPoint(CGPointMake(10, 60)));  // a header

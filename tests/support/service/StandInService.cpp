@@ -12,6 +12,7 @@
 #include "service/SquareRoutes.h"
 #include "service/StreamRoutes.h"
 #include "service/TokenRoutes.h"
+#include "service/PickerRoutes.h"
 #include "service/UploadRoutes.h"
 #include "service/VideoPageRoutes.h"
 
@@ -48,6 +49,8 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     installFriendRoutes(server_);
     // One video with its viewers and comments, comments posted, and the videos' movie.
     installVideoPageRoutes(server_);
+    // All topics page by page (the topic picker and the square's topic list), over the API's one topic.
+    installTopicPages(server_, 26);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.
