@@ -132,6 +132,13 @@ CGPoint UIScrollView::maximumContentOffset() const
                        std::max(min.y, contentSize_.height + contentInset_.bottom - size.height));
 }
 
+CGPoint UIScrollView::clampedContentOffset(CGPoint offset) const
+{
+    const CGPoint min = minimumContentOffset();
+    const CGPoint max = maximumContentOffset();
+    return CGPointMake(std::clamp(offset.x, min.x, max.x), std::clamp(offset.y, min.y, max.y));
+}
+
 void UIScrollView::scrollRectToVisible_animated(CGRect rect, bool animated)
 {
     const CGRect visible = bounds();
@@ -149,11 +156,7 @@ void UIScrollView::scrollRectToVisible_animated(CGRect rect, bool animated)
     if (rect.origin.y < offset.y) {
         offset.y = rect.origin.y;
     }
-    const CGPoint min = minimumContentOffset();
-    const CGPoint max = maximumContentOffset();
-    offset.x = std::clamp(offset.x, min.x, max.x);
-    offset.y = std::clamp(offset.y, min.y, max.y);
-    setContentOffset_animated(offset, animated);
+    setContentOffset_animated(clampedContentOffset(offset), animated);
 }
 
 void UIScrollView::setZoomScale(CGFloat scale)
@@ -214,11 +217,7 @@ void UIScrollView::simulateEndDecelerating()
         CGPoint offset = contentOffset();
         if (page.width > 0) offset.x = std::round(offset.x / page.width) * page.width;
         if (page.height > 0) offset.y = std::round(offset.y / page.height) * page.height;
-        const CGPoint min = minimumContentOffset();
-        const CGPoint max = maximumContentOffset();
-        offset.x = std::clamp(offset.x, min.x, max.x);
-        offset.y = std::clamp(offset.y, min.y, max.y);
-        setContentOffset(offset);
+        setContentOffset(clampedContentOffset(offset));
     }
     decelerating_ = false;
     if (auto delegate = delegate_.lock()) {
@@ -322,9 +321,7 @@ bool UIScrollView::fingerEnded(const Ref<UITouch>& touch)
     }
     Ref<UIScrollView> keep = self<UIScrollView>();
     const CGPoint offset = contentOffset();
-    const CGPoint min = minimumContentOffset();
-    const CGPoint max = maximumContentOffset();
-    const bool outside = offset.x < min.x || offset.x > max.x || offset.y < min.y || offset.y > max.y;
+    const bool outside = !CGPointEqualToPoint(offset, clampedContentOffset(offset));
     simulateEndDragging(pagingEnabled_ || outside);
     if (!pagingEnabled_ && !outside) {
         return true;
@@ -343,11 +340,7 @@ bool UIScrollView::fingerEnded(const Ref<UITouch>& touch)
             target.y = (from + (target.y > fingerStartOffset_.y ? 1 : -1)) * page.height;
         }
     }
-    const CGPoint low = minimumContentOffset();
-    const CGPoint high = maximumContentOffset();
-    target.x = std::clamp(target.x, low.x, high.x);
-    target.y = std::clamp(target.y, low.y, high.y);
-    setContentOffset(target);
+    setContentOffset(clampedContentOffset(target));
     decelerating_ = false;
     if (auto delegate = delegate_.lock()) {
         delegate->scrollViewDidEndDecelerating(keep);

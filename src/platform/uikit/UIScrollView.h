@@ -90,6 +90,8 @@ public:
     // The offsets the content can take (the inset included): [min, max] on each axis.
     CGPoint minimumContentOffset() const;
     CGPoint maximumContentOffset() const;
+    // The offset brought into that range.
+    CGPoint clampedContentOffset(CGPoint offset) const;
 
     // --- Behaviour (recorded) ---
     bool isScrollEnabled() const { return scrollEnabled_; }

@@ -567,8 +567,7 @@ void UITableView::scrollToRowAtIndexPath_atScrollPosition_animated(const Ref<NSI
     } else if (position == UITableViewScrollPositionBottom) {
         y = CGRectGetMaxY(rect) - height;
     }
-    y = std::clamp(y, minimumContentOffset().y, maximumContentOffset().y);
-    setContentOffset_animated(CGPointMake(contentOffset().x, y), animated);
+    setContentOffset_animated(CGPointMake(contentOffset().x, clampedContentOffset(CGPointMake(0, y)).y), animated);
 }
 
 void UITableView::scrollToNearestSelectedRowAtScrollPosition_animated(UITableViewScrollPosition position,
