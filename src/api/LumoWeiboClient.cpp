@@ -106,6 +106,7 @@ void LumoWeiboClient::requestTokenTicket_didFinishWithData(const Ref<OAuthServic
 void LumoWeiboClient::requestTokenTicket_didFailWithError(const Ref<OAuthServiceTicket>& ticket, const Ref<NSError>& error)
 {
     NSLog("%@ %@", error, ticket);
+    MicroblogClientSupport::showUnreachable("Lumo微博", error);
     restorePage();
 }
 
@@ -207,6 +208,7 @@ void LumoWeiboClient::accessTokenTicket_didFinishWithData(const Ref<OAuthService
 void LumoWeiboClient::accessTokenTicket_didFailWithError(const Ref<OAuthServiceTicket>& ticket, const Ref<NSError>& error)
 {
     NSLog("%@ %@", error, ticket);
+    MicroblogClientSupport::showUnreachable("Lumo微博", error);
     restorePage();
 }
 

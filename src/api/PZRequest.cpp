@@ -1,4 +1,5 @@
 #include "api/PZRequest.h"
+#include "platform/foundation/Configuration.h"
 
 #include <cstdlib>
 #include <initializer_list>
@@ -86,8 +87,7 @@ long long secondsSince1970(const Value& date)
 
 std::string PZRequest::apiBaseURL()
 {
-    const char* host = std::getenv("OMBRI_SERVICE_HOST");
-    return std::string("http://") + (host != nullptr && *host != '\0' ? host : "127.0.0.1:8080") + "/";
+    return "http://" + Configuration::serviceHost() + "/";
 }
 
 // ---- People, topics, square ---------------------------------------------------------------------------

@@ -128,6 +128,7 @@ void QQWeiboClient::requestTokenTicket_didFailWithError(const Ref<OAuthServiceTi
 {
     fetcher_ = nullptr;
     NSLog("%@ %@", error, ticket);
+    MicroblogClientSupport::showUnreachable("腾讯微博", error);
 }
 
 bool QQWeiboClient::webView_shouldStartLoadWithRequest_navigationType(const Ref<UIWebView>& webView,
@@ -233,6 +234,7 @@ void QQWeiboClient::accessTokenTicket_didFailWithError(const Ref<OAuthServiceTic
 {
     fetcher_ = nullptr;
     NSLog("data %@", error);
+    MicroblogClientSupport::showUnreachable("腾讯微博", error);
 }
 
 void QQWeiboClient::postTokenTicket_finishedWithData(const Ref<OAuthServiceTicket>&, const NSData&)

@@ -1,4 +1,5 @@
 #include "api/Tool.h"
+#include "platform/foundation/Configuration.h"
 
 #include <sys/utsname.h>
 
@@ -55,7 +56,7 @@ std::string dayText(const NSDate& date)
 // The hardware model: configuration first, as the machine's name says nothing about a phone.
 std::string hardwareModel()
 {
-    if (const char* configured = std::getenv("OMBRI_DEVICE_MODEL"); configured != nullptr && *configured != '\0') {
+    if (std::string configured = Configuration::deviceModel(); !configured.empty()) {
         return configured;
     }
     struct utsname name {};

@@ -24,6 +24,7 @@
 // not happened within two minutes or the movie cannot be made.
 #include "api/LoginState.h"
 #include "bridge/PZFFmpeg.h"
+#include "platform/foundation/Configuration.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSNotificationCenter.h"
@@ -58,6 +59,29 @@
 namespace {
 
 std::mutex g_printMutex;
+
+std::string usageText()
+{
+    return "usage: ombri [--seconds N] [--headless] [--frame-sums] [--verbose]\n"
+           "       ombri --tour DIR [--window] [--seconds N] [--verbose]\n"
+           "       ombri --publish [--keep] [--verbose]\n"
+           "       ombri --help\n"
+           "\n"
+           "  (no mode)       the application, in a desktop window when a display is present\n"
+           "  --seconds N     terminate the application after N seconds\n"
+           "  --headless      never open a window\n"
+           "  --frame-sums    print a check sum of the colours of every frame the window presents\n"
+           "  --verbose       also write the log to stderr\n"
+           "  --tour DIR      drive the application along its main road as a person would, a picture\n"
+           "                  per step in DIR; headless unless --window; exit 0 when every step held\n"
+           "  --window        with --tour: show the tour in a desktop window\n"
+           "  --publish       record a short movie and publish it through the engine, printing the\n"
+           "                  status-bar messages and notifications until it is uploaded\n"
+           "  --keep          with --publish: keep the scratch folder\n"
+           "  --help, -h      print this text\n"
+           "\n" +
+           Configuration::usage();
+}
 
 void say(const std::string& line)
 {
@@ -245,26 +269,50 @@ int main(int argc, char** argv)
     bool window = false;
     std::string tour;
     double seconds = 0;
+    // A flag the program does not know ends it before anything starts: a misspelt flag must not run
+    // the application with the defaults it was meant to change.
+    auto refuse = [](const std::string& why) {
+        std::fprintf(stderr, "ombri: %s\n%s", why.c_str(), usageText().c_str());
+        return 2;
+    };
     for (int i = 1; i < argc; ++i) {
-        keep = keep || std::strcmp(argv[i], "--keep") == 0;
-        verbose = verbose || std::strcmp(argv[i], "--verbose") == 0;
-        publish = publish || std::strcmp(argv[i], "--publish") == 0;
-        headless = headless || std::strcmp(argv[i], "--headless") == 0;
-        frameSums = frameSums || std::strcmp(argv[i], "--frame-sums") == 0;
-        window = window || std::strcmp(argv[i], "--window") == 0;
-        if (std::strcmp(argv[i], "--tour") == 0 && i + 1 < argc) {
+        const std::string flag = argv[i];
+        if (flag == "--help" || flag == "-h") {
+            std::fputs(usageText().c_str(), stdout);
+            return 0;
+        } else if (flag == "--keep") {
+            keep = true;
+        } else if (flag == "--verbose") {
+            verbose = true;
+        } else if (flag == "--publish") {
+            publish = true;
+        } else if (flag == "--headless") {
+            headless = true;
+        } else if (flag == "--frame-sums") {
+            frameSums = true;
+        } else if (flag == "--window") {
+            window = true;
+        } else if (flag == "--tour") {
+            if (i + 1 >= argc || *argv[i + 1] == '\0') {
+                return refuse("--tour needs a folder");
+            }
             tour = argv[++i];
-        }
-        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
-            seconds = std::atof(argv[++i]);
+        } else if (flag == "--seconds") {
+            char* end = nullptr;
+            seconds = i + 1 < argc ? std::strtod(argv[i + 1], &end) : 0;
+            if (i + 1 >= argc || end == argv[i + 1] || *end != '\0' || !(seconds > 0)) {
+                return refuse("--seconds needs a number of seconds above 0");
+            }
+            ++i;
+        } else {
+            return refuse("unknown flag " + flag);
         }
     }
     NSLogSetStderrEnabled(verbose);
     if (!publish) {
         return runApplication(argc, argv, seconds, headless || (!tour.empty() && !window), frameSums, tour);
     }
-    const char* hostSetting = std::getenv("OMBRI_SERVICE_HOST");
-    const std::string host = hostSetting != nullptr && *hostSetting != '\0' ? hostSetting : "127.0.0.1:8080";
+    const std::string host = Configuration::serviceHost();
 
     std::string pattern = (std::filesystem::temp_directory_path() / "ombri-run-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {

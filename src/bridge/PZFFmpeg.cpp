@@ -1,4 +1,5 @@
 #include "bridge/PZFFmpeg.h"
+#include "platform/foundation/Configuration.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,8 +53,7 @@ public:
 // The service's host for the calls' URLs, read at each use.
 std::string serviceHost()
 {
-    const char* host = std::getenv("OMBRI_SERVICE_HOST");
-    return host != nullptr && *host != '\0' ? host : "127.0.0.1:8080";
+    return Configuration::serviceHost();
 }
 
 // A value placed in a call's query: every byte but letters and digits as %xx. The engine keeps a
@@ -126,6 +126,7 @@ Ref<PZFFmpeg> PZFFmpeg::create()
 void PZFFmpeg::globleInit()
 {
     UtilityAdapter_SetExtData(8, "lumo", 0);
+    UtilityAdapter_SetServiceHost(serviceHost().c_str());
     UtilityAdapter_Init(480, 360, 10, 600000, 70674);
     UtilityAdapter_SetExtData(3, kLocalVideoExtensions, 6);
     UtilityAdapter_SetExtData(5, "", 3);  // Wi-Fi until the first reachability change

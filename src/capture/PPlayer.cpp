@@ -20,6 +20,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
+#include "widgets/StatusBarOverlay.h"
 
 namespace {
 namespace PPlayer_cpp {
@@ -73,8 +74,8 @@ void PPlayer::initWithFrame_andTypeBody(CGRect frame, int type)
 
     auto center = NSNotificationCenter::defaultCenter();
     const Ref<PPlayer> me = self<PPlayer>();
-    center->addObserver_selector_name_object(me, &PPlayer::finished, MPMoviePlayerPlaybackDidFinishNotification,
-                                             Value());
+    center->addObserver_selector_name_object(me, &PPlayer::playbackDidFinish,
+                                             MPMoviePlayerPlaybackDidFinishNotification, Value());
     center->addObserver_selector_name_object(me, &PPlayer::loadStateChanged,
                                              MPMoviePlayerLoadStateDidChangeNotification, Value());
     center->addObserver_selector_name_object(me, &PPlayer::playbackStatusChanged,
@@ -213,6 +214,8 @@ void PPlayer::play()
     }
     movie->play();
     isPlayer_ = true;
+    loaded_ = false;
+    failed_ = false;
 }
 
 void PPlayer::loadStateChanged()
@@ -221,10 +224,24 @@ void PPlayer::loadStateChanged()
         return;
     }
     NSLog("load state changed %d", int(sharedMoviePlayer()->loadState()));
+    if (sharedMoviePlayer()->loadState() & MPMovieLoadStatePlayable) {
+        loaded_ = true;
+    }
     juhua_->stopAnimating();
     juhua_->setHidden(true);
     // The cover goes behind the movie so that the video shows.
     insertSubview_atIndex(coverImgv_, 0);
+}
+
+void PPlayer::playbackDidFinish(const Ref<NSNotification>& notification)
+{
+    const Value reason = notification ? notification->userInfo()[MPMoviePlayerPlaybackDidFinishReasonUserInfoKey] : Value();
+    if (isPlayer_ && reason.intValue() == MPMovieFinishReasonPlaybackError) {
+        NSLog("play failed: %@", notification->userInfo()["error"]);
+        failed_ = true;
+        StatusBarOverlay::sharedOverlay()->postErrorMessage_duration_animated(kLoadFailedMessage, 2.0, true);
+    }
+    finished();
 }
 
 void PPlayer::finished()
@@ -243,6 +260,10 @@ void PPlayer::finished()
 void PPlayer::resize()
 {
     if (usage_ == TypeReview) {
+        return;
+    }
+    // A movie that failed to load, or is still loading, has nothing to show full screen.
+    if (!full_ && (failed_ || (isPlayer_ && !loaded_))) {
         return;
     }
     UIView::beginAnimations_context("", nullptr);

@@ -62,7 +62,10 @@ public:
     void resize();
     void showFeedback();
 
-    // Notifications of the shared movie player.
+    // Notifications of the shared movie player. A finish for a playback error (the stream could not be
+    // loaded) tells the person on the status bar, and until this player plays again its view does not
+    // go full screen: there is no movie to show there, only the cover.
+    void playbackDidFinish(const Ref<NSNotification>& notification);
     void finished();
     void loadStateChanged();
     void playbackStatusChanged() {}
@@ -77,6 +80,10 @@ public:
     bool isLandscape() const { return landscape_; }
     // Whether this player owns the shared player's current playback.
     bool isPlayer() const { return isPlayer_; }
+    // Whether this player's last play failed to load its movie.
+    bool playbackFailed() const { return failed_; }
+    // The status-bar message shown when a movie cannot be loaded.
+    static constexpr char kLoadFailedMessage[] = "视频加载失败";
 
     // The parts, for the screens and tests that look at them.
     Ref<UIImageView> coverImgv() const { return coverImgv_; }
@@ -95,6 +102,8 @@ protected:
     void initWithFrame_andTypeBody(CGRect frame, int type);
 
 private:
+    bool loaded_ = false;  // the shared player showed this player's movie since its last play
+    bool failed_ = false;  // this player's last play ended in a playback error
     int usage_ = TypeFeed;
     Value channel_;
     std::string url_;

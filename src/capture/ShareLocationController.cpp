@@ -12,18 +12,13 @@
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIImage.h"
+#include "platform/foundation/Configuration.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINib.h"
 #include "platform/uikit/UITableViewCell.h"
 
 namespace {
 namespace ShareLocationController_cpp {
-
-std::string setting(const char* name, const char* fallback)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? value : fallback;
-}
 
 // The pin's coordinate as the service's reply gives it, read at single precision as the list and the
 // publish screen have always shown it.
@@ -40,12 +35,12 @@ namespace PlaceSearch {
 
 std::string baseURL()
 {
-    return "https://" + ShareLocationController_cpp::setting("OMBRI_PLACE_SEARCH_HOST", "127.0.0.1:8444");
+    return "https://" + Configuration::placeSearchHost();
 }
 
 std::string apiKey()
 {
-    return ShareLocationController_cpp::setting("OMBRI_PLACE_SEARCH_KEY", "OmbriLumoPlaceSearchKey0000000000000000");
+    return Configuration::placeSearchKey();
 }
 
 }  // namespace PlaceSearch

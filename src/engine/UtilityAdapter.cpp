@@ -230,6 +230,11 @@ void UtilityAdapter_SetExtData(int type, const char* text, int sub)
     }
 }
 
+void UtilityAdapter_SetServiceHost(const char* host)
+{
+    g_servicehost.set(_text(host));
+}
+
 void UtilityAdapter_StartJob(int kind, int unused)
 {
     (void)unused;

@@ -135,6 +135,10 @@ void UtilityAdapter_SetupCallbacks(const UtilityAdapter_Callbacks* callbacks);
  *   8, edition, -       the edition word sent as "vend" */
 void UtilityAdapter_SetExtData(int type, const char* text, int sub);
 
+/* The service's host ("host" or "host:port") for the engine's own calls, as the application is
+ * configured; "" or NULL goes back to the engine's own reading of OMBRI_SERVICE_HOST. */
+void UtilityAdapter_SetServiceHost(const char* host);
+
 /* kind 2 starts the upload thread, kind 1 an engine recording; other kinds do nothing. */
 void UtilityAdapter_StartJob(int kind, int unused);
 

@@ -46,6 +46,7 @@ extern global_textsetting& g_localvideoext;   // accepted extensions with their 
 extern global_textsetting& g_logpath;         // folder of the engine log
 extern global_textsetting& g_devicename;      // device and system description
 extern global_textsetting& g_vendor;          // edition word sent as "vend"
+extern global_textsetting& g_servicehost;     // the service's host as the application configured it
 extern std::atomic<int> g_netstatus;          // 0 no network, 2 cellular (1 counts as 2), 3 Wi-Fi
 extern std::atomic<int> g_sdcardstatus;       // 0 storage present, 1 removed
 extern std::atomic<int> g_uploadstatus;       // upload policy 0, 1 or 2
@@ -65,8 +66,10 @@ struct global_settings {
 };
 global_settings global_getsettings();
 
-// The service's host, "host" or "host:port": OMBRI_SERVICE_HOST, else "127.0.0.1:8080". Read at
-// each call, so a test may set it before it starts the engine.
+// The service's host, "host" or "host:port": the one the application set in g_servicehost (from its
+// configuration) when it did, else the engine's own reading of OMBRI_SERVICE_HOST, else
+// "127.0.0.1:8080". The environment is read at each call, so a test that runs the engine alone may set
+// it before it starts the engine.
 std::string global_servicehost();
 
 // ---- start-up ---------------------------------------------------------------------------------------

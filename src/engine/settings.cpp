@@ -49,6 +49,7 @@ global_textsetting& g_localvideoext = *new global_textsetting;
 global_textsetting& g_logpath = *new global_textsetting;
 global_textsetting& g_devicename = *new global_textsetting;
 global_textsetting& g_vendor = *new global_textsetting;
+global_textsetting& g_servicehost = *new global_textsetting;
 std::atomic<int> g_netstatus{0};
 std::atomic<int> g_sdcardstatus{0};
 std::atomic<int> g_uploadstatus{0};
@@ -78,6 +79,9 @@ global_settings global_getsettings()
 
 std::string global_servicehost()
 {
+    if (std::string configured = g_servicehost.get(); !configured.empty()) {
+        return configured;
+    }
     const char* host = std::getenv("OMBRI_SERVICE_HOST");
     return host != nullptr && *host != '\0' ? host : "127.0.0.1:8080";
 }

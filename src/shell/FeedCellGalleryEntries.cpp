@@ -1,4 +1,5 @@
 #include "shell/FeedCellGalleryEntries.h"
+#include "platform/foundation/Configuration.h"
 
 #include <cstdlib>
 #include <string>
@@ -33,8 +34,7 @@ namespace FeedCellGalleryEntries_cpp {
 // A picture the stand-in service serves.
 std::string picture(const std::string& name)
 {
-    const char* host = std::getenv("OMBRI_SERVICE_HOST");
-    return "http://" + std::string(host != nullptr ? host : "127.0.0.1:8080") + "/img/" + name + ".png";
+    return "http://" + Configuration::serviceHost() + "/img/" + name + ".png";
 }
 
 Value person(const char* suid, const char* nick, const char* avatar)

@@ -1,4 +1,5 @@
 #include "shell/VideoPageGalleryEntries.h"
+#include "platform/foundation/Configuration.h"
 
 #include <cstdlib>
 #include <functional>
@@ -59,8 +60,7 @@ struct Session {
 
 std::string picture(const std::string& name)
 {
-    const char* host = std::getenv("OMBRI_SERVICE_HOST");
-    return "http://" + std::string(host != nullptr ? host : "127.0.0.1:8080") + "/img/" + name + ".png";
+    return "http://" + Configuration::serviceHost() + "/img/" + name + ".png";
 }
 
 // No picture is still on its way, and every button under the view that asked for one shows it.

@@ -1,4 +1,5 @@
 #include "shell/ombriAppDelegate.h"
+#include "platform/foundation/Configuration.h"
 
 #include "api/ServiceReply.h"
 #include "shell/FeedbackPopupView.h"
@@ -24,12 +25,7 @@
 
 std::string ombriServiceWebHost()
 {
-    const char* setting = std::getenv("OMBRI_SERVICE_HOST");
-    std::string host = setting != nullptr && *setting != '\0' ? setting : "127.0.0.1:8080";
-    if (const auto colon = host.rfind(':'); colon != std::string::npos && host.find(']') == std::string::npos) {
-        host.erase(colon);
-    }
-    return host;
+    return Configuration::serviceWebHost();
 }
 
 Ref<ombriAppDelegate> ombriAppDelegate::create()

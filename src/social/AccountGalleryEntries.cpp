@@ -1,4 +1,5 @@
 #include "social/AccountGalleryEntries.h"
+#include "platform/foundation/Configuration.h"
 
 #include <cstdlib>
 
@@ -26,8 +27,7 @@ constexpr CGSize kScreen{320, 480};
 
 std::string host()
 {
-    const char* value = std::getenv("OMBRI_SERVICE_HOST");
-    return value ? value : "127.0.0.1:8080";
+    return Configuration::serviceHost();
 }
 
 std::string imageUrl(const std::string& name) { return "http://" + host() + "/img/" + name + ".png"; }

@@ -1,4 +1,5 @@
 #include "social/ProfileGalleryEntries.h"
+#include "platform/foundation/Configuration.h"
 
 #include <cstdlib>
 #include <memory>
@@ -23,8 +24,7 @@ constexpr CGSize kScreen{320, 480};
 
 std::string imageUrl(const std::string& name)
 {
-    const char* host = std::getenv("OMBRI_SERVICE_HOST");
-    return "http://" + std::string(host ? host : "127.0.0.1:8080") + "/img/" + name + ".png";
+    return "http://" + Configuration::serviceHost() + "/img/" + name + ".png";
 }
 
 // The entry's login, taken back when the gallery lets the entry's objects go.

@@ -8,6 +8,7 @@
 #include "api/LumoWeiboClient.h"
 #include "api/QQWeiboClient.h"
 #include "api/oauth/MicroblogHosts.h"
+#include "fixtures/RefusingPort.h"
 #include "net/json/JsonParser.h"
 #include "platform/cfnetwork/SecIdentity.h"
 #include "platform/foundation/NSUserDefaults.h"
@@ -74,6 +75,7 @@ protected:
         window->setHidden(true);
         UIAlertView::resetRecords();
         SecTrustAnchors::removeAll();
+        unsetenv("OMBRI_EXTRA_CA_FILE");
         unsetenv("OMBRI_LUMO_WEIBO_HOST");
         unsetenv("OMBRI_QQ_WEIBO_HOST");
         unsetenv("OMBRI_SERVICE_HOST");
@@ -307,6 +309,55 @@ TEST_F(MicroblogClientTest, QQBindRefusedOrWithoutVerifier)
     EXPECT_EQ(again->oauthWebView()->alpha(), 1);
     EXPECT_FALSE(again->hud() && again->hud()->superview());
     EXPECT_EQ(qq.acceptedCount("/cgi-bin/access_token"), 1u);  // only the first client's
+}
+
+// The QQ provider's authority is trusted only through the configured file, as the application run against
+// the local stand-ins trusts it: without the file the provider cannot be reached and the person is told
+// so (not left on a black page); with it the binding runs through the provider's page over TLS.
+TEST_F(MicroblogClientTest, QQBindTrustsTheConfiguredAuthorityFileAndTellsWhenItCannotReach)
+{
+    logIn();
+    service.server().route("/m/bind-qweibo.json", [](const standin::Request& request) { return bindReply(request, 200); });
+    SecTrustAnchors::removeAll();
+    const std::string authorityFile = home / "authority.pem";
+    apitest::writeFile(authorityFile, authority.certificate().certificatePEM);
+
+    auto refused = QQWeiboClient::create();
+    pushForBinding(refused);
+    ASSERT_TRUE(pumpMainUntil([&] { return UIAlertView::currentAlert() != nullptr; }));
+    EXPECT_EQ(UIAlertView::currentAlert()->title(), "提示");
+    EXPECT_EQ(UIAlertView::currentAlert()->message().rfind("无法连接腾讯微博", 0), 0u)
+        << UIAlertView::currentAlert()->message();
+    EXPECT_EQ(qq.acceptedCount("/cgi-bin/request_token"), 0u);
+    EXPECT_FALSE(QQWeiboClient::isBind());
+    root->dismissModalViewControllerAnimated(false);
+    UIAlertView::resetRecords();
+
+    setenv("OMBRI_EXTRA_CA_FILE", authorityFile.c_str(), 1);
+    auto client = QQWeiboClient::create();
+    pushForBinding(client);
+    ASSERT_TRUE(pumpMainUntil([&] { return client->oauthWebView() && !client->oauthWebView()->isLoading(); }));
+    EXPECT_EQ(client->oauthWebView()->request()->URL()->scheme(), "https");
+    ASSERT_TRUE(client->oauthWebView()->submitFirstForm());
+    ASSERT_TRUE(pumpMainUntil([&] { return flow->topViewController() != client; }));
+    EXPECT_TRUE(qq.refusals().empty());
+    EXPECT_TRUE(QQWeiboClient::isBind());
+    EXPECT_EQ(service.server().requestCount("/m/bind-qweibo.json"), 1u);
+    EXPECT_TRUE(UIAlertView::shownAlerts().empty());
+}
+
+// A Lumo provider that refuses connections: the person is told, the sign-in page does not stay empty.
+TEST_F(MicroblogClientTest, AnUnreachableLumoProviderIsReported)
+{
+    RefusingPort nobody;
+    setenv("OMBRI_LUMO_WEIBO_HOST", nobody.hostPort().c_str(), 1);
+    auto client = LumoWeiboClient::create();
+    client->setIsLogin(true);
+    presentForLogin(client);
+    ASSERT_TRUE(pumpMainUntil([&] { return UIAlertView::currentAlert() != nullptr; }));
+    EXPECT_EQ(UIAlertView::currentAlert()->message().rfind("无法连接Lumo微博", 0), 0u)
+        << UIAlertView::currentAlert()->message();
+    EXPECT_FALSE(isLogin());
 }
 
 TEST_F(MicroblogClientTest, TheBoundUserIsTheStoredTokenReplysSixthElementOrNothing)

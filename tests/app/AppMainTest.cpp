@@ -39,5 +39,53 @@ TEST(AppMain, LaunchesTheApplicationAndTerminates)
     EXPECT_FALSE(service.server().requests("/m/ver.json").empty());
 }
 
+// What the program wrote to one of its streams and how it ended.
+struct Output {
+    int status = -1;
+    std::string text;
+};
+
+Output runProgram(const std::string& arguments, bool errors)
+{
+    const std::string command = "ASAN_OPTIONS=detect_leaks=0 '" + std::string(std::getenv("OMBRI_BIN_DIR")) +
+                                "/ombri' " + arguments + (errors ? " 2>&1 >/dev/null" : " 2>/dev/null");
+    Output output;
+    FILE* child = ::popen(command.c_str(), "r");
+    if (child == nullptr) {
+        return output;
+    }
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, child) != nullptr) {
+        output.text += buffer;
+    }
+    const int status = ::pclose(child);
+    output.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return output;
+}
+
+// --help explains every flag and every setting with its default and starts nothing; a flag the program
+// does not know, or one without its value, is refused with the usage on stderr before anything starts
+// (a misspelt flag must not run the application with the settings it meant to change).
+TEST(AppMain, HelpExplainsTheProgramAndBadFlagsAreRefused)
+{
+    const Output help = runProgram("--help", false);
+    EXPECT_EQ(help.status, 0);
+    for (const char* word : {"--seconds", "--headless", "--frame-sums", "--verbose", "--tour", "--window",
+                             "--publish", "--keep", "OMBRI_SERVICE_HOST", "default 127.0.0.1:8080",
+                             "OMBRI_LUMO_WEIBO_HOST", "OMBRI_QQ_WEIBO_HOST", "OMBRI_PLACE_SEARCH_HOST",
+                             "OMBRI_EXTRA_CA_FILE", "OMBRI_HOME"}) {
+        EXPECT_NE(help.text.find(word), std::string::npos) << word;
+    }
+    EXPECT_EQ(help.text.find("ombri: launched"), std::string::npos);
+
+    for (const char* wrong : {"--sconds 1", "--tour", "--seconds x", "--seconds", "extra"}) {
+        SCOPED_TRACE(wrong);
+        const Output refused = runProgram(wrong, true);
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_NE(refused.text.find("usage: ombri"), std::string::npos) << refused.text;
+        EXPECT_EQ(runProgram(wrong, false).text, "");  // nothing started, nothing said on stdout
+    }
+}
+
 }  // namespace AppMainTest_cpp
 }  // namespace

@@ -65,3 +65,11 @@ void MicroblogClientSupport::showBindFailure()
     UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles("提示", "绑定失败", nullptr, "确定")
         ->show();
 }
+
+void MicroblogClientSupport::showUnreachable(const std::string& name, const Ref<NSError>& error)
+{
+    const std::string reason = error ? error->localizedDescription() : std::string();
+    UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles(
+        "提示", "无法连接" + name + (reason.empty() ? std::string() : "：" + reason), nullptr, "确定")
+        ->show();
+}

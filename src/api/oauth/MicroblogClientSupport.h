@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "net/http/HTTPRequest.h"
+#include "platform/foundation/NSError.h"
 #include "platform/foundation/Value.h"
 
 namespace MicroblogClientSupport {
@@ -23,5 +24,8 @@ bool storeLoginReply(Value reply);
 Value boundAccount(const Value& reply);
 // "提示" / "绑定失败" / "确定".
 void showBindFailure();
+// The provider could not be reached (its token request failed): the person is told which microblog
+// and why, instead of being left on an empty page. "提示" / "无法连接<name>：<reason>" / "确定".
+void showUnreachable(const std::string& name, const Ref<NSError>& error);
 
 }  // namespace MicroblogClientSupport

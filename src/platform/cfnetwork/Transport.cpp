@@ -20,6 +20,8 @@
 #include <thread>
 
 #include "platform/cfnetwork/SecIdentity.h"
+#include "platform/foundation/Configuration.h"
+#include "platform/foundation/NSLog.h"
 
 namespace Transport {
 
@@ -103,9 +105,10 @@ struct ContextCache {
     SSL_CTX* validating = nullptr;
     SSL_CTX* permissive = nullptr;
     unsigned generation = ~0u;
+    std::string extraAuthorities;
 };
 
-SSL_CTX* makeContext(bool validate)
+SSL_CTX* makeContext(bool validate, const std::string& extraAuthorities)
 {
     SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
     if (!ctx) {
@@ -118,6 +121,13 @@ SSL_CTX* makeContext(bool validate)
     SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
     if (validate) {
         SSL_CTX_set_default_verify_paths(ctx);
+        // The configured file of further authorities (a local stand-in's test authority) is trusted as
+        // the system's are; a file that cannot be read adds nothing, so its servers fail validation.
+        if (!extraAuthorities.empty() &&
+            SSL_CTX_load_verify_locations(ctx, extraAuthorities.c_str(), nullptr) != 1) {
+            ERR_clear_error();
+            NSLog("TLS: cannot read the authorities in %@", extraAuthorities);
+        }
         X509_STORE* store = SSL_CTX_get_cert_store(ctx);
         for (const auto& anchor : SecTrustAnchors::all()) {
             X509_STORE_add_cert(store, anchor->x509());
@@ -136,13 +146,16 @@ SSL_CTX* clientContext(bool validate)
     static auto* cache = new ContextCache;
     std::lock_guard lock(cache->mutex);
     unsigned generation = SecTrustAnchors::generation();
-    if (cache->generation != generation) {
+    // The only place the transport reads its configuration: the file of extra authorities.
+    std::string extraAuthorities = Configuration::extraCAFile();
+    if (cache->generation != generation || cache->extraAuthorities != extraAuthorities) {
         // Contexts still used by live connections keep their own reference (SSL_new takes one).
         SSL_CTX_free(cache->validating);
         SSL_CTX_free(cache->permissive);
-        cache->validating = makeContext(true);
-        cache->permissive = makeContext(false);
+        cache->validating = makeContext(true, extraAuthorities);
+        cache->permissive = makeContext(false, extraAuthorities);
         cache->generation = generation;
+        cache->extraAuthorities = std::move(extraAuthorities);
     }
     SSL_CTX* ctx = validate ? cache->validating : cache->permissive;
     if (ctx) {

@@ -1,4 +1,5 @@
 #include "platform/foundation/NSPathUtilities.h"
+#include "platform/foundation/Configuration.h"
 
 #include <unistd.h>
 
@@ -35,8 +36,8 @@ bool makeFolders(const std::string& home)
 
 std::string defaultHome()
 {
-    if (const char* env = std::getenv("OMBRI_HOME"); env != nullptr && *env != '\0') {
-        return env;
+    if (std::string configured = Configuration::home(); !configured.empty()) {
+        return configured;
     }
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
         return std::string(home) + "/.local/share/ombri";

@@ -1,4 +1,5 @@
 #include "platform/uikit/UIWindowSnapshot.h"
+#include "platform/foundation/Configuration.h"
 
 #include <cmath>
 #include <cstdio>
@@ -131,10 +132,10 @@ bool UIWindowSnapshotWritePNG(const Ref<UIWindow>& window, CGFloat scale, const 
 
 std::string UIWindowSnapshotToSnapshotDir(const Ref<UIWindow>& window, const std::string& name)
 {
-    const char* dir = std::getenv("OMBRI_SNAPSHOT_DIR");
-    if (dir == nullptr || *dir == '\0' || name.empty()) {
+    const std::string dir = Configuration::snapshotDir();
+    if (dir.empty() || name.empty()) {
         return "";
     }
-    const std::string path = std::string(dir) + "/" + name + ".png";
+    const std::string path = dir + "/" + name + ".png";
     return UIWindowSnapshotWritePNG(window, 2, path) ? path : "";
 }

@@ -40,6 +40,7 @@
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/UIWindowSnapshot.h"
 #include "service/HttpServer.h"
+#include "widgets/StatusBarOverlay.h"
 
 namespace {
 namespace PPlayerTest_cpp {
@@ -291,6 +292,47 @@ TEST_F(PlayerTest, SecondPlayerTakesTheMovieOverFromTheFirst)
     second.reset();
     EXPECT_EQ(movie->playbackState(), MPMoviePlaybackStateStopped);
     EXPECT_FALSE(first->isPlayer());
+}
+
+// A stream that cannot be loaded (the service answers 404): the person is told on the status bar, the
+// player goes back to its cover, and a tap on the cover does not open full screen on a movie that never
+// loaded. Playing again clears that.
+TEST_F(PlayerTest, AStreamThatCannotLoadIsReportedAndDoesNotGoFullScreen)
+{
+    standin::HttpServer server({.lifetime = std::chrono::seconds(30)});  // no route: every stream is 404
+    Value channel = record(3, 1);
+    channel.setObject_forKey(Value::dictionary({{"base", Value("http://" + server.hostPort() + "/stream/")}, {"ios", "mp4"}}),
+                             "stream");
+    auto holder = UIView::initWithFrame(window_->bounds());
+    window_->addSubview(holder);
+    auto player = PPlayer::initWithFrame_andType(CGRectMake(10, 50, 300, 200), PPlayer::TypeFeed);
+    holder->addSubview(player);
+    player->setChannel(channel);
+
+    tap(player->playBtn());
+    EXPECT_TRUE(player->isPlayer());
+    ASSERT_TRUE(pumpMainUntil([&] { return !player->isPlayer(); }));
+    EXPECT_EQ(server.requests("/stream/sc3001.mp4").size(), 1u);
+    EXPECT_TRUE(player->playbackFailed());
+    EXPECT_FALSE(player->playBtn()->isHidden());
+    EXPECT_EQ(PPlayer::sharedMoviePlayer()->view()->superview(), nullptr);
+    bool told = false;
+    for (const Value& message : StatusBarOverlay::sharedOverlay()->messageQueue()) {
+        told = told || message[kStatusBarOverlayMessageKey].stringValue() == PPlayer::kLoadFailedMessage;
+    }
+    EXPECT_TRUE(told);
+
+    window_->simulateTap(CGPointMake(40, 110));  // the cover, the second click
+    EXPECT_FALSE(player->isFull());
+    EXPECT_EQ(player->superview(), holder);
+    EXPECT_FALSE(UIApplication::sharedApplication()->isStatusBarHidden());
+
+    // A new play starts afresh: it is not marked failed while it loads.
+    tap(player->playBtn());
+    EXPECT_FALSE(player->playbackFailed());
+    ASSERT_TRUE(pumpMainUntil([&] { return !player->isPlayer(); }));
+    EXPECT_TRUE(player->playbackFailed());
+    holder->removeFromSuperview();
 }
 
 TEST_F(PlayerTest, GoesFullScreenByItsTypeAndComesBack)

@@ -2,7 +2,11 @@
 // off, and the client's identity. Certificates are made at run time.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 #include "StreamHarness.h"
+#include "fixtures/TemporaryFolder.h"
 #include "platform/cfnetwork/SecIdentity.h"
 #include "servers/ScriptedHTTPServer.h"
 #include "servers/TestCertificates.h"
@@ -99,6 +103,50 @@ TEST_F(TLSTest, ValidationChecksChainHostAndDates)
             EXPECT_EQ(h.body, "ok");
         }
     }
+}
+
+// A server whose authority only the configured file names: trusted with the file, refused without it,
+// with a file that is missing or that holds another authority, and trusted again when the setting comes
+// back (the contexts follow the setting, not only the process's anchors).
+TEST_F(TLSTest, TheConfiguredFileOfAuthoritiesIsTrustedBesidesTheSystems)
+{
+    TestCertificateAuthority local;  // not among the process's anchors
+    TemporaryFolder folder("tls-authorities");
+    ASSERT_FALSE(folder.path().empty());
+    std::ofstream(folder / "local.pem") << local.certificate().certificatePEM;
+    std::ofstream(folder / "other.pem") << TestCertificateAuthority().certificate().certificatePEM;
+    auto server = serve(local.issue(names({}, {"127.0.0.1"})));
+    struct Case {
+        const char* name;
+        std::string file;  // "" leaves the setting unset
+        bool trusted;
+    };
+    const Case cases[] = {
+        {"no setting", "", false},
+        {"the local authority's file", folder / "local.pem", true},
+        {"a missing file", folder / "missing.pem", false},
+        {"another authority's file", folder / "other.pem", false},
+        {"the local authority's file again", folder / "local.pem", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.file.empty()) {
+            ::unsetenv("OMBRI_EXTRA_CA_FILE");
+        } else {
+            ::setenv("OMBRI_EXTRA_CA_FILE", c.file.c_str(), 1);
+        }
+        CFHTTPReadStream::closeIdleConnections();
+        auto h = fetch(server->url("/secure"));
+        if (c.trusted) {
+            EXPECT_TRUE(h.ended);
+            EXPECT_EQ(h.body, "ok");
+        } else {
+            EXPECT_TRUE(h.failed);
+            EXPECT_EQ(h.stream->getError(), (CFStreamError{kCFStreamErrorDomainSSL, errSSLXCertChainInvalid}));
+        }
+    }
+    EXPECT_EQ(server->requestCount(), 2u);  // only the trusted exchanges reached the server
+    ::unsetenv("OMBRI_EXTRA_CA_FILE");
 }
 
 TEST_F(TLSTest, HostNamesGoOutAsSNIAddressesDoNot)

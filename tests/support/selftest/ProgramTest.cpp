@@ -14,6 +14,10 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -112,6 +116,21 @@ public:
         }
     }
 
+    // The settings block, read up to its end ("stand-in-service ready"): name -> value.
+    std::map<std::string, std::string> settings()
+    {
+        std::map<std::string, std::string> block;
+        while (auto text = line()) {
+            if (*text == "stand-in-service ready") {
+                break;
+            }
+            if (std::size_t equals = text->find('='); equals != std::string::npos) {
+                block[text->substr(0, equals)] = text->substr(equals + 1);
+            }
+        }
+        return block;
+    }
+
     void signal(int number) { ::kill(pid_, number); }
 
     // The exit status once the program has ended (it is bounded by its own --seconds).
@@ -135,6 +154,7 @@ TEST(StandInServiceProgram, ServesTheUploadRoutesOnTheGivenPortAndStopsOnSigterm
     Program program({"--port", std::to_string(port), "--seconds", "60"});
     ASSERT_TRUE(program.started()) << programPath();
     EXPECT_EQ(program.line(), "stand-in-service listening on 127.0.0.1:" + std::to_string(port));
+    EXPECT_EQ(program.settings()["OMBRI_SERVICE_HOST"], "127.0.0.1:" + std::to_string(port));
 
     TestHttpClient client(port);
     auto response = client.request("POST", "/upload?t=S&o=0&l=5&m=up&p=MOV", "hello");
@@ -163,6 +183,87 @@ INSTANTIATE_TEST_SUITE_P(Arguments, StandInServiceProgramUsage,
                                            std::vector<std::string>{"--port", "70000"},
                                            std::vector<std::string>{"--port", "0", "--seconds", "0"},
                                            std::vector<std::string>{"--port", "0", "--verbose"}));
+
+// What a short run of the program wrote and how it ended (the output of --help and of refusals is small).
+struct Finished {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Finished runToEnd(const std::vector<std::string>& arguments)
+{
+    std::string command = "'" + programPath() + "'";
+    for (const std::string& argument : arguments) {
+        command += " '" + argument + "'";
+    }
+    Finished finished;
+    for (bool errors : {false, true}) {
+        FILE* child = ::popen((command + (errors ? " 2>&1 >/dev/null" : " 2>/dev/null")).c_str(), "r");
+        if (child == nullptr) {
+            return finished;
+        }
+        char buffer[512];
+        std::string& text = errors ? finished.err : finished.out;
+        while (std::fgets(buffer, sizeof buffer, child) != nullptr) {
+            text += buffer;
+        }
+        const int status = ::pclose(child);
+        finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return finished;
+}
+
+TEST(StandInServiceProgram, HelpPrintsTheUsageAndAnUnknownArgumentPrintsItToStderr)
+{
+    const Finished help = runToEnd({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    for (const char* word : {"--port", "--seconds", "--ca-file", "OMBRI_SERVICE_HOST", "OMBRI_LUMO_WEIBO_HOST",
+                             "OMBRI_QQ_WEIBO_HOST", "OMBRI_PLACE_SEARCH_HOST", "OMBRI_EXTRA_CA_FILE"}) {
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    }
+    const Finished wrong = runToEnd({"--port", "0", "--verbose"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_EQ(wrong.out, "");
+    EXPECT_NE(wrong.err.find("--verbose"), std::string::npos) << wrong.err;
+    EXPECT_NE(wrong.err.find("usage: stand-in-service"), std::string::npos) << wrong.err;
+}
+
+// The world scripts/run starts: the block names a host for every stand-in, the plain ones answer there,
+// the authority of the TLS ones is written where asked, and all of them stop with the program.
+TEST(StandInServiceProgram, StartsEveryStandInAndWritesTheirAuthority)
+{
+    const std::string caFile = ::testing::TempDir() + "stand-in-authority-" + std::to_string(::getpid()) + ".pem";
+    Program program({"--port", "0", "--seconds", "60", "--ca-file", caFile});
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(program.line());
+    auto block = program.settings();
+    for (const char* name : {"OMBRI_SERVICE_HOST", "OMBRI_LUMO_WEIBO_HOST", "OMBRI_QQ_WEIBO_HOST",
+                             "OMBRI_PLACE_SEARCH_HOST"}) {
+        ASSERT_EQ(block[name].rfind("127.0.0.1:", 0), 0u) << name << " = " << block[name];
+    }
+    EXPECT_EQ(block["OMBRI_EXTRA_CA_FILE"], caFile);
+    std::stringstream authority;
+    authority << std::ifstream(caFile).rdbuf();
+    EXPECT_EQ(authority.str().rfind("-----BEGIN CERTIFICATE-----", 0), 0u);
+
+    auto portOf = [&](const char* name) {
+        return static_cast<std::uint16_t>(std::stoi(block[name].substr(block[name].rfind(':') + 1)));
+    };
+    TestHttpClient service(portOf("OMBRI_SERVICE_HOST"));
+    auto version = service.request("GET", "/m/ver.json");
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->status, 200);
+    TestHttpClient lumo(portOf("OMBRI_LUMO_WEIBO_HOST"));
+    auto form = lumo.request("GET", "/oauth/authorize?oauth_token=unknown");
+    ASSERT_TRUE(form);  // answered over plain HTTP (a refusal for an unknown token is an answer)
+
+    program.signal(SIGTERM);
+    EXPECT_TRUE(service.waitForClose());
+    EXPECT_EQ(program.exitStatus(), 0);
+    std::remove(caFile.c_str());
+}
 
 } // namespace
 } // namespace standin

@@ -160,11 +160,13 @@ struct OAuthProvider::State {
 OAuthProvider::OAuthProvider(Options options) : options_(std::move(options)), state_(std::make_unique<State>())
 {
     ScriptedHTTPServer::Options serverOptions;
-    serverOptions.lifetimeSeconds = 60;
+    serverOptions.lifetimeSeconds = options_.lifetimeSeconds;
     if (options_.kind == Kind::QQ) {
         CertificateOptions certificate;
         certificate.commonName = "127.0.0.1";
         certificate.ipAddresses = {"127.0.0.1"};
+        // Valid for as long as the provider serves (a long run outlives the default day).
+        certificate.validForSeconds = std::max(certificate.validForSeconds, static_cast<long>(options_.lifetimeSeconds) + 3600);
         serverOptions.tls = true;
         serverOptions.certificate = options_.authority->issue(certificate);
     }

@@ -35,6 +35,7 @@ public:
         std::string consumerKey;
         std::string consumerSecret;
         const TestCertificateAuthority* authority = nullptr;  // required for QQ
+        double lifetimeSeconds = 60;                          // then it stops by itself
     };
 
     explicit OAuthProvider(Options options);

@@ -46,7 +46,10 @@ ScriptedHTTPServer::Options options(const TestCertificateAuthority& authority, d
 {
     ScriptedHTTPServer::Options options;
     options.tls = true;
-    options.certificate = authority.issue({.commonName = "127.0.0.1", .ipAddresses = {"127.0.0.1"}});
+    // Valid for as long as the server serves (a long run outlives the default day).
+    options.certificate = authority.issue({.commonName = "127.0.0.1",
+                                           .ipAddresses = {"127.0.0.1"},
+                                           .validForSeconds = std::max(24L * 3600, static_cast<long>(lifetime) + 3600)});
     options.lifetimeSeconds = lifetime;
     return options;
 }
