@@ -400,10 +400,12 @@ TEST(MicroblogProviderTest, TheStandInRefusesReplayedNoncesAndBadSignatures)
         return std::to_string(std::dynamic_pointer_cast<NSHTTPURLResponse>(response)->statusCode()) + " " +
                body.value_or(NSData()).string().substr(0, 14);
     };
+    // A nonce is used up per timestamp: the replay carries the same one, however late it is sent.
+    const auto timestamp = OAuthMutableURLRequest::generateTimestamp();
     auto make = [&](const std::string& nonce, const Ref<OAuthConsumer>& who) {
         return OAuthMutableURLRequest::initWithURL_consumer_token_realm_signatureProvider_nonce_timestamp(
             NSURL::URLWithString(provider.baseURL() + "/oauth/request_token"), who, nullptr, Value(), nullptr, nonce,
-            OAuthMutableURLRequest::generateTimestamp());
+            timestamp);
     };
     EXPECT_EQ(send(make("1234567", consumer)), "200 oauth_token=rt");
     EXPECT_EQ(send(make("1234567", consumer)), "401 nonce used");

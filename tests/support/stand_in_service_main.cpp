@@ -152,6 +152,7 @@ int main(int argc, char** argv)
         TestServers::OAuthProvider qq(TestServers::OAuthProvider::Options{
             TestServers::OAuthProvider::Kind::QQ, kQQConsumerKey, kQQConsumerSecret, &authority, lifetime});
         TestServers::PlaceSearchServer places(authority, lifetime);
+        places.setPlaces(TestServers::PlaceSearchServer::westLakePlaces());
         if (caFile.empty()) {
             caFile = std::filesystem::temp_directory_path() / ("stand-in-service-ca-" + std::to_string(::getpid()) + ".pem");
             ownCaFile = true;

@@ -92,6 +92,17 @@ std::vector<FixturePlace> PlaceSearchServer::fixturePlaces()
     };
 }
 
+std::vector<FixturePlace> PlaceSearchServer::westLakePlaces()
+{
+    return {
+        {"雷峰塔", "西湖区南山路15号", -0.0270, 0.0110},
+        {"中国美术学院", "上城区南山路218号", 0.0050, 0.0210},
+        {"柳浪闻莺", "上城区南山路", 0.0030, 0.0260},
+        {"西湖天地", "上城区南山路147号", 0.0100, 0.0290},
+        {"长桥公园", "上城区南山路", -0.0040, 0.0190},
+    };
+}
+
 Reply PlaceSearchServer::answer(const RecordedRequest& request)
 {
     using namespace PlaceSearchServer_cpp;

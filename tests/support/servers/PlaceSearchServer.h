@@ -42,6 +42,8 @@ public:
     // The places of the reply (the fixture below until set).
     void setPlaces(std::vector<FixturePlace> places);
     static std::vector<FixturePlace> fixturePlaces();
+    // Places by the West Lake in Hangzhou, where the application's phone stands (the local world's).
+    static std::vector<FixturePlace> westLakePlaces();
 
 private:
     Reply answer(const RecordedRequest& request);

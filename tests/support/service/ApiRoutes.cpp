@@ -3,6 +3,7 @@
 
 #include "service/AccountRoutes.h"
 #include "service/CommitRoutes.h"
+#include "service/ImageRoutes.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -22,7 +23,8 @@ const char* const kApiCommentJson =
     R"("createTime":1357000100000})";
 
 const char* const kApiChannelJson =
-    R"({"type":"channel","scid":"sc3001","ext":{"t":"西湖边的傍晚","w":480,"h":360,"location":"30.25,120.16",)"
+    R"({"type":"channel","scid":"sc3001","t":"西湖边的傍晚","url":"http://www.example/show/sc3001.htm","fn":"sc3001.mp4",)"
+    R"("ext":{"t":"西湖边的傍晚","w":480,"h":360,"location":"30.25,120.16",)"
     R"("locationText":"杭州西湖","owner":{"suid":"1001","nick":"小明","icon":"http://img.example/avatar/1001.jpg"},)"
     R"("finishTime":1357000000000,"status":1,"lengthNice":"00:12"},)"
     R"("pic":{"base":"http://img.example/pic/","m":"sc3001.jpg"},)"
@@ -184,6 +186,30 @@ const Endpoint kEndpoints[] = {
     {"/m/unbind-weibo.json", {}, false, Kind::Ok, true},
 };
 
+// The fixture records name placeholder hosts; a reply names what this service serves instead, so that
+// every address in it leads somewhere: avatars, covers and stills to its pictures, streams to its movie,
+// share links to its video pages.
+std::string servedHere(std::string json, const std::string& host)
+{
+    const auto replaceAll = [&json](const std::string& from, const std::string& to) {
+        for (std::size_t at = json.find(from); at != std::string::npos; at = json.find(from, at + to.size())) {
+            json.replace(at, from.size(), to);
+        }
+    };
+    for (int suid = 1001; suid <= 1006; ++suid) {
+        replaceAll("http://img.example/avatar/" + std::to_string(suid) + ".jpg",
+                   imageUrl(host, "avatar-" + std::to_string(1001 + (suid - 1001) % 4)));
+    }
+    replaceAll("http://img.example/cover/1001.jpg", imageUrl(host, "cover-1001"));
+    replaceAll("http://img.example/pic/t4001.jpg", imageUrl(host, "video-3002"));
+    replaceAll(R"("base":"http://img.example/pic/","m":"sc3001.jpg")",
+               R"("base":"http://)" + host + R"(/img/","m":"video-3001.png")");
+    replaceAll("http://img.example/pic/sc3001.jpg", imageUrl(host, "video-3001"));
+    replaceAll("http://video.example/", "http://" + host + "/stream/");
+    replaceAll("http://www.example/", "http://" + host + "/");
+    return json;
+}
+
 Response answer(const Endpoint& endpoint, const Request& request)
 {
     const bool posted = request.method == "POST";
@@ -195,7 +221,7 @@ Response answer(const Endpoint& endpoint, const Request& request)
     if (needsToken && !hasSession(posted ? field(request, "token") : request.param("token"))) {
         return refusal(403, "请先登录");
     }
-    return jsonReply(body(*kind));
+    return jsonReply(servedHere(body(*kind), hostOf(request)));
 }
 
 // A post that needs a session and answers the plain OK.
@@ -316,7 +342,8 @@ void installApiRoutes(HttpServer& server)
     });
     server.route(kMediaPath, [](const Request& request) {
         if (request.method == "GET") {
-            return hasSession(request.param("token")) ? jsonReply(body(Kind::Channels)) : refusal(403, "请先登录");
+            return hasSession(request.param("token")) ? jsonReply(servedHere(body(Kind::Channels), hostOf(request)))
+                                                      : refusal(403, "请先登录");
         }
         return handleMediaDelete(request);
     });

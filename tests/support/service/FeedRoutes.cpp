@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "service/ImageRoutes.h"
+#include "service/WorldRoutes.h"
 
 namespace standin {
 
@@ -79,7 +80,8 @@ std::string channel(int index)
            R"("pic":{"base":")" + (g_pictureHost.empty() ? std::string("http://img.example/pic/") : "http://" + g_pictureHost + "/img/") +
            R"(","m":")" + (g_pictureHost.empty() ? scid + ".jpg" : index % 3 == 1 ? std::string("video-3002.png") : std::string("video-3001.png")) +
            R"("},)" +
-           R"("stream":{"base":"http://video.example/","ios":"mp4"},)" +
+           R"("stream":{"base":")" + (g_pictureHost.empty() ? std::string("http://video.example/") : "http://" + g_pictureHost + "/stream/") + R"(","ios":"mp4"},)" +
+           (g_pictureHost.empty() ? std::string() : videoShareFields(g_pictureHost, scid, kTitles[index % 12]) + ",") +
            R"("mark":{"result":[],"total":0},"with":{"result":[],"total":0},)" +
            R"("comment":{"result":[{"content":")" + kComments[index % 5] + R"(","fromUser":)" +
            user(kPeople[(index + 1) % 6]) + R"(,"createTime":1357000100000}],"total":1},)" +
@@ -128,35 +130,37 @@ std::string header(const std::string& suid)
 struct Feed {
     const char* path;
     bool needsToken;
-    std::string (*extras)(const Request& request);
+    std::string (*extras)(const Request& request, const World* world);
 };
 
-std::string homeExtras(const Request&)
+std::string homeExtras(const Request&, const World*)
 {
     return header("1001") +
            R"(,"relation":4,"pos":{"pic":")" + picture("ad-banner", "http://img.example/ad/spring.jpg") +
            R"(","action":"topic","data":"t4001"})";
 }
 
-std::string userExtras(const Request& request)
+std::string userExtras(const Request& request, const World*)
 {
     const std::string suid = param(request, "suid").value_or("");
     return header(suid) + R"(,"relation":)" + (suid == "1001" ? "4" : "2");
 }
 
-std::string topicExtras(const Request& request)
+std::string topicExtras(const Request& request, const World* world)
 {
     const std::string stpid = param(request, "stpid").value_or("");
-    const std::string topic = stpid == "t4001" ? "#西湖#" : "#" + stpid + "#";
-    return R"("topic":")" + topic + R"(","isfollow":false)";
+    const std::string name = World::topicName(stpid);
+    const std::string topic = name.empty() ? "#" + stpid + "#" : name;
+    return R"("topic":)" + jsonQuoted(topic) + R"(,"isfollow":)" +
+           (world != nullptr && world->followsTopic(stpid) ? "true" : "false");
 }
 
-std::string nearExtras(const Request&)
+std::string nearExtras(const Request&, const World*)
 {
     return R"("locationText":"杭州市西湖区")";
 }
 
-std::string noExtras(const Request&)
+std::string noExtras(const Request&, const World*)
 {
     return "";
 }
@@ -172,14 +176,17 @@ std::string publishedChannel(const PublishedVideo& video)
 {
     const std::string base = g_pictureHost.empty() ? std::string("http://img.example/pic/") : "http://" + g_pictureHost + "/img/";
     return std::string(R"({"type":"channel","selfmark":0,"channel":{"scid":)") + jsonQuoted(video.scid) +
-           R"(,"ext":{"t":)" + jsonQuoted(video.title) + R"(,"w":480,"h":640,"location":)" +
+           R"(,"ext":{"t":)" + jsonQuoted(video.title) + R"(,"w":480,"h":360,"location":)" +
            jsonQuoted(video.location) + R"(,"locationText":)" + jsonQuoted(video.locationText) +
            R"(,"owner":)" + user(kPeople[0]) + R"(,"finishTime":1357100000000,"status":1,"lengthNice":"00:03"},)" +
            R"("pic":{"base":)" + jsonQuoted(base) + R"(,"m":"video-3001.png"},)" +
-           R"("stream":{"base":"http://video.example/","ios":"mp4"},)" +
+           R"("stream":{"base":)" + jsonQuoted(g_pictureHost.empty() ? std::string("http://video.example/") : "http://" + g_pictureHost + "/stream/") + R"(,"ios":"mp4"},)" +
+           (g_pictureHost.empty() ? std::string() : videoShareFields(g_pictureHost, video.scid, video.title) + ",") +
            R"("mark":{"result":[],"total":0},"with":{"result":[],"total":)" +
            std::to_string(video.withSuids.empty() ? 0 : std::count(video.withSuids.begin(), video.withSuids.end(), ',') + 1) +
-           R"(},"comment":{"result":[],"total":0},"pagedcmt":{"result":[],"total":0},)" +
+           // Once its upload ended a friend commented on it (the reminder that came with it leads here).
+           R"(},"comment":{"result":[{"content":)" + jsonQuoted(kPublishedVideoComment) + R"(,"fromUser":)" + user(kPeople[1]) +
+           R"(,"createTime":1357100100000}],"total":1},"pagedcmt":{"result":[],"total":0},)" +
            R"("visit":{"result":[],"total":0},"stat":{"hcnt":0}}})";
 }
 
@@ -212,6 +219,13 @@ std::string feedItemJson(int index)
     case 4:
         return std::string(R"({"type":"follow","follow":{"fromUser":)") + user(kPeople[index % 6]) +
                R"(,"toUser":)" + user(kPeople[(index + 3) % 6]) + "}}";
+    case 2:
+        if (index % 10 == 7) {
+            // Someone shared another's video with a line of their own.
+            return std::string(R"({"type":"forward","selfmark":0,"user":)") + user(kPeople[(index + 4) % 6]) +
+                   R"(,"content":"这个一定要看","channel":)" + channel(index) + "}";
+        }
+        return std::string(R"({"type":"channel","selfmark":0,"channel":)") + channel(index) + "}";
     default:
         return std::string(R"({"type":"channel","selfmark":0,"channel":)") + channel(index) + "}";
     }
@@ -234,12 +248,13 @@ std::string feedPageReply(int page, int per, int total, const std::string& extra
     return body + "}";
 }
 
-void installFeedRoutes(HttpServer& server, const PublishedVideos* published)
+void installFeedRoutes(HttpServer& server, const PublishedVideos* published, const World* world)
 {
     using namespace FeedRoutes_cpp;
+
     for (const Feed& feed : kFeeds) {
         const bool ownPage = published != nullptr && std::string_view(feed.path) == "/m/v2_user.json";
-        server.route(feed.path, [&feed, ownPage, published](const Request& request) {
+        server.route(feed.path, [&feed, ownPage, published, world](const Request& request) {
             FeedRoutes_cpp::g_pictureHost = request.header("Host").value_or("");
             if (feed.needsToken && !hasSession(request)) {
                 return jsonReply(R"({"status":403,"msg":"请先登录"})");
@@ -247,9 +262,9 @@ void installFeedRoutes(HttpServer& server, const PublishedVideos* published)
             const int page = intParam(request, "page", 1);
             const int per = intParam(request, "per", 20);
             if (ownPage && param(request, "suid").value_or("") == kPeople[0].suid) {
-                return jsonReply(ownPageReply(page, per, published->published(), feed.extras(request)));
+                return jsonReply(ownPageReply(page, per, published->published(), feed.extras(request, world)));
             }
-            return jsonReply(feedPageReply(page, per, kFeedTotal, feed.extras(request)));
+            return jsonReply(feedPageReply(page, per, kFeedTotal, feed.extras(request, world)));
         });
     }
 }

@@ -19,6 +19,7 @@
 #pragma once
 
 #include "service/HttpServer.h"
+#include "service/World.h"
 #include "service/PublishedVideos.h"
 
 #include <string>
@@ -36,6 +37,7 @@ std::string feedPageReply(int page, int per, int total, const std::string& extra
 // With `published` (which must outlive the server), the account's own page (/m/v2_user.json of user
 // 1001) begins with the videos published through the stand-in, the newest first, before the fixture
 // items; its total counts them.
-void installFeedRoutes(HttpServer& server, const PublishedVideos* published = nullptr);
+// With a world, the topic pages tell whether the person follows the topic.
+void installFeedRoutes(HttpServer& server, const PublishedVideos* published = nullptr, const World* world = nullptr);
 
 } // namespace standin

@@ -25,6 +25,9 @@ std::vector<std::string> pickerTopicWords(std::size_t count);
 // The people's names, as many as asked for.
 std::vector<std::string> pickerFriendNames(std::size_t count);
 
+// How many topics the stand-in service has in all.
+inline constexpr std::size_t kPickerTopicCount = 26;
+
 // `count` topics. The stand-in's own total is the count.
 void installTopicPages(HttpServer& server, std::size_t count);
 // `count` people; their avatars point at iconBase + "<1 to 4>.png" (in turn) when iconBase is given,

@@ -15,6 +15,7 @@
 #include "service/PickerRoutes.h"
 #include "service/UploadRoutes.h"
 #include "service/VideoPageRoutes.h"
+#include "service/WorldRoutes.h"
 
 #include <utility>
 
@@ -39,7 +40,7 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     // The own profile, the follow and fans lists (with relations) and following from them.
     installProfileRoutes(server_);
     // The feeds page by page, over the API's one-item lists.
-    installFeedRoutes(server_, &published_);
+    installFeedRoutes(server_, &published_, &world_);
     // The system messages page by page, over the API's one-message list.
     installMessageRoutes(server_);
     // The videos' streams (a real movie).
@@ -50,7 +51,9 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     // One video with its viewers and comments, comments posted, and the videos' movie.
     installVideoPageRoutes(server_);
     // All topics page by page (the topic picker and the square's topic list), over the API's one topic.
-    installTopicPages(server_, 26);
+    installTopicPages(server_, kPickerTopicCount);
+    // One world over the areas: topics and their follows, reminders, every video's stream and page.
+    installWorldRoutes(server_, world_, published_);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.

@@ -16,6 +16,7 @@
 #include "service/HttpServer.h"
 #include "service/PublishedVideos.h"
 #include "service/UploadStore.h"
+#include "service/World.h"
 
 #include <cstdint>
 #include <string>
@@ -34,6 +35,9 @@ public:
     // account's own page.
     PublishedVideos& published() { return published_; }
     const PublishedVideos& published() const { return published_; }
+    // What the person did in the world that later replies show back (topic follows, reminders read).
+    World& world() { return world_; }
+    const World& world() const { return world_; }
 
     std::uint16_t port() const { return server_.port(); }
     // "127.0.0.1:<port>": the service host for the client, and the upload server its replies name.
@@ -43,6 +47,7 @@ private:
     // Declared before the server, which is destroyed (its threads joined) first.
     UploadStore uploads_;
     PublishedVideos published_;
+    World world_;
     HttpServer server_;
 };
 

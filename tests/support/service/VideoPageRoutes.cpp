@@ -15,6 +15,7 @@
 #include "service/ImageRoutes.h"
 #include "service/MovieRoutes.h"
 #include "service/StreamRoutes.h"
+#include "service/WorldRoutes.h"
 
 namespace standin {
 
@@ -142,7 +143,8 @@ std::string record(const std::string& host, const VideoFixture& video, const std
                   R"(,"mark":)" + std::to_string(index % 5 + 1) + "}";
     }
     const bool people = video.title[0] != '\0';
-    return R"({"type":"channel","scid":)" + jsonQuoted(scid) + R"(,"ext":)" + ext + R"(,"pic":{"base":)" +
+    return R"({"type":"channel","scid":)" + jsonQuoted(scid) + "," + videoShareFields(host, scid, video.title) +
+           R"(,"ext":)" + ext + R"(,"pic":{"base":)" +
            jsonQuoted("http://" + host + "/img/") + R"(,"m":)" + jsonQuoted(std::string(video.still) + ".png") +
            R"(},"stream":{"base":)" + jsonQuoted("http://" + host + "/stream/") + R"(,"ios":"mp4"},)" +
            R"("mark":{"result":[{"user":)" + person(host, 1) + R"(,"mark":2}],"total":1},)" +

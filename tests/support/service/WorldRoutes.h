@@ -1,0 +1,32 @@
+// The routes that make the stand-in one consistent world (World.h), installed over the areas' own:
+//
+//   GET  /m/v2_remind.json?token=   (needs a session) what the person has not read:
+//        "fans" {"cnt","fan":<the follower>,"text"} while the seeded follow is unread, "sys" {"cnt",
+//        "user":<the friend>,"text","mark","action":"chan","data":<newest scid>} while the friend's
+//        comment on a published video is unread; neither when all was read
+//   GET  /m/sysmsg.json (with a session) reads the system reminder; /m/relation/fans.json or the
+//        follower's page (/m/v2_user.json?suid=<follower>) reads the fans reminder
+//   GET  /m/follow-topic.json?token=   the followed topics; POST stpid, token[, _method=delete] follows
+//        or stops following a topic (the topic pages' "isfollow" follows it)
+//   GET  /stream/<scid>.mp4 and /show/<scid>.htm for every video the feeds name, and for each video the
+//        person uploads once its upload ends
+#pragma once
+
+#include "service/HttpServer.h"
+#include "service/PublishedVideos.h"
+#include "service/World.h"
+
+#include <string>
+
+namespace standin {
+
+// The page a video's share link leads to.
+std::string videoShowPath(const std::string& scid);
+
+// The share fields of a video record ("t", "url", "fn"), as JSON members without braces.
+std::string videoShareFields(const std::string& host, const std::string& scid, const std::string& title);
+
+// `world` and `published` must outlive the server.
+void installWorldRoutes(HttpServer& server, World& world, const PublishedVideos& published);
+
+} // namespace standin
