@@ -161,8 +161,8 @@ bool runTour(const std::string& dir)
     Tour tour(dir);
     // The main road: the home feed and a video's page, recording, review, publishing and the upload on
     // the own page, logging out.
-    const std::vector<std::function<bool(Tour&)>> steps = {firstStart, logIn,   homeFeed, videoPage, record,
-                                                           review,     publish, upload,   logOut};
+    const std::vector<std::function<bool(Tour&)>> steps = {firstStart, logIn,  homeFeed, feedVideo, topicPage, videoPage,
+                                                           record,     review, publish,  upload,    logOut};
     for (const auto& step : steps) {
         if (!step(tour)) {
             return false;

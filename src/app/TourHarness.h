@@ -131,6 +131,9 @@ private:
 bool firstStart(Tour& tour);
 bool logIn(Tour& tour);
 bool homeFeed(Tour& tour);
+// TourFeed.cpp: a video of the home feed played in its row; the banner's topic page.
+bool feedVideo(Tour& tour);
+bool topicPage(Tour& tour);
 // TourVideo.cpp: a video's page from the home feed with a comment written on it, and logging out.
 bool videoPage(Tour& tour);
 bool logOut(Tour& tour);

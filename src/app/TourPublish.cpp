@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/TourHarness.h"
+#include "api/QQWeiboClient.h"
 #include "capture/PZVideoCaptureController.h"
 #include "capture/PZVideoCaptureEditController.h"
 #include "capture/ShareLocationController.h"
@@ -22,6 +23,7 @@
 #include "platform/uikit/UITableView.h"
 #include "platform/uikit/UITableViewCell.h"
 #include "platform/uikit/UITextView.h"
+#include "platform/uikit/UIWebView.h"
 #include "shell/FeedCellFull.h"
 #include "shell/FeedVC.h"
 #include "shell/MenuVC.h"
@@ -220,20 +222,25 @@ bool publish(Tour& tour)
         return tour.report("topic", false, "picking a topic did not lead back, saw " + describe(shownController()));
     }
     tour.settle();
-    // The place picker: the device's own place, once its address is known.
+    // The place picker: the places the place search found around the phone; the first is chosen.
     tour.tap(share->locationTopButton);
     Ref<ShareLocationController> places;
     if (!tour.waitFor([&] {
             places = shown<ShareLocationController>();
-            return places && places->pointAnnotation() && !places->pointAnnotation()->subtitle().empty();
+            return places && places->pointAnnotation() && !places->pointAnnotation()->subtitle().empty() &&
+                   places->tableView() && places->tableView()->numberOfRowsInSection(0) > 0;
         })) {
-        return tour.report("place", false, "expected the place picker with an address, saw " +
-                                               describe(shownController()));
+        return tour.report("place-picker", false, "expected the place picker listing places, saw " +
+                                                      describe(shownController()));
     }
     tour.settle();
-    g_publishing.place = places->pointAnnotation()->subtitle();
-    tour.report("place-picker", true, describe(places) + " at \"" + g_publishing.place + "\"");
-    tour.tap(places->acceptButton());
+    auto placeRow = rowOf(places->tableView(), 0);
+    g_publishing.place = placeRow ? placeRow->textLabel()->text() : "";
+    tour.report("place-picker", !g_publishing.place.empty(),
+                describe(places) + " at \"" + places->pointAnnotation()->subtitle() + "\" listing " +
+                    std::to_string(places->tableView()->numberOfRowsInSection(0)) + " places, choosing \"" +
+                    g_publishing.place + "\"");
+    tour.tap(placeRow);
     if (!tour.waitFor([&] { return shown<VideoShareController>() == share && !share->mapView->isHidden(); })) {
         return tour.report("place", false, "taking the place did not lead back, saw " + describe(shownController()));
     }
@@ -271,11 +278,37 @@ bool publish(Tour& tour)
         tour.tap(share->shareLumoButton);
     }
     tour.settle();
+    // The other microblog is bound through its own sign-in page first, then shared to as well.
+    if (!share->shareQQButton->isSelected()) {
+        tour.tap(share->shareQQButton);
+        Ref<UIWebView> qqPage;
+        if (!tour.waitFor([&] {
+                auto client = shown<QQWeiboClient>();
+                qqPage = client ? client->oauthWebView() : nullptr;
+                return qqPage && !qqPage->isLoading() && qqPage->hasForm();
+            })) {
+            return tour.report("qq-binding", false, "expected the QQ microblog's page, saw " + sawInstead());
+        }
+        tour.settle();
+        qqPage->submitFirstForm();
+        if (!tour.waitFor([&] { return shown<VideoShareController>() == share && QQWeiboClient::isBind(); }, 30)) {
+            return tour.report("qq-binding", false, "binding did not come back bound, saw " + sawInstead());
+        }
+        tour.settle();
+        if (!share->shareQQButton->isSelected()) {
+            tour.tap(share->shareQQButton);
+            tour.settle();
+        }
+        tour.report("qq-binding", share->shareQQButton->isSelected(),
+                    "the QQ microblog bound through its page, its switch " +
+                        std::string(share->shareQQButton->isSelected() ? "on" : "off"));
+    }
     g_publishing.title = share->message->text();
-    const bool ready = g_publishing.title == kTypedTitle + topic && share->shareLumoButton->isSelected();
+    const bool both = share->shareLumoButton->isSelected() && share->shareQQButton->isSelected();
+    const bool ready = g_publishing.title == kTypedTitle + topic && both;
     tour.report("publish", ready,
                 "title \"" + g_publishing.title + "\", place \"" + share->locationTopButton->titleForState(UIControlStateNormal) +
-                    "\", 2 friends, microblog " + (share->shareLumoButton->isSelected() ? "on" : "off"));
+                    "\", 2 friends, microblogs " + (both ? "both on" : "not both on"));
     if (!ready) {
         return false;
     }

@@ -17,6 +17,8 @@
 #include "api/Edition.h"
 #include "fixtures/TemporaryFolder.h"
 #include "servers/OAuthProviders.h"
+#include "servers/PlaceSearchServer.h"
+#include "servers/TestCertificates.h"
 #include "service/Fault.h"
 #include "service/StandInService.h"
 
@@ -48,9 +50,20 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
     // while the video is still uploading and shows its upload control.
     service.server().addFault("/upload", standin::Fault::hang(std::chrono::seconds(2)).persistent());
     TestServers::OAuthProvider lumo{
-        {TestServers::OAuthProvider::Kind::Lumo, "2538114601", "c3ccc6d4f8e2dce2058abf5ca4fb2c95", nullptr}};
+        {TestServers::OAuthProvider::Kind::Lumo, "2538114601", "c3ccc6d4f8e2dce2058abf5ca4fb2c95", nullptr, 300}};
+    // The TLS stand-ins, trusted through the authority's file as the application run against the local
+    // world trusts them.
+    TestServers::TestCertificateAuthority authority;
+    TestServers::OAuthProvider qq{{TestServers::OAuthProvider::Kind::QQ, "801102367",
+                                   "9c2a7e41d05b86f3a1e4c7d92b58f0e6", &authority, 300}};
+    TestServers::PlaceSearchServer places(authority, 300);
+    places.setPlaces(TestServers::PlaceSearchServer::westLakePlaces());
+    const std::string authorityFile = home.path() + "/authority.pem";
+    std::ofstream(authorityFile) << authority.certificate().certificatePEM;
     const std::string command = "OMBRI_HOME='" + home.path() + "/home' OMBRI_SERVICE_HOST=" + service.hostPort() +
-                                " OMBRI_LUMO_WEIBO_HOST=" + lumo.hostPort() + " ASAN_OPTIONS=detect_leaks=0 '" +
+                                " OMBRI_LUMO_WEIBO_HOST=" + lumo.hostPort() + " OMBRI_QQ_WEIBO_HOST=" + qq.hostPort() +
+                                " OMBRI_PLACE_SEARCH_HOST=" + places.hostPort() + " OMBRI_EXTRA_CA_FILE='" +
+                                authorityFile + "' ASAN_OPTIONS=detect_leaks=0 '" +
                                 std::getenv("OMBRI_BIN_DIR") + "/ombri' --tour '" + pictures + "' 2>/dev/null";
     FILE* child = ::popen(command.c_str(), "r");
     ASSERT_NE(child, nullptr);
@@ -73,10 +86,11 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
         }
     }
     const std::vector<std::string> expected = {
-        "01 first-start",  "02 login-screen",    "03 microblog-page", "04 login",         "05 home-feed",
-        "06 video-page",   "07 comment",         "08 back-to-feed",   "09 filter",        "10 record",
-        "11 stop",         "12 review",          "13 topic-picker",   "14 place-picker",  "15 friend-picker",
-        "16 publish",      "17 upload",          "18 logout"};
+        "01 first-start",  "02 login-screen",  "03 microblog-page", "04 login",         "05 home-feed",
+        "06 feed-video",   "07 topic-page",    "08 video-page",     "09 comment",       "10 back-to-feed",
+        "11 filter",       "12 record",        "13 stop",           "14 review",        "15 topic-picker",
+        "16 place-picker", "17 friend-picker", "18 qq-binding",     "19 publish",       "20 upload",
+        "21 logout"};
     EXPECT_EQ(steps, expected) << output;
     for (const std::string& step : steps) {
         const std::string file = pictures + "/" + step.substr(0, 2) + "-" + step.substr(3) + ".png";
@@ -87,23 +101,33 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
     // The sign-in reached the service through the microblog's access token.
     EXPECT_EQ(lumo.acceptedCount("/oauth/access_token"), 1u);
 
+    // The feed's video was played from the stand-in's stream.
+    EXPECT_FALSE(service.server().requests("/stream/sc3001.mp4").empty() &&
+                 service.server().requests("/stream/sc3002.mp4").empty())
+        << output;
+    // The place picker asked the place search where the phone is; QQ was bound through its own page.
+    EXPECT_TRUE(places.waitForRequests(1, 0));
+    EXPECT_EQ(qq.acceptedCount("/cgi-bin/access_token"), 1u);
+    EXPECT_EQ(service.server().requests("/m/bind-qweibo.json").size(), 1u);
+
     // The service holds the recorded video, whole, with what the publish screen was given: the typed
-    // title with the picked topic, the phone's place, the two friends, everybody may see it, and the
-    // share to the microblog the account signed in with.
+    // title with the picked topic, the first place the place search found, the two friends, everybody
+    // may see it, and the share to both microblogs.
     const auto published = service.published().published();
     ASSERT_EQ(published.size(), 1u) << output;
     const standin::PublishedVideo& video = published[0];
     EXPECT_EQ(video.title, "Evening walk#西湖#");
-    EXPECT_EQ(video.locationText, "杭州市西湖区南山路15号");
-    EXPECT_TRUE(video.location.starts_with("30.259")) << video.location;
+    EXPECT_EQ(video.locationText, TestServers::PlaceSearchServer::westLakePlaces().at(0).name);
+    EXPECT_TRUE(video.location.starts_with("30.2")) << video.location;
     const std::size_t comma = video.withSuids.find(',');
     ASSERT_NE(comma, std::string::npos) << video.withSuids;
     EXPECT_FALSE(video.withSuids.substr(0, comma).empty());
     EXPECT_NE(video.withSuids.substr(0, comma), video.withSuids.substr(comma + 1));
     EXPECT_EQ(video.withSuids.find(',', comma + 1), std::string::npos) << video.withSuids;
     EXPECT_EQ(video.seenBy, "all");
-    // The partner edition's own microblog has its own code.
-    EXPECT_EQ(video.shareTargets, std::string_view(kEditionWord) == "lumo" ? "3" : "1");
+    // The partner edition's own microblog has its own code; QQ's is 2.
+    const std::string lumoCode = std::string_view(kEditionWord) == "lumo" ? "3" : "1";
+    EXPECT_TRUE(video.shareTargets == lumoCode + ",2" || video.shareTargets == "2," + lumoCode) << video.shareTargets;
     EXPECT_EQ(video.shareMessage, video.title);
     EXPECT_EQ(service.uploads().endCalls(video.scid, "MOV"), 1u);
 }

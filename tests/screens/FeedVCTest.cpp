@@ -562,6 +562,56 @@ TEST_F(FeedVCTest, WebActionsOpenTheScreensTheyName)
 }
 
 
+// A video of the home feed plays from the stream its record names on the service: a tap on its play
+// button, and the picture in its row moves on.
+TEST_F(FeedVCTest, AHomeFeedVideoPlaysItsStreamInItsRow)
+{
+    logIn();
+    auto home = open(FeedTypeHome);
+    // The first login's tip over the list goes with a tap beside its card.
+    if (home->firstTipView()) {
+        window->simulateTap(CGPointMake(300, 420));
+        ASSERT_TRUE(waitFor([&] { return !home->firstTipView(); }));
+    }
+    Ref<PPlayer> player;
+    for (NSInteger row = 0; row < 5 && !player; ++row) {
+        const auto item = std::dynamic_pointer_cast<FeedCellFull>(
+            home->table()->cellForRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(row, 0)));
+        const auto view = item ? std::dynamic_pointer_cast<PPlayer>(item->playerViewAsView()) : nullptr;
+        if (view && !view->isHidden()) {
+            player = view;
+        }
+    }
+    ASSERT_TRUE(player);
+    const Value channel = player->channel();
+    // The list is dragged up until the play button is well inside the screen, as a thumb would.
+    const CGRect button = player->playBtn()->bounds();
+    const auto buttonOnScreen = [&] {
+        return player->playBtn()->convertPoint_toView(CGPointMake(CGRectGetMidX(button), CGRectGetMidY(button)), window);
+    };
+    const Ref<UITableView> table = home->table();
+    table->simulateBeginDragging();
+    table->simulateDragToContentOffset(CGPointMake(0, std::max<CGFloat>(0, buttonOnScreen().y - 240)));
+    table->simulateEndDragging(false);
+    ASSERT_TRUE(waitFor([&] { return buttonOnScreen().y < 300; }));
+    window->simulateTap(buttonOnScreen());
+    ASSERT_TRUE(player->isPlayer());
+    const auto movie = PPlayer::sharedMoviePlayer();
+    CGImageRef first;
+    ASSERT_TRUE(waitFor([&] {
+        first = movie->view()->layer()->contents();
+        return first != nullptr;
+    }));
+    EXPECT_EQ(movie->view()->superview(), player);
+    ASSERT_TRUE(waitFor([&] {
+        const CGImageRef now = movie->view()->layer()->contents();
+        return now != nullptr && now != first;
+    }));
+    EXPECT_FALSE(player->playbackFailed());
+    EXPECT_EQ(service.server().requests("/stream/" + channel["scid"].stringValue() + ".mp4").empty(), false);
+    PPlayer::stop();
+}
+
 TEST_F(FeedVCTest, ThePlayingVideoStopsOnceItsPictureScrollsOutOfSight)
 {
     TemporaryFolder folder("ombri-feed-band");
