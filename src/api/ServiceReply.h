@@ -16,6 +16,10 @@ inline Value msg(const Value& reply) { return reply["msg"]; }
 inline Value result(const Value& reply) { return reply["result"]; }
 inline int total(const Value& reply) { return reply["total"].intValue(); }
 
+// The page number past which a list of `total` items has nothing more: (total + perPage) / perPage,
+// worked out in 64 bits, since a reply's total may be anything up to the largest int.
+inline long long pageLimit(int total, int perPage) { return (static_cast<long long>(total) + perPage) / perPage; }
+
 // The reply a finished request received, decoded (nil when its body is not JSON).
 Value of(const Ref<HTTPRequest>& request);
 

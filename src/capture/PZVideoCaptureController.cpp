@@ -14,6 +14,7 @@
 #include "capture/gpu/GPUView.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSDateFormatter.h"
+#include "platform/foundation/NSException.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSPathUtilities.h"
@@ -23,6 +24,7 @@
 #include "platform/media/AVCaptureDevice.h"
 #include "platform/media/AVCaptureSession.h"
 #include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIColor.h"
@@ -341,9 +343,22 @@ void PZVideoCaptureController::connectChain()
 
 void PZVideoCaptureController::startCamera()
 {
+    // The filter first: its shaders come from the install, and a damaged one does not compile. The
+    // camera is not started then, and the person is told that recording cannot be done.
+    Ref<GPUFilter> first;
+    try {
+        first = GPUFilter::initWithFragmentShaderFromFile("originality");
+    } catch (const NSException& exception) {
+        NSLog("Recording unavailable: %@", exception.reason());
+        captureButton_->setEnabled(false);
+        UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles(
+            kCaptureUnavailableTitle, kCaptureUnavailableMessage, nullptr, "确定")
+            ->show();
+        return;
+    }
     videoCamera_ = GPUVideoCamera::initWithSessionPreset_cameraPosition(AVCaptureSessionPreset640x480,
                                                                       AVCaptureDevicePositionBack);
-    filter_ = GPUFilter::initWithFragmentShaderFromFile("originality");
+    filter_ = first;
     movieWriter_ = nullptr;
     connectChain();
     videoCamera_->startCameraCapture();
@@ -393,36 +408,47 @@ void PZVideoCaptureController::selectFilter(const Ref<UIButton>& sender)
 
     const bool own = isOwnEdition(editionWord());
     Ref<GPUFilter> chosen;
-    switch (tag - 1000) {
-    case 0: chosen = GPUFilter::initWithFragmentShaderFromFile("originality"); break;
-    case 1: chosen = GPUFilter::initWithFragmentShaderFromFile("blackWhite"); break;
-    case 2: chosen = GPUFilter::initWithFragmentShaderFromFile("oldFilm"); break;
-    case 3: chosen = GPUFilter::initWithFragmentShaderFromFile("antiColor"); break;
-    case 4: chosen = GPUFilter::initWithFragmentShaderFromFile("radial"); break;
-    case 5: chosen = GPUFilter::initWithFragmentShaderFromFile("pro"); break;
-    case 6: chosen = GPUFilter::initWithFragmentShaderFromFile("edge"); break;
-    case 7: chosen = GPUSketchFilter::create(); break;
-    case 8: chosen = GPUToonFilter::create(); break;
-    case 9:
-        if (own) {
-            chosen = GPUSobelEdgeDetectionFilter::create();
-        } else {
-            UIApplication::sharedApplication()->openURL(NSURL::URLWithString(kOmbriStoreURL));
-            exitHook()(0);
+    try {
+        switch (tag - 1000) {
+        case 0: chosen = GPUFilter::initWithFragmentShaderFromFile("originality"); break;
+        case 1: chosen = GPUFilter::initWithFragmentShaderFromFile("blackWhite"); break;
+        case 2: chosen = GPUFilter::initWithFragmentShaderFromFile("oldFilm"); break;
+        case 3: chosen = GPUFilter::initWithFragmentShaderFromFile("antiColor"); break;
+        case 4: chosen = GPUFilter::initWithFragmentShaderFromFile("radial"); break;
+        case 5: chosen = GPUFilter::initWithFragmentShaderFromFile("pro"); break;
+        case 6: chosen = GPUFilter::initWithFragmentShaderFromFile("edge"); break;
+        case 7: chosen = GPUSketchFilter::create(); break;
+        case 8: chosen = GPUToonFilter::create(); break;
+        case 9:
+            if (own) {
+                chosen = GPUSobelEdgeDetectionFilter::create();
+            } else {
+                UIApplication::sharedApplication()->openURL(NSURL::URLWithString(kOmbriStoreURL));
+                exitHook()(0);
+            }
+            break;
+        case 10:
+            if (own) {
+                chosen = GPUFilter::initWithFragmentShaderFromFile("earlyBird");
+            }
+            break;
+        default: break;
         }
-        break;
-    case 10:
-        if (own) {
-            chosen = GPUFilter::initWithFragmentShaderFromFile("earlyBird");
-        }
-        break;
-    default: break;
+    } catch (const NSException& exception) {
+        // A damaged filter shader: the chain keeps the filter it has and the person hears why.
+        NSLog("Filter unavailable: %@", exception.reason());
+        UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles(
+            kCaptureUnavailableTitle, kCaptureFilterUnavailableMessage, nullptr, "确定")
+            ->show();
+        chosen = nullptr;
     }
     if (chosen) {
         if (filter_) {
             filter_->removeAllTargets();
         }
         filter_ = chosen;
+    } else if (videoCamera_ && filter_) {
+        filter_->removeAllTargets();  // the filter kept is connected again below, once
     }
     if (videoCamera_ && filter_) {
         connectChain();

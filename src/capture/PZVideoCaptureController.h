@@ -39,6 +39,10 @@ class UIView;
 
 // The store page the partner edition's last filter button opens: the service's own application.
 inline constexpr char kOmbriStoreURL[] = "itms-apps://itunes.apple.com/app/ombri";
+// Told when the install's filter shaders do not compile.
+inline constexpr char kCaptureUnavailableTitle[] = "提示";
+inline constexpr char kCaptureUnavailableMessage[] = "录像功能暂时无法使用";
+inline constexpr char kCaptureFilterUnavailableMessage[] = "该滤镜暂时无法使用";
 
 class PZVideoCaptureController : public UIViewController {
 public:

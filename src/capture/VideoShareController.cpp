@@ -1,4 +1,5 @@
 #include "capture/VideoShareController.h"
+#include "platform/media/AVAsset.h"
 
 #include "api/Categories.h"
 #include "api/Edition.h"
@@ -506,4 +507,13 @@ void VideoShareController::textViewDidEndEditing(const Ref<UITextView>& textView
     if (textView->text().empty()) {
         placeHolder->setHidden(false);
     }
+}
+
+bool VideoShareController::isImportableMovie(const std::string& path)
+{
+    if (path.empty()) {
+        return false;
+    }
+    const auto asset = AVURLAsset::URLAssetWithURL_options(NSURL::fileURLWithPath(path));
+    return asset && asset->isReadable() && asset->hasVideoTrack();
 }

@@ -17,6 +17,9 @@
 #include "platform/uikit/UITextView.h"
 #include "capture/TopicViewController.h"
 
+// Told when a movie picked from the album cannot be read.
+inline constexpr char kImportFailedMessage[] = "视频导入失败";
+
 class VideoShareController : public PZViewController,
                              public UITextViewDelegate,
                              public UIActionSheetDelegate,
@@ -27,6 +30,9 @@ public:
     // The engine's job of the video (a text; nil when an import failed).
     const Value& guid() const { return guid_; }
     void setGuid(const Value& guid) { guid_ = guid; }
+    // The engine enters any file it is given as a job, so a movie picked from the album is checked
+    // first: it must open as a movie with a picture (not an empty file or a web page).
+    static bool isImportableMovie(const std::string& path);
     // A topic to append to the title the next time the screen appears (a text or nil).
     const Value& topic() const { return topic_; }
     void setTopic(const Value& topic) { topic_ = topic; }

@@ -709,7 +709,7 @@ void FeedVC::scrollViewDidScroll(const Ref<UIScrollView>& scrollView)
     const int distance =
         int(scrollView->contentSize().height - offset.y - scrollView->bounds().size.height);
     if (distance < FeedVC_cpp::kLoadMoreDistance && !isLoadingMore_ &&
-        currentPage_ < (total_ + kFeedPageSize) / kFeedPageSize) {
+        currentPage_ < ServiceReply::pageLimit(total_, kFeedPageSize)) {
         loadMore();
         isLoadingMore_ = true;
     }

@@ -187,6 +187,11 @@ void FeedVC::imagePickerController_didFinishPickingMediaWithInfo(const Ref<UIIma
         } else {
             path = media.stringValue();
         }
+        if (!VideoShareController::isImportableMovie(path)) {
+            FeedVCActions_cpp::alert(kImportFailedMessage);
+            picker->dismissModalViewControllerAnimated(true);
+            return;
+        }
         share->setGuid(PZFFmpeg::getMovieGuid(path));
         if (auto navigation = navigationController()) {
             navigation->pushViewController_animated(share, true);

@@ -326,7 +326,7 @@ void VideoMainPage::scrollViewDidScroll(const Ref<UIScrollView>& scrollView)
     }
     const CGFloat left = scrollView->contentSize().height - scrollView->contentOffset().y - scrollView->bounds().size.height;
     const int distance = std::isfinite(left) ? int(std::clamp<CGFloat>(left, -1e9, 1e9)) : 0;
-    if (distance < 50 && !isLoadingMore_ && currentPage_ < (totalComentCount_ + kVideoPageCommentsPerPage) / kVideoPageCommentsPerPage) {
+    if (distance < 50 && !isLoadingMore_ && currentPage_ < ServiceReply::pageLimit(totalComentCount_, kVideoPageCommentsPerPage)) {
         loadMore();
         isLoadingMore_ = true;
     }

@@ -87,8 +87,9 @@ Ref<T> loadObject(std::size_t index)
 // The panel's row backgrounds, at rest and selected, fitted to the cell.
 void setRowBackgrounds(const Ref<UITableViewCell>& cell)
 {
-    auto normal = UIImageView::initWithImage(
-        UIImage::imageNamed("menu_cell_bkg")->stretchableImageWithLeftCapWidth_topCapHeight(0, 2));
+    // A damaged install may lack the picture: the row is then drawn without it.
+    const Ref<UIImage> plain = UIImage::imageNamed("menu_cell_bkg");
+    auto normal = UIImageView::initWithImage(plain ? plain->stretchableImageWithLeftCapWidth_topCapHeight(0, 2) : nullptr);
     normal->setFrame(cell->bounds());
     cell->setBackgroundView(normal);
     auto selected = UIImageView::initWithImage(UIImage::imageNamed("menu_cell_bkg_down"));

@@ -35,6 +35,13 @@ void showMainScreen(int index)
     }
 }
 
+// The registration buttons' background; nil when a damaged install lacks the picture.
+Ref<UIImage> registerButtonBackground()
+{
+    const Ref<UIImage> image = UIImage::imageNamed("fast-reg-button");
+    return image ? image->stretchableImageWithLeftCapWidth_topCapHeight(13, 0) : nullptr;
+}
+
 }  // namespace Login_cpp
 }  // namespace
 
@@ -63,9 +70,7 @@ void Login::viewDidLoad()
         if (partner) {
             partnerButton_ = std::dynamic_pointer_cast<UIButton>(partner->viewWithTag(kPartnerLoginButtonTag));
             if (partnerButton_) {
-                partnerButton_->setBackgroundImage_forState(
-                    UIImage::imageNamed("fast-reg-button")->stretchableImageWithLeftCapWidth_topCapHeight(13, 0),
-                    UIControlStateNormal);
+                partnerButton_->setBackgroundImage_forState(Login_cpp::registerButtonBackground(), UIControlStateNormal);
                 partnerButton_->addTarget_action_forControlEvents(
                     self<NSObject>(), UIControlAction::make("lumo_oem_login", &Login::lumo_oem_login),
                     UIControlEventTouchUpInside);
@@ -195,9 +200,7 @@ Ref<UIView> Login::tableView_viewForFooterInSection(const Ref<UITableView>&, NSI
 
         registerButton_ = UIButton::buttonWithType(UIButtonTypeCustom);
         registerButton_->setFrame(CGRectMake(10, 65, 300, 45));
-        registerButton_->setBackgroundImage_forState(
-            UIImage::imageNamed("fast-reg-button")->stretchableImageWithLeftCapWidth_topCapHeight(13, 0),
-            UIControlStateNormal);
+        registerButton_->setBackgroundImage_forState(Login_cpp::registerButtonBackground(), UIControlStateNormal);
         registerButton_->setTitle_forState("注册", UIControlStateNormal);
         registerButton_->setTitleColor_forState(UIColor::grayColor(), UIControlStateNormal);
         registerButton_->setTitleColor_forState(UIColor::blackColor(), UIControlStateHighlighted);

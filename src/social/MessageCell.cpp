@@ -82,8 +82,8 @@ void MessageCell::initWithStyle_reuseIdentifierBody(UITableViewCellStyle style, 
     time_->setBackgroundColor(UIColor::clearColor());
     root->addSubview(time_);
 
-    videoCoverBkg_ = UIImageView::initWithImage(
-        UIImage::imageNamed("activity-photo-frame.png")->stretchableImageWithLeftCapWidth_topCapHeight(4, 4));
+    const Ref<UIImage> frame = UIImage::imageNamed("activity-photo-frame.png");  // missing in a damaged install
+    videoCoverBkg_ = UIImageView::initWithImage(frame ? frame->stretchableImageWithLeftCapWidth_topCapHeight(4, 4) : nullptr);
     root->addSubview(videoCoverBkg_);
 
     videoCover_ = UIImageView::initWithFrame(CGRectZero);

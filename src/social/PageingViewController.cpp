@@ -50,7 +50,7 @@ void PageingViewController::scrollViewDidScroll(const Ref<UIScrollView>& scrollV
     }
     const CGFloat distance =
         scrollView->contentSize().height - scrollView->contentOffset().y - view()->frame().size.height;
-    const int pages = (total_ + countPerPage_) / countPerPage_;
+    const long long pages = ServiceReply::pageLimit(total_, countPerPage_);
     if (distance < 50 && !isLoadingMore_ && currentPage_ < pages) {
         // Marked first: a page asked synchronously is merged (and the mark cleared) before the call returns.
         isLoadingMore_ = true;

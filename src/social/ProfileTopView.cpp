@@ -134,7 +134,8 @@ void ProfileTopController::setUpTopArea(CGFloat frameY, const Ref<UIView>& tapVi
     nick->setDelegate(self<ProfileTopController>());
     nick->setText(account_["nick"].stringValue());
 
-    auto buttonBackground = UIImage::imageNamed("black-button-bg")->stretchableImageWithLeftCapWidth_topCapHeight(20, 0);
+    const Ref<UIImage> black = UIImage::imageNamed("black-button-bg");  // missing in a damaged install
+    auto buttonBackground = black ? black->stretchableImageWithLeftCapWidth_topCapHeight(20, 0) : nullptr;
     changeAvatarButton()->setBackgroundImage_forState(buttonBackground, UIControlStateNormal);
     changeAvatarButton()->addTarget_action_forControlEvents(
         self<NSObject>(), UIControlAction::make("changeAvatar:", &ProfileTopController::changeAvatar),

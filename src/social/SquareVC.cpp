@@ -101,8 +101,8 @@ SquareVC::~SquareVC()
 Ref<UIView> SquareVC::makeSection(CGFloat y, Ref<UIView>& inner)
 {
     auto section = UIView::initWithFrame(CGRectMake(5, y, 310, 215));
-    auto frame = UIImageView::initWithImage(
-        UIImage::imageNamed("activity-photo-frame.png")->stretchableImageWithLeftCapWidth_topCapHeight(5, 5));
+    const Ref<UIImage> picture = UIImage::imageNamed("activity-photo-frame.png");  // missing in a damaged install
+    auto frame = UIImageView::initWithImage(picture ? picture->stretchableImageWithLeftCapWidth_topCapHeight(5, 5) : nullptr);
     frame->setFrame(section->bounds());
     section->addSubview(frame);
     inner = UIView::initWithFrame(CGRectMake(5, 5, 300, 205));
@@ -383,6 +383,13 @@ void SquareVC::imagePickerController_didFinishPickingMediaWithInfo(const Ref<UII
             path = url->path();
         } else {
             path = media.stringValue();
+        }
+        if (!VideoShareController::isImportableMovie(path)) {
+            UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles("提示", kImportFailedMessage,
+                                                                                            nullptr, "确定")
+                ->show();
+            picker->dismissModalViewControllerAnimated(true);
+            return;
         }
         auto share = VideoShareController::create();
         share->setGuid(PZFFmpeg::getMovieGuid(path));

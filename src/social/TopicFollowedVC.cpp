@@ -211,7 +211,7 @@ void TopicFollowedVC::scrollViewDidScroll(const Ref<UIScrollView>& scrollView)
     const CGFloat distance =
         scrollView->contentSize().height - scrollView->contentOffset().y - view()->frame().size.height;
     using namespace TopicFollowedVC_cpp;
-    const int pages = (total_ + kPerPage) / kPerPage;
+    const long long pages = ServiceReply::pageLimit(total_, kPerPage);
     if (distance < 50 && !isLoadingMore_ && currentPage_ < pages) {
         getTopicsAt(currentPage_ + 1);
         isLoadingMore_ = true;

@@ -7,6 +7,7 @@
 #include "api/oauth/OAuthDataFetcher.h"
 #include "fixtures/RefusingPort.h"
 #include "platform/foundation/Base64.h"
+#include "platform/foundation/Dispatch.h"
 #include "platform/foundation/MainThread.h"
 #include "service/HttpServer.h"
 
@@ -261,6 +262,28 @@ TEST(OAuthFetcherTest, FetchersSignSendAndReportToTheDelegate)
         ->start();
     ASSERT_TRUE(pumpMainUntil([&] { return listener->heard.size() == 5; }));
     EXPECT_EQ(listener->heard.back(), "failed " + std::to_string(NSURLErrorCannotConnectToHost));
+}
+
+TEST(OAuthFetcherTest, ADrippingProviderEndsByTheDeadlineWhileTheInterfaceTurns)
+{
+    MainThreadScope main;
+    standin::HttpServer server;
+    server.route("/token", [](const standin::Request&) {
+        return standin::Response::text("oauth_token=t&oauth_token_secret=s&" + std::string(200, 'x'));
+    });
+    // A byte every 200 ms: the whole reply would take the better part of a minute.
+    server.addFault("/token", standin::Fault::drip(1, std::chrono::milliseconds(200)).persistent());
+    OAuthDataFetcher::setExchangeTimeout(0.5);
+    auto listener = std::make_shared<Listener>();
+    bool turned = false;
+    dispatch_async(dispatch_get_main_queue(), [&] { turned = true; });
+    OAuthDataFetcher::create()->fetchDataWithRequest_delegate_didFinishSelector_didFailSelector(
+        makeRequest("http://" + server.hostPort() + "/token", nullptr), listener, listener->finish(), listener->fail());
+    OAuthDataFetcher::setExchangeTimeout(OAuthDataFetcher::kDefaultExchangeTimeout);
+    // The main queue's work ran during the exchange, and the exchange ended by its deadline.
+    EXPECT_TRUE(turned);
+    ASSERT_EQ(listener->heard, std::vector<std::string>{"failed " + std::to_string(NSURLErrorTimedOut)});
+    EXPECT_FALSE(listener->ticket->didSucceed());
 }
 
 }  // namespace OAuthConsumerTest_cpp

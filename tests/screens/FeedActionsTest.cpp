@@ -2,7 +2,10 @@
 // reminders with their bars, and the first-login tip.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "FeedTestSupport.h"
+#include "fixtures/TestMovie.h"
 #include "api/Categories.h"
 #include "capture/PZVideoCaptureController.h"
 #include "capture/VideoShareController.h"
@@ -164,6 +167,8 @@ TEST_F(FeedActionsTest, PostingToATopicRecordsOrImportsWithThatTopic)
     auto picker = std::dynamic_pointer_cast<UIImagePickerController>(topic->modalViewController());
     ASSERT_NE(picker, nullptr);
     const std::string movie = home.path() + "/西湖.mov";
+    std::string error;
+    ASSERT_TRUE(writeTestMovie(movie, {.width = 64, .height = 48, .frames = 2, .withSound = false}, &error)) << error;
     Value info = Value::dictionary();
     info.setObject_forKey(NSURL::fileURLWithPath(movie), UIImagePickerControllerMediaURL);
     picker->simulateFinishPickingMediaWithInfo(info);
@@ -188,6 +193,22 @@ TEST_F(FeedActionsTest, PostingToATopicRecordsOrImportsWithThatTopic)
     EXPECT_TRUE(waitFor([&] { return !feed->modalViewController(); }));
     ASSERT_NE(UIAlertView::currentAlert(), nullptr);
     EXPECT_EQ(UIAlertView::currentAlert()->message(), "导入取消");
+
+    UIAlertView::currentAlert()->dismissWithClickedButtonIndex_animated(0, false);
+
+    // A picked file that is no movie (here an empty one) is refused before the engine enters it.
+    const std::string empty = home.path() + "/空.mov";
+    std::ofstream(empty).close();
+    Value notMovie = Value::dictionary();
+    notMovie.setObject_forKey(NSURL::fileURLWithPath(empty), UIImagePickerControllerMediaURL);
+    const auto shownBefore = feed->navigationController()->viewControllers().size();
+    feed->radialMenu_didSelectIndex(feed->coolMenu(), 2);
+    std::dynamic_pointer_cast<UIImagePickerController>(feed->modalViewController())
+        ->simulateFinishPickingMediaWithInfo(notMovie);
+    EXPECT_TRUE(waitFor([&] { return !feed->modalViewController(); }));
+    ASSERT_NE(UIAlertView::currentAlert(), nullptr);
+    EXPECT_EQ(UIAlertView::currentAlert()->message(), kImportFailedMessage);
+    EXPECT_EQ(feed->navigationController()->viewControllers().size(), shownBefore);
 }
 
 TEST_F(FeedActionsTest, FollowingTakesTheRelationTheServiceAnswers)

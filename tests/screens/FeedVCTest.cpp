@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "FeedTestSupport.h"
+#include "HugeTotals.h"
 #include "api/Tool.h"
 #include "capture/PPlayer.h"
 #include "fixtures/GrowingMovie.h"
@@ -218,6 +219,23 @@ TEST_F(FeedVCTest, ScrollingToTheBottomLoadsPagesUntilTheListEnds)
     ASSERT_TRUE(settle(newest));
     EXPECT_EQ(newest->currentPage(), 1);
     EXPECT_EQ(newest->channels().count(), 20u);
+}
+
+TEST_F(FeedVCTest, AHugeTotalStillPagesOnWithoutOverflow)
+{
+    logIn();
+    for (const char* total : hugetotals::kHugeTotals) {
+        SCOPED_TRACE(total);
+        service.server().route("/m/v2_recent.json", [total](const standin::Request& request) {
+            const int page = std::atoi(request.param("page").value_or("1").c_str());
+            return feedtest::jsonReply(hugetotals::withTotal(standin::feedPageReply(page, 20, 60), total));
+        });
+        auto newest = open(FeedTypeNewest);
+        dragToBottom(newest);
+        ASSERT_TRUE(settle(newest));
+        EXPECT_EQ(newest->currentPage(), 2);
+        EXPECT_EQ(newest->channels().count(), 40u);
+    }
 }
 
 TEST_F(FeedVCTest, APullReplacesTheRunningFirstPageWhoseReplyIsIgnored)

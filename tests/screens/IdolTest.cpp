@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "FriendTestSupport.h"
+#include "HugeTotals.h"
 #include "service/FriendRoutes.h"
 #include "shell/FeedVC.h"
 #include "social/FriendViews.h"
@@ -74,6 +75,26 @@ TEST_F(IdolTest, PagesOfSixtyAreMergedBeforeTheScrollReturnsUntilTheLastPage)
     for (size_t index = 0; index < asked.size(); ++index) {
         EXPECT_EQ(asked[index].param("page"), std::to_string(index + 1));
         EXPECT_EQ(asked[index].param("per"), "60");
+    }
+}
+
+TEST_F(IdolTest, AHugeTotalStillAsksTheNextPageWithoutOverflow)
+{
+    for (const char* total : hugetotals::kHugeTotals) {
+        SCOPED_TRACE(total);
+        serve({hugetotals::withTotal(people(0, 60, 120), total)});
+        const size_t before = received("/m/people.json");
+        open();
+        ASSERT_EQ(idols->result().count(), 60u);
+        scrollToEnd(idols->table());
+        EXPECT_EQ(idols->currentPage(), 2);
+        EXPECT_FALSE(idols->isLoadingMore());
+        const auto asked = service.server().requests("/m/people.json");
+        ASSERT_EQ(asked.size(), before + 2);
+        EXPECT_EQ(asked.back().param("page"), "2");
+        window = nullptr;
+        navigation = nullptr;
+        idols = nullptr;
     }
 }
 

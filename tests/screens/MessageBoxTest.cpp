@@ -16,6 +16,7 @@
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UINavigationItem.h"
 #include "service/Fault.h"
+#include "service/HeldReplies.h"
 #include "service/MessageRoutes.h"
 #include "shell/RootViewController.h"
 #include "shell/VideoMainPage.h"
@@ -115,8 +116,13 @@ TEST_F(MessageBoxTest, OpeningPullsPageOneInAndScrollsBack)
     // The list is scrolled 65 points down; the page is asked for when that scroll ends.
     EXPECT_EQ(table()->contentOffset().y, -65);
     EXPECT_TRUE(requests(kMessagesPath).empty());
-    clock.advance(UIScrollViewScrollAnimationDuration);
-    EXPECT_EQ(box->refreshHeaderView()->state(), RefreshLoading);
+    {
+        // Page 1 is held until the header has been seen loading, however quickly it would come.
+        standin::HeldReplies held(service.server(), kMessagesPath);
+        clock.advance(UIScrollViewScrollAnimationDuration);
+        ASSERT_TRUE(waitFor([&] { return held.held() == 1; }));
+        EXPECT_EQ(box->refreshHeaderView()->state(), RefreshLoading);
+    }
     ASSERT_TRUE(waitFor([&] { return !box->messages().isNil(); }));
     EXPECT_EQ(box->refreshHeaderView()->state(), RefreshNormal);
     EXPECT_EQ(dismissed, 1);

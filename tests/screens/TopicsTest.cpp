@@ -10,6 +10,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
+#include "HugeTotals.h"
 #include "ShellTestSupport.h"
 #include "shell/FeedVC.h"
 #include "social/TopicFollowedCell.h"
@@ -221,6 +222,28 @@ TEST_F(TopicsTest, ScrollingNearTheEndAsksTheNextPageOnce)
     table->setContentOffset(CGPointMake(0, table->contentSize().height - topics->view()->frame().size.height));
     ASSERT_TRUE(settled());
     EXPECT_EQ(service.server().requests("/m/all-topic.json").size(), 2u);
+}
+
+TEST_F(TopicsTest, AHugeTotalStillAsksTheNextPageWithoutOverflow)
+{
+    std::vector<Topic> first;
+    for (int index = 0; index < 20; ++index) {
+        first.push_back({"t" + std::to_string(index), "#话题" + std::to_string(index) + "#", false});
+    }
+    for (const char* total : hugetotals::kHugeTotals) {
+        SCOPED_TRACE(total);
+        service.server().clearRequests();
+        serve("/m/all-topic.json", {hugetotals::withTotal(listJson(first, 25), total)});
+        show(1);
+        ASSERT_TRUE(pumpMainUntil([&] { return topics->topicResult().count() == 20; }));
+        auto table = topics->tableView();
+        table->layoutIfNeeded();
+        table->setContentOffset(CGPointMake(0, table->contentSize().height - topics->view()->frame().size.height));
+        ASSERT_TRUE(pumpMainUntil([&] { return topics->currentPage() == 2 && !topics->isLoadingMore(); }));
+        const auto asked = service.server().requests("/m/all-topic.json");
+        ASSERT_EQ(asked.size(), 2u);
+        EXPECT_EQ(asked[1].param("page"), "2");
+    }
 }
 
 // The list is reloaded while the unfollow is on its way, so the deleted row's index points at another

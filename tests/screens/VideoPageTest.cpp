@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "FeedTestSupport.h"
+#include "HugeTotals.h"
 #include "platform/cfnetwork/CFHTTPReadStream.h"
 #include "capture/PPlayer.h"
 #include "platform/foundation/Clock.h"
@@ -181,6 +182,29 @@ TEST_F(VideoPageTest, NextCommentPageFollowsThePageNumbers)
             EXPECT_FALSE(page->isLoadingMore());
         }
         EXPECT_EQ(rows(), NSInteger(c.rowsAfter));
+        navigation->popToRootViewControllerAnimated(false);
+    }
+}
+
+TEST_F(VideoPageTest, AHugeCommentTotalAsksTheNextPageWithoutOverflow)
+{
+    // The fixture video with a full first page of 20 comments, claiming a huge total.
+    const std::string full = standin::videoRecordJson(service.hostPort(), "sc3002");
+    const std::string given = R"("total":20)";
+    const size_t at = full.find(given, full.find(R"("pagedcmt")"));
+    ASSERT_NE(at, std::string::npos);
+    for (const char* total : hugetotals::kHugeTotals) {
+        SCOPED_TRACE(total);
+        const std::string record = std::string(full).replace(at, given.size(), std::string(R"("total":)") + total);
+        service.server().route("/m/v2_channel.json", [record](const standin::Request&) {
+            return jsonReply(R"({"status":200,"result":)" + record + "}");
+        });
+        const size_t before = requests("/m/v2_comment.json").size();
+        open(VideoPageTypeVideo, "sc3002");
+        ASSERT_EQ(page->comments().count(), 20u);
+        dragToEnd();
+        ASSERT_TRUE(waitFor([&] { return requests("/m/v2_comment.json").size() == before + 1 && !page->getMoreCommentRequest(); }));
+        EXPECT_EQ(requests("/m/v2_comment.json").back().param("page").value_or(""), "2");
         navigation->popToRootViewControllerAnimated(false);
     }
 }

@@ -1,5 +1,9 @@
 #include "api/oauth/OAuthDataFetcher.h"
 
+#include <atomic>
+#include <chrono>
+
+#include "platform/foundation/CFRunLoopMode.h"
 #include "platform/foundation/NSRunLoop.h"
 
 namespace {
@@ -11,6 +15,30 @@ bool statusBelow400(const Ref<NSURLResponse>& response)
     return http && http->statusCode() < 400;
 }
 
+std::atomic<double> g_exchangeTimeout{OAuthDataFetcher::kDefaultExchangeTimeout};
+
+// Gathers one exchange's outcome.
+class Collector : public NSObject, public NSURLConnectionDelegate {
+public:
+    void connection_didReceiveResponse(NSURLConnection*, const Ref<NSURLResponse>& received) override
+    {
+        response = received;
+        data = NSData();
+    }
+    void connection_didReceiveData(NSURLConnection*, const NSData& more) override { data.appendData(more); }
+    void connectionDidFinishLoading(NSURLConnection*) override { done = true; }
+    void connection_didFailWithError(NSURLConnection*, const Ref<NSError>& failure) override
+    {
+        error = failure;
+        done = true;
+    }
+
+    Ref<NSURLResponse> response;
+    NSData data;
+    Ref<NSError> error;
+    bool done = false;
+};
+
 }  // namespace OAuthDataFetcher_cpp
 }  // namespace
 
@@ -18,12 +46,32 @@ void OAuthDataFetcher::fetchDataWithRequest_delegate_didFinishSelector_didFailSe
     const Ref<OAuthMutableURLRequest>& request, const Ref<NSObject>& delegate, OAuthFinishSelector finishSelector,
     OAuthFailSelector failSelector)
 {
+    using namespace OAuthDataFetcher_cpp;
     request_ = request;
     request_->prepare();
     response_ = nullptr;
     error_ = nullptr;
-    std::optional<NSData> data =
-        NSURLConnection::sendSynchronousRequest_returningResponse_error(request_, &response_, &error_);
+    std::optional<NSData> data;
+    auto collector = std::make_shared<Collector>();
+    auto connection = NSURLConnection::initWithRequest_delegate_startImmediately(request_, collector, false);
+    if (connection) {
+        // A provider that answers a byte at a time must neither freeze the interface nor hold the
+        // exchange for ever: the loop turns while it runs, and it ends by the deadline.
+        auto loop = NSRunLoop::currentRunLoop();
+        connection->scheduleInRunLoop_forMode(loop, kCFRunLoopCommonModes);
+        connection->start();
+        const auto timeout = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::duration<double>(exchangeTimeout()));
+        if (!loop->runUntil([&] { return collector->done; }, timeout)) {
+            connection->cancel();
+            collector->error = NSError::errorWithDomain_code_userInfo(NSURLErrorDomain, NSURLErrorTimedOut);
+        }
+        response_ = collector->response;
+        error_ = collector->error;
+        if (!error_) {
+            data = collector->data;
+        }
+    }
     responseData_ = data.value_or(NSData());
     if (response_ && data && !error_) {
         finishSelector.send(delegate,
@@ -35,6 +83,10 @@ void OAuthDataFetcher::fetchDataWithRequest_delegate_didFinishSelector_didFailSe
                           error_);
     }
 }
+
+double OAuthDataFetcher::exchangeTimeout() { return OAuthDataFetcher_cpp::g_exchangeTimeout.load(); }
+
+void OAuthDataFetcher::setExchangeTimeout(double seconds) { OAuthDataFetcher_cpp::g_exchangeTimeout.store(seconds); }
 
 Ref<OAuthAsynchronousDataFetcher>
 OAuthAsynchronousDataFetcher::asynchronousFetcherWithRequest_delegate_didFinishSelector_didFailSelector(

@@ -4,7 +4,10 @@
 // message with a ticket (didSucceed NO) and the error. The delegate is held weakly and decides what an
 // error status means.
 //
-//   OAuthDataFetcher: synchronous, on the calling thread.
+//   OAuthDataFetcher: synchronous for its caller, on the calling thread. While the exchange runs the
+//   thread's run loop keeps turning in the default mode (the interface stays alive however slowly
+//   the provider answers), and the whole exchange has a deadline (exchangeTimeout): past it the
+//   connection is cancelled and the fail message carries NSURLErrorTimedOut.
 //   OAuthAsynchronousDataFetcher: a connection on the run loop of the thread that starts it (common
 //   modes); the fetcher lives until it has reported, or until cancel().
 #include <functional>
@@ -55,6 +58,11 @@ using OAuthFailSelector = OAuthTicketSelector<Ref<NSError>>;
 class OAuthDataFetcher : public NSObject {
 public:
     static Ref<OAuthDataFetcher> create() { return std::make_shared<OAuthDataFetcher>(); }
+
+    // Seconds of real time a whole exchange may take, for every fetcher.
+    static constexpr double kDefaultExchangeTimeout = 30;
+    static double exchangeTimeout();
+    static void setExchangeTimeout(double seconds);
 
     void fetchDataWithRequest_delegate_didFinishSelector_didFailSelector(const Ref<OAuthMutableURLRequest>& request,
                                                                          const Ref<NSObject>& delegate,

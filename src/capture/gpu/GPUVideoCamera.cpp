@@ -211,7 +211,7 @@ void GPUVideoCamera::captureOutput_didOutputSampleBuffer_fromConnection(const Re
                                                                        const Ref<AVCaptureConnection>&)
 {
     if (captureOutput != videoOutput_) {
-        if (auto writer = movieWriter_.lock()) {
+        if (auto writer = movieWriter()) {
             writer->newAudioFrame(sampleBuffer);
         }
         return;
@@ -219,9 +219,21 @@ void GPUVideoCamera::captureOutput_didOutputSampleBuffer_fromConnection(const Re
     processVideoFrame(sampleBuffer);
 }
 
+Ref<GPUMovieWriter> GPUVideoCamera::movieWriter() const
+{
+    std::lock_guard lock(movieWriterMutex_);
+    return movieWriter_.lock();
+}
+
+void GPUVideoCamera::setMovieWriter(const Ref<GPUMovieWriter>& writer)
+{
+    std::lock_guard lock(movieWriterMutex_);
+    movieWriter_ = writer;
+}
+
 void GPUVideoCamera::processVideoFrame(const CMSampleBufferRef& sampleBuffer)
 {
-    if (auto writer = movieWriter_.lock()) {
+    if (auto writer = movieWriter()) {
         writer->setCurrentTime(CMSampleBufferGetPresentationTimeStamp(sampleBuffer));
     }
     const auto startTime = std::chrono::steady_clock::now();

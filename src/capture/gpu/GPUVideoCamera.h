@@ -11,6 +11,7 @@
 //
 // The camera also switches the torch and between the back and front cameras, and sets the focus point.
 // Everything but the sound runs on the main thread.
+#include <mutex>
 #include <string>
 
 #include "capture/gpu/GPUOutput.h"
@@ -40,9 +41,10 @@ public:
     const Ref<AVCaptureDeviceInput>& videoInput() const { return videoInput_; }
     const Ref<AVCaptureVideoDataOutput>& videoOutput() const { return videoOutput_; }
     const Ref<AVCaptureAudioDataOutput>& audioOutput() const { return audioOutput_; }
-    // Not retained: the writer belongs to whoever made it.
-    Ref<GPUMovieWriter> movieWriter() const { return movieWriter_.lock(); }
-    void setMovieWriter(const Ref<GPUMovieWriter>& writer) { movieWriter_ = writer; }
+    // Not retained: the writer belongs to whoever made it. Set on the main thread while the sound's
+    // capture queue reads it, so both go through a lock.
+    Ref<GPUMovieWriter> movieWriter() const;
+    void setMovieWriter(const Ref<GPUMovieWriter>& writer);
     bool runBenchmark() const { return runBenchmark_; }
     void setRunBenchmark(bool value) { runBenchmark_ = value; }
     unsigned numberOfFramesCaptured() const { return numberOfFramesCaptured_; }
@@ -69,6 +71,7 @@ private:
     Ref<AVCaptureDeviceInput> audioInput_;
     Ref<AVCaptureVideoDataOutput> videoOutput_;
     Ref<AVCaptureAudioDataOutput> audioOutput_;
+    mutable std::mutex movieWriterMutex_;
     Weak<GPUMovieWriter> movieWriter_;
     Ref<AVCaptureDeviceInput> videoInput_;
 };

@@ -1,6 +1,13 @@
 #include "net/webimage/WebImageCache.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <vector>
+
+#include "net/webimage/WebImageDownloader.h"
 
 #include "platform/crypto/CommonDigest.h"
 #include "platform/foundation/Dispatch.h"
@@ -65,23 +72,124 @@ std::string WebImageCache::cachePathForKey(const std::string& key) const
     return NSString::stringByAppendingPathComponent(diskCachePath_, CommonCrypto::hex(CommonCrypto::md5(key)));
 }
 
-Ref<UIImage> WebImageCache::memoryImage(const std::string& key) const
+Ref<UIImage> WebImageCache::imageWithRemoteData(const NSData& data)
+{
+    const std::optional<size_t> pixels = UIImage::pixelCountOfData(data);
+    if (pixels && *pixels > kMaxImagePixels) {
+        return nullptr;
+    }
+    return UIImage::imageWithData(data);
+}
+
+Ref<UIImage> WebImageCache::imageWithCacheFile(const std::string& path)
+{
+    // Not blocking: opening a FIFO would otherwise wait for a writer that never comes.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat info {};
+    std::string bytes;
+    const size_t cap = WebImageDownloader::maxImageBytes();
+    bool whole = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+                 static_cast<unsigned long long>(info.st_size) <= cap;
+    if (whole) {
+        bytes.resize(static_cast<size_t>(info.st_size));
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;  // shorter than it said (cut while being read): a miss
+            }
+            done += static_cast<size_t>(n);
+        }
+        whole = done == bytes.size();
+    }
+    ::close(fd);
+    if (!whole) {
+        return nullptr;
+    }
+    return imageWithRemoteData(NSData(bytes.data(), bytes.size()));
+}
+
+size_t WebImageCache::decodedBytesOf(const Ref<UIImage>& image)
+{
+    if (!image || !image->CGImage()) {
+        return 0;
+    }
+    return image->CGImage()->width() * image->CGImage()->height() * 4;
+}
+
+Ref<UIImage> WebImageCache::memoryImage(const std::string& key)
 {
     std::lock_guard lock(memoryMutex_);
     auto it = memCache_.find(key);
-    return it == memCache_.end() ? nullptr : it->second;
+    if (it == memCache_.end()) {
+        return nullptr;
+    }
+    recentUse_.splice(recentUse_.begin(), recentUse_, it->second.use);
+    return it->second.image;
 }
 
 void WebImageCache::putInMemory(const std::string& key, const Ref<UIImage>& image)
 {
+    std::vector<Ref<UIImage>> dropped;  // released after unlocking
+    const size_t bytes = decodedBytesOf(image);
     std::lock_guard lock(memoryMutex_);
-    memCache_[key] = image;
+    auto it = memCache_.find(key);
+    if (it != memCache_.end()) {
+        dropped.push_back(std::move(it->second.image));
+        memoryBytes_ -= it->second.bytes;
+        recentUse_.erase(it->second.use);
+        memCache_.erase(it);
+    }
+    if (bytes > memoryLimit_) {
+        return;  // handed out, but it would push everything else out and still not fit
+    }
+    recentUse_.push_front(key);
+    memCache_.emplace(key, MemoryEntry{image, bytes, recentUse_.begin()});
+    memoryBytes_ += bytes;
+    evictLocked(dropped);
+}
+
+void WebImageCache::evictLocked(std::vector<Ref<UIImage>>& dropped)
+{
+    while (memoryBytes_ > memoryLimit_ && !recentUse_.empty()) {
+        auto it = memCache_.find(recentUse_.back());
+        recentUse_.pop_back();
+        memoryBytes_ -= it->second.bytes;
+        dropped.push_back(std::move(it->second.image));
+        memCache_.erase(it);
+    }
 }
 
 size_t WebImageCache::memoryImageCount() const
 {
     std::lock_guard lock(memoryMutex_);
     return memCache_.size();
+}
+
+size_t WebImageCache::memoryBytes() const
+{
+    std::lock_guard lock(memoryMutex_);
+    return memoryBytes_;
+}
+
+size_t WebImageCache::memoryLimit() const
+{
+    std::lock_guard lock(memoryMutex_);
+    return memoryLimit_;
+}
+
+void WebImageCache::setMemoryLimit(size_t bytes)
+{
+    std::vector<Ref<UIImage>> dropped;
+    std::lock_guard lock(memoryMutex_);
+    memoryLimit_ = bytes;
+    evictLocked(dropped);
 }
 
 void WebImageCache::queryDiskCacheForKey_delegate_userInfo(const std::string& key,
@@ -108,7 +216,7 @@ void WebImageCache::queryDiskCacheForKey_delegate_userInfo(const std::string& ke
         // queue, so lookups of one key queued together decode it once.
         Ref<UIImage> image = self->memoryImage(key);
         if (!image) {
-            image = UIImage::imageWithContentsOfFile(path);
+            image = imageWithCacheFile(path);
             if (image) {
                 self->putInMemory(key, image);
             }
@@ -173,7 +281,7 @@ Ref<UIImage> WebImageCache::imageFromKey_fromDisk(const std::string& key, bool f
     if (!fromDisk) {
         return nullptr;
     }
-    Ref<UIImage> image = UIImage::imageWithContentsOfFile(cachePathForKey(key));
+    Ref<UIImage> image = imageWithCacheFile(cachePathForKey(key));
     if (image) {
         putInMemory(key, image);
     }
@@ -185,9 +293,16 @@ void WebImageCache::removeImageForKey(const std::string& key)
     if (key.empty()) {
         return;
     }
+    Ref<UIImage> dropped;
     {
         std::lock_guard lock(memoryMutex_);
-        memCache_.erase(key);
+        auto it = memCache_.find(key);
+        if (it != memCache_.end()) {
+            dropped = std::move(it->second.image);
+            memoryBytes_ -= it->second.bytes;
+            recentUse_.erase(it->second.use);
+            memCache_.erase(it);
+        }
     }
     NSFileManager::defaultManager()->removeItemAtPath_error(cachePathForKey(key));
 }
@@ -195,10 +310,12 @@ void WebImageCache::removeImageForKey(const std::string& key)
 void WebImageCache::clearMemory()
 {
     cacheInQueue_->cancelAllOperations();
-    std::map<std::string, Ref<UIImage>> dropped;
+    std::map<std::string, MemoryEntry> dropped;
     {
         std::lock_guard lock(memoryMutex_);
         dropped.swap(memCache_);
+        recentUse_.clear();
+        memoryBytes_ = 0;
     }
     // The images are released here, outside the lock.
 }

@@ -18,14 +18,23 @@
 // reader sees the old file, the whole new one, or none; a failed write leaves no file. Disk errors are
 // ignored: an unreadable or undecodable file is a miss.
 //
+// Memory is bounded by the decoded pixels it holds (4 bytes a pixel, memoryLimit bytes in all): the
+// least recently used images leave first, and an image larger than the whole limit is handed out
+// but not kept. Pictures come from anyone on the network, so they are decoded only when their header
+// asks for at most kMaxImagePixels (a few screens' worth), and a file is read only when it is a
+// regular file of at most WebImageDownloader::maxImageBytes (a link to a device or a FIFO in the
+// folder is a miss, not a read that never ends).
+//
 // Life cycle: the shared cache empties its memory on a memory warning and on entering the
 // background, and removes files not modified for kMaxCacheAge when the application terminates.
 // Creating it installs the platform's image codecs when no decoder is installed, so what it
 // returns has pixels and bytes that are not a whole image are refused.
+#include <list>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSDate.h"
@@ -54,6 +63,17 @@ class WebImageCache : public NSObject {
 public:
     // Files not modified for this long (7 days) are removed by cleanDisk.
     static constexpr NSTimeInterval kMaxCacheAge = 604800;
+    // The most pixels a remote picture may have: four full screens at scale 2 is about 2.5 million.
+    static constexpr size_t kMaxImagePixels = size_t(1) << 22;
+    // The default bound of the memory cache, in bytes of decoded pixels.
+    static constexpr size_t kDefaultMemoryLimit = 64 * 1024 * 1024;
+
+    // Remote picture bytes as an image: nil when they are no image or claim more than kMaxImagePixels.
+    static Ref<UIImage> imageWithRemoteData(const NSData& data);
+    // The picture in a cache file: nil unless it is a regular file within the size cap holding one.
+    static Ref<UIImage> imageWithCacheFile(const std::string& path);
+    // What an image costs the memory cache.
+    static size_t decodedBytesOf(const Ref<UIImage>& image);
 
     // Created on first use (under the caches folder of the home root in force then); lives for the
     // process.
@@ -106,8 +126,12 @@ public:
     // Deletes every file under the folder (at any depth) modified at or before now - kMaxCacheAge.
     void cleanDisk();
 
-    // Images in memory now.
+    // Images in memory now, and the bytes of decoded pixels they hold.
     size_t memoryImageCount() const;
+    size_t memoryBytes() const;
+    // The bound of the memory; lowering it evicts at once.
+    size_t memoryLimit() const;
+    void setMemoryLimit(size_t bytes);
 
     // Use the factories.
     WebImageCache() = default;
@@ -116,8 +140,11 @@ protected:
     void initWithDiskCachePathBody(const std::string& diskCachePath);
 
 private:
-    Ref<UIImage> memoryImage(const std::string& key) const;
+    Ref<UIImage> memoryImage(const std::string& key);
     void putInMemory(const std::string& key, const Ref<UIImage>& image);
+    // Under memoryMutex_: drops least recently used entries until the memory fits the limit; what
+    // they held goes to `dropped`, released by the caller after unlocking.
+    void evictLocked(std::vector<Ref<UIImage>>& dropped);
     void writeToDisk(const std::string& key, const std::optional<NSData>& data);
     void observeApplication();
 
@@ -125,6 +152,14 @@ private:
     Ref<NSOperationQueue> cacheInQueue_;
     Ref<NSOperationQueue> cacheOutQueue_;
 
-    mutable std::mutex memoryMutex_;  // guards memCache_
-    std::map<std::string, Ref<UIImage>> memCache_;
+    struct MemoryEntry {
+        Ref<UIImage> image;
+        size_t bytes = 0;
+        std::list<std::string>::iterator use;  // its place in recentUse_
+    };
+    mutable std::mutex memoryMutex_;  // guards the four below
+    std::map<std::string, MemoryEntry> memCache_;
+    std::list<std::string> recentUse_;  // most recently used first
+    size_t memoryBytes_ = 0;
+    size_t memoryLimit_ = kDefaultMemoryLimit;
 };

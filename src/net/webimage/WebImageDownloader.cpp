@@ -1,4 +1,7 @@
 #include "net/webimage/WebImageDownloader.h"
+#include "net/webimage/WebImageCache.h"
+
+#include <algorithm>
 
 #include "platform/cfnetwork/NSURLRequest.h"
 #include "platform/foundation/CFRunLoopMode.h"
@@ -45,9 +48,40 @@ void WebImageDownloader::postNotification(const char* name)
     NSNotificationCenter::defaultCenter()->postNotificationName_object(name, Value(self<NSObject>()));
 }
 
+void WebImageDownloader::connection_didReceiveResponse(NSURLConnection*, const Ref<NSURLResponse>& response)
+{
+    const long long expected = response ? response->expectedContentLength() : -1;
+    if (expected > 0 && static_cast<unsigned long long>(expected) > maxImageBytes()) {
+        failTooLarge();
+    }
+}
+
 void WebImageDownloader::connection_didReceiveData(NSURLConnection*, const NSData& data)
 {
+    if (!connection_) {
+        return;
+    }
+    if (data.length() > maxImageBytes() - std::min(imageData_.length(), maxImageBytes())) {
+        failTooLarge();
+        return;
+    }
     imageData_.appendData(data);
+}
+
+void WebImageDownloader::failTooLarge()
+{
+    if (!connection_) {
+        return;
+    }
+    auto self = this->self<WebImageDownloader>();
+    auto connection = std::move(connection_);
+    connection->cancel();
+    imageData_ = NSData();
+    postNotification(WebImageDownloadStopNotification);
+    if (auto delegate = delegate_.lock()) {
+        delegate->imageDownloader_didFailWithError(
+            this, NSError::errorWithDomain_code_userInfo(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum));
+    }
 }
 
 void WebImageDownloader::connectionDidFinishLoading(NSURLConnection*)
@@ -58,7 +92,7 @@ void WebImageDownloader::connectionDidFinishLoading(NSURLConnection*)
     if (auto delegate = delegate_.lock()) {
         delegate->imageDownloaderDidFinish(this);
     }
-    Ref<UIImage> image = UIImage::imageWithData(imageData_);
+    Ref<UIImage> image = WebImageCache::imageWithRemoteData(imageData_);
     if (auto delegate = delegate_.lock()) {
         delegate->imageDownloader_didFinishWithImage(this, image);
     }

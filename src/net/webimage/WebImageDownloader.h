@@ -16,6 +16,11 @@
 // imageDownloader_didFinishWithImage with the image decoded from all the bytes received (nil when
 // they are no image); on a failure imageDownloader_didFailWithError. After cancel() it hears nothing.
 // The connection keeps the downloader alive until it has ended.
+//
+// A picture's body is capped (maxImageBytes, for every downloader): a reply that announces more, or
+// keeps sending past it (an endless chunked body), is cancelled and fails with
+// NSURLErrorDataLengthExceedsMaximum, instead of filling memory.
+#include <atomic>
 #include <string>
 
 #include "platform/cfnetwork/NSURLConnection.h"
@@ -56,6 +61,10 @@ public:
                                                                        const Value& userInfo);
     // Kept for callers of the old interface; downloads are not limited.
     static void setMaxConcurrentDownloads(NSUInteger max) {}
+    // The most bytes a picture's body may have (no picture the service shows comes near it).
+    static constexpr NSUInteger kDefaultMaxImageBytes = 8 * 1024 * 1024;
+    static NSUInteger maxImageBytes() { return maxImageBytes_.load(); }
+    static void setMaxImageBytes(NSUInteger bytes) { maxImageBytes_.store(bytes); }
 
     // Cancels the connection (when one is running) and posts the stop notification.
     void cancel();
@@ -69,6 +78,7 @@ public:
     const Value& userInfo() const { return userInfo_; }
 
     // NSURLConnectionDelegate
+    void connection_didReceiveResponse(NSURLConnection* connection, const Ref<NSURLResponse>& response) override;
     void connection_didReceiveData(NSURLConnection* connection, const NSData& data) override;
     void connectionDidFinishLoading(NSURLConnection* connection) override;
     void connection_didFailWithError(NSURLConnection* connection, const Ref<NSError>& error) override;
@@ -79,6 +89,10 @@ public:
 private:
     void start();
     void postNotification(const char* name);
+    // Cancels the connection and fails: the body is larger than maxImageBytes.
+    void failTooLarge();
+
+    static inline std::atomic<NSUInteger> maxImageBytes_{kDefaultMaxImageBytes};
 
     Ref<NSURL> url_;
     Weak<WebImageDownloaderDelegate> delegate_;

@@ -48,5 +48,13 @@ void CFRunLoopSource::signal()
 void CFRunLoopSource::invalidate()
 {
     valid_ = false;
-    wakeLoop();
+    Ref<NSRunLoop> loop;
+    {
+        std::lock_guard lock(mutex_);
+        loop = loop_.lock();
+    }
+    if (loop) {
+        loop->sourceInvalidated(*this);
+        loop->wakeIfWaiting();
+    }
 }

@@ -179,6 +179,19 @@ struct NSRunLoop::Impl {
         }
     }
 
+    // Takes a leaving source's descriptor out of the epoll set at once, while its owner still holds it
+    // open: left for the next arm, the number might by then be closed and handed to someone else.
+    // Another source on the same number is registered afresh by the next arm.
+    void disarm(uint64_t id, int fd)
+    {
+        auto it = armed.find(fd);
+        if (it == armed.end() || std::find(it->second.owners.begin(), it->second.owners.end(), id) == it->second.owners.end()) {
+            return;
+        }
+        ::epoll_ctl(epfd, EPOLL_CTL_DEL, fd, nullptr);
+        armed.erase(it);
+    }
+
     // Waits up to `timeoutMs` (0: just looks) and records what is ready into `into`; resets the
     // wake-up counter. Called unlocked for a wait (with a local map), locked for a look.
     void poll(int timeoutMs, std::unordered_map<int, uint32_t>& into)
@@ -496,6 +509,9 @@ void NSRunLoop::removeSource(const Ref<CFRunLoopSource>& source, const std::stri
             continue;
         }
         it->modes.erase(mode);
+        if (it->modes.empty()) {
+            impl_->disarm(source->id_, source->fd());
+        }
         if (it->modes.empty() && !it->inCallback) {
             removed = it->source;
             impl_->alwaysReady.erase(it->source->id_);
@@ -503,6 +519,15 @@ void NSRunLoop::removeSource(const Ref<CFRunLoopSource>& source, const std::stri
         }
         break;
     }
+}
+
+void NSRunLoop::sourceInvalidated(const CFRunLoopSource& source)
+{
+    if (source.fd() < 0) {
+        return;
+    }
+    std::lock_guard lock(impl_->mutex);
+    impl_->disarm(source.id_, source.fd());
 }
 
 bool NSRunLoop::containsSource(const Ref<CFRunLoopSource>& source, const std::string& mode) const

@@ -116,5 +116,7 @@ private:
     // Wakes the loop only when it may be waiting for work (posts, timers and sources changed by anyone
     // are seen by a loop that is not waiting before it next waits).
     void wakeIfWaiting();
+    // An invalidated source's descriptor leaves the epoll set before its owner closes it.
+    void sourceInvalidated(const CFRunLoopSource& source);
     std::unique_ptr<Impl> impl_;
 };

@@ -523,6 +523,20 @@ Ref<UIImage> UIImage::imageWithContentsOfFile(const std::string& path)
 
 Ref<UIImage> UIImage::imageWithData(const NSData& data) { return fromData(data, 1, ""); }
 
+std::optional<size_t> UIImage::pixelCountOfData(const NSData& bytes)
+{
+    const uint8_t* b = bytes.bytes();
+    const size_t n = bytes.length();
+    std::optional<PixelSize> size = pngSize(b, n);
+    if (!size) size = jpegSize(b, n);
+    if (!size) size = gifSize(b, n);
+    if (!size) {
+        return std::nullopt;
+    }
+    // Header fields are at most 32 bits each: the product fits in 64.
+    return size->width * size->height;
+}
+
 Ref<UIImage> UIImage::imageWithData_scale(const NSData& data, CGFloat scale)
 {
     return fromData(data, scale > 0 ? scale : 1, "");

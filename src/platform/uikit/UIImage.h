@@ -81,6 +81,9 @@ public:
     // taken, so a small file cannot claim gigabytes). Thread-safe.
     static constexpr size_t kMaxDecodedPixels = size_t(1) << 25;
     static CGImageRef decodeWithImageCodecs(const NSData& bytes);
+    // The pixels (width x height) a PNG, JPEG or GIF says it has, read from its header alone; nullopt
+    // when the bytes are none of these. Lets a caller refuse a picture before anything is decoded.
+    static std::optional<size_t> pixelCountOfData(const NSData& bytes);
     // Installs decodeWithImageCodecs as the decoder unless a decoder is installed already; answers
     // whether it installed them.
     static bool installImageCodecs();

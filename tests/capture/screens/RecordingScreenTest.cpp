@@ -14,6 +14,7 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
@@ -22,6 +23,8 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <ctime>
 
 namespace {
@@ -444,6 +447,71 @@ TEST_F(RecordingScreen, LeavingWhileRecordingFinishesTheFileAndStopsTheClock)
     EXPECT_EQ(flow->viewControllers().size(), 1u);
     clock.advance(3);
     EXPECT_EQ(PZVideoCaptureController::recordSeconds(), 0);
+}
+
+// The application's bundle, but with the named fragment shaders damaged (they do not compile), for as
+// long as it lives.
+class DamagedShaders {
+public:
+    DamagedShaders(const std::filesystem::path& folder, std::initializer_list<const char*> damaged)
+    {
+        namespace fs = std::filesystem;
+        const fs::path resources = NSBundle::mainBundle()->bundlePath();
+        fs::create_directories(folder);
+        for (const auto& entry : fs::directory_iterator(resources)) {
+            fs::create_symlink(entry.path(), folder / entry.path().filename());
+        }
+        for (const char* name : damaged) {
+            const fs::path shader = folder / (std::string(name) + ".fsh");
+            fs::remove(shader);
+            std::ofstream(shader) << "void main() { gl_FragColor = missing(textureCoordinate); }\n";
+        }
+        NSBundle::setMainBundlePath(folder.string());
+    }
+    ~DamagedShaders() { NSBundle::setMainBundlePath(""); }
+};
+
+TEST_F(RecordingScreen, ShadersThatDoNotCompileAreToldNotFatal)
+{
+    PZVideoCaptureController::setEditionWordForTesting("ombri");
+    UIAlertView::resetRecords();
+    {
+        // The first look's shader: the camera is never started and recording cannot begin.
+        DamagedShaders damaged(home / "first", {"originality"});
+        auto screen = openRecording(true);
+        settle();
+        const Ref<UIAlertView> alert = UIAlertView::currentAlert();
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->message(), kCaptureUnavailableMessage);
+        EXPECT_FALSE(screen->videoCamera());
+        EXPECT_FALSE(screen->captureButton()->isEnabled());
+        alert->dismissWithClickedButtonIndex_animated(0, false);
+        tap(screen->captureButton());
+        EXPECT_FALSE(screen->isRecording());
+        root->dismissModalViewControllerAnimated(false);
+        settle();
+    }
+    UIAlertView::resetRecords();
+    {
+        // One filter's shader: choosing it keeps the filter on show, connected once, and says why.
+        DamagedShaders damaged(home / "one", {"blackWhite"});
+        auto screen = openRecording(true);
+        frames(screen, 1);
+        EXPECT_FALSE(UIAlertView::currentAlert());
+        tap(screen->filterButton());
+        settle();
+        const Ref<GPUFilter> before = screen->filter();
+        tap(filterButton(screen, 1));
+        const Ref<UIAlertView> alert = UIAlertView::currentAlert();
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(alert->message(), kCaptureFilterUnavailableMessage);
+        alert->dismissWithClickedButtonIndex_animated(0, false);
+        EXPECT_EQ(screen->filter(), before);
+        ASSERT_EQ(before->targets().size(), 2u);
+        EXPECT_EQ(before->targets()[0], std::dynamic_pointer_cast<GPUInput>(screen->view()));
+        frames(screen, 1);
+        EXPECT_TRUE(screen->captureButton()->isEnabled());
+    }
 }
 
 }  // namespace RecordingScreenTest_cpp

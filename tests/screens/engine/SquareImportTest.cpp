@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "api/LoginState.h"
 #include "bridge/PZFFmpeg.h"
@@ -63,6 +64,38 @@ TEST(SquareImportTest, APickedMovieIsEnteredIntoTheLocalMediaAndOpensThePublishS
     EXPECT_EQ(picker->mediaTypes(), std::vector<std::string>{"public.movie"});
     EXPECT_TRUE(picker->allowsEditing());
     EXPECT_EQ(std::dynamic_pointer_cast<SquareVC>(picker->pickerDelegate()), square);
+
+    // Files that are no movie are refused before the engine sees them: it would enter any file as a
+    // job, and the person would go on to publish nothing.
+    const struct {
+        const char* name;
+        std::string bytes;
+    } notMovies[] = {
+        {"IMG_0000.MOV", ""},
+        {"IMG_0002.MOV", "<!DOCTYPE html><html><body>404 Not Found</body></html>"},
+    };
+    for (const auto& bad : notMovies) {
+        SCOPED_TRACE(bad.name);
+        const std::string path = album + "/" + bad.name;
+        std::ofstream(path, std::ios::binary) << bad.bytes;
+        if (!square->modalViewController()) {
+            square->radialMenu_didSelectIndex(square->coolMenu(), 2);
+        }
+        auto asked = std::dynamic_pointer_cast<UIImagePickerController>(square->modalViewController());
+        ASSERT_TRUE(asked);
+        Value refused = Value::dictionary();
+        refused.setObject_forKey(Value(kUTTypeMovie), UIImagePickerControllerMediaType);
+        refused.setObject_forKey(NSURL::fileURLWithPath(path), UIImagePickerControllerMediaURL);
+        asked->simulateFinishPickingMediaWithInfo(refused);
+        ASSERT_TRUE(pumpMainUntil([&] { return !square->modalViewController(); }, 10s));
+        ASSERT_TRUE(UIAlertView::currentAlert());
+        EXPECT_EQ(UIAlertView::currentAlert()->message(), kImportFailedMessage);
+        UIAlertView::currentAlert()->dismissWithClickedButtonIndex_animated(0, false);
+        EXPECT_EQ(navigation->topViewController(), square);
+    }
+    square->radialMenu_didSelectIndex(square->coolMenu(), 2);
+    picker = std::dynamic_pointer_cast<UIImagePickerController>(square->modalViewController());
+    ASSERT_TRUE(picker);
 
     Value info = Value::dictionary();
     info.setObject_forKey(Value(kUTTypeMovie), UIImagePickerControllerMediaType);
