@@ -167,8 +167,12 @@ TEST_F(CameraTest, SoundGoesToTheWriterAloneWhichRefusesItUntilRecording)
     writer->startRecording();
     const int64_t before = camera->audioOutput()->samplesDelivered();
     clock_.advance(4096 / 44100.0);
-    ASSERT_TRUE(pumpMainUntil([&] { return writer->audioBuffersAppended() >= 3; }));
-    EXPECT_GE(camera->audioOutput()->samplesDelivered(), before + 4);
+    // The sound and the frame come on their own threads, in either order and at any pace: wait for
+    // all of them.
+    ASSERT_TRUE(pumpMainUntil([&] {
+        return writer->audioBuffersAppended() >= 3 && camera->audioOutput()->samplesDelivered() >= before + 4 &&
+               newFrames() >= 2;
+    }));
     EXPECT_EQ(newFrames(), 2);
     camera->stopCameraCapture();
     writer->finishRecording();
