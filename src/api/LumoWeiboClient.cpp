@@ -94,6 +94,8 @@ void LumoWeiboClient::requestTokenTicket_didFinishWithData(const Ref<OAuthServic
     auto token = OAuthToken::initWithHTTPResponseBody(body);
     auto webView = UIWebView::initWithFrame(UIScreen::mainScreen()->bounds());
     webView->setDelegate(self<LumoWeiboClient>());
+    // A page that fails is said by this screen (an alert), over the page the person can try again on.
+    webView->setShowsErrorPages(false);
     view()->addSubview(webView);
     oauthWebView_ = webView;
     const std::string address = stringWithFormat("%@?oauth_token=%@&oauth_callback=%@",
@@ -139,6 +141,13 @@ void LumoWeiboClient::webViewDidFinishLoad(const Ref<UIWebView>& webView)
     const std::string verifier = webView->stringByEvaluatingJavaScriptFromString(kVerifierScript);
     if (verifier.empty()) {
         NSLog("no verifier on %@", webView->request());
+        if (hud_.lock()) {
+            // The form went off and came back without a verifier: the person gets the page back.
+            restorePage();
+            if (webView->pageText().empty()) {
+                MicroblogClientSupport::showPageFailure(webView, "授权没有完成，请重试");
+            }
+        }
         return;
     }
     storeDefault(verifier, kPinKey);
@@ -210,6 +219,16 @@ void LumoWeiboClient::accessTokenTicket_didFailWithError(const Ref<OAuthServiceT
     NSLog("%@ %@", error, ticket);
     MicroblogClientSupport::showUnreachable("Lumo微博", error);
     restorePage();
+}
+
+void LumoWeiboClient::webView_didFailLoadWithError(const Ref<UIWebView>& webView, const Ref<NSError>& error)
+{
+    NSLog("page failed %@", error);
+    if (!MicroblogClientSupport::isPageFailure(error)) {
+        return;
+    }
+    restorePage();
+    MicroblogClientSupport::showPageFailure(webView, "无法打开授权页：" + error->localizedDescription());
 }
 
 void LumoWeiboClient::restorePage()

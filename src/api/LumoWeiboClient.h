@@ -51,6 +51,7 @@ public:
                                                            UIWebViewNavigationType navigationType) override;
     void webViewDidStartLoad(const Ref<UIWebView>& webView) override;
     void webViewDidFinishLoad(const Ref<UIWebView>& webView) override;
+    void webView_didFailLoadWithError(const Ref<UIWebView>& webView, const Ref<NSError>& error) override;
 
     void requestFinished(const Ref<HTTPRequest>& request) override;
     void requestFailed(const Ref<HTTPRequest>& request) override;

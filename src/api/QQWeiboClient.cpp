@@ -114,6 +114,8 @@ void QQWeiboClient::requestTokenTicket_didFinishWithData(const Ref<OAuthServiceT
     auto token = OAuthToken::initWithHTTPResponseBody(body);
     auto webView = UIWebView::initWithFrame(UIScreen::mainScreen()->bounds());
     webView->setDelegate(self<QQWeiboClient>());
+    // A page that fails is said by this screen (an alert), over the page the person can try again on.
+    webView->setShowsErrorPages(false);
     view()->addSubview(webView);
     oauthWebView_ = webView;
     const Value key = token->key();
@@ -164,7 +166,11 @@ void QQWeiboClient::webViewDidFinishLoad(const Ref<UIWebView>& webView)
     }
     NSLog("authPin %d", int(verifier.size()));
     if (verifier.empty()) {
+        const bool submitted = hud_.lock() != nullptr;
         restorePage();
+        if (submitted && webView->pageText().empty()) {
+            MicroblogClientSupport::showPageFailure(webView, "授权没有完成，请重试");
+        }
         return;
     }
     storeDefault(verifier, kPinKey);
@@ -245,6 +251,16 @@ void QQWeiboClient::postTokenTicket_finishedWithData(const Ref<OAuthServiceTicke
 void QQWeiboClient::postTokenTicket_failedWithError(const Ref<OAuthServiceTicket>&, const Ref<NSError>& error)
 {
     NSLog("token error %@", error);
+}
+
+void QQWeiboClient::webView_didFailLoadWithError(const Ref<UIWebView>& webView, const Ref<NSError>& error)
+{
+    NSLog("page failed %@", error);
+    if (!MicroblogClientSupport::isPageFailure(error)) {
+        return;
+    }
+    restorePage();
+    MicroblogClientSupport::showPageFailure(webView, "无法打开授权页：" + error->localizedDescription());
 }
 
 void QQWeiboClient::restorePage()

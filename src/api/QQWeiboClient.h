@@ -42,6 +42,7 @@ public:
                                                            const Ref<NSURLRequest>& request,
                                                            UIWebViewNavigationType navigationType) override;
     void webViewDidFinishLoad(const Ref<UIWebView>& webView) override;
+    void webView_didFailLoadWithError(const Ref<UIWebView>& webView, const Ref<NSError>& error) override;
 
     void requestTokenTicket_didFinishWithData(const Ref<OAuthServiceTicket>& ticket, const NSData& data);
     void requestTokenTicket_didFailWithError(const Ref<OAuthServiceTicket>& ticket, const Ref<NSError>& error);

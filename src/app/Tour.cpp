@@ -70,14 +70,24 @@ bool logIn(Tour& tour)
     const bool pageShown = tour.waitFor([&] {
         auto client = shown<LumoWeiboClient>();
         page = client ? client->oauthWebView() : nullptr;
-        return page && !page->isLoading() && page->hasForm();
+        return page && !page->isLoading() && page->hasForm() && page->pageDrawn();
     });
     if (!pageShown) {
         return tour.report("login", false, "expected the microblog's sign-in page, saw " + describe(shownController()));
     }
     tour.report("microblog-page", true, "the microblog's sign-in page \"" + page->pageTitle() + "\" with its form");
-    // The person fills the page's form and taps its submit button.
-    page->submitFirstForm({{"userId", kMicroblogUser}, {"passwd", kMicroblogPassword}});
+    // The person taps each field of the page's form and types into it, then taps the form's button.
+    const bool typed = fillSignInPage(tour, page);
+    std::string entered;
+    for (const auto& field : page->fields()) {
+        if (field.type == "text" || field.type == "password") {
+            entered += (entered.empty() ? "" : ", ") + field.name + " " + std::to_string(field.value.size()) + " characters";
+        }
+    }
+    tour.report("microblog-page-filled", typed, "the form filled in by taps and keys: " + entered);
+    if (!typed || !submitSignInPage(tour, page)) {
+        return tour.report("login", false, "the sign-in page's form could not be filled in and sent");
+    }
     const bool in = tour.waitFor([] { return isLogin() && g_root && !g_root->modalViewController(); }, 30);
     if (!in) {
         return tour.report("login", false, std::string(isLogin() ? "logged in but " : "not logged in; ") + "showing " +

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/foundation/MainThread.h"
@@ -12,6 +13,7 @@
 #include "platform/screen/UIScreenRenderer.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
 #include "shell/RootViewController.h"
 
@@ -126,6 +128,50 @@ private:
     int number_ = 0;
     UIScreenRenderer renderer_{CGSizeMake(320, 480), 2};
 };
+
+// Where a field of a web page lies on the screen: the first of that name, or of that type ("submit").
+inline std::optional<CGPoint> fieldOnScreen(const Ref<UIWebView>& page, const std::string& nameOrType)
+{
+    for (const auto& field : page->fields()) {
+        if (field.name == nameOrType || field.type == nameOrType) {
+            const CGPoint inWindow =
+                page->convertPoint_toView(CGPointMake(CGRectGetMidX(field.frame), CGRectGetMidY(field.frame)), nullptr);
+            return page->window() ? page->window()->convertPoint_toWindow(inWindow, nullptr) : inWindow;
+        }
+    }
+    return std::nullopt;
+}
+
+// A person fills a microblog's sign-in page: a tap on each field, then its keys. False when a field is
+// missing or took no keys.
+inline bool fillSignInPage(Tour& tour, const Ref<UIWebView>& page)
+{
+    for (const auto& [name, text] : {std::pair<std::string, std::string>{"userId", kMicroblogUser},
+                                     std::pair<std::string, std::string>{"passwd", kMicroblogPassword}}) {
+        const auto at = fieldOnScreen(page, name);
+        if (!at) {
+            return false;
+        }
+        UIScreenInput::tap(*at);
+        tour.settle(0.3);
+        if (!UIScreenInput::typeText(text)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// ... and sends it: a tap beside the form puts the keyboard away, then a tap on the form's button.
+inline bool submitSignInPage(Tour& tour, const Ref<UIWebView>& page)
+{
+    UIScreenInput::tap(CGPointMake(300, 100));
+    tour.settle(0.4);
+    const auto button = fieldOnScreen(page, "submit");
+    if (button) {
+        UIScreenInput::tap(*button);
+    }
+    return button.has_value();
+}
 
 // The steps, in the order of the road; each reports what it saw and returns false when it failed.
 bool firstStart(Tour& tour);

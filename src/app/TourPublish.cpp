@@ -292,12 +292,14 @@ bool publish(Tour& tour)
         if (!tour.waitFor([&] {
                 auto client = shown<QQWeiboClient>();
                 qqPage = client ? client->oauthWebView() : nullptr;
-                return qqPage && !qqPage->isLoading() && qqPage->hasForm();
+                return qqPage && !qqPage->isLoading() && qqPage->hasForm() && qqPage->pageDrawn();
             })) {
             return tour.report("qq-binding", false, "expected the QQ microblog's page, saw " + sawInstead());
         }
         tour.settle();
-        qqPage->submitFirstForm();
+        if (!fillSignInPage(tour, qqPage) || !submitSignInPage(tour, qqPage)) {
+            return tour.report("qq-binding", false, "the QQ microblog's form could not be filled in and sent");
+        }
         if (!tour.waitFor([&] { return shown<VideoShareController>() == share && QQWeiboClient::isBind(); }, 30)) {
             return tour.report("qq-binding", false, "binding did not come back bound, saw " + sawInstead());
         }

@@ -233,14 +233,14 @@ int runApplication(int argc, char** argv, double seconds, bool headless, bool fr
         NSRunLoop::mainRunLoop()->performBlock([tour, &tourResult] {
             tourResult = runTour(tour) ? 0 : 1;
             say(tourResult == 0 ? "ombri: tour done, pictures in " + tour : "ombri: tour FAILED, pictures in " + tour);
-            UIApplication::sharedApplication()->simulateTerminate();
+            UIApplication::sharedApplication()->terminate();
         });
     }
     Ref<NSTimer> stop;
     if (seconds > 0) {
         // The main thread's loop, which UIApplicationMain runs.
         stop = NSTimer::scheduledTimerWithTimeInterval(seconds, false, [] {
-            UIApplication::sharedApplication()->simulateTerminate();
+            UIApplication::sharedApplication()->terminate();
         });
     }
     const int result = UIApplicationMain(argc, argv, "", "ombriAppDelegate");

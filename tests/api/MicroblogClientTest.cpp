@@ -19,6 +19,9 @@
 #include "servers/OAuthProviders.h"
 #include "service/ApiRoutes.h"
 #include "service/StandInService.h"
+#include "fixtures/RefusingPort.h"
+#include "platform/screen/UIScreenInput.h"
+#include "platform/uikit/UIKeyboard.h"
 #include "widgets/ProgressHUD.h"
 
 namespace {
@@ -105,6 +108,37 @@ protected:
     bool pageLoaded(const Ref<UIWebView>& web)
     {
         return pumpMainUntil([&] { return web && !web->isLoading() && !web->request()->URL()->absoluteString().empty(); });
+    }
+    // A person's finger on the middle of a field of the page ("submit": the form's button).
+    static void tapField(const Ref<UIWebView>& web, const std::string& nameOrType)
+    {
+        for (const auto& field : web->fields()) {
+            if (field.name == nameOrType || field.type == nameOrType) {
+                const CGPoint inWindow =
+                    web->convertPoint_toView(CGPointMake(CGRectGetMidX(field.frame), CGRectGetMidY(field.frame)), nullptr);
+                UIScreenInput::tap(web->window()->convertPoint_toWindow(inWindow, nullptr));
+                return;
+            }
+        }
+        ADD_FAILURE() << "no field " << nameOrType;
+    }
+    // The sign-in page shown and drawn, ready for a finger.
+    bool pageShown(const Ref<UIWebView>& web)
+    {
+        return pumpMainUntil([&] {
+            web->window()->layer()->layoutAndDisplayTreeIfNeeded();
+            return !web->isLoading() && web->hasForm() && web->pageDrawn();
+        });
+    }
+    // What the provider's authorisation form received.
+    static std::string authorised(const TestServers::OAuthProvider& provider, const std::string& path)
+    {
+        for (const auto& request : provider.requests()) {
+            if (request.method == "POST" && request.target == path) {
+                return request.body;
+            }
+        }
+        return "(none)";
     }
     Value defaultValue(const char* key) { return NSUserDefaults::standardUserDefaults()->objectForKey(key); }
     Value account() { return defaultValue(kAcountInfoKey); }
@@ -280,6 +314,114 @@ TEST_F(MicroblogClientTest, QQLoginOverTLSReadsTheVerifierFromTheRedirect)
         }
     }
     EXPECT_EQ(signedRequests, 2);
+}
+
+// A person signs in through either provider's page with taps and keys alone: the provider receives
+// exactly what was typed, and the client is logged in.
+TEST_F(MicroblogClientTest, APersonSignsInThroughEitherProvidersPageByTapsAndKeys)
+{
+    struct Case {
+        bool qq;
+        bool byKeys;  // Tab from the name to the password, Return to send; else taps on each
+    } cases[] = {{false, false}, {false, true}, {true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.qq ? "QQ" : "Lumo") + (c.byKeys ? " by keys" : " by taps"));
+        UIKeyboard::reset();
+        Ref<UIViewController> client;
+        Ref<UIWebView> web;
+        if (c.qq) {
+            auto qqClient = QQWeiboClient::create();
+            qqClient->setIsLogin(true);
+            presentForLogin(qqClient);
+            ASSERT_TRUE(pumpMainUntil([&] { return qqClient->oauthWebView() != nullptr; }));
+            client = qqClient;
+            web = qqClient->oauthWebView();
+        } else {
+            auto lumoClient = LumoWeiboClient::create();
+            lumoClient->setIsLogin(true);
+            presentForLogin(lumoClient);
+            client = lumoClient;
+            web = lumoClient->oauthWebView();
+        }
+        ASSERT_TRUE(web);
+        ASSERT_TRUE(pageShown(web));
+        tapField(web, "userId");
+        EXPECT_TRUE(UIKeyboard::isVisible());
+        EXPECT_TRUE(UIScreenInput::typeText("小明x"));
+        EXPECT_TRUE(UIScreenInput::pressDelete());
+        if (c.byKeys) {
+            EXPECT_TRUE(UIScreenInput::pressTab());
+        } else {
+            tapField(web, "passwd");
+        }
+        EXPECT_TRUE(UIScreenInput::typeText("se cret&"));
+        if (c.byKeys) {
+            EXPECT_TRUE(UIScreenInput::pressReturn());
+        } else {
+            UIScreenInput::tap(CGPointMake(300, 100));  // beside the form: the keyboard goes down
+            EXPECT_FALSE(UIKeyboard::isVisible());
+            tapField(web, "submit");
+        }
+        ASSERT_TRUE(pumpMainUntil([&] { return !root->modalViewController(); }));
+        EXPECT_TRUE(isLogin());
+        const std::string path = c.qq ? "/cgi-bin/authorize" : "/oauth/authorize";
+        const std::string body = authorised(c.qq ? qq : lumo, path);
+        EXPECT_NE(body.find("&userId=%E5%B0%8F%E6%98%8E&passwd=se+cret%26"), std::string::npos) << body;
+        EXPECT_EQ(body.rfind("oauth_token=", 0), 0u) << body;
+        storeUserInfo(Value());
+        UIAlertView::resetRecords();
+    }
+}
+
+// A submission of the sign-in form that fails ends with the failure told and the page shown again, never
+// with the progress box over a hidden page.
+TEST_F(MicroblogClientTest, AFailedSubmissionOfTheSignInFormShowsTheFailureAndThePageAgain)
+{
+    service.server().route("/to-file", [](const standin::Request&) {
+        return standin::Response::empty(302).with("Location", "file:///etc/passwd");
+    });
+    service.server().route("/loop", [](const standin::Request&) {
+        return standin::Response::empty(302).with("Location", "/loop");
+    });
+    const std::string serviceURL = "http://" + service.hostPort();
+    struct Case {
+        std::string action;
+        bool sent;  // the form goes (and fails); else nothing happens at all
+    } cases[] = {{"http://" + RefusingPort::shared().hostPort() + "/authorize", true},
+                 {"file:///etc/passwd", true},
+                 {"about:blank", true},
+                 {serviceURL + "/to-file", true},
+                 {serviceURL + "/loop", true},
+                 {"javascript:submit()", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        UIAlertView::resetRecords();
+        auto client = LumoWeiboClient::create();
+        client->setIsLogin(true);
+        presentForLogin(client);
+        auto web = client->oauthWebView();
+        ASSERT_TRUE(web);
+        ASSERT_TRUE(pageShown(web));
+        // The page's form, as a hostile provider would write it.
+        web->loadHTMLString_baseURL("<html><body><form method=\"post\" action=\"" + c.action +
+                                        "\"><input name=\"userId\" value=\"x\"><input type=\"submit\"></form></body></html>",
+                                    NSURL::URLWithString(serviceURL + "/page"));
+        ASSERT_TRUE(pageShown(web));
+        tapField(web, "submit");
+        if (!c.sent) {
+            EXPECT_FALSE(client->hud());
+            EXPECT_FALSE(web->isLoading());
+        } else {
+            ASSERT_TRUE(pumpMainUntil([&] { return !UIAlertView::shownAlerts().empty(); }));
+            EXPECT_EQ(UIAlertView::shownAlerts().front()->title(), "提示");
+            ASSERT_TRUE(pumpMainUntil([&] { return !web->isLoading(); }));
+            EXPECT_EQ(web->alpha(), 1);
+            EXPECT_FALSE(client->hud() && client->hud()->superview());
+            EXPECT_TRUE(web->hasForm());  // the form again, to try once more
+        }
+        EXPECT_FALSE(isLogin());
+        root->dismissModalViewControllerAnimated(false);
+    }
 }
 
 TEST_F(MicroblogClientTest, QQBindRefusedOrWithoutVerifier)

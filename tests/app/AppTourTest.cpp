@@ -86,11 +86,11 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
         }
     }
     const std::vector<std::string> expected = {
-        "01 first-start",  "02 login-screen",  "03 microblog-page", "04 login",         "05 home-feed",
-        "06 feed-video",   "07 topic-page",    "08 video-page",     "09 comment",       "10 back-to-feed",
-        "11 filter",       "12 record",        "13 stop",           "14 review",        "15 topic-picker",
-        "16 place-picker", "17 friend-picker", "18 qq-binding",     "19 publish",       "20 upload",
-        "21 logout"};
+        "01 first-start",  "02 login-screen",  "03 microblog-page", "04 microblog-page-filled", "05 login",
+        "06 home-feed",    "07 feed-video",    "08 topic-page",     "09 video-page",  "10 comment",
+        "11 back-to-feed", "12 filter",        "13 record",         "14 stop",        "15 review",
+        "16 topic-picker", "17 place-picker",  "18 friend-picker",  "19 qq-binding",  "20 publish",
+        "21 upload",       "22 logout"};
     EXPECT_EQ(steps, expected) << output;
     for (const std::string& step : steps) {
         const std::string file = pictures + "/" + step.substr(0, 2) + "-" + step.substr(3) + ".png";

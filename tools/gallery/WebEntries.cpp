@@ -10,6 +10,7 @@
 #include "platform/graphics/CGContext.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/screen/UIScreenInput.h"
 #include "platform/uikit/UIGallery.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindow.h"
@@ -24,14 +25,37 @@ namespace WebEntries_cpp {
 
 constexpr char kNewsPage[] =
     "<html><head><meta charset=\"utf-8\"><title>小明的新视频上线了</title></head><body>"
-    "<h1>小明的新视频上线了</h1><p>今天在西湖边拍的一段短片，配上了新的滤镜。</p>"
-    "<p>已经有 128 人看过，32 人留下了评论。</p><p>点击下方按钮即可分享给朋友。</p></body></html>";
+    "<h1>小明的新视频上线了</h1><p>今天在西湖边拍的一段短片，配上了新的<b>滤镜</b>。</p>"
+    "<p><img src=\"/news/cover.png\" width=\"160\" height=\"120\"></p>"
+    "<p>已经有 128 人看过，32 人留下了评论。</p>"
+    "<ul><li><a href=\"/news/2\">西湖的早晨</a></li><li><a href=\"/news/3\">How the filters work</a></li></ul>"
+    "<p>点击下方按钮即可分享给朋友。</p></body></html>";
 
 // The page has arrived and the view has drawn it.
 bool pageShown(const Ref<UIWebView>& web)
 {
-    return web && !web->isLoading() && !web->pageTitle().empty() && web->layer()->drawing() &&
-           !web->layer()->drawing()->records().empty();
+    return web && !web->isLoading() && !web->pageTitle().empty() && web->pageDrawn();
+}
+
+// The middle of a field of the page on the screen.
+CGPoint onScreen(const Ref<UIWebView>& web, CGRect frame)
+{
+    const CGPoint inWindow =
+        web->convertPoint_toView(CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame)), nullptr);
+    return web->window() ? web->window()->convertPoint_toWindow(inWindow, nullptr) : inWindow;
+}
+
+// A person fills the sign-in page: a tap on each field, the keys typed, the password field left focused.
+bool fillIn(const Ref<UIWebView>& web)
+{
+    bool typed = false;
+    for (const auto& field : web->fields()) {
+        if (field.name == "userId" || field.name == "passwd") {
+            UIScreenInput::tap(onScreen(web, field.frame));
+            typed = UIScreenInput::typeText(field.name == "userId" ? "xiaoming" : "secret") || typed;
+        }
+    }
+    return typed;
 }
 
 // The browser as the feed presents it, on a page of a local server.
@@ -47,6 +71,14 @@ UIGalleryEntry browserEntry()
                     response.body = kNewsPage;
                     return response;
                 });
+                server->route("/news/cover.png", [](const standin::Request&) {
+                    standin::Response response;
+                    response.headers.push_back({"Content-Type", "image/png"});
+                    const auto bytes = NSData::dataWithContentsOfFile(
+                        NSBundle::mainBundle()->pathForResource_ofType("default_cover", "png"));
+                    response.body = bytes ? bytes->string() : std::string();
+                    return response;
+                });
                 UIGallery::keep(server);
                 auto modal = ModalWebViewController::initWithAddress("http://" + server->hostPort() + "/news/1");
                 modal->setAvailableActions(7);
@@ -55,15 +87,17 @@ UIGalleryEntry browserEntry()
             },
             [browser] {
                 auto controller = browser->lock();
-                return controller && pageShown(controller->mainWebView());
+                return controller && pageShown(controller->mainWebView()) &&
+                       controller->mainWebView()->pendingImageCount() == 0;
             }};
 }
 
 // A microblog client pushed for a login, on its authorisation page.
 template <class Client>
-UIGalleryEntry authorisePageEntry(const std::string& name)
+UIGalleryEntry authorisePageEntry(const std::string& name, bool filled)
 {
     auto client = std::make_shared<Weak<Client>>();
+    auto typed = std::make_shared<bool>(false);
     return {name, CGSizeMake(320, 480),
             [client](const Ref<UIWindow>& window) {
                 using TestServers::OAuthProvider;
@@ -91,9 +125,16 @@ UIGalleryEntry authorisePageEntry(const std::string& name)
                 *client = screen;
                 window->setRootViewController(UINavigationController::initWithRootViewController(screen));
             },
-            [client] {
+            [client, filled, typed] {
                 auto screen = client->lock();
-                return screen && pageShown(screen->oauthWebView());
+                if (!screen || !pageShown(screen->oauthWebView())) {
+                    return false;
+                }
+                if (filled && !*typed) {
+                    *typed = fillIn(screen->oauthWebView());
+                    return false;
+                }
+                return true;
             }};
 }
 
@@ -103,8 +144,10 @@ UIGalleryEntry authorisePageEntry(const std::string& name)
 void registerWebEntries()
 {
     UIGallery::add(WebEntries_cpp::browserEntry());
-    UIGallery::add(WebEntries_cpp::authorisePageEntry<LumoWeiboClient>("lumo-weibo-authorise-page"));
-    UIGallery::add(WebEntries_cpp::authorisePageEntry<QQWeiboClient>("qq-weibo-authorise-page"));
+    UIGallery::add(WebEntries_cpp::authorisePageEntry<LumoWeiboClient>("lumo-weibo-authorise-page", false));
+    UIGallery::add(WebEntries_cpp::authorisePageEntry<QQWeiboClient>("qq-weibo-authorise-page", false));
+    UIGallery::add(WebEntries_cpp::authorisePageEntry<LumoWeiboClient>("lumo-weibo-authorise-page-filled", true));
+    UIGallery::add(WebEntries_cpp::authorisePageEntry<QQWeiboClient>("qq-weibo-authorise-page-filled", true));
 }
 
 }  // namespace gallery

@@ -4,7 +4,9 @@
 #include "api/ServiceReply.h"
 #include "api/SessionHooks.h"
 #include "net/json/JsonParser.h"
+#include "platform/cfnetwork/NSURLConnection.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIWebView.h"
 
 std::vector<std::string> MicroblogClientSupport::tokenReplyElements(std::string_view body)
 {
@@ -72,4 +74,18 @@ void MicroblogClientSupport::showUnreachable(const std::string& name, const Ref<
     UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles(
         "提示", "无法连接" + name + (reason.empty() ? std::string() : "：" + reason), nullptr, "确定")
         ->show();
+}
+
+void MicroblogClientSupport::showPageFailure(const Ref<UIWebView>& webView, const std::string& message)
+{
+    if (webView && webView->pageText().empty() && webView->canGoBack()) {
+        webView->goBack();
+    }
+    UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles("提示", message, nullptr, "确定")
+        ->show();
+}
+
+bool MicroblogClientSupport::isPageFailure(const Ref<NSError>& error)
+{
+    return error && !(error->domain() == NSURLErrorDomain && error->code() == NSURLErrorCancelled);
 }

@@ -9,6 +9,8 @@
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/Value.h"
 
+class UIWebView;
+
 namespace MicroblogClientSupport {
 
 // The reply "a=b&c=d..." split at every "&" and "=".
@@ -27,5 +29,10 @@ void showBindFailure();
 // The provider could not be reached (its token request failed): the person is told which microblog
 // and why, instead of being left on an empty page. "提示" / "无法连接<name>：<reason>" / "确定".
 void showUnreachable(const std::string& name, const Ref<NSError>& error);
+// The sign-in page could not go on (its form's submission failed or led to an empty page): the person
+// is told ("提示" with what failed), and an empty page goes back to the form.
+void showPageFailure(const Ref<UIWebView>& webView, const std::string& message);
+// Whether a web view's error ends a load for good (a cancelled load is only replaced by another).
+bool isPageFailure(const Ref<NSError>& error);
 
 }  // namespace MicroblogClientSupport

@@ -107,6 +107,8 @@ void handle(const SDL_Event& event)
             UIScreenInput::pressReturn();
         } else if (event.key.keysym.sym == SDLK_BACKSPACE) {
             UIScreenInput::pressDelete();
+        } else if (event.key.keysym.sym == SDLK_TAB) {
+            UIScreenInput::pressTab((event.key.keysym.mod & KMOD_SHIFT) != 0);
         }
         break;
     default:

@@ -6,6 +6,7 @@
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIKeyFocus.h"
 #include "platform/uikit/UIKeyboard.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITouch.h"
@@ -172,4 +173,10 @@ bool UIScreenInput::pressReturn()
 bool UIScreenInput::pressDelete()
 {
     return UIKeyboard::pressDelete();
+}
+
+bool UIScreenInput::pressTab(bool backward)
+{
+    auto* fields = dynamic_cast<UIKeyFocusMovement*>(UIKeyboard::inputResponder().get());
+    return fields != nullptr && fields->moveKeyFocus(backward);
 }

@@ -37,5 +37,8 @@ Ref<UIView> tap(CGPoint point);
 bool typeText(const std::string& text);
 bool pressReturn();
 bool pressDelete();
+// The Tab key (Shift+Tab: backward): moves between the fields of a text input that holds several (a
+// web page's form); false when the first responder has none.
+bool pressTab(bool backward = false);
 
 }  // namespace UIScreenInput

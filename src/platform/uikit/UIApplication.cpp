@@ -356,7 +356,9 @@ MainLoop& mainLoop()
 }
 }  // namespace
 
-void UIApplication::simulateTerminate()
+void UIApplication::simulateTerminate() { terminate(); }
+
+void UIApplication::terminate()
 {
     if (auto delegate = delegate_.lock()) {
         delegate->applicationWillTerminate(self<UIApplication>());

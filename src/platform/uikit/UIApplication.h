@@ -180,6 +180,9 @@ public:
     void simulateEnterForeground();
     void simulateBecomeActive();
     void simulateTerminate();
+    // The system ends the application (its window closed, its run's time up): the same as above, for
+    // the program's own ending rather than a test's.
+    void terminate();
     void simulateMemoryWarning();
     // The background time ran out: the expiration handler of every running task is called (a handler
     // is expected to end its task).

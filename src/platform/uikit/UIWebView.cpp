@@ -1,35 +1,38 @@
 #include "platform/uikit/UIWebView.h"
 
-#include <libxml/HTMLparser.h>
-#include <libxml/HTMLtree.h>
-#include <libxml/tree.h>
-
 #include <algorithm>
+#include <cmath>
 
 #include "platform/cfnetwork/NSURLConnection.h"
+#include "platform/foundation/Dispatch.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
+#include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIColor.h"
-#include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIGraphics.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIKeyboard.h"
 #include "platform/uikit/UIScrollView.h"
-#include "platform/uikit/UIStringDrawing.h"
+#include "platform/uikit/UITouch.h"
+#include "platform/uikit/WebDocument.h"
 
 // ---- The parsed page ---------------------------------------------------------------------------------
 
 struct UIWebView::Page {
-    xmlDocPtr doc = nullptr;
+    std::shared_ptr<webpage::Document> doc;
     std::string plainText;  // a page that is not HTML
-    ~Page()
-    {
-        if (doc) {
-            xmlFreeDoc(doc);
-        }
-    }
+    bool isPlainText = false;
+    std::string title;
+    std::string text;
 };
 
 namespace {
 namespace UIWebView_cpp {
+
+// Pictures on pages: the most of one picture's bytes that is read.
+constexpr NSUInteger kMaximumImageLength = 4 * 1024 * 1024;
+// ... and the most pixels a page's picture may decode to.
+constexpr CGFloat kMaximumImagePixels = 4096.0 * 4096.0;
 
 std::string lower(std::string s)
 {
@@ -37,31 +40,6 @@ std::string lower(std::string s)
     return s;
 }
 
-std::string nodeName(xmlNodePtr node) { return node && node->name ? lower(reinterpret_cast<const char*>(node->name)) : ""; }
-
-std::optional<std::string> attribute(xmlNodePtr node, const char* name)
-{
-    xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
-    if (!value) {
-        return std::nullopt;
-    }
-    std::string out(reinterpret_cast<const char*>(value));
-    xmlFree(value);
-    return out;
-}
-
-std::string content(xmlNodePtr node)
-{
-    xmlChar* value = xmlNodeGetContent(node);
-    if (!value) {
-        return "";
-    }
-    std::string out(reinterpret_cast<const char*>(value));
-    xmlFree(value);
-    return out;
-}
-
-// Blanks (spaces, tabs, line ends) collapsed to one space, none at either end.
 std::string collapse(std::string_view text)
 {
     std::string out;
@@ -80,205 +58,47 @@ std::string collapse(std::string_view text)
     return out;
 }
 
-void findElements(xmlNodePtr node, const std::string& tag, std::vector<xmlNodePtr>& out)
-{
-    for (; node; node = node->next) {
-        if (node->type == XML_ELEMENT_NODE) {
-            if (tag == "*" || nodeName(node) == tag) {
-                out.push_back(node);
-            }
-            findElements(node->children, tag, out);
-        }
-    }
-}
+std::string schemeOf(const Ref<NSURL>& url) { return url ? lower(url->scheme()) : ""; }
 
-xmlNodePtr firstElement(xmlDocPtr doc, const std::string& tag)
-{
-    std::vector<xmlNodePtr> found;
-    if (doc) {
-        findElements(xmlDocGetRootElement(doc), tag, found);
-    }
-    return found.empty() ? nullptr : found.front();
-}
+bool isNetworkScheme(const std::string& scheme) { return scheme == "http" || scheme == "https"; }
 
-std::string innerHTML(xmlDocPtr doc, xmlNodePtr node)
-{
-    std::string out;
-    xmlBufferPtr buffer = xmlBufferCreate();
-    for (xmlNodePtr child = node->children; child; child = child->next) {
-        xmlBufferEmpty(buffer);
-        htmlNodeDump(buffer, doc, child);
-        out += reinterpret_cast<const char*>(xmlBufferContent(buffer));
-    }
-    xmlBufferFree(buffer);
-    return out;
-}
-
-bool isBlock(const std::string& name)
-{
-    static const char* const blocks[] = {"address", "article", "aside", "blockquote", "br", "dd", "div", "dl",
-                                         "dt", "fieldset", "footer", "form", "h1", "h2", "h3", "h4", "h5", "h6",
-                                         "header", "hr", "li", "main", "nav", "ol", "p", "pre", "section",
-                                         "table", "tr", "ul"};
-    return std::find(std::begin(blocks), std::end(blocks), name) != std::end(blocks);
-}
-
-// The text a reader sees: one line per block. With controls, form fields show as "[value]".
-struct TextWriter {
-    bool controls = false;
-    std::vector<std::string> lines{""};
-
-    void breakLine()
-    {
-        if (!lines.back().empty()) {
-            lines.emplace_back();
-        }
-    }
-    void append(std::string_view raw)
-    {
-        std::string text = collapse(raw);
-        if (text.empty()) {
-            if (!raw.empty() && !lines.back().empty() && lines.back().back() != ' ') {
-                lines.back() += ' ';
-            }
-            return;
-        }
-        bool leadingBlank = raw.find_first_of(" \t\n\r") == 0;
-        if (leadingBlank && !lines.back().empty() && lines.back().back() != ' ') {
-            lines.back() += ' ';
-        }
-        lines.back() += text;
-        char last = raw.back();
-        if (last == ' ' || last == '\t' || last == '\n' || last == '\r') {
-            lines.back() += ' ';
-        }
-    }
-    void control(xmlNodePtr node)
-    {
-        std::string name = nodeName(node);
-        if (name == "textarea") {
-            append(" [" + collapse(content(node)) + "] ");
-            return;
-        }
-        if (name == "button") {
-            append(" [" + collapse(content(node)) + "] ");
-            return;
-        }
-        if (name == "select") {
-            std::vector<xmlNodePtr> options;
-            findElements(node->children, "option", options);
-            xmlNodePtr chosen = options.empty() ? nullptr : options.front();
-            for (xmlNodePtr option : options) {
-                if (attribute(option, "selected")) {
-                    chosen = option;
-                }
-            }
-            append(" [" + (chosen ? collapse(content(chosen)) : std::string()) + "] ");
-            return;
-        }
-        std::string type = lower(attribute(node, "type").value_or("text"));
-        if (type == "hidden") {
-            return;
-        }
-        std::string value = attribute(node, "value").value_or("");
-        if (type == "password") {
-            value = std::string(NSString::length(value), '*');
-        }
-        if (value.empty() && type == "submit") {
-            value = "Submit";
-        }
-        append(" [" + value + "] ");
-    }
-    void walk(xmlNodePtr node)
-    {
-        for (; node; node = node->next) {
-            if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
-                append(reinterpret_cast<const char*>(node->content ? node->content : BAD_CAST ""));
-                continue;
-            }
-            if (node->type != XML_ELEMENT_NODE) {
-                continue;
-            }
-            std::string name = nodeName(node);
-            if (name == "script" || name == "style" || name == "head" || name == "title" || name == "noscript") {
-                continue;
-            }
-            if (name == "input" || name == "textarea" || name == "button" || name == "select") {
-                if (controls) {
-                    control(node);
-                }
-                continue;
-            }
-            bool block = isBlock(name);
-            if (block) {
-                breakLine();
-            }
-            walk(node->children);
-            if (block) {
-                breakLine();
-            }
-        }
-    }
-    std::string text() const
-    {
-        std::string out;
-        for (const auto& line : lines) {
-            std::string trimmed = collapse(line);
-            if (trimmed.empty()) {
-                continue;
-            }
-            if (!out.empty()) {
-                out += '\n';
-            }
-            out += trimmed;
-        }
-        return out;
-    }
-};
-
-std::string pageText(const UIWebView::Page* page, bool controls)
-{
-    if (!page) {
-        return "";
-    }
-    if (!page->doc) {
-        return page->plainText;
-    }
-    TextWriter writer;
-    writer.controls = controls;
-    xmlNodePtr body = firstElement(page->doc, "body");
-    writer.walk(body ? body->children : xmlDocGetRootElement(page->doc));
-    return writer.text();
-}
-
-std::string pageTitle(const UIWebView::Page* page)
-{
-    xmlNodePtr title = page ? firstElement(page->doc, "title") : nullptr;
-    return title ? collapse(content(title)) : "";
-}
-
-std::shared_ptr<UIWebView::Page> parsePage(const NSData& data, const Ref<NSURLResponse>& response)
+// Parses (and lays out at width, when given) a page: safe off the main thread.
+std::shared_ptr<UIWebView::Page> parsePage(const std::string& body, const std::string& mime, const std::string& url,
+                                           int width, int height)
 {
     auto page = std::make_shared<UIWebView::Page>();
-    std::string mime = response ? lower(response->MIMEType()) : "text/html";
-    if (mime.rfind("text/plain", 0) == 0) {
-        page->plainText = data.string();
-        return page;
+    if (lower(mime).rfind("text/plain", 0) == 0) {
+        page->isPlainText = true;
+        page->plainText = body;
+        page->text = body;
+        page->doc = webpage::Document::parse(
+            "<html><body><pre style=\"white-space: pre-wrap\">" + webpage::escapeHTML(body) + "</pre></body></html>", url,
+            webpage::Limits());
+    } else {
+        page->doc = webpage::Document::parse(body, url, webpage::Limits());
+        page->title = page->doc->title();
+        page->text = page->doc->text();
     }
-    if (data.empty()) {
-        return page;
+    if (width > 0) {
+        page->doc->layout(width, height);
     }
-    std::string url = response && response->URL() ? response->URL()->absoluteString() : "";
-    std::string charset = response ? response->textEncodingName() : "";
-    page->doc = htmlReadMemory(reinterpret_cast<const char*>(data.bytes()), int(data.length()), url.c_str(),
-                               charset.empty() ? nullptr : charset.c_str(),
-                               HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
     return page;
 }
 
-std::shared_ptr<UIWebView::Page> parseHTML(const std::string& html)
+std::shared_ptr<UIWebView::Page> errorPage(const Ref<NSError>& error, const Ref<NSURLRequest>& request, int width,
+                                          int height)
 {
-    return parsePage(NSData::dataWithString(html), nullptr);
+    const std::string address = request && request->URL() ? request->URL()->absoluteString() : "";
+    std::string reason = error ? error->localizedDescription() : "";
+    if (error) {
+        reason += " (" + error->domain() + " " + std::to_string(error->code()) + ")";
+    }
+    const std::string html =
+        "<html><head><title>无法打开网页</title></head><body style=\"margin: 24px 16px; color: #333\">"
+        "<h2 style=\"color: #222\">无法打开网页</h2><p>" +
+        webpage::escapeHTML(reason) + "</p><p style=\"color: #777; font-size: 13px\">" + webpage::escapeHTML(address) +
+        "</p></body></html>";
+    return parsePage(html, "text/html", address, width, height);
 }
 
 // application/x-www-form-urlencoded, UTF-8.
@@ -289,73 +109,70 @@ std::string formEncode(std::string_view text)
     return escaped;
 }
 
-void collectFields(xmlNodePtr node, std::vector<std::pair<std::string, std::string>>& fields, bool& submitSeen)
+std::string typeName(webpage::Control::Kind kind)
 {
-    for (; node; node = node->next) {
-        if (node->type != XML_ELEMENT_NODE) {
-            continue;
-        }
-        std::string name = nodeName(node);
-        std::optional<std::string> fieldName = attribute(node, "name");
-        bool disabled = attribute(node, "disabled").has_value();
-        if (name == "input" && fieldName && !disabled) {
-            std::string type = lower(attribute(node, "type").value_or("text"));
-            std::string value = attribute(node, "value").value_or("");
-            if (type == "checkbox" || type == "radio") {
-                if (attribute(node, "checked")) {
-                    fields.emplace_back(*fieldName, attribute(node, "value").value_or("on"));
-                }
-            } else if (type == "submit" || type == "image") {
-                if (!submitSeen) {
-                    submitSeen = true;
-                    fields.emplace_back(*fieldName, value);
-                }
-            } else if (type != "reset" && type != "button" && type != "file") {
-                fields.emplace_back(*fieldName, value);
-            }
-            continue;
-        }
-        if (name == "button") {
-            std::string type = lower(attribute(node, "type").value_or("submit"));
-            if (type == "submit" && !submitSeen) {
-                submitSeen = true;
-                if (fieldName && !disabled) {
-                    fields.emplace_back(*fieldName, attribute(node, "value").value_or(""));
-                }
-            }
-            continue;
-        }
-        if (name == "textarea" && fieldName && !disabled) {
-            fields.emplace_back(*fieldName, content(node));
-            continue;
-        }
-        if (name == "select" && fieldName && !disabled) {
-            std::vector<xmlNodePtr> options;
-            findElements(node->children, "option", options);
-            xmlNodePtr chosen = options.empty() ? nullptr : options.front();
-            for (xmlNodePtr option : options) {
-                if (attribute(option, "selected")) {
-                    chosen = option;
-                    break;
-                }
-            }
-            if (chosen) {
-                fields.emplace_back(*fieldName, attribute(chosen, "value").value_or(collapse(content(chosen))));
-            }
-            continue;
-        }
-        collectFields(node->children, fields, submitSeen);
+    using Kind = webpage::Control::Kind;
+    switch (kind) {
+    case Kind::Text: return "text";
+    case Kind::Password: return "password";
+    case Kind::TextArea: return "textarea";
+    case Kind::Checkbox: return "checkbox";
+    case Kind::Radio: return "radio";
+    case Kind::Select: return "select";
+    case Kind::Submit: return "submit";
+    case Kind::Reset: return "reset";
+    case Kind::Button: return "button";
+    case Kind::Hidden: return "hidden";
+    case Kind::File: return "file";
     }
+    return "";
 }
 
 }  // namespace UIWebView_cpp
 }  // namespace
 
+using namespace UIWebView_cpp;
+
+// ---- The page on the screen --------------------------------------------------------------------------
+
+// The page's content inside the scroll view: it draws the page and takes the finger's taps.
+class UIWebView::PageView : public UIView {
+public:
+    Weak<UIWebView> web;
+    bool drawn = false;
+
+    void drawRect(CGRect rect) override
+    {
+        auto view = web.lock();
+        webpage::Document* doc = view ? view->shownDocument() : nullptr;
+        CGContextRef context = UIGraphicsGetCurrentContext();
+        if (!doc || !context) {
+            return;
+        }
+        doc->draw(context, rect);
+        drawn = true;
+    }
+    void touchesBegan_withEvent(const UITouchSet&, const Ref<UIEvent>&) override {}
+    void touchesMoved_withEvent(const UITouchSet&, const Ref<UIEvent>&) override {}
+    void touchesCancelled_withEvent(const UITouchSet&, const Ref<UIEvent>&) override {}
+    void touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>&) override
+    {
+        auto touch = touches.anyObject();
+        auto view = web.lock();
+        if (touch && view) {
+            view->pageTapped(touch->locationInView(self<UIView>()));
+        }
+    }
+};
+
 // ---- The network's side of a load --------------------------------------------------------------------
 
 class UIWebView::Fetch : public NSObject, public NSURLConnectionDelegate {
 public:
-    explicit Fetch(Weak<UIWebView> view) : view_(std::move(view)) {}
+    Fetch(Weak<UIWebView> view, NSUInteger limit, int width, int height)
+        : view_(std::move(view)), limit_(limit), width_(width), height_(height)
+    {
+    }
 
     void start(const Ref<NSURLRequest>& request)
     {
@@ -380,29 +197,29 @@ public:
         if (!redirectResponse || cancelled_ || !view) {
             return request;
         }
+        if (!isNetworkScheme(schemeOf(request->URL()))) {
+            // A network page sends nobody to a local file or a script.
+            stopWith(NSError::errorWithDomain_code_userInfo(
+                WebKitErrorDomain, WebKitErrorCannotShowURL,
+                Value::dictionary({{NSLocalizedDescriptionKey, "The page was sent to an address it may not open"}})));
+            return nullptr;
+        }
         if (auto delegate = view->delegate_.lock();
             delegate && !delegate->webView_shouldStartLoadWithRequest_navigationType(view, request,
                                                                                      UIWebViewNavigationTypeOther)) {
             // The page's delegate stops the load here; the failure is reported from the loop, not from
             // inside the connection's own callback.
-            refused_ = true;
+            stopWith(NSError::errorWithDomain_code_userInfo(
+                WebKitErrorDomain, WebKitErrorFrameLoadInterruptedByPolicyChange,
+                Value::dictionary({{NSLocalizedDescriptionKey, "Frame load interrupted"}})));
             return nullptr;
         }
         view->request_ = request;
         return request;
     }
-    void connection_didReceiveResponse(NSURLConnection* connection, const Ref<NSURLResponse>& response) override
+    void connection_didReceiveResponse(NSURLConnection*, const Ref<NSURLResponse>& response) override
     {
-        if (refused_) {
-            Ref<Fetch> self = std::static_pointer_cast<Fetch>(shared_from_this());
-            NSRunLoop::currentRunLoop()->performBlock([self] {
-                self->cancel();
-                if (auto view = self->view_.lock(); view && view->fetch_ == self) {
-                    view->failLoad(NSError::errorWithDomain_code_userInfo(
-                        WebKitErrorDomain, WebKitErrorFrameLoadInterruptedByPolicyChange,
-                        Value::dictionary({{NSLocalizedDescriptionKey, "Frame load interrupted"}})));
-                }
-            });
+        if (stopped_) {
             return;
         }
         response_ = response;
@@ -410,14 +227,21 @@ public:
     }
     void connection_didReceiveData(NSURLConnection*, const NSData& data) override
     {
-        if (!refused_) {
-            data_.appendData(data);
+        if (stopped_ || cancelled_) {
+            return;
         }
+        if (data_.length() + data.length() > limit_) {
+            stopWith(NSError::errorWithDomain_code_userInfo(
+                NSURLErrorDomain, UIWebViewErrorPageTooLarge,
+                Value::dictionary({{NSLocalizedDescriptionKey, "The page is too large to show"}})));
+            return;
+        }
+        data_.appendData(data);
     }
     void connectionDidFinishLoading(NSURLConnection* connection) override
     {
         auto view = view_.lock();
-        if (cancelled_ || refused_ || !view || view->fetch_.get() != this) {
+        if (cancelled_ || stopped_ || !view || view->fetch_.get() != this) {
             return;
         }
         Ref<NSURLRequest> finalRequest = connection->currentRequest();
@@ -427,24 +251,145 @@ public:
             moved->setURL(response_->URL());
             finalRequest = moved;
         }
-        view->finishLoad(UIWebView_cpp::parsePage(data_, response_), finalRequest);
+        // The page is parsed and laid out away from the interface; the load ends on the main loop.
+        Ref<Fetch> self = std::static_pointer_cast<Fetch>(shared_from_this());
+        auto body = std::make_shared<std::string>(data_.string());
+        data_ = NSData();
+        const std::string mime = response_ ? response_->MIMEType() : "text/html";
+        const std::string url = finalRequest && finalRequest->URL() ? finalRequest->URL()->absoluteString() : "";
+        const int width = width_;
+        const int height = height_;
+        dispatch_async(dispatch_get_global_queue(0, 0), [self, body, mime, url, width, height, finalRequest] {
+            auto page = parsePage(*body, mime, url, width, height);
+            dispatch_async(dispatch_get_main_queue(), [self, page, finalRequest] {
+                auto view = self->view_.lock();
+                if (!self->cancelled_ && view && view->fetch_ == self) {
+                    view->finishLoad(page, finalRequest);
+                }
+            });
+        });
     }
     void connection_didFailWithError(NSURLConnection*, const Ref<NSError>& error) override
     {
         auto view = view_.lock();
-        if (cancelled_ || refused_ || !view || view->fetch_.get() != this) {
+        if (cancelled_ || stopped_ || !view || view->fetch_.get() != this) {
             return;
         }
         view->failLoad(error);
     }
 
 private:
+    // Ends the load with this error on the next turn of the loop.
+    void stopWith(const Ref<NSError>& error)
+    {
+        if (stopped_) {
+            return;
+        }
+        stopped_ = true;
+        data_ = NSData();
+        Ref<Fetch> self = std::static_pointer_cast<Fetch>(shared_from_this());
+        NSRunLoop::currentRunLoop()->performBlock([self, error] {
+            const bool mine = !self->cancelled_;
+            self->cancel();
+            if (auto view = self->view_.lock(); mine && view && view->fetch_ == self) {
+                view->failLoad(error);
+            }
+        });
+    }
+
     Weak<UIWebView> view_;
+    NSUInteger limit_;
+    int width_;
+    int height_;
     Ref<NSURLConnection> connection_;
     Ref<NSURLResponse> response_;
     NSData data_;
     bool cancelled_ = false;
-    bool refused_ = false;
+    bool stopped_ = false;
+};
+
+// A picture of the page.
+class UIWebView::ImageFetch : public NSObject, public NSURLConnectionDelegate {
+public:
+    ImageFetch(Weak<UIWebView> view, std::shared_ptr<Page> page, std::string url)
+        : view_(std::move(view)), page_(std::move(page)), url_(std::move(url))
+    {
+    }
+    void start()
+    {
+        auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(url_));
+        connection_ = NSURLConnection::initWithRequest_delegate_startImmediately(
+            request, std::static_pointer_cast<ImageFetch>(shared_from_this()), false);
+        connection_->scheduleInRunLoop_forMode(NSRunLoop::currentRunLoop(), kCFRunLoopCommonModes);
+        connection_->start();
+    }
+    void cancel()
+    {
+        done_ = true;
+        if (connection_) {
+            connection_->cancel();
+            connection_ = nullptr;
+        }
+    }
+    Ref<NSURLRequest> connection_willSendRequest_redirectResponse(NSURLConnection*, const Ref<NSURLRequest>& request,
+                                                                  const Ref<NSURLResponse>& redirectResponse) override
+    {
+        if (redirectResponse && !isNetworkScheme(schemeOf(request->URL()))) {
+            return nullptr;
+        }
+        return request;
+    }
+    void connection_didReceiveData(NSURLConnection*, const NSData& data) override
+    {
+        if (done_) {
+            return;
+        }
+        if (data_.length() + data.length() > kMaximumImageLength) {
+            finish(nullptr);
+            return;
+        }
+        data_.appendData(data);
+    }
+    void connectionDidFinishLoading(NSURLConnection*) override
+    {
+        if (done_) {
+            return;
+        }
+        connection_ = nullptr;
+        // Decoded away from the interface: a picture may be large or not a picture at all.
+        Ref<ImageFetch> self = std::static_pointer_cast<ImageFetch>(shared_from_this());
+        auto data = std::make_shared<NSData>(std::move(data_));
+        data_ = NSData();
+        dispatch_async(dispatch_get_global_queue(0, 0), [self, data] {
+            Ref<UIImage> image = UIImage::imageWithData(*data);
+            if (image && image->size().width * image->size().height > kMaximumImagePixels) {
+                image = nullptr;
+            }
+            dispatch_async(dispatch_get_main_queue(), [self, image] { self->finish(image); });
+        });
+    }
+    void connection_didFailWithError(NSURLConnection*, const Ref<NSError>&) override { finish(nullptr); }
+    bool finished() const { return finished_; }
+
+private:
+    void finish(const Ref<UIImage>& image)
+    {
+        if (finished_) {
+            return;
+        }
+        finished_ = true;
+        cancel();
+        if (auto view = view_.lock()) {
+            view->imageArrived(page_, url_, image);  // a page no longer shown ignores it
+        }
+    }
+    Weak<UIWebView> view_;
+    std::shared_ptr<Page> page_;
+    std::string url_;
+    Ref<NSURLConnection> connection_;
+    NSData data_;
+    bool done_ = false;
+    bool finished_ = false;
 };
 
 // ---- The view ----------------------------------------------------------------------------------------
@@ -453,6 +398,15 @@ void UIWebView::initWithFrameBody(CGRect frame)
 {
     UIView::initWithFrameBody(frame);
     setBackgroundColor(UIColor::whiteColor());
+    scrollView_ = UIScrollView::initWithFrame(bounds());
+    scrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    scrollView_->setBackgroundColor(UIColor::clearColor());
+    scrollView_->setAlwaysBounceVertical(false);
+    pageView_ = makeWithFrame<PageView>(CGRectMake(0, 0, frame.size.width, frame.size.height));
+    pageView_->web = weakSelf<UIWebView>();
+    pageView_->setBackgroundColor(UIColor::clearColor());
+    scrollView_->addSubview(pageView_);
+    addSubview(scrollView_);
 }
 
 UIWebView::~UIWebView()
@@ -460,6 +414,69 @@ UIWebView::~UIWebView()
     if (fetch_) {
         fetch_->cancel();
     }
+    for (const auto& image : imageFetches_) {
+        std::static_pointer_cast<ImageFetch>(image)->cancel();
+    }
+}
+
+Ref<UIScrollView> UIWebView::scrollView() { return scrollView_; }
+
+webpage::Document* UIWebView::shownDocument() const
+{
+    if (errorPage_) {
+        return errorPage_->doc.get();
+    }
+    return page_ ? page_->doc.get() : nullptr;
+}
+
+void UIWebView::layoutSubviews()
+{
+    UIView::layoutSubviews();
+    scrollView_->setFrame(bounds());
+    layoutPage();
+}
+
+void UIWebView::layoutPage()
+{
+    const CGSize size = bounds().size;
+    webpage::Document* doc = shownDocument();
+    const int width = std::max(1, int(std::floor(size.width)));
+    CGFloat height = size.height;
+    if (doc) {
+        if (!doc->laidOut() || doc->width() != width) {
+            doc->layout(width, int(size.height));
+        }
+        height = std::max<CGFloat>(height, doc->height());
+    }
+    if (pageView_->frame().size.width != size.width || pageView_->frame().size.height != height) {
+        pageView_->setFrame(CGRectMake(0, 0, size.width, height));
+        pageView_->setNeedsDisplay();
+    }
+    scrollView_->setContentSize(CGSizeMake(size.width, height));
+}
+
+void UIWebView::showPage()
+{
+    focused_ = nullptr;
+    if (isFirstResponder()) {
+        resignFirstResponder();
+    }
+    if (webpage::Document* doc = shownDocument(); doc && doc->laidOut() && doc->width() != int(bounds().size.width)) {
+        doc->layout(int(bounds().size.width), int(bounds().size.height));
+    }
+    layoutPage();
+    scrollView_->setContentOffset(CGPointZero);
+    pageView_->drawn = false;
+    pageView_->setNeedsDisplay();
+    setNeedsDisplay();
+}
+
+bool UIWebView::pageDrawn() const { return pageView_->drawn; }
+
+CGFloat UIWebView::pageHeight() const
+{
+    webpage::Document* doc = shownDocument();
+    return doc ? doc->height() : 0;
 }
 
 void UIWebView::loadRequest(const Ref<NSURLRequest>& request)
@@ -501,7 +518,7 @@ void UIWebView::cancelLoad()
 }
 
 bool UIWebView::start(const Ref<NSURLRequest>& request, UIWebViewNavigationType type, Move move,
-                      std::optional<std::string> html)
+                      std::optional<std::string> html, Ref<NSError> refusal)
 {
     Ref<UIWebView> me = self<UIWebView>();
     if (auto delegate = delegate_.lock();
@@ -519,22 +536,55 @@ bool UIWebView::start(const Ref<NSURLRequest>& request, UIWebViewNavigationType 
     }
     // The delegate may have started or stopped another load meanwhile.
     if (loading_ && request_ == request) {
-        fetch();
+        if (refusal) {
+            fetch_ = std::make_shared<Fetch>(weakSelf<UIWebView>(), 0, 0, 0);
+            std::shared_ptr<Fetch> mine = fetch_;
+            Weak<UIWebView> weak = weakSelf<UIWebView>();
+            NSRunLoop::currentRunLoop()->performBlock([weak, mine, refusal] {
+                auto view = weak.lock();
+                if (view && view->fetch_ == mine) {
+                    view->failLoad(refusal);
+                }
+            });
+        } else {
+            fetch();
+        }
     }
     return true;
 }
 
+bool UIWebView::navigate(const Ref<NSURLRequest>& request, UIWebViewNavigationType type)
+{
+    const std::string scheme = schemeOf(request ? request->URL() : nullptr);
+    if (!request || scheme.empty() || scheme == "javascript") {
+        return false;  // no script runs here
+    }
+    const std::string pageScheme = schemeOf(request_ ? request_->URL() : nullptr);
+    Ref<NSError> refusal;
+    if (!isNetworkScheme(scheme) && scheme != "about" && (isNetworkScheme(pageScheme) || scheme == "data")) {
+        refusal = NSError::errorWithDomain_code_userInfo(
+            WebKitErrorDomain, WebKitErrorCannotShowURL,
+            Value::dictionary({{NSLocalizedDescriptionKey, "This page may not open that address"}}));
+    }
+    return start(request, type, Move::None, std::nullopt, refusal);
+}
+
 void UIWebView::fetch()
 {
-    fetch_ = std::make_shared<Fetch>(weakSelf<UIWebView>());
+    const CGSize size = bounds().size;
+    fetch_ = std::make_shared<Fetch>(weakSelf<UIWebView>(), maximumPageLength_, int(size.width), int(size.height));
     std::shared_ptr<Fetch> mine = fetch_;
-    if (requestHTML_ || request_->URL()->scheme() == "about") {
+    if (requestHTML_ || schemeOf(request_->URL()) == "about") {
+        // The application's own page (or a blank one): parsed on the main loop's next turn.
         std::string html = requestHTML_.value_or("");
         Weak<UIWebView> weak = weakSelf<UIWebView>();
         NSRunLoop::currentRunLoop()->performBlock([weak, mine, html] {
             auto view = weak.lock();
             if (view && view->fetch_ == mine) {
-                view->finishLoad(UIWebView_cpp::parseHTML(html), view->request_);
+                const CGSize box = view->bounds().size;
+                view->finishLoad(parsePage(html, "text/html", view->request_->URL()->absoluteString(), int(box.width),
+                                           int(box.height)),
+                                 view->request_);
             }
         });
         return;
@@ -551,9 +601,16 @@ void UIWebView::finishLoad(std::shared_ptr<Page> page, const Ref<NSURLRequest>& 
     if (finalRequest) {
         request_ = finalRequest;
     }
-    page_ = page ? std::move(page) : std::make_shared<Page>();
-    title_ = UIWebView_cpp::pageTitle(page_.get());
-    text_ = UIWebView_cpp::pageText(page_.get(), false);
+    for (const auto& image : imageFetches_) {
+        std::static_pointer_cast<ImageFetch>(image)->cancel();
+    }
+    imageFetches_.clear();
+    page_ = page ? std::move(page)
+                 : parsePage("", "text/html", request_ ? request_->URL()->absoluteString() : "", int(bounds().size.width),
+                             int(bounds().size.height));
+    errorPage_ = nullptr;
+    title_ = page_->title;
+    text_ = page_->text;
     loading_ = false;
     HistoryEntry entry{request_, requestHTML_};
     switch (move_) {
@@ -573,7 +630,8 @@ void UIWebView::finishLoad(std::shared_ptr<Page> page, const Ref<NSURLRequest>& 
         break;
     }
     move_ = Move::None;
-    setNeedsDisplay();
+    showPage();
+    fetchImages();
     if (auto delegate = delegate_.lock()) {
         delegate->webViewDidFinishLoad(self<UIWebView>());
     }
@@ -587,8 +645,50 @@ void UIWebView::failLoad(const Ref<NSError>& error)
     fetch_ = nullptr;
     loading_ = false;
     move_ = Move::None;
+    const bool cancelled = error && error->domain() == NSURLErrorDomain && error->code() == NSURLErrorCancelled;
+    if (showsErrorPages_ && !cancelled) {
+        errorPage_ = errorPage(error, request_, int(bounds().size.width), int(bounds().size.height));
+        showPage();
+    }
     if (auto delegate = delegate_.lock()) {
         delegate->webView_didFailLoadWithError(self<UIWebView>(), error);
+    }
+}
+
+void UIWebView::fetchImages()
+{
+    if (!page_ || !page_->doc) {
+        return;
+    }
+    const std::vector<std::string> urls = page_->doc->takeImageRequests();
+    if (!urls.empty()) {
+        UIImage::installImageCodecs();  // a page's pictures are drawn, so they need their pixels
+    }
+    for (const std::string& url : urls) {
+        auto image = std::make_shared<ImageFetch>(weakSelf<UIWebView>(), page_, url);
+        imageFetches_.push_back(image);
+        image->start();
+    }
+}
+
+NSUInteger UIWebView::pendingImageCount() const
+{
+    return NSUInteger(std::count_if(imageFetches_.begin(), imageFetches_.end(), [](const Ref<NSObject>& fetch) {
+        return !std::static_pointer_cast<ImageFetch>(fetch)->finished();
+    }));
+}
+
+void UIWebView::imageArrived(const std::shared_ptr<Page>& page, const std::string& url, const Ref<UIImage>& image)
+{
+    if (page != page_ || !page_->doc) {
+        return;
+    }
+    if (image && page_->doc->setImage(url, image)) {
+        if (!errorPage_) {
+            page_->doc->layout(int(bounds().size.width), int(bounds().size.height));
+            layoutPage();
+            pageView_->setNeedsDisplay();
+        }
     }
 }
 
@@ -626,20 +726,8 @@ std::vector<Ref<NSURLRequest>> UIWebView::history() const
     return out;
 }
 
-Ref<UIScrollView> UIWebView::scrollView()
-{
-    if (!scrollView_) {
-        scrollView_ = UIScrollView::initWithFrame(bounds());
-        scrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
-        scrollView_->setBackgroundColor(UIColor::clearColor());
-        addSubview(scrollView_);
-    }
-    return scrollView_;
-}
-
 std::string UIWebView::stringByEvaluatingJavaScriptFromString(const std::string& script)
 {
-    using namespace UIWebView_cpp;
     scripts_.push_back(script);
     if (auto it = scriptResults_.find(script); it != scriptResults_.end()) {
         return it->second;
@@ -662,7 +750,7 @@ std::string UIWebView::stringByEvaluatingJavaScriptFromString(const std::string&
     }
     // document.getElementsByTagName('tag')[n].property
     static constexpr std::string_view prefix = "document.getElementsByTagName(";
-    if (!page_ || !page_->doc || expression.rfind(prefix, 0) != 0) {
+    if (!page_ || !page_->doc || page_->isPlainText || expression.rfind(prefix, 0) != 0) {
         return "";
     }
     std::string_view rest = std::string_view(expression).substr(prefix.size());
@@ -691,80 +779,413 @@ std::string UIWebView::stringByEvaluatingJavaScriptFromString(const std::string&
     if (tag.empty() || (property != "innerHTML" && property != "innerText" && property != "textContent")) {
         return "";
     }
-    std::vector<xmlNodePtr> found;
-    findElements(xmlDocGetRootElement(page_->doc), tag, found);
-    if (index >= found.size()) {
-        return "";
-    }
-    xmlNodePtr element = found[index];
     if (property == "innerHTML") {
-        return innerHTML(page_->doc, element);
+        return page_->doc->innerHTML(tag, index);
     }
-    return property == "innerText" ? collapse(content(element)) : content(element);
+    const std::string text = page_->doc->textContent(tag, index);
+    return property == "innerText" ? collapse(text) : text;
 }
 
-bool UIWebView::hasForm() const { return page_ && UIWebView_cpp::firstElement(page_->doc, "form") != nullptr; }
+bool UIWebView::hasForm() const { return page_ && page_->doc && !page_->isPlainText && page_->doc->hasForm(); }
 
-bool UIWebView::submitFirstForm(const std::map<std::string, std::string>& values)
+std::vector<UIWebView::Field> UIWebView::fields() const
 {
-    using namespace UIWebView_cpp;
-    xmlNodePtr form = page_ ? firstElement(page_->doc, "form") : nullptr;
-    if (!form || !request_) {
+    std::vector<Field> out;
+    webpage::Document* doc = shownDocument();
+    if (!doc) {
+        return out;
+    }
+    const CGPoint offset = scrollView_->contentOffset();
+    for (webpage::Control* c : doc->controls()) {
+        Field field;
+        field.name = c->name();
+        field.type = typeName(c->kind());
+        field.value = c->kind() == webpage::Control::Kind::Select && c->selectedIndex() >= 0 &&
+                              size_t(c->selectedIndex()) < c->options().size()
+                          ? c->options()[size_t(c->selectedIndex())].second
+                          : c->value();
+        field.label = c->label();
+        field.checked = c->checked();
+        field.focused = c == focused_;
+        field.frame = CGRectOffset(doc->frameOf(c), -offset.x, -offset.y);
+        out.push_back(field);
+    }
+    return out;
+}
+
+CGRect UIWebView::frameOfElement(const std::string& tag, size_t index) const
+{
+    webpage::Document* doc = shownDocument();
+    const CGRect frame = doc ? doc->frameOfElement(tag, index) : CGRectNull;
+    const CGPoint offset = scrollView_->contentOffset();
+    return CGRectIsNull(frame) ? frame : CGRectOffset(frame, -offset.x, -offset.y);
+}
+
+CGRect UIWebView::frameOfLink(const std::string& href) const
+{
+    webpage::Document* doc = shownDocument();
+    if (!doc) {
+        return CGRectNull;
+    }
+    const CGRect frame = doc->frameOfLink(href);
+    const CGPoint offset = scrollView_->contentOffset();
+    return CGRectIsNull(frame) ? frame : CGRectOffset(frame, -offset.x, -offset.y);
+}
+
+// ---- Touches and keys ------------------------------------------------------------------------------
+
+void UIWebView::pageTapped(CGPoint point)
+{
+    webpage::Document* doc = page_ && !errorPage_ ? page_->doc.get() : nullptr;
+    if (!doc || loading_) {
+        return;
+    }
+    const webpage::Hit hit = doc->hitTest(point);
+    if (hit.control) {
+        activate(hit.control);
+        return;
+    }
+    if (isFirstResponder()) {
+        resignFirstResponder();
+    }
+    if (!hit.href.empty() && request_) {
+        if (hit.href[0] == '#') {
+            return;  // a place on this page
+        }
+        Ref<NSURL> base = NSURL::URLWithString(doc->resolveBase());
+        Ref<NSURL> target = base ? NSURL::URLWithString_relativeToURL(hit.href, base) : NSURL::URLWithString(hit.href);
+        if (target) {
+            navigate(NSURLRequest::requestWithURL(NSURL::URLWithString(target->absoluteString())),
+                     UIWebViewNavigationTypeLinkClicked);
+        }
+    }
+}
+
+void UIWebView::activate(webpage::Control* control)
+{
+    using Kind = webpage::Control::Kind;
+    if (control->disabled()) {
+        return;
+    }
+    switch (control->kind()) {
+    case Kind::Text:
+    case Kind::Password:
+    case Kind::TextArea:
+        focus(control);
+        return;
+    case Kind::Checkbox:
+        focus(nullptr);
+        control->setChecked(!control->checked());
+        break;
+    case Kind::Radio:
+        focus(nullptr);
+        if (!control->checked() && page_ && page_->doc) {
+            // One of a group: the others of the same name in the page go off.
+            for (webpage::Control* other : page_->doc->controls()) {
+                if (other->kind() == Kind::Radio && other->name() == control->name()) {
+                    other->setChecked(false);
+                }
+            }
+            control->setChecked(true);
+        }
+        break;
+    case Kind::Select:
+        focus(nullptr);
+        chooseOption(control);
+        break;
+    case Kind::Submit:
+        focus(nullptr);
+        submit(control);
+        return;
+    default:
+        focus(nullptr);
+        break;
+    }
+    pageView_->setNeedsDisplay();
+}
+
+void UIWebView::focus(webpage::Control* control)
+{
+    if (focused_ == control) {
+        return;
+    }
+    if (focused_) {
+        focused_->setFocused(false);
+    }
+    focused_ = control;
+    if (control) {
+        control->setFocused(true);
+        if (control->isTextEntry()) {
+            setSecureTextEntry(control->kind() == webpage::Control::Kind::Password);
+            becomeFirstResponder();
+        }
+        // The field comes into sight above the keyboard.
+        if (page_ && page_->doc) {
+            const CGRect frame = page_->doc->frameOf(control);
+            const CGFloat visible =
+                bounds().size.height - (UIKeyboard::isVisible() || control->isTextEntry() ? UIKeyboard::height() : 0);
+            CGPoint offset = scrollView_->contentOffset();
+            if (CGRectGetMaxY(frame) + 8 > offset.y + visible) {
+                offset.y = CGRectGetMaxY(frame) + 8 - visible;
+            }
+            if (frame.origin.y - 8 < offset.y) {
+                offset.y = frame.origin.y - 8;
+            }
+            offset.y = std::max<CGFloat>(0, std::min(offset.y, scrollView_->contentSize().height - bounds().size.height +
+                                                                   (control->isTextEntry() ? UIKeyboard::height() : 0)));
+            if (offset.y != scrollView_->contentOffset().y) {
+                scrollView_->setContentOffset(offset);
+            }
+        }
+    } else if (isFirstResponder()) {
+        resignFirstResponder();
+    }
+    pageView_->setNeedsDisplay();
+}
+
+bool UIWebView::canBecomeFirstResponder() const { return focused_ != nullptr && isUserInteractionEnabled(); }
+
+bool UIWebView::becomeFirstResponder()
+{
+    if (isFirstResponder()) {
+        return true;
+    }
+    if (!canBecomeFirstResponder()) {
         return false;
     }
-    std::vector<std::pair<std::string, std::string>> fields;
-    bool submitSeen = false;
-    collectFields(form->children, fields, submitSeen);
+    UIKeyboard::Switch keepKeyboard;
+    if (!UIResponder::becomeFirstResponder()) {
+        return false;
+    }
+    UIKeyboard::inputDidBegin();
+    return true;
+}
+
+bool UIWebView::resignFirstResponder()
+{
+    if (!isFirstResponder()) {
+        return UIResponder::resignFirstResponder();
+    }
+    if (!UIResponder::resignFirstResponder()) {
+        return false;
+    }
+    if (focused_) {
+        focused_->setFocused(false);
+        focused_ = nullptr;
+        pageView_->setNeedsDisplay();
+    }
+    UIKeyboard::inputDidEnd();
+    return true;
+}
+
+bool UIWebView::hasText() const { return focused_ && !focused_->value().empty(); }
+
+void UIWebView::insertText(const std::string& text)
+{
+    if (!focused_) {
+        return;
+    }
+    using Kind = webpage::Control::Kind;
+    for (char32_t c : NSString::toUTF32(text)) {
+        webpage::Control* field = focused_;
+        if (!field) {
+            return;
+        }
+        if (c == '\t') {
+            moveKeyFocus(false);
+            continue;
+        }
+        if (c == '\n' || c == '\r') {
+            if (field->kind() == Kind::TextArea) {
+                field->setValue(field->value() + "\n");
+                continue;
+            }
+            if (field->kind() == Kind::Checkbox || field->kind() == Kind::Radio || field->kind() == Kind::Select) {
+                continue;
+            }
+            // Return submits the field's form, as its first submit button would.
+            webpage::Control* submitter = field->isSubmit() ? field : nullptr;
+            if (!submitter && page_ && page_->doc) {
+                webpage::Document::Submission mine;
+                page_->doc->submission(field, mine);
+                for (webpage::Control* other : page_->doc->controls()) {
+                    webpage::Document::Submission theirs;
+                    if (other->isSubmit() && !other->disabled() && page_->doc->submission(other, theirs) &&
+                        theirs.action == mine.action && theirs.method == mine.method) {
+                        submitter = other;
+                        break;
+                    }
+                }
+            }
+            focus(nullptr);
+            submit(submitter ? submitter : field);
+            return;
+        }
+        if (c == ' ' && !field->isTextEntry()) {
+            activate(field);
+            if (focused_ != field && !field->isSubmit()) {
+                focus(field);  // a check box keeps the focus it was toggled with
+            }
+            continue;
+        }
+        if (field->isTextEntry() && c >= 0x20) {
+            field->setValue(field->value() + NSString::fromUTF32(std::u32string(1, c)));
+        }
+    }
+    pageView_->setNeedsDisplay();
+}
+
+void UIWebView::deleteBackward()
+{
+    if (!focused_ || !focused_->isTextEntry() || focused_->value().empty()) {
+        return;
+    }
+    std::u32string text = NSString::toUTF32(focused_->value());
+    text.pop_back();
+    focused_->setValue(NSString::fromUTF32(text));
+    pageView_->setNeedsDisplay();
+}
+
+bool UIWebView::moveKeyFocus(bool backward)
+{
+    webpage::Document* doc = page_ && !errorPage_ ? page_->doc.get() : nullptr;
+    if (!doc) {
+        return false;
+    }
+    const std::vector<webpage::Control*> order = doc->focusableControls();
+    if (order.empty()) {
+        return false;
+    }
+    auto at = std::find(order.begin(), order.end(), focused_);
+    size_t next;
+    if (at == order.end()) {
+        next = backward ? order.size() - 1 : 0;
+    } else {
+        const size_t index = size_t(at - order.begin());
+        next = backward ? (index + order.size() - 1) % order.size() : (index + 1) % order.size();
+    }
+    // The first responder stays with the page while the focus moves between its fields.
+    webpage::Control* target = order[next];
+    if (focused_) {
+        focused_->setFocused(false);
+    }
+    focused_ = nullptr;
+    focus(target);
+    if (!target->isTextEntry() && !isFirstResponder()) {
+        becomeFirstResponder();
+    }
+    return true;
+}
+
+void UIWebView::chooseOption(webpage::Control* select)
+{
+    class Chooser : public NSObject, public UIActionSheetDelegate {
+    public:
+        Weak<UIWebView> web;
+        std::weak_ptr<Page> page;
+        webpage::Control* control = nullptr;
+        void actionSheet_clickedButtonAtIndex(const Ref<UIActionSheet>& sheet, NSInteger index) override
+        {
+            auto view = web.lock();
+            if (view && page.lock() == view->page_ && index != sheet->cancelButtonIndex() && index >= 0 &&
+                size_t(index) < control->options().size()) {
+                control->setSelectedIndex(int(index));
+                view->pageView_->setNeedsDisplay();
+            }
+            if (view) {
+                view->optionSheet_ = nullptr;
+            }
+        }
+    };
+    if (select->options().empty()) {
+        return;
+    }
+    auto chooser = std::make_shared<Chooser>();
+    chooser->web = weakSelf<UIWebView>();
+    chooser->page = page_;
+    chooser->control = select;
+    auto sheet = UIActionSheet::create();
+    sheet->setDelegate(chooser);
+    for (const auto& option : select->options()) {
+        sheet->addButtonWithTitle(option.first);
+    }
+    sheet->setCancelButtonIndex(sheet->addButtonWithTitle("取消"));
+    optionSheet_ = chooser;
+    sheet->showInView(self<UIView>());
+}
+
+bool UIWebView::submit(webpage::Control* submitter)
+{
+    webpage::Document::Submission form;
+    if (!page_ || !page_->doc || !page_->doc->submission(submitter, form) || !request_) {
+        return false;
+    }
     std::string encoded;
-    for (const auto& [name, value] : fields) {
-        auto given = values.find(name);
+    for (const auto& [name, value] : form.fields) {
         if (!encoded.empty()) {
             encoded += '&';
         }
-        encoded += formEncode(name) + "=" + formEncode(given != values.end() ? given->second : value);
+        encoded += formEncode(name) + "=" + formEncode(value);
     }
-    std::string action = attribute(form, "action").value_or("");
-    Ref<NSURL> target = action.empty() ? request_->URL() : NSURL::URLWithString_relativeToURL(action, request_->URL());
+    Ref<NSURL> base = NSURL::URLWithString(page_->doc->resolveBase());
+    if (!base) {
+        base = request_->URL();
+    }
+    Ref<NSURL> target = form.action.empty() ? request_->URL() : NSURL::URLWithString_relativeToURL(form.action, base);
     if (!target) {
         return false;
     }
-    bool post = lower(attribute(form, "method").value_or("get")) == "post";
     Ref<NSMutableURLRequest> submission;
-    if (post) {
+    if (form.method == "post") {
         submission = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(target->absoluteString()));
+        if (!submission->URL()) {
+            return false;
+        }
         submission->setHTTPMethod("POST");
         submission->setValue_forHTTPHeaderField("application/x-www-form-urlencoded", "Content-Type");
         submission->setHTTPBody(NSData::dataWithString(encoded));
     } else {
-        std::string base = target->absoluteString();
-        base = base.substr(0, std::min(base.find('?'), base.find('#')));
-        submission = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(base + "?" + encoded));
+        std::string address = target->absoluteString();
+        address = address.substr(0, std::min(address.find('?'), address.find('#')));
+        submission = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(address + "?" + encoded));
+        if (!submission->URL()) {
+            return false;
+        }
     }
-    if (!submission->URL()) {
-        return false;
-    }
-    return start(submission, UIWebViewNavigationTypeFormSubmitted, Move::None);
+    return navigate(submission, UIWebViewNavigationTypeFormSubmitted);
 }
 
-void UIWebView::drawRect(CGRect rect)
+bool UIWebView::submitFirstForm(const std::map<std::string, std::string>& values)
 {
-    // No layout engine: the page shows as its title over its text, fields and buttons in brackets.
-    std::string title = title_;
-    std::string text = UIWebView_cpp::pageText(page_.get(), true);
-    if (title.empty() && text.empty()) {
-        return;
+    if (!page_ || !page_->doc || page_->isPlainText) {
+        return false;
     }
-    CGRect area = CGRectInset(bounds(), 12, 12);
-    UIColor::blackColor()->set();
-    if (!title.empty()) {
-        Ref<UIFont> titleFont = UIFont::boldSystemFontOfSize(18);
-        CGSize used = UIStringDrawing::drawInRect_withFont(title, area, titleFont);
-        area.origin.y += used.height + 12;
-        area.size.height -= used.height + 12;
+    bool hasForm = false;
+    webpage::Control* submitter = page_->doc->firstSubmitter(hasForm);
+    if (!hasForm) {
+        return false;
     }
-    UIColor::darkGrayColor()->set();
-    UIStringDrawing::drawInRect_withFont(text, area, UIFont::systemFontOfSize(15));
+    // What the user typed goes into the fields of those names.
+    for (webpage::Control* c : page_->doc->controls()) {
+        auto given = values.find(c->name());
+        if (given != values.end() && c->kind() != webpage::Control::Kind::Submit) {
+            c->setValue(given->second);
+        }
+    }
+    if (submitter) {
+        return submit(submitter);
+    }
+    // A form without a submit button still goes, as its first field's Return would send it.
+    for (webpage::Control* c : page_->doc->controls()) {
+        webpage::Document::Submission unused;
+        if (page_->doc->submission(c, unused)) {
+            return submit(c);
+        }
+    }
+    return false;
 }
+
+// ---- Test driving ----------------------------------------------------------------------------------
 
 bool UIWebView::simulateFinishLoad() { return simulateFinishLoad(nullptr); }
 
@@ -796,7 +1217,8 @@ bool UIWebView::simulateFinishLoadWithHTML(const std::string& html, const Ref<NS
         redirected->setURL(finalURL);
         finalRequest = redirected;
     }
-    finishLoad(UIWebView_cpp::parseHTML(html), finalRequest);
+    const std::string url = finalRequest && finalRequest->URL() ? finalRequest->URL()->absoluteString() : "";
+    finishLoad(parsePage(html, "text/html", url, int(bounds().size.width), int(bounds().size.height)), finalRequest);
     return true;
 }
 

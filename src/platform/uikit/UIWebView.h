@@ -1,18 +1,32 @@
 #pragma once
-// Web views, headless: pages are really fetched (through the URL-loading layer, NSURLConnection) and
-// parsed as HTML, but not laid out and no script runs. The view keeps the page's title and text (it
-// draws them, so a rendered view shows what was loaded), answers the few script expressions the
-// application evaluates, and can submit the page's first form as a tap on its submit button would.
+// Web views: a small browser for the pages the application shows. Pages are fetched through the
+// URL-loading layer (NSURLConnection), parsed once, laid out and drawn by the HTML and CSS engine behind
+// the page's document container (platform/uikit/WebDocument.h), with the interface's fonts. Pages longer
+// than the view scroll (the view's scrollView takes the finger). A tap on a link follows it (navigation
+// type LinkClicked); a tap on a field focuses it and brings the keyboard up (the web view becomes the
+// first responder and takes the keys: text, delete, Return submits the field's form, Tab and Shift+Tab
+// move between the page's fields); a tap on a check box or radio button sets it, on a select opens a
+// sheet of its choices, on a submit button submits its form (navigation type FormSubmitted: GET or
+// POST to the action resolved against the page, fields form-encoded in document order, the submit
+// button's own name=value when it has a name). No script of a page runs.
 //
-// A load (loadRequest, loadHTMLString, reload, back, forward, a form submission) first asks the
-// delegate (webView:shouldStartLoadWithRequest:navigationType:), then starts at once: the request
-// becomes the view's request, isLoading turns on and webViewDidStartLoad is called. The page arrives
-// later on the main run loop (common modes): redirects are followed, each one asked of the delegate
-// (navigation type Other; a refused one ends the load with WebKitErrorDomain 102), and the request's
-// URL follows them; then webViewDidFinishLoad, or webView:didFailLoadWithError: with the loading
-// layer's error. An HTTP error status is a page like any other: it finishes. A load started while
-// another runs ends that one with NSURLErrorCancelled, as does stopLoading. A page given with
-// loadHTMLString finishes on the next turn of the main loop.
+// A load (loadRequest, loadHTMLString, reload, back, forward, a link, a form) first asks the delegate
+// (webView:shouldStartLoadWithRequest:navigationType:), then starts at once: the request becomes the
+// view's request, isLoading turns on and webViewDidStartLoad is called. The page arrives later on the
+// main run loop (common modes; it is parsed and laid out off the main thread): redirects are followed,
+// each one asked of the delegate (navigation type Other; a refused one ends the load with
+// WebKitErrorDomain 102), and the request's URL follows them; then webViewDidFinishLoad, or
+// webView:didFailLoadWithError: with the loading layer's error. An HTTP error status is a page like any
+// other: it finishes. A load started while another runs ends that one with NSURLErrorCancelled, as does
+// stopLoading. A page given with loadHTMLString finishes on the next turn of the main loop.
+// A failed load (other than a cancelled one) shows a plain page of the view's own saying what failed and
+// where, unless showsErrorPages is off (a screen that says so itself).
+//
+// Hostile pages get bounded answers: the body read is capped (maximumPageLength, 8 MiB: past it the load
+// fails with UIWebViewErrorPageTooLarge), the markup is cut to the page limits before parsing (elements,
+// attributes per element, nesting), a network page's links, forms and redirects may only go to http and
+// https (javascript: addresses do nothing; file:, data: and others fail with WebKitErrorCannotShowURL),
+// pictures are capped in bytes and only taken when they decode.
 //
 // Scripts: stringByEvaluatingJavaScriptFromString answers, on the page shown last:
 //   "document.title"
@@ -36,14 +50,19 @@
 
 #include "platform/cfnetwork/NSURLRequest.h"
 #include "platform/foundation/NSError.h"
+#include "platform/uikit/UIKeyFocus.h"
+#include "platform/uikit/UITextInput.h"
 #include "platform/uikit/UIView.h"
 
 class NSURLConnection;
+class UIImage;
 class UIScrollView;
 class UIWebView;
 
 inline constexpr char WebKitErrorDomain[] = "WebKitErrorDomain";
-enum : long { WebKitErrorFrameLoadInterruptedByPolicyChange = 102 };
+enum : long { WebKitErrorCannotShowURL = 101, WebKitErrorFrameLoadInterruptedByPolicyChange = 102 };
+// A page whose body is longer than the view's maximumPageLength (NSURLErrorDomain).
+enum : long { UIWebViewErrorPageTooLarge = -1103 };
 
 enum UIWebViewNavigationType : NSInteger {
     UIWebViewNavigationTypeLinkClicked = 0,
@@ -68,7 +87,12 @@ public:
     virtual void webView_didFailLoadWithError(const Ref<UIWebView>& webView, const Ref<NSError>& error) {}
 };
 
-class UIWebView : public UIView {
+namespace webpage {
+class Document;
+class Control;
+}
+
+class UIWebView : public UIView, public UIKeyInput, public UIKeyFocusMovement {
 public:
     static Ref<UIWebView> initWithFrame(CGRect frame) { return makeWithFrame<UIWebView>(frame); }
     static Ref<UIWebView> create() { return makeWithFrame<UIWebView>(CGRectZero); }
@@ -99,6 +123,15 @@ public:
     void setAllowsInlineMediaPlayback(bool allows) { allowsInlineMediaPlayback_ = allows; }
     Ref<UIScrollView> scrollView();
 
+    // The most of a page's body that is read (bytes); a longer page fails to load.
+    NSUInteger maximumPageLength() const { return maximumPageLength_; }
+    void setMaximumPageLength(NSUInteger length) { maximumPageLength_ = length; }
+    // Whether a failed load shows the view's own error page (on by default).
+    bool showsErrorPages() const { return showsErrorPages_; }
+    void setShowsErrorPages(bool shows) { showsErrorPages_ = shows; }
+    // Whether the error page is what shows now.
+    bool showsErrorPage() const { return errorPage_ != nullptr; }
+
     std::string stringByEvaluatingJavaScriptFromString(const std::string& script);
 
     // --- The page shown (the last one that finished loading) ---
@@ -107,15 +140,47 @@ public:
     const std::string& pageText() const { return text_; }
     // Whether the page has a form.
     bool hasForm() const;
+    // The height of the page as laid out (points).
+    CGFloat pageHeight() const;
+    // Whether the page has been drawn since it arrived.
+    bool pageDrawn() const;
+    // The page's pictures still on their way.
+    NSUInteger pendingImageCount() const;
+
+    // A form control of the page as a person sees it: where it is in this view (after scrolling), what
+    // it holds.
+    struct Field {
+        std::string name;
+        std::string type;  // "text", "password", "textarea", "checkbox", "radio", "select", "submit", ...
+        std::string value;
+        std::string label;  // a button's text
+        bool checked = false;
+        bool focused = false;
+        CGRect frame;
+    };
+    std::vector<Field> fields() const;
+    // The frame in this view of the n-th element of a tag on the page shown (CGRectNull when none).
+    CGRect frameOfElement(const std::string& tag, size_t index = 0) const;
+    // The frame in this view of the first link to this address as written (CGRectNull when none).
+    CGRect frameOfLink(const std::string& href) const;
+
     // The user taps the submit button of the page's first form: its fields (inputs, text areas,
     // selects, the first submit button when it has a name), with `values` replacing those of the same
-    // name (what the user typed), go to the form's action, form-encoded in the query (GET) or the body
-    // (POST), as a load of navigation type FormSubmitted. False when there is no form or the delegate
-    // refused the load.
+    // name, go to the form's action, form-encoded in the query (GET) or the body (POST), as a load of
+    // navigation type FormSubmitted. False when there is no form or the delegate refused the load.
     bool submitFirstForm(const std::map<std::string, std::string>& values = {});
 
-    void drawRect(CGRect rect) override;
     void initWithFrameBody(CGRect frame) override;
+    void layoutSubviews() override;
+
+    // --- Keys (the web view is the first responder while one of its fields has the focus) ---
+    bool canBecomeFirstResponder() const override;
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    bool hasText() const override;
+    void insertText(const std::string& text) override;
+    void deleteBackward() override;
+    bool moveKeyFocus(bool backward) override;
 
     // --- Test driving ---
     bool simulateFinishLoad();
@@ -136,10 +201,12 @@ public:
     // The pages of the history, oldest first.
     std::vector<Ref<NSURLRequest>> history() const;
 
-    // The parsed page (libxml2's document), private to the implementation.
+    // The parsed page, private to the implementation.
     struct Page;
     // Receives the network's side of a load; private to the implementation.
     class Fetch;
+    class ImageFetch;
+    class PageView;
 
 private:
     enum class Move { None, Back, Forward, Reload };
@@ -148,14 +215,30 @@ private:
         std::optional<std::string> html;  // a page given as text rather than fetched
     };
     bool start(const Ref<NSURLRequest>& request, UIWebViewNavigationType type, Move move,
-               std::optional<std::string> html = std::nullopt);
+               std::optional<std::string> html = std::nullopt, Ref<NSError> refusal = nullptr);
+    // A navigation the page itself asks for (a link, a form): the addresses a page may not open are
+    // refused here.
+    bool navigate(const Ref<NSURLRequest>& request, UIWebViewNavigationType type);
     void fetch();
     void dropFetch();
     void cancelLoad();
     // The load ends with this page (null: an empty one) at this request.
     void finishLoad(std::shared_ptr<Page> page, const Ref<NSURLRequest>& finalRequest);
     void failLoad(const Ref<NSError>& error);
+    void showPage();
+    void layoutPage();
+    void fetchImages();
+    void imageArrived(const std::shared_ptr<Page>& page, const std::string& url, const Ref<UIImage>& image);
+    // Touches on the page (page coordinates).
+    void pageTapped(CGPoint point);
+    void focus(webpage::Control* control);
+    void activate(webpage::Control* control);
+    bool submit(webpage::Control* submitter);
+    void chooseOption(webpage::Control* select);
+    webpage::Document* shownDocument() const;
     friend class Fetch;
+    friend class ImageFetch;
+    friend class PageView;
 
     Weak<UIWebViewDelegate> delegate_;
     Ref<NSURLRequest> request_;
@@ -167,14 +250,21 @@ private:
     bool scalesPageToFit_ = false;
     NSUInteger dataDetectorTypes_ = 0;
     bool allowsInlineMediaPlayback_ = false;
+    NSUInteger maximumPageLength_ = 8 * 1024 * 1024;
+    bool showsErrorPages_ = true;
     Ref<UIScrollView> scrollView_;
+    Ref<PageView> pageView_;
     std::map<std::string, std::string> scriptResults_;
     std::function<std::string(const std::string&)> scriptHandler_;
     std::vector<Ref<NSURLRequest>> started_;
     std::vector<std::string> scripts_;
     std::string html_;
     std::shared_ptr<Fetch> fetch_;
+    std::vector<Ref<NSObject>> imageFetches_;
     std::shared_ptr<Page> page_;
+    std::shared_ptr<Page> errorPage_;
+    webpage::Control* focused_ = nullptr;
+    Ref<NSObject> optionSheet_;
     std::string title_;
     std::string text_;
 };

@@ -7,7 +7,11 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <stdexcept>
+#include <string>
 
 namespace TestServers {
 
@@ -118,7 +122,10 @@ TestCertificateAuthority::TestCertificateAuthority()
 {
     EVP_PKEY* key = makeKey();
     CertificateOptions options;
-    options.commonName = "ombri test authority";
+    // Each authority has a name of its own: a verifier finds the issuer by name, and with two trusted
+    // authorities of one name it may check a certificate against the wrong key.
+    static std::atomic<int> made{0};
+    options.commonName = "ombri test authority " + std::to_string(++made) + "-" + std::to_string(::getpid());
     // Long enough for a stand-in world left running, which trusts this authority for its whole life.
     options.validForSeconds = 400L * 24 * 3600;
     X509* cert = makeCertificate(key, options, true, nullptr, nullptr);
