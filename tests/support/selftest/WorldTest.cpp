@@ -5,6 +5,7 @@
 #include "service/StandInService.h"
 #include "service/TestHttpClient.h"
 #include "service/UploadRoutes.h"
+#include "service/World.h"
 
 #include <cJSON.h>
 #include <gtest/gtest.h>
@@ -190,6 +191,29 @@ TEST(StandInWorld, TopicsHaveTheirNamesAndTheirFollowsAreKept)
     EXPECT_EQ(topicPage("t401").second, true);
 }
 
+TEST(StandInWorld, FollowingAPersonShowsOnTheirPage)
+{
+    StandInService service({.lifetime = 30s});
+    TestHttpClient client(service.port());
+    const std::vector<std::string> form = {"Content-Type: application/x-www-form-urlencoded"};
+    const auto relation = [&](const char* suid) {
+        auto reply = client.request("GET", std::string("/m/v2_user.json?suid=") + suid + "&token=T&page=1&per=20");
+        Json json = parse(reply ? reply->body : "");
+        const cJSON* value = cJSON_GetObjectItemCaseSensitive(json.get(), "relation");
+        return value ? value->valueint : -1;
+    };
+    EXPECT_EQ(relation("1001"), 4);  // the account itself
+    EXPECT_EQ(relation("1003"), 2);
+    ASSERT_TRUE(client.request("POST", "/m/follow.json", "suid=1003&token=T", form));
+    EXPECT_EQ(relation("1003"), 3);
+    EXPECT_EQ(relation("1004"), 2);
+    ASSERT_TRUE(client.request("POST", "/m/follow.json", "suid=1003&token=T&_method=delete", form));
+    EXPECT_EQ(relation("1003"), 2);
+    // A refused post (no session) changes nothing.
+    ASSERT_TRUE(client.request("POST", "/m/follow.json", "suid=1004", form));
+    EXPECT_EQ(relation("1004"), 2);
+}
+
 TEST(StandInWorld, RemindersComeFromWhatHappenedAndClearWhenRead)
 {
     StandInService service({.lifetime = 30s});
@@ -231,6 +255,17 @@ TEST(StandInWorld, RemindersComeFromWhatHappenedAndClearWhenRead)
     const cJSON* ext = cJSON_GetObjectItemCaseSensitive(newest, "ext");
     EXPECT_EQ(cJSON_GetObjectItemCaseSensitive(ext, "w")->valueint, 480);
     EXPECT_EQ(cJSON_GetObjectItemCaseSensitive(ext, "h")->valueint, 360);
+
+    // The video the reminder leads to is the published one, with the friend's comment.
+    auto videoPage = client.request("GET", "/m/v2_channel.json?scid=sc9002&token=T");
+    ASSERT_TRUE(videoPage);
+    Json record = parse(videoPage->body);
+    const cJSON* result = cJSON_GetObjectItemCaseSensitive(record.get(), "result");
+    EXPECT_EQ(text(cJSON_GetObjectItemCaseSensitive(result, "ext"), "t"), "Walk");
+    const cJSON* friendComment = cJSON_GetArrayItem(
+        cJSON_GetObjectItemCaseSensitive(cJSON_GetObjectItemCaseSensitive(result, "comment"), "result"), 0);
+    EXPECT_EQ(text(friendComment, "content"), kPublishedVideoComment);
+    EXPECT_EQ(text(cJSON_GetObjectItemCaseSensitive(friendComment, "fromUser"), "suid"), kReminderFriendSuid);
 
     // Reading the messages reads it; it does not come back.
     ASSERT_TRUE(client.request("GET", "/m/sysmsg.json?token=T&page=0&per=20"));

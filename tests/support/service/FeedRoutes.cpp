@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "service/ImageRoutes.h"
+#include "service/ProfileRoutes.h"
 #include "service/WorldRoutes.h"
 
 namespace standin {
@@ -122,7 +123,7 @@ std::string header(const std::string& suid)
     const std::string nick = person ? person->nick : "新用户";
     return std::string(R"("header":{"suid":")") + suid + R"(","nick":")" + nick + R"(","icon":")" +
            avatar(suid.c_str()) + R"(","ext":{"cover":")" +
-           picture("cover-1001", "http://img.example/cover/" + suid + ".jpg") + R"("},"eventCnt":{"follow":3,"fans":10,"event":)" + std::to_string(kFeedTotal) +
+           picture("cover-1001", "http://img.example/cover/" + suid + ".jpg") + R"("},"eventCnt":{"follow":)" + std::to_string(kProfileFollowCount) + R"(,"fans":)" + std::to_string(kProfileFansCount) + R"(,"event":)" + std::to_string(kFeedTotal) +
            R"(},"sign":{"result":[],"total":0}})";
 }
 
@@ -140,10 +141,12 @@ std::string homeExtras(const Request&, const World*)
            R"(","action":"topic","data":"t4001"})";
 }
 
-std::string userExtras(const Request& request, const World*)
+// The relation of the account to the page's person: 4 itself; else 2, and odd once it follows them.
+std::string userExtras(const Request& request, const World* world)
 {
     const std::string suid = param(request, "suid").value_or("");
-    return header(suid) + R"(,"relation":)" + (suid == "1001" ? "4" : "2");
+    const bool follows = world != nullptr && world->followsPerson(suid);
+    return header(suid) + R"(,"relation":)" + (suid == "1001" ? "4" : follows ? "3" : "2");
 }
 
 std::string topicExtras(const Request& request, const World* world)

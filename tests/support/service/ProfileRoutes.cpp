@@ -177,7 +177,7 @@ void installRelationPages(HttpServer& server, std::size_t followCount, std::size
 void installProfileRoutes(HttpServer& server)
 {
     server.route(kUserInfoPath, ProfileRoutes_cpp::userInfo);
-    ProfileRoutes_cpp::installLists(server, ProfileRoutes_cpp::makeRelations(9, 7, -1, -1));
+    ProfileRoutes_cpp::installLists(server, ProfileRoutes_cpp::makeRelations(kProfileFollowCount, kProfileFansCount, -1, -1));
 }
 
 } // namespace standin

@@ -26,6 +26,9 @@ namespace standin {
 inline constexpr const char* kUserInfoPath = "/m/user-info.json";
 inline constexpr const char* kFansPath = "/m/relation/fans.json";
 inline constexpr const char* kFollowPostPath = "/m/follow.json";
+// The lengths of the default lists, which a person's page header counts too.
+inline constexpr std::size_t kProfileFollowCount = 9;
+inline constexpr std::size_t kProfileFansCount = 7;
 
 // The profile read and the default lists (9 followed people, 7 fans), without the follow post.
 void installProfileRoutes(HttpServer& server);

@@ -49,7 +49,7 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     // the microblog invitation.
     installFriendRoutes(server_);
     // One video with its viewers and comments, comments posted, and the videos' movie.
-    installVideoPageRoutes(server_);
+    installVideoPageRoutes(server_, &published_);
     // All topics page by page (the topic picker and the square's topic list), over the API's one topic.
     installTopicPages(server_, kPickerTopicCount);
     // One world over the areas: topics and their follows, reminders, every video's stream and page.

@@ -174,7 +174,33 @@ const VideoFixture& videoOfComment(const std::string& commentId, int* number)
     return kVideos[0];
 }
 
-Response channelReply(const Request& request, PostedComments& posted)
+// A video the person published, as a fixture: its title, place and picture, and the one comment a
+// friend left on it (the first of the fixture comments, 阿芳's).
+struct PublishedFixture {
+    std::string scid, title, place;
+    VideoFixture video;
+};
+
+std::optional<PublishedFixture> publishedFixture(const PublishedVideos* published, const std::string& scid)
+{
+    if (published == nullptr) {
+        return std::nullopt;
+    }
+    for (const PublishedVideo& video : published->published()) {
+        if (video.scid == scid) {
+            PublishedFixture made{video.scid, video.title, video.locationText, {}};
+            return made;
+        }
+    }
+    return std::nullopt;
+}
+
+void bind(PublishedFixture& made)
+{
+    made.video = {made.scid.c_str(), made.title.c_str(), "video-3001", 480, 360, "1001", 1, 0, made.place.c_str()};
+}
+
+Response channelReply(const Request& request, PostedComments& posted, const PublishedVideos* published)
 {
     if (!hasSession(request.param("token"))) {
         return jsonReply(R"({"status":403,"msg":"请先登录"})");
@@ -191,16 +217,24 @@ Response channelReply(const Request& request, PostedComments& posted)
         return jsonReply(R"({"status":200,"msg":"","result":)" + record(host, video, video.scid) + R"(,"cmt":)" + cmt + "}");
     }
     const std::string scid = request.param("scid").value_or("");
-    const VideoFixture* video = fixtureOf(scid);
+    std::optional<PublishedFixture> own = publishedFixture(published, scid);
+    if (own) {
+        bind(*own);
+    }
+    const VideoFixture* video = own ? &own->video : fixtureOf(scid);
     const std::vector<std::string> mine = video ? posted.of(scid) : std::vector<std::string>{};
     return jsonReply(R"({"status":200,"msg":"","result":)" + record(host, video ? *video : kVideos[0], scid, mine) +
                      "}");
 }
 
-Response commentsReply(const Request& request, PostedComments& posted)
+Response commentsReply(const Request& request, PostedComments& posted, const PublishedVideos* published)
 {
     const std::string scid = request.param("scid").value_or("");
-    const VideoFixture* video = fixtureOf(scid);
+    std::optional<PublishedFixture> own = publishedFixture(published, scid);
+    if (own) {
+        bind(*own);
+    }
+    const VideoFixture* video = own ? &own->video : fixtureOf(scid);
     if (!video) {
         return jsonReply(apiListReply(kApiCommentJson, 1));
     }
@@ -256,13 +290,15 @@ std::string videoCommentId(const std::string& scid, int n)
     return "c" + (scid.size() > 2 ? scid.substr(2) : scid) + "-" + std::to_string(n);
 }
 
-void installVideoPageRoutes(HttpServer& server)
+void installVideoPageRoutes(HttpServer& server, const PublishedVideos* published)
 {
     using namespace VideoPageRoutes_cpp;
     // New comments are kept: a fixture video's record and pages serve them after its own.
     auto posted = std::make_shared<PostedComments>();
-    server.route("/m/v2_channel.json", [posted](const Request& request) { return channelReply(request, *posted); });
-    server.route("/m/v2_comment.json", [posted](const Request& request) { return commentsReply(request, *posted); });
+    server.route("/m/v2_channel.json",
+                 [posted, published](const Request& request) { return channelReply(request, *posted, published); });
+    server.route("/m/v2_comment.json",
+                 [posted, published](const Request& request) { return commentsReply(request, *posted, published); });
     // A GET of comment.json keeps the API's list; posts are new comments.
     server.route("/m/comment.json", [posted](const Request& request) {
         if (request.method == "POST") {

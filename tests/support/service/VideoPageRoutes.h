@@ -24,6 +24,7 @@
 #pragma once
 
 #include "service/HttpServer.h"
+#include "service/PublishedVideos.h"
 
 #include <string>
 
@@ -50,6 +51,8 @@ std::string videoRecordJson(const std::string& hostPort, const std::string& scid
 // The id of the n-th comment (from 1) of a video.
 std::string videoCommentId(const std::string& scid, int n);
 
-void installVideoPageRoutes(HttpServer& server);
+// With `published` (which must outlive the server), a video the person published answers its own
+// record: its title, place and picture, and the friend's comment on it.
+void installVideoPageRoutes(HttpServer& server, const PublishedVideos* published = nullptr);
 
 } // namespace standin

@@ -72,6 +72,22 @@ std::vector<Topic> World::followedTopics() const
     return followed;
 }
 
+bool World::followsPerson(const std::string& suid) const
+{
+    std::lock_guard lock(mutex_);
+    return followedPeople_.count(suid) != 0;
+}
+
+void World::setFollowsPerson(const std::string& suid, bool follows)
+{
+    std::lock_guard lock(mutex_);
+    if (follows) {
+        followedPeople_.insert(suid);
+    } else {
+        followedPeople_.erase(suid);
+    }
+}
+
 void World::fansRead()
 {
     std::lock_guard lock(mutex_);

@@ -2,6 +2,7 @@
 // agree with, and what the person does is shown back:
 //   - the topics: every topic id any reply names, with its name, and which the person follows (the
 //     followed-topics list, the topic pages' "isfollow" and the follow posts all read and write it);
+//   - the people the person follows (the follow posts; a person's page tells its relation);
 //   - the reminders: what happened to the person that they have not read. A follower is seeded at the
 //     first start; each video the person publishes has a comment from a friend. Reading the messages
 //     (the message list, or the reminder's own "read" call) clears the system reminder; looking at the
@@ -42,6 +43,10 @@ public:
     // The followed topics, in the order of topics().
     std::vector<Topic> followedTopics() const;
 
+    // The people the person started or stopped following since the service started.
+    bool followsPerson(const std::string& suid) const;
+    void setFollowsPerson(const std::string& suid, bool follows);
+
     // The reminders' state.
     void fansRead();
     bool fansUnread() const;
@@ -53,6 +58,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::set<std::string> followedTopics_;
+    std::set<std::string> followedPeople_;
     bool fansUnread_ = true;
     std::set<std::string> readComments_;
 };

@@ -139,6 +139,18 @@ void installWorldRoutes(HttpServer& server, World& world, const PublishedVideos&
             world.fansRead();
         }
     });
+    // Whom the person follows, as any follow post that was answered 200 said.
+    if (HttpServer::Handler follow = server.handlerOf(kFollowPostPath)) {
+        server.route(kFollowPostPath, [&world, follow](const Request& request) {
+            Response response = follow(request);
+            const Params form = request.formParams();
+            const std::string suid = findParam(form, "suid").value_or("");
+            if (request.method == "POST" && !suid.empty() && response.body.starts_with(R"({"status":200)")) {
+                world.setFollowsPerson(suid, findParam(form, "_method").value_or("") != "delete");
+            }
+            return response;
+        });
+    }
     // Every video the feeds name can be played and shared.
     for (int index = 0; index < kFeedTotal; ++index) {
         installVideo(server, "sc" + std::to_string(3001 + index));

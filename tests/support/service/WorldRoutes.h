@@ -6,6 +6,8 @@
 //        comment on a published video is unread; neither when all was read
 //   GET  /m/sysmsg.json (with a session) reads the system reminder; /m/relation/fans.json or the
 //        follower's page (/m/v2_user.json?suid=<follower>) reads the fans reminder
+//   POST /m/follow.json (answered 200) follows or stops following a person: their page's "relation"
+//        (/m/v2_user.json) is odd while followed
 //   GET  /m/follow-topic.json?token=   the followed topics; POST stpid, token[, _method=delete] follows
 //        or stops following a topic (the topic pages' "isfollow" follows it)
 //   GET  /stream/<scid>.mp4 and /show/<scid>.htm for every video the feeds name, and for each video the
