@@ -577,6 +577,26 @@ void StatusBarOverlay::hide()
     });
 }
 
+void StatusBarOverlay::resetForTesting()
+{
+    for (const char* step : {"showNextMessage", "hide", "clearHistory"}) {
+        cancelPreviousPerformRequestsWithTarget(this, step, nullptr);
+    }
+    {
+        std::lock_guard<std::recursive_mutex> guard(queueLock_);
+        messageQueue_.clear();
+    }
+    messageHistory_.clear();
+    lastPostedMessage_.clear();
+    setActive(false);
+    setHideInProgress(false);
+    forcedToHide_ = false;
+    activityIndicator_->stopAnimating();
+    statusLabel1_->setText("");
+    statusLabel2_->setText("");
+    setAlpha(0);
+}
+
 void StatusBarOverlay::hideTemporary()
 {
     forcedToHide_ = true;

@@ -132,6 +132,10 @@ public:
     void show();
     void hide();
     void hideTemporary();
+    // Tests share the one overlay within a process, and the harness drops the main loop's pending
+    // work between tests, which would leave a cycle half done: this puts it back as at launch (no
+    // message waiting or shown, no step pending, not active, transparent).
+    void resetForTesting();
     void showNextMessage();
     void applicationWillResignActive(const Ref<NSNotification>& notification);
     void applicationDidBecomeActive(const Ref<NSNotification>& notification);
