@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -36,6 +38,9 @@ struct MoviePlayback::Shared {
     Ref<NSRunLoop> loop;           // the playback thread's loop, to wake it
 
     std::atomic<bool> interrupt{false};
+    // Set by the playback thread as its last act (guarded by mutex).
+    bool finished = false;
+    std::condition_variable finishedChanged;
     // Main thread only.
     bool closed = false;
     MoviePlaybackListener listener;
@@ -89,6 +94,22 @@ void deliver(const std::weak_ptr<MoviePlayback::Shared>& weak, std::uint64_t gen
     });
 }
 
+// The largest picture a movie may have, as for still pictures: a frame and the one made from it for
+// showing would otherwise take gigabytes for a stream that declares an absurd size.
+constexpr int64_t kMaxFramePixels = int64_t(1) << 25;
+
+bool frameTooLarge(int64_t width, int64_t height) { return width * height > kMaxFramePixels; }
+
+// What FFmpeg may open for a location: local files only as files (a name such as "pipe:0" would
+// otherwise read standard input), network movies only over HTTP(S) and what that stands on.
+constexpr const char* kLocalProtocols = "file";
+constexpr const char* kNetworkProtocols = "http,https,tcp,tls";
+
+bool isNetworkLocation(const std::string& location)
+{
+    return location.rfind("http://", 0) == 0 || location.rfind("https://", 0) == 0;
+}
+
 int interruptCallback(void* opaque)
 {
     return static_cast<MoviePlayback::Shared*>(opaque)->interrupt.load() ? 1 : 0;
@@ -127,8 +148,12 @@ public:
     std::string open()
     {
         std::string location = shared_.location;
+        const bool network = isNetworkLocation(location);
         if (location.rfind("file://", 0) == 0) {
             location = location.substr(7);
+        }
+        if (!network) {
+            location = "file:" + location;  // a path is a path, whatever it starts with
         }
         format_ = avformat_alloc_context();
         if (!format_) {
@@ -138,6 +163,7 @@ public:
         format_->interrupt_callback.opaque = &shared_;
         AVDictionary* options = nullptr;
         av_dict_set(&options, "rw_timeout", "15000000", 0);  // network reads give up after 15 s
+        av_dict_set(&options, "protocol_whitelist", network ? kNetworkProtocols : kLocalProtocols, 0);
         const int opened = avformat_open_input(&format_, location.c_str(), nullptr, &options);
         av_dict_free(&options);
         if (opened < 0) {
@@ -151,6 +177,12 @@ public:
         audioIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
         if (videoIndex_ < 0 && audioIndex_ < 0) {
             return "no video or sound in " + shared_.location;
+        }
+        if (videoIndex_ >= 0) {
+            const AVCodecParameters* parameters = format_->streams[videoIndex_]->codecpar;
+            if (frameTooLarge(parameters->width, parameters->height)) {
+                return "unplayable: the picture is too large";
+            }
         }
         if (videoIndex_ >= 0 && !openDecoder(videoIndex_, &video_)) {
             return "the video cannot be decoded";
@@ -252,7 +284,7 @@ public:
     {
         const int width = frame->width;
         const int height = frame->height;
-        if (width <= 0 || height <= 0) {
+        if (width <= 0 || height <= 0 || frameTooLarge(width, height)) {
             return nullptr;
         }
         scaler_ = sws_getCachedContext(scaler_, width, height, AVPixelFormat(frame->format), width, height,
@@ -298,6 +330,9 @@ private:
             return false;
         }
         *context = avcodec_alloc_context3(codec);
+        if (*context) {
+            (*context)->max_pixels = kMaxFramePixels;  // a stream that grows mid-way is refused too
+        }
         return *context && avcodec_parameters_to_context(*context, stream->codecpar) >= 0 &&
                avcodec_open2(*context, codec, nullptr) >= 0;
     }
@@ -529,7 +564,12 @@ std::shared_ptr<MoviePlayback> MoviePlayback::open(const std::string& location, 
     playback->shared_->location = location;
     playback->shared_->listener = std::move(listener);
     auto shared = playback->shared_;
-    playback->thread_ = std::thread([shared] { MoviePlayback_cpp::run(shared); });
+    playback->thread_ = std::thread([shared] {
+        MoviePlayback_cpp::run(shared);
+        std::lock_guard lock(shared->mutex);
+        shared->finished = true;
+        shared->finishedChanged.notify_all();
+    });
     return playback;
 }
 
@@ -594,8 +634,21 @@ void MoviePlayback::close()
     }
     shared_->interrupt = true;
     shared_->wake();
-    if (thread_.joinable()) {
+    if (!thread_.joinable()) {
+        return;
+    }
+    // The thread normally ends within a packet read. One stuck in a read that does not heed the
+    // interrupt must not freeze the interface: it is left to end by itself, holding its own state.
+    bool finished;
+    {
+        std::unique_lock lock(shared_->mutex);
+        finished = shared_->finishedChanged.wait_for(lock, std::chrono::milliseconds(250),
+                                                      [&] { return shared_->finished; });
+    }
+    if (finished) {
         thread_.join();
+    } else {
+        thread_.detach();
     }
 }
 

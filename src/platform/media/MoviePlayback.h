@@ -44,7 +44,8 @@ public:
     void play();
     void pause();
     void seek(double seconds);
-    // Stops the thread (waiting for it) and drops every event not yet delivered. Idempotent.
+    // Stops the thread and drops every event not yet delivered. Waits a moment for the thread to end;
+    // one stuck in a read is left to end by itself rather than holding the caller. Idempotent.
     void close();
 
     bool isPlaying() const;
