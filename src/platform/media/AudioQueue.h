@@ -1,18 +1,21 @@
 #pragma once
-// Audio output queues and the audio session, without a device.
+// Audio output queues and the audio session.
 //
 // An output queue owns its buffers. The client fills a buffer and enqueues it; once the queue has been
-// started, a thread of the queue takes the enqueued buffers in order and "plays" each one - nothing is
-// sounded: it holds the buffer for the time its bytes would last at the queue's format - and then
-// hands it back through the output callback, where the client fills and enqueues it again. The
-// callback runs on the run loop given at creation (posted in the given mode, the common modes by
-// default), or on the queue's own thread when no run loop was given. Volume is a parameter that is
-// only stored.
+// started, its buffers are played in order on the process's sound output (AudioOutput.h: a device when
+// there is one, else an output that keeps a device's pace and sounds nothing), converted from the
+// queue's linear PCM to the output's rate and channels by SDL's converter, at the queue's volume. A
+// buffer is handed back through the output callback once its last sample has been played, not before;
+// there the client fills and enqueues it again. The callback runs on the run loop given at creation
+// (posted in the given mode, the common modes by default), or on the queue's own thread when no run
+// loop was given. The queue's current time is the samples the output has played of it since it was
+// started after a stop.
 //
 // Stopping and disposing are final for what was in flight: once AudioQueueStop or AudioQueueDispose
 // has returned, no buffer is handed back from before the call (a hand-back already posted to a run loop
-// is dropped), and after AudioQueueDispose the callback is never called again. A queue may be stopped
-// or disposed from inside its own callback.
+// is dropped), nothing more of it sounds after the output's next block, and after AudioQueueDispose
+// the callback is never called again. A queue may be stopped or disposed from inside its own callback.
+// Pausing silences the queue at the next block and keeps what is queued for the next start.
 //
 // The audio session is one process-wide record: whether it was initialised (with its interruption
 // listener), its category and whether it is active. Tests start and end interruptions with
@@ -62,6 +65,17 @@ struct AudioStreamBasicDescription {
     uint32_t mReserved = 0;
 };
 
+inline constexpr uint32_t kAudioTimeStampSampleTimeValid = 1u << 0;
+
+struct AudioTimeStamp {
+    double mSampleTime = 0;  // in the queue's sample frames
+    uint64_t mHostTime = 0;
+    double mRateScalar = 0;
+    uint64_t mWordClockTime = 0;
+    uint32_t mFlags = 0;
+    uint32_t mReserved = 0;
+};
+
 struct AudioQueueBuffer {
     const uint32_t mAudioDataBytesCapacity;
     void* const mAudioData;
@@ -76,8 +90,9 @@ using AudioQueueRef = OpaqueAudioQueue*;
 // Called when the queue hands a played buffer back (see above for the thread).
 using AudioQueueOutputCallback = void (*)(void* userData, AudioQueueRef queue, AudioQueueBufferRef buffer);
 
-// A new stopped queue for linear PCM (packed integers or floats, 1 to 8 channels, frames of at most 64
-// bytes); kAudioFormatUnsupportedDataFormatError for any other format. A null run loop makes the
+// A new stopped queue for linear PCM (8- to 64-bit integers, signed or unsigned, either byte order, or
+// 32- and 64-bit floats; 1 to 8 channels; 1000 to 384000 Hz; frames of at most 64 bytes);
+// kAudioFormatUnsupportedDataFormatError for any other format. A null run loop makes the
 // callback run on the queue's thread; an empty mode means the common modes. Flags are not read.
 OSStatus AudioQueueNewOutput(const AudioStreamBasicDescription* format, AudioQueueOutputCallback callback,
                              void* userData, const CFRunLoopRef& callbackRunLoop, const std::string& callbackRunLoopMode,
@@ -89,6 +104,8 @@ OSStatus AudioQueueEnqueueBuffer(AudioQueueRef queue, AudioQueueBufferRef buffer
                                  const void* packetDescs);
 // Starts playing what is queued now and what is queued later. The start time is not read.
 OSStatus AudioQueueStart(AudioQueueRef queue, const void* startTime);
+// Stops playing at once and keeps what is queued; AudioQueueStart plays on from there.
+OSStatus AudioQueuePause(AudioQueueRef queue);
 // Stops playing. With immediate, queued buffers are dropped at once; without it, what is queued is
 // still played (and handed back) before the queue stops - the call returns at once either way.
 OSStatus AudioQueueStop(AudioQueueRef queue, bool immediate);
@@ -96,6 +113,10 @@ OSStatus AudioQueueStop(AudioQueueRef queue, bool immediate);
 OSStatus AudioQueueDispose(AudioQueueRef queue, bool immediate);
 OSStatus AudioQueueSetParameter(AudioQueueRef queue, AudioQueueParameterID parameter, AudioQueueParameterValue value);
 OSStatus AudioQueueGetParameter(AudioQueueRef queue, AudioQueueParameterID parameter, AudioQueueParameterValue* value);
+// The samples played since the queue was started after being made or stopped (mSampleTime, in the
+// queue's rate). The timeline is not read.
+OSStatus AudioQueueGetCurrentTime(AudioQueueRef queue, void* timeline, AudioTimeStamp* outTimeStamp,
+                                  bool* outDiscontinuity);
 
 // --- For tests ---
 // Whether the queue has been started and not stopped since.

@@ -1,8 +1,9 @@
 #pragma once
-// System sounds: short sound files registered once and played by id. There is no audio device here:
-// creating a sound checks that the file really is a PCM WAV file (a RIFF/WAVE container with a "fmt "
-// and a "data" chunk), and playing one records the play - a process-wide count per sound id and an
-// optional log hook - and returns at once. Any thread may play a sound.
+// System sounds: short sound files registered once and played by id. Creating a sound decodes the file
+// (WAV, CAF, AIFF, MP3: whatever FFmpeg reads; a WAV file must also be well formed: a RIFF/WAVE
+// container with a "fmt " and a "data" chunk) into the sound output's format, once; playing one mixes
+// it into the output (AudioOutput.h) with whatever else plays, records the play - a process-wide count
+// per sound id and an optional log hook - and returns at once. Any thread may play a sound.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,7 +23,7 @@ inline constexpr OSStatus kAudioServicesUnsupportedPropertyError = 0x7074793f;  
 // The id names no registered sound.
 inline constexpr OSStatus kAudioServicesBadSpecifierSizeError = -50;
 
-// Registers the sound file at the file URL; 0 and a fresh non-zero id when it is a readable WAV file,
+// Registers the sound file at the file URL; 0 and a fresh non-zero id when it decodes to sound,
 // a non-zero status (and no id) otherwise.
 OSStatus AudioServicesCreateSystemSoundID(const Ref<NSURL>& fileURL, SystemSoundID* outSystemSoundID);
 // Records one play of the sound (unknown ids are ignored) and returns at once.
