@@ -5,7 +5,9 @@
 #include <stdio.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -60,7 +62,10 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
     places.setPlaces(TestServers::PlaceSearchServer::westLakePlaces());
     const std::string authorityFile = home.path() + "/authority.pem";
     std::ofstream(authorityFile) << authority.certificate().certificatePEM;
-    const std::string command = "OMBRI_HOME='" + home.path() + "/home' OMBRI_SERVICE_HOST=" + service.hostPort() +
+    // What the application sounds goes to a file, to be listened to below.
+    const std::string heard = home.path() + "/heard.raw";
+    const std::string command = "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" + heard + "' OMBRI_HOME='" + home.path() +
+                                "/home' OMBRI_SERVICE_HOST=" + service.hostPort() +
                                 " OMBRI_LUMO_WEIBO_HOST=" + lumo.hostPort() + " OMBRI_QQ_WEIBO_HOST=" + qq.hostPort() +
                                 " OMBRI_PLACE_SEARCH_HOST=" + places.hostPort() + " OMBRI_EXTRA_CA_FILE='" +
                                 authorityFile + "' ASAN_OPTIONS=detect_leaks=0 '" +
@@ -97,6 +102,16 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
         EXPECT_EQ(pngSize(file), (std::pair<uint32_t, uint32_t>{640, 960})) << file;
     }
     EXPECT_NE(output.find("ombri: tour done"), std::string::npos) << output;
+    // The tour was heard: the sounds and the recorded video's sound reached the output.
+    {
+        std::ifstream in(heard, std::ios::binary);
+        float loudest = 0;
+        float sample = 0;
+        while (in.read(reinterpret_cast<char*>(&sample), sizeof sample)) {
+            loudest = std::max(loudest, std::fabs(sample));
+        }
+        EXPECT_GT(loudest, 0.05f) << heard;
+    }
     EXPECT_NE(output.find("its upload control seen at"), std::string::npos) << output;
     // The sign-in reached the service through the microblog's access token.
     EXPECT_EQ(lumo.acceptedCount("/oauth/access_token"), 1u);

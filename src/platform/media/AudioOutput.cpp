@@ -72,13 +72,25 @@ public:
     bool open()
     {
         bool result = false;
-        onServiceThread([&] { result = openHere(); });
+        onServiceThread([&] { result = openHere(); }, true);
         return result;
+    }
+
+    // Opens the output without waiting for it (a track plays once the output runs).
+    void openSoon()
+    {
+        {
+            std::lock_guard hold(openLock_);
+            if (opened_) {
+                return;
+            }
+        }
+        onServiceThread([this] { openHere(); }, false);
     }
 
     void close()
     {
-        onServiceThread([&] { closeHere(); });
+        onServiceThread([&] { closeHere(); }, true);
     }
 
     bool openHere()
@@ -215,25 +227,32 @@ public:
 
 private:
     // SDL keeps per-thread records (its error text) that a thread of ours leaves behind when it ends:
-    // the device is opened and closed on one thread that lasts as long as the process.
-    void onServiceThread(const std::function<void()>& fn)
+    // the device is opened and closed on one thread that lasts as long as the process. With `wait`
+    // the call returns once fn has run there; without, at once.
+    void onServiceThread(std::function<void()> fn, bool wait)
     {
         std::unique_lock hold(serviceLock_);
         if (!service_.joinable()) {
             service_ = std::thread([this] {
                 std::unique_lock lock(serviceLock_);
                 for (;;) {
-                    serviceChanged_.wait(lock, [this] { return serviceTask_ != nullptr; });
-                    (*serviceTask_)();
-                    serviceTask_ = nullptr;
+                    serviceChanged_.wait(lock, [this] { return !serviceTasks_.empty(); });
+                    std::function<void()> task = std::move(serviceTasks_.front());
+                    serviceTasks_.pop_front();
+                    lock.unlock();
+                    task();
+                    lock.lock();
+                    ++serviceDone_;
                     serviceChanged_.notify_all();
                 }
             });
         }
-        serviceChanged_.wait(hold, [this] { return serviceTask_ == nullptr; });
-        serviceTask_ = &fn;
+        serviceTasks_.push_back(std::move(fn));
+        const uint64_t ticket = serviceDone_ + serviceTasks_.size();
         serviceChanged_.notify_all();
-        serviceChanged_.wait(hold, [this, &fn] { return serviceTask_ != &fn; });
+        if (wait) {
+            serviceChanged_.wait(hold, [this, ticket] { return serviceDone_ >= ticket; });
+        }
     }
 
     // Under the mix lock: a converting track's share of the block.
@@ -301,7 +320,8 @@ private:
 
     std::mutex serviceLock_;
     std::condition_variable serviceChanged_;
-    const std::function<void()>* serviceTask_ = nullptr;
+    std::deque<std::function<void()>> serviceTasks_;
+    uint64_t serviceDone_ = 0;
     std::thread service_;
     std::mutex openLock_;
     bool opened_ = false;
@@ -328,7 +348,7 @@ void AudioOutput::closeForTesting() { Output::shared().close(); }
 std::unique_ptr<AudioTrack> AudioTrack::create()
 {
     Output& output = Output::shared();
-    output.open();
+    output.openSoon();  // the first sound does not wait for the device
     std::unique_ptr<AudioTrack> track(new AudioTrack);
     track->state_ = std::make_shared<State>();
     std::lock_guard hold(output.mix);

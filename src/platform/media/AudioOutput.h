@@ -45,7 +45,7 @@ class AudioTrack {
 public:
     using Samples = std::shared_ptr<const std::vector<float>>;
 
-    // A playing (not paused) track of the output, opening the output if need be.
+    // A playing (not paused) track of the output; the output is asked to open (not waited for).
     static std::unique_ptr<AudioTrack> create();
     // A track that converts what it plays with SDL's converter: samples are appended as floats of
     // `channels` (1, 2, 4, 6 or 8) interleaved at `rate` (appendSource). Null when SDL cannot convert.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -12,9 +13,12 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/media/AudioOutput.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
 #include <libswscale/swscale.h>
@@ -37,6 +41,14 @@ struct MoviePlayback::Shared {
     std::uint64_t generation = 0;  // moves with every seek: events of an earlier one are dropped
     Ref<NSRunLoop> loop;           // the playback thread's loop, to wake it
 
+    // The sound track's voice on the output (made by the playback thread when the movie has sound).
+    // While audioClock is set the timeline is the sound played: the position is audioBase plus what
+    // the voice has played since playedAtBase, and the picture follows it.
+    std::unique_ptr<AudioTrack> track;
+    bool audioClock = false;
+    double audioBase = 0;
+    std::uint64_t playedAtBase = 0;
+
     std::atomic<bool> interrupt{false};
     // Set by the playback thread as its last act (guarded by mutex).
     bool finished = false;
@@ -48,13 +60,27 @@ struct MoviePlayback::Shared {
     double positionLocked() const
     {
         double position = anchorPosition;
-        if (playing) {
+        if (playing && audioClock && track) {
+            position = audioBase + double(track->playedFrames() - playedAtBase) / AudioOutput::kSampleRate;
+        } else if (playing) {
             position += Clock::now() - anchorClock;
         }
         if (duration > 0) {
             position = std::min(position, duration);
         }
         return std::max(0.0, position);
+    }
+
+    // Under mutex: the sound stops at once and what was queued of it is dropped; the timeline's
+    // sound restarts at `position`.
+    void silenceLocked(double position)
+    {
+        if (track) {
+            track->setPaused(true);
+            track->clear();
+            playedAtBase = track->playedFrames();
+        }
+        audioBase = position;
     }
 
     void wake()
@@ -134,6 +160,10 @@ public:
     explicit Decoder(MoviePlayback::Shared& shared) : shared_(shared) {}
     ~Decoder()
     {
+        swr_free(&resampler_);
+        for (AVPacket* held : videoPackets_) {
+            av_packet_free(&held);
+        }
         sws_freeContext(scaler_);
         av_packet_free(&packet_);
         av_frame_free(&scratch_);
@@ -228,12 +258,37 @@ public:
         return {CGFloat(parameters->width), CGFloat(parameters->height)};
     }
 
+    bool hasSound() const { return audioIndex_ >= 0; }
+    bool soundEnded() const { return audioIndex_ < 0 || readEnded_; }
+    size_t heldVideoPackets() const { return videoPackets_.size(); }
+    // Decoded sound goes here: samples in the output's format and the movie time of the first one.
+    void setSoundOut(std::function<void(std::vector<float>, double)> out) { soundOut_ = std::move(out); }
+
+    // Reads one packet ahead: sound is decoded and sent out, a video packet is kept for the picture.
+    // False at the end of the file.
+    bool readAhead()
+    {
+        if (readEnded_) {
+            return false;
+        }
+        if (av_read_frame(format_, packet_) < 0) {
+            readEnded_ = true;
+            return false;
+        }
+        if (packet_->stream_index == videoIndex_) {
+            videoPackets_.push_back(av_packet_clone(packet_));
+        } else if (packet_->stream_index == audioIndex_) {
+            decodeSound(packet_);
+        }
+        av_packet_unref(packet_);
+        return true;
+    }
+
     // The next video frame into `frame` with its time in seconds from the movie's start; false at the
-    // end. Sound packets met on the way are decoded and dropped.
+    // end. Sound packets met on the way are decoded and sent out.
     bool nextVideoFrame(AVFrame* frame, double& time)
     {
         if (videoIndex_ < 0) {
-            drainSound();
             return false;
         }
         for (;;) {
@@ -248,7 +303,15 @@ public:
             if (draining_) {
                 return false;
             }
-            if (av_read_frame(format_, packet_) < 0) {
+            if (!videoPackets_.empty()) {
+                AVPacket* held = videoPackets_.front();
+                videoPackets_.pop_front();
+                avcodec_send_packet(video_, held);
+                av_packet_free(&held);
+                continue;
+            }
+            if (readEnded_ || av_read_frame(format_, packet_) < 0) {
+                readEnded_ = true;
                 draining_ = true;
                 avcodec_send_packet(video_, nullptr);
                 continue;
@@ -256,7 +319,7 @@ public:
             if (packet_->stream_index == videoIndex_) {
                 avcodec_send_packet(video_, packet_);
             } else if (packet_->stream_index == audioIndex_) {
-                dropSound(packet_);
+                decodeSound(packet_);
             }
             av_packet_unref(packet_);
         }
@@ -276,7 +339,14 @@ public:
         if (audio_) {
             avcodec_flush_buffers(audio_);
         }
+        for (AVPacket* held : videoPackets_) {
+            av_packet_free(&held);
+        }
+        videoPackets_.clear();
+        swr_free(&resampler_);
         draining_ = false;
+        readEnded_ = false;
+        soundFrom_ = seconds;
     }
 
     // The frame as an image, turned as the movie asks to be shown.
@@ -348,28 +418,63 @@ private:
         return std::max(0.0, double(pts - start) * av_q2d(stream->time_base));
     }
 
-    // Sound has nowhere to go: it is decoded, so that a broken track shows like on the phone, and dropped.
-    void dropSound(const AVPacket* packet)
+    // Decodes a sound packet and sends its samples out in the output's format, from the time sound was
+    // asked from on (after a seek, what lies before the target is cut).
+    void decodeSound(const AVPacket* packet)
     {
         if (!audio_ || avcodec_send_packet(audio_, packet) < 0) {
             return;
         }
+        const AVStream* stream = format_->streams[audioIndex_];
+        const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
         while (avcodec_receive_frame(audio_, scratch_) >= 0) {
+            if (soundOut_ && scratch_->nb_samples > 0 && scratch_->sample_rate > 0 && ensureResampler(scratch_)) {
+                const int room = swr_get_out_samples(resampler_, scratch_->nb_samples);
+                std::vector<float> samples(size_t(std::max(0, room)) * AudioOutput::kChannels);
+                uint8_t* to = reinterpret_cast<uint8_t*>(samples.data());
+                const int got = swr_convert(resampler_, &to, room,
+                                            const_cast<const uint8_t**>(scratch_->extended_data), scratch_->nb_samples);
+                samples.resize(size_t(std::max(0, got)) * AudioOutput::kChannels);
+                int64_t pts = scratch_->best_effort_timestamp != AV_NOPTS_VALUE ? scratch_->best_effort_timestamp
+                                                                                  : scratch_->pts;
+                double time = pts != AV_NOPTS_VALUE ? double(pts - start) * av_q2d(stream->time_base) : soundNext_;
+                // The resampler's delay: what comes out now began a little earlier.
+                time -= double(swr_get_delay(resampler_, AudioOutput::kSampleRate)) / AudioOutput::kSampleRate;
+                if (time < soundFrom_) {
+                    const auto cut = size_t(std::lround((soundFrom_ - time) * AudioOutput::kSampleRate));
+                    const size_t frames = samples.size() / AudioOutput::kChannels;
+                    samples.erase(samples.begin(), samples.begin() + long(std::min(cut, frames) * AudioOutput::kChannels));
+                    time = soundFrom_;
+                }
+                soundNext_ = time + double(samples.size() / AudioOutput::kChannels) / AudioOutput::kSampleRate;
+                if (!samples.empty()) {
+                    soundOut_(std::move(samples), time);
+                }
+            }
             av_frame_unref(scratch_);
         }
     }
 
-    void drainSound()
+    bool ensureResampler(const AVFrame* frame)
     {
-        while (av_read_frame(format_, packet_) >= 0) {
-            if (packet_->stream_index == audioIndex_) {
-                dropSound(packet_);
-            }
-            av_packet_unref(packet_);
-            if (shared_.interrupt.load()) {
-                return;
-            }
+        if (resampler_) {
+            return true;
         }
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        AVChannelLayout in;
+        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels <= 0) {
+            av_channel_layout_default(&in, std::max(1, frame->ch_layout.nb_channels));
+        } else {
+            av_channel_layout_copy(&in, &frame->ch_layout);
+        }
+        const int made = swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLT, AudioOutput::kSampleRate, &in,
+                                             AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
+        av_channel_layout_uninit(&in);
+        if (made < 0 || swr_init(resampler_) < 0) {
+            swr_free(&resampler_);
+            return false;
+        }
+        return true;
     }
 
     MoviePlayback::Shared& shared_;
@@ -379,6 +484,12 @@ private:
     AVPacket* packet_ = nullptr;
     AVFrame* scratch_ = nullptr;
     SwsContext* scaler_ = nullptr;
+    SwrContext* resampler_ = nullptr;
+    std::deque<AVPacket*> videoPackets_;  // read ahead for the sound, not decoded yet
+    std::function<void(std::vector<float>, double)> soundOut_;
+    double soundFrom_ = 0;  // sound before this time is not sent out
+    double soundNext_ = 0;
+    bool readEnded_ = false;
     int videoIndex_ = -1;
     int audioIndex_ = -1;
     int rotation_ = 0;
@@ -433,11 +544,37 @@ void run(const std::shared_ptr<MoviePlayback::Shared>& shared)
     double skipBefore = -1;    // after a seek, frames before the target are decoded and not shown
     const double duration = decoder.duration();
     const CGSize size = decoder.size();
+    const bool hasSound = decoder.hasSound();
     {
         std::lock_guard lock(shared->mutex);
         shared->duration = duration;
         shared->size = size;
     }
+    if (hasSound) {
+        auto track = AudioTrack::create();
+        std::lock_guard lock(shared->mutex);
+        track->setPaused(!shared->playing);
+        shared->track = std::move(track);
+        // Under a manual clock the picture keeps to the clock: a test steps it frame by frame.
+        shared->audioClock = !Clock::isManual();
+        shared->audioBase = 0;
+        shared->playedAtBase = 0;
+        decoder.setSoundOut([&shared](std::vector<float> samples, double time) {
+            std::lock_guard lock(shared->mutex);
+            if (!shared->track || shared->stopping) {
+                return;
+            }
+            if (shared->track->queuedFrames() == 0 && shared->track->playedFrames() == shared->playedAtBase) {
+                shared->audioBase = time;  // the first sound since the start or a seek sets the timeline
+            }
+            shared->track->append(std::move(samples));
+        });
+    }
+    // How far the sound is decoded ahead of what plays, and how many video packets may wait meanwhile.
+    constexpr double kSoundAhead = 0.3;
+    constexpr size_t kMostHeldPackets = 512;
+    // How often the timeline is read while it follows the sound.
+    constexpr double kSoundPoll = 0.005;
 
     auto announce = [&](std::uint64_t generation) {
         if (announced) {
@@ -476,7 +613,32 @@ void run(const std::shared_ptr<MoviePlayback::Shared>& shared)
             endOfMovie = false;
             showAtOnce = true;
             skipBefore = *seekTo;
+            if (hasSound) {
+                // What was decoded before the seek is dropped; the sound starts again from the target.
+                std::lock_guard lock(shared->mutex);
+                shared->silenceLocked(*seekTo);
+                shared->track->setPaused(!shared->playing);
+                shared->audioClock = !Clock::isManual();
+            }
             continue;
+        }
+        if (hasSound) {
+            bool wantSound = false;
+            {
+                std::lock_guard lock(shared->mutex);
+                if (shared->audioClock && shared->playing && decoder.soundEnded() &&
+                    shared->track->queuedFrames() == 0) {
+                    // The sound has played out: the picture carries on by the clock from here.
+                    shared->anchorPosition = shared->positionLocked();
+                    shared->anchorClock = Clock::now();
+                    shared->audioClock = false;
+                }
+                wantSound = !decoder.soundEnded() &&
+                            shared->track->queuedFrames() < uint64_t(kSoundAhead * AudioOutput::kSampleRate);
+            }
+            if (wantSound && decoder.heldVideoPackets() < kMostHeldPackets && decoder.readAhead()) {
+                continue;
+            }
         }
         if (!pending && !endOfMovie) {
             if (decoder.nextVideoFrame(frame, pendingTime)) {
@@ -500,6 +662,9 @@ void run(const std::shared_ptr<MoviePlayback::Shared>& shared)
                 std::lock_guard lock(shared->mutex);
                 if (showAtOnce) {
                     due = Clock::now();
+                } else if (shared->playing && shared->audioClock) {
+                    const double ahead = pendingTime - shared->positionLocked();
+                    due = ahead <= 0 ? Clock::now() : Clock::now() + std::min(ahead, kSoundPoll);
                 } else if (shared->playing) {
                     due = shared->anchorClock + (pendingTime - shared->anchorPosition);
                 } else {
@@ -530,7 +695,10 @@ void run(const std::shared_ptr<MoviePlayback::Shared>& shared)
         double due = kNever;
         {
             std::lock_guard lock(shared->mutex);
-            if (shared->playing && !shared->ended) {
+            if (shared->playing && !shared->ended && shared->audioClock) {
+                const double ahead = duration - shared->positionLocked();
+                due = ahead <= 0 ? Clock::now() : Clock::now() + std::min(ahead, kSoundPoll);
+            } else if (shared->playing && !shared->ended) {
                 due = shared->anchorClock + (duration - shared->anchorPosition);
             }
         }
@@ -543,6 +711,9 @@ void run(const std::shared_ptr<MoviePlayback::Shared>& shared)
             shared->ended = true;
             shared->playing = false;
             shared->anchorPosition = duration;
+            if (shared->track) {
+                shared->track->setPaused(true);
+            }
         }
         deliver(weak, generation, [](MoviePlayback::Shared& s) {
             if (s.listener.ended) {
@@ -551,6 +722,11 @@ void run(const std::shared_ptr<MoviePlayback::Shared>& shared)
         });
     }
     av_frame_free(&frame);
+    std::unique_ptr<AudioTrack> track;
+    {
+        std::lock_guard lock(shared->mutex);
+        track = std::move(shared->track);
+    }
 }
 
 }  // namespace MoviePlayback_cpp
@@ -584,6 +760,9 @@ void MoviePlayback::play()
         }
         shared_->playing = true;
         shared_->anchorClock = Clock::now();
+        if (shared_->track) {
+            shared_->track->setPaused(false);
+        }
     }
     shared_->wake();
 }
@@ -597,6 +776,9 @@ void MoviePlayback::pause()
         }
         shared_->anchorPosition = shared_->positionLocked();
         shared_->playing = false;
+        if (shared_->track) {
+            shared_->track->setPaused(true);  // silent from the output's next block
+        }
     }
     shared_->wake();
 }
@@ -613,6 +795,7 @@ void MoviePlayback::seek(double seconds)
         }
         shared_->anchorPosition = seconds;
         shared_->anchorClock = Clock::now();
+        shared_->silenceLocked(seconds);
         shared_->seekTo = seconds;
         shared_->ended = false;
         ++shared_->generation;
@@ -631,6 +814,7 @@ void MoviePlayback::close()
         std::lock_guard lock(shared_->mutex);
         shared_->stopping = true;
         shared_->playing = false;
+        shared_->silenceLocked(0);
     }
     shared_->interrupt = true;
     shared_->wake();

@@ -4,7 +4,9 @@
 // A playback opens its movie - a file path, a file URL or an HTTP URL - on a thread of its own, decodes
 // it with FFmpeg's libraries and hands each video frame to the main thread at its presentation time on
 // the process clock (Clock), so a manual clock drives playback in tests exactly as real time does.
-// Sound is decoded as its packets come and dropped: there is no sound device.
+// The sound track plays on the sound output (AudioOutput.h), decoded a little ahead of what is heard;
+// under the real clock the timeline is the sound played (the picture follows the sound, as players
+// do), and once the sound has played out, the clock. Pause, seek and close silence it at once.
 //
 // The timeline: while playing, the position runs with the clock from where it last started; paused, it
 // stands. A seek moves it and shows the frame found there at once (also while paused). The first frame

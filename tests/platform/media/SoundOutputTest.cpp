@@ -6,6 +6,8 @@
 #include "platform/media/AudioOutput.h"
 #include "platform/media/AudioQueue.h"
 #include "platform/media/AudioServices.h"
+#include "platform/media/MovieFileWriter.h"
+#include "platform/media/MoviePlayback.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "fixtures/TemporaryFolder.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NSURL.h"
 
 namespace {
@@ -293,6 +296,113 @@ TEST_F(SoundOutputTest, PauseAndStopSilenceTheOutputWithinOneBlock)
     EXPECT_EQ(loudest(file, stopped + kBlock, file.size()), 0.0f);
     const auto [at, r] = bestMatch(file, reference(0.05), before, started);
     EXPECT_GT(r, 0.9);
+}
+
+// A movie of kMovieFrames frames at 10 a second whose sound is silent but for a click at kClickFrame's time.
+constexpr int kMovieFrames = 20;
+constexpr int kClickFrame = 12;
+
+bool writeClickMovie(const std::string& path)
+{
+    MovieFileSettings settings;
+    settings.width = 160;
+    settings.height = 120;
+    settings.frameRate = 10;
+    settings.keyFrameInterval = 10;
+    MovieFileWriter writer;
+    if (!writer.startWriting(path, settings)) {
+        return false;
+    }
+    std::vector<uint8_t> luma(160 * 120, 90), chroma(80 * 60, 128);
+    MovieVideoFrame frame;
+    frame.planes[0] = luma.data();
+    frame.planes[1] = frame.planes[2] = chroma.data();
+    frame.strides[0] = 160;
+    frame.strides[1] = frame.strides[2] = 80;
+    std::vector<float> sound(size_t(settings.audioSampleRate) * kMovieFrames / 10, 0.0f);
+    const size_t click = size_t(settings.audioSampleRate) * kClickFrame / 10;
+    for (size_t i = 0; i < 220; ++i) {  // 5 ms
+        sound[click + i] = (i / 20) % 2 ? -0.9f : 0.9f;
+    }
+    for (int n = 0; n < kMovieFrames; ++n) {
+        if (!writer.appendVideoFrame(frame)) {
+            return false;
+        }
+    }
+    return writer.appendAudioSamples(sound.data(), sound.size()) && writer.finishWriting();
+}
+
+TEST_F(SoundOutputTest, MovieSoundIsHeardInStepWithItsPicture)
+{
+    MainThreadScope main;
+    const std::string movie = folder_ / "click.mp4";
+    ASSERT_TRUE(writeClickMovie(movie));
+    uint64_t clickFrameShownAt = 0;
+    bool ended = false;
+    MoviePlaybackListener listener;
+    listener.frame = [&](const CGImageRef&, double time) {
+        if (std::lround(time * 10) == kClickFrame) {
+            clickFrameShownAt = AudioOutput::framesMixed();
+        }
+    };
+    listener.ended = [&] { ended = true; };
+    auto playback = MoviePlayback::open(movie, listener);
+    ASSERT_TRUE(pumpMainUntil([&] { return playback->isReady(); }, 30s));
+    playback->play();
+    ASSERT_TRUE(pumpMainUntil([&] { return ended; }, 60s));
+    ASSERT_NE(clickFrameShownAt, 0u);
+    playback->close();
+
+    const std::vector<float> file = heard();
+    size_t loudestAt = 0;
+    for (size_t i = 0; i < file.size(); ++i) {
+        if (std::fabs(file[i]) > std::fabs(file[loudestAt])) {
+            loudestAt = i;
+        }
+    }
+    EXPECT_GT(std::fabs(file[loudestAt]), 0.5f);
+    // The click is heard within 50 ms of its frame being shown (the counter moves a block at a time).
+    const double apart = (double(loudestAt) - double(clickFrameShownAt)) / AudioOutput::kSampleRate;
+    EXPECT_LT(std::fabs(apart), 0.05 + double(kBlock) / AudioOutput::kSampleRate) << apart;
+}
+
+TEST_F(SoundOutputTest, PausingSeekingOrClosingAMovieSilencesSoundAlreadyOnItsWay)
+{
+    MainThreadScope main;
+    const std::string movie = folder_ / "click.mp4";
+    ASSERT_TRUE(writeClickMovie(movie));
+    enum class Act { Pause, Seek, Close };
+    struct Window {
+        uint64_t from;
+        uint64_t to;
+    };
+    std::vector<Window> windows;
+    for (Act act : {Act::Pause, Act::Seek, Act::Close}) {
+        // A tenth of a second before the click its sound is decoded and queued on the output already.
+        bool beforeClick = false;
+        MoviePlaybackListener listener;
+        listener.frame = [&](const CGImageRef&, double time) { beforeClick |= std::lround(time * 10) == kClickFrame - 1; };
+        auto playback = MoviePlayback::open(movie, listener);
+        ASSERT_TRUE(pumpMainUntil([&] { return playback->isReady(); }, 30s));
+        playback->play();
+        ASSERT_TRUE(pumpMainUntil([&] { return beforeClick; }, 30s));
+        if (act == Act::Pause) {
+            playback->pause();
+        } else if (act == Act::Seek) {
+            playback->seek(0);
+        } else {
+            playback->close();
+        }
+        const uint64_t acted = AudioOutput::framesMixed();
+        // Where the click would have sounded, and more.
+        ASSERT_TRUE(waitFor([&] { return AudioOutput::framesMixed() > acted + kBlock + 24000; }));
+        windows.push_back({acted + kBlock, AudioOutput::framesMixed()});
+        playback->close();
+    }
+    const std::vector<float> file = heard();
+    for (size_t i = 0; i < windows.size(); ++i) {
+        EXPECT_LT(loudest(file, windows[i].from, windows[i].to), 0.1f) << "act " << i;
+    }
 }
 
 // Without a device or with one that fails, the queue's buffers still come back at the pace of playing.
