@@ -55,6 +55,7 @@ struct MoviePlayback::Shared {
     std::condition_variable finishedChanged;
     // Main thread only.
     bool closed = false;
+    std::uint64_t frameHandedAtMixed = 0;
     MoviePlaybackListener listener;
 
     double positionLocked() const
@@ -682,7 +683,9 @@ void run(const std::shared_ptr<MoviePlayback::Shared>& shared)
             showAtOnce = false;
             skipBefore = -1;
             if (image) {
-                deliver(weak, generation, [image, time](MoviePlayback::Shared& s) {
+                const std::uint64_t mixed = AudioOutput::framesMixed();
+                deliver(weak, generation, [image, time, mixed](MoviePlayback::Shared& s) {
+                    s.frameHandedAtMixed = mixed;
                     if (s.listener.frame) {
                         s.listener.frame(image, time);
                     }
@@ -865,6 +868,8 @@ double MoviePlayback::duration() const
     std::lock_guard lock(shared_->mutex);
     return shared_->duration;
 }
+
+std::uint64_t MoviePlayback::outputFramesWhenFrameWasHanded() const { return shared_->frameHandedAtMixed; }
 
 CGSize MoviePlayback::naturalSize() const
 {

@@ -16,6 +16,7 @@
 // playback that was closed delivers nothing more, even events already on their way.
 //
 // Every member is called on the main thread.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -57,6 +58,9 @@ public:
     double currentTime() const;
     double duration() const;
     CGSize naturalSize() const;
+    // For tests: the sound output's frame count (AudioOutput::framesMixed) when the frame being
+    // delivered now was sent to the main thread - when it was due, however late the main thread runs.
+    std::uint64_t outputFramesWhenFrameWasHanded() const;
 
     MoviePlayback(const MoviePlayback&) = delete;
     MoviePlayback& operator=(const MoviePlayback&) = delete;

@@ -174,8 +174,19 @@ TEST_F(SoundOutputTest, SystemSoundIsHeardAsDecodedWhereItWasPlayedAndMixesWithA
     EXPECT_GT(secondR, 0.5);  // mixed with the first one's end
     EXPECT_GE(secondAt, secondBefore);
     EXPECT_LE(secondAt, secondAfter + kBlock);
-    // The mix is the sum: where both sound, louder than either alone can be.
-    EXPECT_GT(loudest(file, secondAt, at + 24000), 0.61f);
+    // The mix is the sum: where both sound, the file holds the one plus the other.
+    const size_t overlapEnd = at + 24000;
+    if (secondAt + 2400 < overlapEnd && overlapEnd <= file.size()) {
+        double xy = 0, xx = 0, yy = 0;
+        for (size_t i = secondAt; i < overlapEnd; ++i) {
+            const double both = signal(double(i - at) / AudioOutput::kSampleRate) +
+                                signal(double(i - secondAt) / AudioOutput::kSampleRate);
+            xy += both * file[i];
+            xx += both * both;
+            yy += double(file[i]) * file[i];
+        }
+        EXPECT_GT(xy / std::sqrt(xx * yy), 0.9);
+    }
     AudioServicesDisposeSystemSoundID(sound);
 }
 
@@ -290,9 +301,10 @@ TEST_F(SoundOutputTest, PauseAndStopSilenceTheOutputWithinOneBlock)
     AudioQueueDispose(queue, true);
 
     const std::vector<float> file = heard();
-    EXPECT_GT(loudest(file, started, paused), 0.3f);
+    // (the signal swells and fades three times a second: a few blocks of it may be quiet, never silent)
+    EXPECT_GT(loudest(file, started, paused), 0.05f);
     EXPECT_EQ(loudest(file, paused + kBlock, resumed), 0.0f);
-    EXPECT_GT(loudest(file, resumed + kBlock, stopped), 0.3f);
+    EXPECT_GT(loudest(file, resumed + kBlock, stopped), 0.05f);
     EXPECT_EQ(loudest(file, stopped + kBlock, file.size()), 0.0f);
     const auto [at, r] = bestMatch(file, reference(0.05), before, started);
     EXPECT_GT(r, 0.9);
@@ -339,14 +351,15 @@ TEST_F(SoundOutputTest, MovieSoundIsHeardInStepWithItsPicture)
     ASSERT_TRUE(writeClickMovie(movie));
     uint64_t clickFrameShownAt = 0;
     bool ended = false;
+    std::shared_ptr<MoviePlayback> playback;
     MoviePlaybackListener listener;
     listener.frame = [&](const CGImageRef&, double time) {
         if (std::lround(time * 10) == kClickFrame) {
-            clickFrameShownAt = AudioOutput::framesMixed();
+            clickFrameShownAt = playback->outputFramesWhenFrameWasHanded();
         }
     };
     listener.ended = [&] { ended = true; };
-    auto playback = MoviePlayback::open(movie, listener);
+    playback = MoviePlayback::open(movie, listener);
     ASSERT_TRUE(pumpMainUntil([&] { return playback->isReady(); }, 30s));
     playback->play();
     ASSERT_TRUE(pumpMainUntil([&] { return ended; }, 60s));
