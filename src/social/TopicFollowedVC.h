@@ -46,6 +46,7 @@ public:
     void tableView_commitEditingStyle_forRowAtIndexPath(const Ref<UITableView>& tableView,
                                                         UITableViewCellEditingStyle editingStyle,
                                                         const Ref<NSIndexPath>& indexPath) override;
+    bool respondsToCommitEditingStyle() const override { return true; }
     void scrollViewDidScroll(const Ref<UIScrollView>& scrollView) override;
 
     void requestFinished(const Ref<HTTPRequest>& request) override;

@@ -3,7 +3,14 @@
 // password and phone forms pushed from the rows.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "AccountScreensSupport.h"
+#include "platform/media/AVCaptureDevice.h"
+#include "platform/screen/UIScreenInput.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UIWindowSnapshot.h"
 #include "platform/uikit/NSIndexPath.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UILabel.h"
@@ -210,6 +217,88 @@ TEST_F(ProfileTest, PickedPhotoGoesAsJpegAvatarAndTheCoverComesFromTheService)
     for (const auto& part : standin::multipartParts(covers[0])) {
         EXPECT_NE(part.name, "cover") << "no picture: the service picks the cover";
     }
+}
+
+// A person changes the avatar through the device's own screens: "相册" and a picture of the album's
+// grid, then "拍照" and the camera's shutter and "使用". Each goes up as a square JPEG.
+TEST_F(ProfileTest, TheAvatarComesFromTheAlbumGridOrTheCameraAsAPersonPicksIt)
+{
+    AVCaptureDevice::announceCamerasToImagePicker();
+    ASSERT_TRUE(UIImagePickerController::isCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear));
+    ASSERT_TRUE(UIImagePickerController::seedMediaLibraryIfNeeded());
+    logIn();
+    auto profile = openProfile();
+    waitForProfileRead(profile);
+    auto middle = [](const Ref<UIView>& view) {
+        return view->convertPoint_toView(CGPointMake(CGRectGetMidX(view->bounds()), CGRectGetMidY(view->bounds())),
+                                         nullptr);
+    };
+    auto sheetButton = [](NSInteger index) {
+        auto sheet = UIActionSheet::currentSheet();
+        const CGRect frame = UIWindowOverlayFrame(sheet, UIScreenInput::screenSize());
+        const CGRect button = sheet->buttonFrameAtIndex(index);
+        return CGPointMake(frame.origin.x + CGRectGetMidX(button), frame.origin.y + CGRectGetMidY(button));
+    };
+    auto openPicker = [&](NSInteger button) {
+        window->layoutIfNeeded();
+        UIScreenInput::tap(middle(profile->changeAvatarButton()));
+        Ref<UIImagePickerController> picker;
+        if (!UIActionSheet::currentSheet()) return picker;
+        UIScreenInput::tap(sheetButton(button));
+        pumpMainUntil([&] {
+            picker = std::dynamic_pointer_cast<UIImagePickerController>(flow->modalViewController());
+            return picker && picker->sourceScreen() && picker->sourceScreen()->isViewLoaded();
+        });
+        window->layoutIfNeeded();
+        return picker;
+    };
+    auto uploadedSizes = [&] {
+        std::vector<CGSize> sizes;
+        for (const auto& upload : service.server().requests("/m/upload-icon.json")) {
+            for (const auto& part : standin::multipartParts(upload)) {
+                if (part.name == "icon") {
+                    auto image = UIImage::imageWithData(NSData::dataWithString(part.content));
+                    sizes.push_back(image ? image->size() : CGSizeZero);
+                }
+            }
+        }
+        return sizes;
+    };
+
+    auto picker = openPicker(1);
+    ASSERT_TRUE(picker);
+    std::vector<Ref<UIControl>> thumbs;
+    for (const auto& view : picker->sourceScreen()->view()->subviews()) {
+        for (const auto& inner : view->subviews()) {
+            if (auto control = std::dynamic_pointer_cast<UIControl>(inner)) thumbs.push_back(control);
+        }
+    }
+    ASSERT_EQ(thumbs.size(), 3u) << "the three seeded pictures";
+    UIScreenInput::tap(middle(thumbs[0]));
+    ASSERT_TRUE(pumpMainUntil([&] { return uploadedSizes().size() == 1 && !flow->modalViewController(); }));
+    EXPECT_EQ(uploadedSizes()[0], CGSizeMake(360, 360));
+
+    picker = openPicker(0);
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->sourceType(), UIImagePickerControllerSourceTypeCamera);
+    Ref<UIControl> shutter;
+    Ref<UIButton> use;
+    std::function<void(const Ref<UIView>&)> find = [&](const Ref<UIView>& view) {
+        for (const auto& sub : view->subviews()) {
+            auto button = std::dynamic_pointer_cast<UIButton>(sub);
+            if (button && button->titleForState(UIControlStateNormal) == "使用") use = button;
+            if (!button && std::dynamic_pointer_cast<UIControl>(sub)) shutter = std::dynamic_pointer_cast<UIControl>(sub);
+            find(sub);
+        }
+    };
+    find(picker->sourceScreen()->view());
+    ASSERT_TRUE(shutter && use);
+    UIScreenInput::tap(middle(shutter));
+    window->layoutIfNeeded();
+    ASSERT_FALSE(use->isHidden());
+    UIScreenInput::tap(middle(use));
+    ASSERT_TRUE(pumpMainUntil([&] { return uploadedSizes().size() == 2 && !flow->modalViewController(); }));
+    EXPECT_EQ(uploadedSizes()[1], CGSizeMake(360, 360));
 }
 
 TEST_F(ProfileTest, OnlyTheFirstKnownKeyOfAChangeReplyCounts)
@@ -477,6 +566,33 @@ TEST_F(PhoneTest, FormShowsTheStoredNumberAndChecksItsPattern)
         form = openForm();
         ASSERT_TRUE(form);
     }
+}
+
+// A person clicks into the field (the form's tap recogniser on its table must leave the field its
+// tap), selects the stored number, types another and saves: the service gets the new one.
+TEST_F(PhoneTest, ANumberTypedIntoTheClickedFieldIsTheOneSaved)
+{
+    auto form = openForm();
+    ASSERT_TRUE(form);
+    window->layoutIfNeeded();
+    auto middleOf = [](const Ref<UIView>& view) {
+        return view->convertPoint_toView(CGPointMake(CGRectGetMidX(view->bounds()), CGRectGetMidY(view->bounds())),
+                                         nullptr);
+    };
+    EXPECT_EQ(UIScreenInput::tap(middleOf(form->textField())), form->textField());
+    ASSERT_TRUE(form->textField()->isFirstResponder());
+    ASSERT_TRUE(UIScreenInput::pressCommand('a'));
+    ASSERT_TRUE(UIScreenInput::typeText("13800138055"));
+    EXPECT_EQ(form->textField()->text(), "13800138055");
+
+    // A tap beside the field, on the table, still puts the keyboard away.
+    UIScreenInput::tap(form->tableView()->convertPoint_toView(CGPointMake(160, 40), nullptr));
+    EXPECT_FALSE(form->textField()->isFirstResponder());
+
+    UIScreenInput::tap(middleOf(form->navigationItem()->rightBarButtonItem()->barView()));
+    ASSERT_TRUE(pumpMainUntil([&] { return account()["phone"].stringValue() == "13800138055"; }));
+    EXPECT_EQ(standin::findParam(service.server().requests("/m/modify-info.json").back().formParams(), "phone"),
+              "13800138055");
 }
 
 TEST_F(PhoneTest, RefusalKeepsTheFormAndAnAnswerWithoutNumberRemovesIt)

@@ -3,12 +3,20 @@
 // the edition's switches, and the mail and text-message composers.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "AccountScreensSupport.h"
 #include "api/Categories.h"
 #include "api/LumoWeiboClient.h"
 #include "api/PZRequest.h"
 #include "api/QQWeiboClient.h"
+#include "platform/foundation/Base64.h"
 #include "platform/foundation/Clock.h"
+#include "platform/screen/UIScreenInput.h"
+#include "platform/uikit/UIKeyboardView.h"
+#include "platform/uikit/UITextView.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIColor.h"
@@ -434,6 +442,77 @@ TEST_F(ShareTest, AMicroblogClientsPostClosesTheDialogHalfASecondLater)
     clock.advance(0.2);
     clock.advance(1.0);  // the closing animation
     EXPECT_FALSE(root->modalViewController());
+}
+
+// "发送邮件" as a person uses it: the composer shows what the dialog gave, a recipient is typed and
+// the mail is sent; it lands in the outbox. A cancelled composer leaves nothing there.
+TEST_F(ShareTest, AMailWrittenFromTheShareIsSentToTheOutbox)
+{
+    MFMailComposeViewController::resetCanSend();
+    logIn();
+    open();
+    auto middle = [](const Ref<UIView>& view) {
+        return view->convertPoint_toView(CGPointMake(CGRectGetMidX(view->bounds()), CGRectGetMidY(view->bounds())),
+                                         nullptr);
+    };
+    auto outbox = [] {
+        std::vector<std::string> files;
+        std::error_code ignored;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(MFMailComposeViewController::outboxPath(), ignored)) {
+            files.push_back(entry.path().string());
+        }
+        return files;
+    };
+    auto composer = [&] {
+        Ref<MFMailComposeViewController> shown;
+        pumpMainUntil([&] {
+            shown = std::dynamic_pointer_cast<MFMailComposeViewController>(flow->modalViewController());
+            return shown && shown->isViewLoaded() && shown->toField();
+        });
+        if (shown) window->layoutIfNeeded();
+        return shown;
+    };
+
+    for (const bool send : {false, true}) {
+        SCOPED_TRACE(send ? "send" : "cancel");
+        window->layoutIfNeeded();
+        // The dialog's text takes the keyboard, which covers the targets: "收起" puts it away.
+        if (auto keyboard = UIKeyboard::keyboardView()) {
+            const CGRect key = keyboard->frameOfKey("hide");
+            UIScreenInput::tap(CGPointMake(CGRectGetMidX(key) + UIKeyboard::frame().origin.x,
+                                           CGRectGetMidY(key) + UIKeyboard::frame().origin.y));
+        }
+        EXPECT_FALSE(share->input->isFirstResponder());
+        window->layoutIfNeeded();
+        UIScreenInput::tap(middle(share->postByEmailBtn));
+        auto mail = composer();
+        ASSERT_TRUE(mail);
+        EXPECT_EQ(mail->subjectField()->text(), "来自您的朋友" + account()["nick"].stringValue() + "在Ombri的视频");
+        EXPECT_NE(mail->bodyView()->text().find("西湖边的傍晚"), std::string::npos);
+        UIScreenInput::tap(middle(mail->toField()));
+        UIScreenInput::typeText("friend@example.com");
+        Ref<UINavigationItem> item = mail->topViewController()->navigationItem();
+        UIScreenInput::tap(middle((send ? item->rightBarButtonItem() : item->leftBarButtonItem())->barView()));
+        ASSERT_TRUE(pumpMainUntil([&] { return !flow->modalViewController(); }));
+        EXPECT_EQ(outbox().size(), send ? 1u : 0u);
+        EXPECT_EQ(share->postByEmailBtn->isSelected(), send);
+    }
+    std::ifstream in(outbox().at(0), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string message = text.str();
+    EXPECT_NE(message.find("\r\nTo: friend@example.com\r\n"), std::string::npos) << message;
+    EXPECT_NE(message.find("Content-Type: text/html; charset=UTF-8"), std::string::npos);
+    // The body as the dialog wrote it, with the video's page.
+    const size_t body = message.find("\r\n\r\n");
+    std::string encoded;
+    for (char c : message.substr(body + 4)) {
+        if (c != '\r' && c != '\n') encoded += c;
+    }
+    const std::string html = Base64::decode(encoded).value_or("");
+    EXPECT_NE(html.find("西湖边的傍晚</a>"), std::string::npos) << html;
+    EXPECT_NE(html.find("show/sc3001.htm"), std::string::npos) << html;
 }
 
 }  // namespace ShareTest_cpp

@@ -2,6 +2,9 @@
 // empty-list header, the "new" badge, opening a topic's feed, and unfollowing by deleting rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mutex>
+
 #include <future>
 #include <string>
 #include <vector>
@@ -13,6 +16,7 @@
 #include "HugeTotals.h"
 #include "ShellTestSupport.h"
 #include "shell/FeedVC.h"
+#include "platform/screen/UIScreenInput.h"
 #include "social/TopicFollowedCell.h"
 #include "social/TopicFollowedVC.h"
 #include "widgets/CountBadge.h"
@@ -305,6 +309,67 @@ TEST_F(TopicsTest, UnfollowRemovesTheDeletedTopicOnlyWhenTheServiceAgrees)
         topics = nullptr;
         service.server().route("/m/follow-topic.json", [](const standin::Request&) { return standin::Response::empty(404); });
     }
+}
+
+// A person unfollows by touch: "编辑", the row's red control and its delete button; then, out of
+// editing, a sideways swipe on a row and its button. The service hears each, and the rows go.
+TEST_F(TopicsTest, APersonUnfollowsByTheDeleteButtonAndByASwipe)
+{
+    logIn();
+    std::vector<Topic> following = kThree;
+    std::mutex lock;
+    service.server().route("/m/follow-topic.json", [&](const standin::Request& request) {
+        std::lock_guard<std::mutex> guard(lock);
+        if (request.method == "POST") {
+            const std::string stpid = standin::findParam(request.formParams(), "stpid").value_or("");
+            following.erase(std::remove_if(following.begin(), following.end(),
+                                           [&](const Topic& t) { return t.stpid == stpid; }),
+                            following.end());
+            return utf8Json(R"({"status":200,"msg":"操作成功"})");
+        }
+        return utf8Json(listJson(following, int(following.size())));
+    });
+    show(0);
+    ASSERT_TRUE(pumpMainUntil([&] { return topics->topicResult().count() == 3; }));
+    window->layoutIfNeeded();
+    auto middle = [](const Ref<UIView>& view) {
+        return view->convertPoint_toView(CGPointMake(CGRectGetMidX(view->bounds()), CGRectGetMidY(view->bounds())),
+                                         nullptr);
+    };
+    auto cell = [&](NSInteger index) { return topics->tableView()->cellForRowAtIndexPath(row(index)); };
+    auto posted = [&] {
+        std::vector<std::string> stpids;
+        for (const standin::Request& request : service.server().requests("/m/follow-topic.json")) {
+            if (request.method == "POST") {
+                stpids.push_back(standin::findParam(request.formParams(), "stpid").value_or(""));
+            }
+        }
+        return stpids;
+    };
+
+    UIScreenInput::tap(middle(topics->editItem()->barView()));
+    ASSERT_TRUE(topics->tableView()->isEditing());
+    ASSERT_TRUE(cell(1) && cell(1)->deleteControl());
+    UIScreenInput::tap(middle(cell(1)->deleteControl()));
+    ASSERT_TRUE(cell(1)->deleteConfirmationButton());
+    UIScreenInput::tap(middle(cell(1)->deleteConfirmationButton()));
+    ASSERT_TRUE(pumpMainUntil([&] { return names() == std::vector<std::string>{"#西湖#", "#旅行#"}; }));
+    EXPECT_EQ(posted(), std::vector<std::string>{"t2"});
+
+    UIScreenInput::tap(middle(topics->editItem()->barView()));
+    ASSERT_FALSE(topics->tableView()->isEditing());
+    window->layoutIfNeeded();
+    const CGPoint start = topics->tableView()->convertPoint_toView(
+        CGPointMake(260, CGRectGetMidY(topics->tableView()->rectForRowAtIndexPath(row(0)))), nullptr);
+    UIScreenInput::touchDown(start);
+    for (int step = 1; step <= 5; ++step) {
+        UIScreenInput::touchMoved(CGPointMake(start.x - 20 * step, start.y + 1));
+    }
+    UIScreenInput::touchUp(CGPointMake(start.x - 100, start.y + 1));
+    ASSERT_TRUE(cell(0)->deleteConfirmationButton()) << "a swipe shows the row's delete button";
+    UIScreenInput::tap(middle(cell(0)->deleteConfirmationButton()));
+    ASSERT_TRUE(pumpMainUntil([&] { return names() == std::vector<std::string>{"#旅行#"}; }));
+    EXPECT_EQ(posted(), (std::vector<std::string>{"t2", "t1"}));
 }
 
 }  // namespace TopicsTest_cpp

@@ -2,8 +2,19 @@
 
 #include "platform/uikit/UIImagePickerController.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSException.h"
+#include "platform/foundation/NSURL.h"
+#include "platform/graphics/CGContext.h"
+#include "platform/graphics/CGGradient.h"
+#include "platform/media/AVAsset.h"
+#include "platform/media/CMTime.h"
+#include "platform/media/SyntheticMedia.h"
+#include "platform/uikit/UIImage.h"
 
 namespace {
 namespace AVCaptureDevice_cpp {
@@ -90,8 +101,71 @@ void AVCaptureDevice::setStandInDevices(std::vector<Ref<AVCaptureDevice>> device
     r.devices = std::move(devices);
 }
 
+namespace {
+namespace AVCaptureDevice_picker {
+
+// The synthetic camera's test picture as the picker's live view shows it (the front camera mirrored,
+// as a self-portrait is).
+Ref<UIImage> cameraPicture(NSInteger device, int64_t frame)
+{
+    constexpr int kWidth = 480;
+    constexpr int kHeight = 360;
+    std::vector<uint8_t> bgra(size_t(kWidth) * kHeight * 4);
+    CameraTestPicture::draw(bgra.data(), kWidth, kHeight, kWidth * 4, frame);
+    if (device == UIImagePickerControllerCameraDeviceFront) {
+        for (int y = 0; y < kHeight; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(bgra.data() + size_t(y) * kWidth * 4);
+            std::reverse(row, row + kWidth);
+        }
+    }
+    CGContextRef context = CGBitmapContextCreate(bgra.data(), kWidth, kHeight, 8, kWidth * 4, CGColorSpaceCreateDeviceRGB(),
+                                                 kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+    return context ? UIImage::imageWithCGImage(CGBitmapContextCreateImage(context)) : nullptr;
+}
+
+bool inspectMovie(const std::string& path, Ref<UIImage>* poster, double* seconds)
+{
+    auto asset = AVURLAsset::URLAssetWithURL_options(NSURL::fileURLWithPath(path));
+    const double length = CMTimeGetSeconds(asset->duration());
+    if (seconds) *seconds = std::isfinite(length) ? length : 0;
+    auto stills = AVAssetImageGenerator::assetImageGeneratorWithAsset(asset);
+    stills->setAppliesPreferredTrackTransform(true);
+    stills->setMaximumSize(CGSizeMake(240, 240));
+    Ref<NSError> error;
+    CGImageRef still = stills->copyCGImageAtTime_actualTime_error(CMTimeMake(0, 600), nullptr, &error);
+    if (poster) *poster = still ? UIImage::imageWithCGImage(still) : nullptr;
+    return still != nullptr;
+}
+
+// What the camera saw over `seconds`: the synthetic camera's pictures and the microphone's sound.
+bool recordMovie(const std::string& path, NSInteger device, double seconds)
+{
+    MovieFileSettings settings;
+    MovieFileWriter writer;
+    if (!writer.startWriting(path, settings)) {
+        return false;
+    }
+    SyntheticCamera camera(settings.width, settings.height);
+    SyntheticMicrophone microphone(settings.audioSampleRate);
+    const int64_t frames = std::max<int64_t>(1, std::llround(seconds * settings.frameRate));
+    std::vector<float> sound(size_t(settings.audioSampleRate / settings.frameRate));
+    for (int64_t i = 0; i < frames; ++i) {
+        microphone.read(sound.data(), sound.size());
+        if (!writer.appendVideoFrame(camera.frameAt(i)) || !writer.appendAudioSamples(sound.data(), sound.size())) {
+            writer.finishWriting();
+            return false;
+        }
+    }
+    return writer.finishWriting();
+}
+
+}  // namespace AVCaptureDevice_picker
+}  // namespace
+
 void AVCaptureDevice::announceCamerasToImagePicker()
 {
+    UIImagePickerController::setMediaSupport({AVCaptureDevice_picker::inspectMovie, AVCaptureDevice_picker::cameraPicture,
+                                              AVCaptureDevice_picker::recordMovie});
     bool rear = false;
     bool front = false;
     bool rearFlash = false;

@@ -64,7 +64,8 @@ public:
     // rear and front camera, their flash) become those of the devices now in the set. The picker
     // cannot see the capture devices itself, and on its own says the phone has no camera, so the
     // program that runs as the phone calls this at its start (screens ask the picker before they
-    // open the camera).
+    // open the camera). It also gives the picker's screens the media they show: the cameras' live
+    // pictures, movies recorded with them, and the posters and lengths of the library's movies.
     static void announceCamerasToImagePicker();
     // A device of the stand-in (for setStandInDevices).
     static Ref<AVCaptureDevice> makeStandInDevice(std::string uniqueID, std::string mediaType,

@@ -65,6 +65,34 @@ void present()
     }
 }
 
+// Arrows, Home and End move the caret (Shift selects); Ctrl+A/C/X/V are the clipboard's.
+void handleEditingKey(const SDL_Keysym& key)
+{
+    const bool shift = (key.mod & KMOD_SHIFT) != 0;
+    if ((key.mod & KMOD_CTRL) != 0) {
+        if (key.sym == SDLK_a || key.sym == SDLK_c || key.sym == SDLK_x || key.sym == SDLK_v) {
+            UIScreenInput::pressCommand(char(key.sym));
+        }
+        return;
+    }
+    switch (key.sym) {
+    case SDLK_LEFT:
+        UIScreenInput::pressCaretKey(UITextCaretKey::Left, shift);
+        break;
+    case SDLK_RIGHT:
+        UIScreenInput::pressCaretKey(UITextCaretKey::Right, shift);
+        break;
+    case SDLK_HOME:
+        UIScreenInput::pressCaretKey(UITextCaretKey::Home, shift);
+        break;
+    case SDLK_END:
+        UIScreenInput::pressCaretKey(UITextCaretKey::End, shift);
+        break;
+    default:
+        break;
+    }
+}
+
 void handle(const SDL_Event& event)
 {
     Display& d = display();
@@ -99,6 +127,15 @@ void handle(const SDL_Event& event)
             UIScreenInput::touchUp(pointOf(event.button.x, event.button.y));
         }
         break;
+    case SDL_MOUSEWHEEL: {
+        // One notch moves 40 points; the wheel turned away from the person shows what is above.
+        int x = 0, y = 0;
+        SDL_GetMouseState(&x, &y);
+        const int sign = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+        UIScreenInput::scrollWheel(pointOf(x, y), CGPointMake(CGFloat(sign * event.wheel.x) * 40,
+                                                              CGFloat(-sign * event.wheel.y) * 40));
+        break;
+    }
     case SDL_TEXTINPUT:
         UIScreenInput::typeText(event.text.text);
         break;
@@ -109,6 +146,8 @@ void handle(const SDL_Event& event)
             UIScreenInput::pressDelete();
         } else if (event.key.keysym.sym == SDLK_TAB) {
             UIScreenInput::pressTab((event.key.keysym.mod & KMOD_SHIFT) != 0);
+        } else {
+            handleEditingKey(event.key.keysym);
         }
         break;
     default:
@@ -156,6 +195,7 @@ bool UIScreenDisplay::open(const Options& options)
         return false;
     }
     SDL_StartTextInput();
+    UIEditableKeyInput::setCaretBlinks(true);
     d.renderer = std::make_unique<UIScreenRenderer>(size, kScale);
     d.presented = 0;
     d.framePresented = options.framePresented;

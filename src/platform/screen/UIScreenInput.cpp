@@ -9,6 +9,7 @@
 #include "platform/uikit/UIKeyFocus.h"
 #include "platform/uikit/UIKeyboard.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITouch.h"
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/UIWindowSnapshot.h"
@@ -179,4 +180,40 @@ bool UIScreenInput::pressTab(bool backward)
 {
     auto* fields = dynamic_cast<UIKeyFocusMovement*>(UIKeyboard::inputResponder().get());
     return fields != nullptr && fields->moveKeyFocus(backward);
+}
+
+bool UIScreenInput::pressCaretKey(UITextCaretKey key, bool shift)
+{
+    return UIKeyboard::pressCaretKey(key, shift);
+}
+
+bool UIScreenInput::pressCommand(char command)
+{
+    return UIKeyboard::pressCommand(command);
+}
+
+bool UIScreenInput::scrollWheel(CGPoint point, CGPoint delta)
+{
+    using namespace UIScreenInput_cpp;
+    if (frontOverlay()) {
+        return false;
+    }
+    auto windows = UIApplication::sharedApplication()->windows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        const Ref<UIWindow>& window = *it;
+        if (window->isHidden() || !window->isUserInteractionEnabled()) {
+            continue;
+        }
+        Ref<UIView> view = window->hitTest_withEvent(inWindow(window, point), std::make_shared<UIEvent>());
+        if (!view) {
+            continue;
+        }
+        for (; view; view = view->superview()) {
+            if (auto scroll = std::dynamic_pointer_cast<UIScrollView>(view); scroll && scroll->scrollByWheel(delta)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return false;
 }

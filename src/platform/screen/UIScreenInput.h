@@ -12,6 +12,7 @@
 
 #include "platform/foundation/NSObject.h"
 #include "platform/graphics/CGGeometry.h"
+#include "platform/uikit/UITextInput.h"
 
 class UIView;
 
@@ -40,5 +41,13 @@ bool pressDelete();
 // The Tab key (Shift+Tab: backward): moves between the fields of a text input that holds several (a
 // web page's form); false when the first responder has none.
 bool pressTab(bool backward = false);
+
+// A mouse wheel turned over a point (delta in points, positive towards the content's end): the
+// innermost scroll view under the point that can scroll that way takes it. False when none did.
+bool scrollWheel(CGPoint point, CGPoint delta);
+
+// The editing keys of a desktop keyboard: arrows, Home and End (Shift selects), and Ctrl+A/C/X/V.
+bool pressCaretKey(UITextCaretKey key, bool shift);
+bool pressCommand(char command);
 
 }  // namespace UIScreenInput

@@ -1,14 +1,21 @@
 #pragma once
-// MessageUI's mail composer, a fake: whether mail can be sent is set by tests (yes by default); the
-// composer records the fields the screen fills, and a test finishes it in the user's place with a
-// result (mailComposeController:didFinishWithResult:error:). The composer does not dismiss itself:
-// its delegate does, as on the phone.
+// MessageUI's mail composer: a screen of its own under a navigation bar ("取消" and "发送") with the
+// recipients, the subject and the body, editable, and the attachments named. Nothing leaves the
+// machine: "发送" writes the message to the outbox folder under the home (Outbox/, one RFC 5322
+// message with MIME parts per file), then the delegate hears sent, or failed (with the error) when
+// the outbox cannot be written; "取消" leaves nothing and the delegate hears cancelled. Mail can be
+// sent when the outbox can be written (tests may force the answer). The composer does not dismiss
+// itself: its delegate does, as on the phone. Tests may also finish it in the user's place
+// (simulateFinishWithResult), which only tells the delegate.
 #include <string>
 #include <vector>
 
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSError.h"
 #include "platform/uikit/UINavigationController.h"
+
+class UITextField;
+class UITextView;
 
 class MFMailComposeViewController;
 
@@ -30,10 +37,14 @@ public:
 
 class MFMailComposeViewController : public UINavigationController {
 public:
-    static Ref<MFMailComposeViewController> create() { return make<MFMailComposeViewController>(); }
+    static Ref<MFMailComposeViewController> create();
 
     static bool canSendMail();
+    // Forces the answer of canSendMail (for tests); resetCanSend goes back to asking the outbox.
     static void setCanSendMail(bool can);
+    static void resetCanSend();
+    // The folder sent mail and texts are written to: Outbox/ under the home.
+    static std::string outboxPath();
 
     Ref<MFMailComposeViewControllerDelegate> mailComposeDelegate() const { return mailDelegate_.lock(); }
     void setMailComposeDelegate(const Ref<MFMailComposeViewControllerDelegate>& delegate) { mailDelegate_ = delegate; }
@@ -69,6 +80,20 @@ public:
     // The user sends, saves, cancels, or sending fails.
     void simulateFinishWithResult(MFMailComposeResult result, const Ref<NSError>& error = nullptr);
 
+    // The form's buttons: send writes the message as the fields now read and tells the delegate;
+    // cancel only tells it. The path of the last message written ("" before).
+    void send();
+    void cancel();
+    const std::string& sentPath() const { return sentPath_; }
+    // The message as it is written: headers (To, Cc, Bcc, Subject in encoded words where it is not
+    // ASCII, Date, Message-ID, MIME-Version) and the body with the attachments as MIME parts, in
+    // Base64, lines ending in CRLF.
+    std::string messageText(const std::string& date, const std::string& messageId) const;
+    // The fields of the form (null before the composer's view loaded).
+    Ref<UITextField> toField() const;
+    Ref<UITextField> subjectField() const;
+    Ref<UITextView> bodyView() const;
+
 private:
     Weak<MFMailComposeViewControllerDelegate> mailDelegate_;
     std::string subject_;
@@ -78,4 +103,7 @@ private:
     std::string body_;
     bool bodyIsHTML_ = false;
     std::vector<Attachment> attachments_;
+    std::string sentPath_;
+    bool bodyEdited_ = false;
+    friend class MFMailComposeForm;
 };

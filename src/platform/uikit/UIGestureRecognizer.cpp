@@ -5,6 +5,8 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/uikit/UIControl.h"
+#include "platform/uikit/UITableView.h"
 #include "platform/uikit/UITouch.h"
 #include "platform/uikit/UIView.h"
 
@@ -31,6 +33,12 @@ bool following(UIGestureRecognizerState state)
 {
     return state == UIGestureRecognizerStatePossible || state == UIGestureRecognizerStateBegan ||
            state == UIGestureRecognizerStateChanged;
+}
+
+bool singleTap(const Ref<UIGestureRecognizer>& g)
+{
+    auto tap = std::dynamic_pointer_cast<UITapGestureRecognizer>(g);
+    return tap && tap->numberOfTapsRequired() == 1 && tap->numberOfTouchesRequired() == 1;
 }
 
 CGFloat distance(CGPoint a, CGPoint b) { return std::hypot(a.x - b.x, a.y - b.y); }
@@ -105,10 +113,24 @@ struct GestureRouting {
             Route& route = routes()[touch.get()];
             if (phase == UITouchPhaseBegan) {
                 route = Route{};
+                // A control's own action wins over a single tap that a view around it recognises (a
+                // button or a field inside a view that dismisses the keyboard on a tap still works).
+                Ref<UIView> control;
+                for (Ref<UIView> view = touch->view(); view && !control; view = view->superview()) {
+                    if (std::dynamic_pointer_cast<UIControl>(view)) {
+                        control = view;
+                    }
+                }
+                bool aroundControl = false;
                 for (Ref<UIView> view = touch->view(); view; view = view->superview()) {
                     std::vector<Ref<UIGestureRecognizer>> ofView = view->gestureRecognizers();
                     if (Ref<UIGestureRecognizer> own = view->builtInGestureRecognizer()) {
                         ofView.insert(ofView.begin(), own);
+                    }
+                    if (auto table = std::dynamic_pointer_cast<UITableView>(view)) {
+                        if (Ref<UIGestureRecognizer> swipe = table->swipeToDeleteRecognizer()) {
+                            ofView.insert(ofView.begin() + (ofView.empty() ? 0 : 1), swipe);
+                        }
                     }
                     for (const Ref<UIGestureRecognizer>& g : ofView) {
                         if (!g->enabled_) {
@@ -117,11 +139,17 @@ struct GestureRouting {
                         if (terminal(g->state_)) {
                             g->resetToPossible();
                         }
+                        if (aroundControl && singleTap(g)) {
+                            continue;
+                        }
                         if (auto d = g->delegate_.lock(); d && !d->gestureRecognizer_shouldReceiveTouch(g, touch)) {
                             continue;
                         }
                         route.recognizers.push_back(g);
                         g->touches_.push_back(touch);
+                    }
+                    if (view == control) {
+                        aroundControl = true;
                     }
                 }
             }

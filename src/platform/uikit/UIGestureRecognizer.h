@@ -9,7 +9,9 @@
 // 10 points, changes with each move and ends with the touch (velocity from the last move on the
 // process clock); a swipe is 50 points in an allowed direction, straying less than 30 across; a
 // long press begins once the touch has stayed within 10 points for the minimum duration on the
-// process clock. Leaving the possible state for began or recognised asks the delegate
+// process clock. A single-tap recogniser on a view around a control (button, switch, slider, text
+// field, segmented control) does not receive a touch that lands on the control: the control's own
+// action wins, as on the phone. Leaving the possible state for began or recognised asks the delegate
 // (gestureRecognizerShouldBegin); a refusal fails it. Once a recogniser recognises, the others on
 // the same touch fail unless a delegate lets them recognise simultaneously, and when it cancels
 // touches in its view (the default) the view gets touchesCancelled instead of the rest of the touch.

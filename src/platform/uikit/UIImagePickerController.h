@@ -1,14 +1,28 @@
 #pragma once
-// The image picker, a fake: what it may offer (sources, cameras, media types) is set by tests, and a
-// test finishes the picking in the user's place.
+// The image picker: the device's own screens for choosing a picture or a movie, under a navigation
+// bar, and the device's answers (sources, cameras, media types), which tests may change.
 //
 // By default the photo library and the saved photos album are available with images and movies,
-// and the camera (rear and front) is not, as on a simulator; setSourceTypeAvailable,
+// and the camera (rear and front) is not, as on a simulator; the media stand-in announces its
+// synthetic cameras (AVCaptureDevice::announceCamerasToImagePicker), and setSourceTypeAvailable,
 // setCameraDeviceAvailable and setAvailableMediaTypes change that. Choosing a source or a camera
 // that is not available throws NSInvalidArgumentException, as on the phone.
+//
+// Screens, by source, once the picker's view loads:
+// - Library and saved photos: a grid of the pictures and movies in the media folder (Media/ under the
+//   home, where the saved-photos album writes too), filtered by the media types, movies marked with
+//   their length, and "取消". A tap on a picture picks it (with editing, the edited image is the
+//   picture's centre square, where the phone's move-and-scale frame starts); a tap on a movie picks a
+//   copy of it in the temporary folder (UIImagePickerControllerMediaURL).
+// - Camera: the camera device's live picture, with a shutter for pictures or record/stop for movies
+//   (capture mode video, or movies alone in the media types), the flash mode shown where the device has
+//   a flash, a front/back switch where both exist, and "取消"; after the shot "重拍" and "使用".
+// The delegate hears didFinishPickingMediaWithInfo (media type; original and edited image; media URL
+// of a movie) or didCancel (by default the picker dismisses itself).
+// Tests may also finish the picking in the user's place:
 //   picker->simulateFinishPickingMediaWithInfo(info);  // imagePickerController:didFinishPickingMediaWithInfo:
-//   picker->simulateCancel();                           // imagePickerControllerDidCancel: (by default
-//                                                       // the picker dismisses itself)
+//   picker->simulateCancel();                           // imagePickerControllerDidCancel:
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -69,8 +83,28 @@ public:
     virtual void imagePickerControllerDidCancel(const Ref<UIImagePickerController>& picker);
 };
 
+class UIImage;
+
+// What the device's media give the picker's screens (the media stand-in installs it with its cameras).
+struct UIImagePickerMediaSupport {
+    // A movie's first picture and its length in seconds; false when it cannot be read.
+    std::function<bool(const std::string& path, Ref<UIImage>* poster, double* seconds)> inspectMovie;
+    // What a camera device sees at a moment (frame counts on from 0 while the screen shows).
+    std::function<Ref<UIImage>(NSInteger cameraDevice, int64_t frame)> cameraPicture;
+    // Writes what the camera device saw over `seconds`, with sound, as a movie at path.
+    std::function<bool(const std::string& path, NSInteger cameraDevice, double seconds)> recordMovie;
+};
+
 class UIImagePickerController : public UINavigationController {
 public:
+    static void setMediaSupport(UIImagePickerMediaSupport support);
+    static const UIImagePickerMediaSupport& mediaSupport();
+    // The library's folder: Media/ under the home.
+    static std::string mediaFolderPath();
+    // At the first start (no media folder yet) fills it with a few pictures and, when the media support
+    // can record, one short movie, so a new user has something to pick. False when nothing was made.
+    static bool seedMediaLibraryIfNeeded();
+
     static Ref<UIImagePickerController> create() { return make<UIImagePickerController>(); }
 
     static bool isSourceTypeAvailable(UIImagePickerControllerSourceType sourceType);
@@ -125,6 +159,9 @@ public:
     void simulateCancel();
 
     void initWithNibName_bundleBody(const std::string& nibName, const Ref<NSBundle>& bundle) override;
+    void viewDidLoad() override;
+    // The screen the picker shows for its source (the grid or the camera), once its view loaded.
+    Ref<UIViewController> sourceScreen() const;
 
 private:
     Weak<UIImagePickerControllerDelegate> pickerDelegate_;

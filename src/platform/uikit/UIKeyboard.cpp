@@ -8,6 +8,8 @@
 #include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITextInput.h"
+#include "platform/uikit/UIKeyboardView.h"
+#include "platform/uikit/UIWindow.h"
 
 namespace {
 
@@ -19,6 +21,9 @@ struct KeyboardState {
     Ref<NSTimer> pendingTimer;
     std::string pendingName;
     Value pendingInfo;
+    // The drawn keyboard: a window of its own while the keyboard shows.
+    Ref<UIWindow> window;
+    Ref<UIKeyboardView> view;
 };
 
 // The interface runs on the main thread; the keyboard lives for the whole process.
@@ -75,11 +80,44 @@ CGRect hiddenFrame()
     return CGRectMake(0, screen.size.height, screen.size.width, state().height);
 }
 
+// The drawn keyboard's window: it takes fingers only while a text input listens to it.
+class UIKeyboardWindow : public UIWindow {
+public:
+    Ref<UIView> hitTest_withEvent(CGPoint point, const Ref<UIEvent>& event) override
+    {
+        return UIKeyboard::inputResponder() ? UIWindow::hitTest_withEvent(point, event) : nullptr;
+    }
+};
+
+// Keeps the drawn keyboard's window in the keyboard's frame, shown while the keyboard is.
+void showKeyboardWindow(bool show)
+{
+    KeyboardState& s = state();
+    if (!show) {
+        if (s.window) s.window->setHidden(true);
+        return;
+    }
+    if (!s.window) {
+        s.window = UIView::makeWithFrame<UIKeyboardWindow>(shownFrame());
+        s.window->setWindowLevel(UIKeyboard::kWindowLevel);
+        s.view = UIKeyboardView::initWithFrame(CGRectMake(0, 0, shownFrame().size.width, shownFrame().size.height));
+        s.window->addSubview(s.view);
+    }
+    s.window->setFrame(shownFrame());
+    s.view->setFrame(CGRectMake(0, 0, shownFrame().size.width, shownFrame().size.height));
+    if (s.window->isHidden()) {
+        s.view->setPage(UIKeyboardView::Letters);
+    }
+    s.view->setNeedsDisplay();
+    s.window->setHidden(false);
+}
+
 void animate(bool show)
 {
     flushPending();
     KeyboardState& s = state();
     s.visible = show;
+    showKeyboardWindow(show);
     const Value info = show ? userInfo(hiddenFrame(), shownFrame()) : userInfo(shownFrame(), hiddenFrame());
     post(show ? UIKeyboardWillShowNotification : UIKeyboardWillHideNotification, info);
     if (s.pendingTimer) {
@@ -146,6 +184,39 @@ bool UIKeyboard::pasteText(const std::string& text)
 
 bool UIKeyboard::pressReturn() { return pasteText("\n"); }
 
+bool UIKeyboard::pressCaretKey(UITextCaretKey key, bool shift)
+{
+    Ref<UIResponder> keep = inputResponder();
+    auto input = std::dynamic_pointer_cast<UIEditableKeyInput>(keep);
+    if (!input) {
+        return false;
+    }
+    input->moveCaret(key, shift);
+    return true;
+}
+
+bool UIKeyboard::pressCommand(char command)
+{
+    Ref<UIResponder> keep = inputResponder();
+    auto input = std::dynamic_pointer_cast<UIEditableKeyInput>(keep);
+    if (!input) {
+        return false;
+    }
+    switch (command) {
+    case 'a':
+        input->selectAll();
+        return true;
+    case 'c':
+        return input->copySelection();
+    case 'x':
+        return input->cutSelection();
+    case 'v':
+        return input->pasteFromPasteboard();
+    default:
+        return false;
+    }
+}
+
 bool UIKeyboard::pressDelete()
 {
     Ref<UIResponder> keep = inputResponder();
@@ -167,12 +238,20 @@ void UIKeyboard::reset()
     s.pendingInfo = Value();
     s.visible = false;
     s.height = kDefaultHeight;
+    showKeyboardWindow(false);
+}
+
+Ref<UIKeyboardView> UIKeyboard::keyboardView()
+{
+    return state().visible && state().window && !state().window->isHidden() ? state().view : nullptr;
 }
 
 void UIKeyboard::inputDidBegin()
 {
     if (!state().visible) {
         animate(true);
+    } else if (state().view) {
+        showKeyboardWindow(true);  // the return key reads the new input's type
     }
 }
 

@@ -14,14 +14,18 @@
 //   UIKeyboard::pasteText("你好")   one insertion of the whole text (a paste, or a word from an IME)
 //   UIKeyboard::pressReturn()       the return key
 //   UIKeyboard::pressDelete()       the delete key
+//   UIKeyboard::pressCaretKey(...)  an arrow, Home or End (Shift selects)
+//   UIKeyboard::pressCommand('c')   Ctrl+A, C, X or V
 // each answering false when no text input is the first responder.
 #include <string>
 
 #include "platform/foundation/NSObject.h"
 #include "platform/graphics/CGGeometry.h"
+#include "platform/uikit/UITextInput.h"
 
 class UIResponder;
 class UIKeyInput;
+class UIKeyboardView;
 
 inline constexpr char UIKeyboardWillShowNotification[] = "UIKeyboardWillShowNotification";
 inline constexpr char UIKeyboardDidShowNotification[] = "UIKeyboardDidShowNotification";
@@ -53,6 +57,16 @@ public:
     static bool pasteText(const std::string& text);
     static bool pressReturn();
     static bool pressDelete();
+    // A physical keyboard's editing keys: the caret keys (with Shift to select) and the clipboard
+    // commands ('a' select all, 'c' copy, 'x' cut, 'v' paste). False when no editable text input is
+    // the first responder, or the command did nothing.
+    static bool pressCaretKey(UITextCaretKey key, bool shift);
+    static bool pressCommand(char command);
+
+    // The drawn keyboard while it shows (null otherwise): a window of its own at kWindowLevel, in the
+    // keyboard's frame, whose keys a person taps (UIKeyboardView.h).
+    static constexpr double kWindowLevel = 10;
+    static Ref<UIKeyboardView> keyboardView();
 
     // Hides the keyboard without notifications and forgets pending ones (for tests).
     static void reset();

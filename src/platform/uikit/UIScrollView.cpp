@@ -261,6 +261,7 @@ namespace {
 namespace UIScrollView_cpp {
 
 constexpr CGFloat kDragSlop = 10;
+constexpr CGFloat kWheelBounce = 60;
 
 // The offset the finger asks for on one axis: past an end, half the distance when the view bounces.
 CGFloat follow(CGFloat wanted, CGFloat min, CGFloat max, bool bounces)
@@ -355,6 +356,47 @@ void UIScrollView::fingerCancelled()
         simulateEndDragging(false);
     }
     fingerDown_ = false;
+}
+
+bool UIScrollView::scrollByWheel(CGPoint delta)
+{
+    using namespace UIScrollView_cpp;
+    if (!scrollEnabled_ || isHidden()) {
+        return false;
+    }
+    const CGPoint min = minimumContentOffset();
+    const CGPoint max = maximumContentOffset();
+    const CGPoint offset = contentOffset();
+    // An axis takes the wheel when there is content to move that way (or the view always bounces).
+    const bool horizontal = delta.x != 0 && (max.x > min.x || alwaysBounceHorizontal_);
+    const bool vertical = delta.y != 0 && (max.y > min.y || alwaysBounceVertical_);
+    if (!horizontal && !vertical) {
+        return false;
+    }
+    // Each turn moves from inside the range; past an end the content gives half of what is left of
+    // the turn, at most kWheelBounce points, and comes back once the wheel rests.
+    auto move = [&](CGFloat at, CGFloat by, CGFloat lo, CGFloat hi) {
+        const CGFloat wanted = std::clamp(at, lo, hi) + by;
+        const CGFloat to = follow(wanted, lo, hi, bounces_);
+        return std::clamp(to, lo - kWheelBounce, hi + kWheelBounce);
+    };
+    setContentOffset(CGPointMake(horizontal ? move(offset.x, delta.x, min.x, max.x) : offset.x,
+                                 vertical ? move(offset.y, delta.y, min.y, max.y) : offset.y));
+    if (wheelSettle_) {
+        wheelSettle_->invalidate();
+        wheelSettle_ = nullptr;
+    }
+    const CGPoint now = contentOffset();
+    if (!CGPointEqualToPoint(now, clampedContentOffset(now))) {
+        Weak<UIScrollView> weak = self<UIScrollView>();
+        wheelSettle_ = Clock::scheduleAfter(0.2, [weak] {
+            if (auto view = weak.lock()) {
+                view->wheelSettle_ = nullptr;
+                view->setContentOffset_animated(view->clampedContentOffset(view->contentOffset()), true);
+            }
+        });
+    }
+    return true;
 }
 
 bool UIScrollView::touchesShouldCancelInContentView(const Ref<UIView>& view) const

@@ -118,6 +118,11 @@ public:
     // Whether a drag may take the finger from a view inside the content: yes, but for the controls whose
     // value follows the finger (sliders, switches).
     virtual bool touchesShouldCancelInContentView(const Ref<UIView>& view) const;
+    // A mouse wheel over the view moved by delta points (positive: towards the content's end): the
+    // content scrolls on the axes it can scroll on, past an end by half what is left of the turn (at
+    // most 60 points) when it bounces, and goes back inside once the wheel has rested 0.2 s. False when it cannot scroll that way at
+    // all, so a scroll view around it may take the wheel instead.
+    bool scrollByWheel(CGPoint delta);
     // The recogniser that drags the content.
     Ref<UIGestureRecognizer> panGestureRecognizer() const { return pan_; }
     Ref<UIGestureRecognizer> builtInGestureRecognizer() const override { return pan_; }
@@ -183,6 +188,7 @@ private:
     void fingerCancelled();
 
     Ref<UIGestureRecognizer> pan_;
+    Ref<NSTimer> wheelSettle_;
 
     Weak<UIScrollViewDelegate> delegate_;
     CGSize contentSize_;

@@ -232,14 +232,15 @@ void UITextField::drawRect(CGRect)
     }
     const Ref<UIFont> font = this->font() ? this->font() : UIFont::systemFontOfSize(17);
     const bool empty = text().empty();
-    std::string shown = text();
-    if (!empty && isSecureTextEntry()) {
-        shown.clear();
-        for (size_t i = 0, n = NSString::length(text()); i < n; ++i) {
-            shown += "\u2022";
-        }
+    const std::string shown = shownText();
+    const CGRect area = textArea();
+    const NSRange selection = selectedRange();
+    if (isEditing() && selection.length > 0) {
+        const CGRect from = caretRectForIndex(selection.location);
+        const CGRect to = caretRectForIndex(NSMaxRange(selection));
+        fillRect(c, CGRectMake(from.origin.x, from.origin.y, to.origin.x - from.origin.x, from.size.height),
+                 rgb(0.70, 0.82, 0.96));
     }
-    const CGRect area = CGRectInset(b, borderStyle() == UITextBorderStyleNone ? 0 : 8, 0);
     const CGSize size = UIStringDrawing::sizeWithFont(empty ? placeholder() : shown, font);
     c->saveGState();
     c->setFillColor(empty ? grey(0.7) : colourOr(textColor(), grey(0)));
@@ -249,6 +250,9 @@ void UITextField::drawRect(CGRect)
                    size.height),
         font, UILineBreakModeTailTruncation, textAlignment());
     c->restoreGState();
+    if (isEditing() && selection.length == 0 && isCaretShown()) {
+        fillRect(c, caretRectForIndex(selection.location), tint());
+    }
 }
 
 void UISegmentedControl::drawRect(CGRect)

@@ -1,5 +1,8 @@
 #include "platform/uikit/UITableView.h"
 
+#include "platform/uikit/UIGestureRecognizer.h"
+#include "platform/uikit/UITouch.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -11,6 +14,9 @@
 #include "platform/uikit/UITouch.h"
 
 namespace {
+
+// A sideways swipe on a row that shows its delete button.
+constexpr CGFloat kSwipeToDeleteDistance = 10;
 
 constexpr CGFloat kGroupedSectionHeight = 10;
 constexpr CGFloat kGroupedTitleHeight = 36;
@@ -52,6 +58,55 @@ CGFloat UITableView::Section::height() const
 
 void UITableView::initWithFrameBody(CGRect frame) { initWithFrame_styleBody(frame, UITableViewStylePlain); }
 
+// A sideways swipe on a row whose data source commits deletions: recognised once the finger went
+// kSwipeToDeleteDistance across (and less than half as far down), it opens the row's delete button.
+class UITableViewSwipeToDelete : public UIGestureRecognizer {
+public:
+    void touchesBegan_withEvent(const UITouchSet& touches, const Ref<UIEvent>&) override
+    {
+        Ref<UITableView> table = std::dynamic_pointer_cast<UITableView>(view());
+        Ref<UITouch> touch = touches.anyObject();
+        Ref<UITableViewDataSource> dataSource = table ? table->dataSource_.lock() : nullptr;
+        if (!touch || !dataSource || !dataSource->respondsToCommitEditingStyle() || table->editing_ ||
+            table->confirming_) {
+            setState(UIGestureRecognizerStateFailed);
+            return;
+        }
+        start_ = touch->locationInView(table);
+        row_ = table->indexPathForRowAtPoint(start_);
+        if (!row_) {
+            setState(UIGestureRecognizerStateFailed);
+        }
+    }
+    void touchesMoved_withEvent(const UITouchSet& touches, const Ref<UIEvent>&) override
+    {
+        Ref<UITableView> table = std::dynamic_pointer_cast<UITableView>(view());
+        Ref<UITouch> touch = touches.anyObject();
+        if (!table || !touch) return;
+        const CGPoint at = touch->locationInView(table);
+        const CGFloat dx = std::fabs(at.x - start_.x);
+        const CGFloat dy = std::fabs(at.y - start_.y);
+        if (dy >= kSwipeToDeleteDistance || (dx >= kSwipeToDeleteDistance && dy * 2 > dx)) {
+            setState(UIGestureRecognizerStateFailed);
+        } else if (dx >= kSwipeToDeleteDistance) {
+            if (!table->canDeleteRow(row_)) {
+                setState(UIGestureRecognizerStateFailed);
+                return;
+            }
+            setState(UIGestureRecognizerStateEnded);
+            table->showDeleteConfirmation(row_, true);
+        }
+    }
+    void touchesEnded_withEvent(const UITouchSet&, const Ref<UIEvent>&) override
+    {
+        if (state() == UIGestureRecognizerStatePossible) setState(UIGestureRecognizerStateFailed);
+    }
+
+private:
+    CGPoint start_;
+    Ref<NSIndexPath> row_;
+};
+
 void UITableView::initWithFrame_styleBody(CGRect frame, UITableViewStyle style)
 {
     UIScrollView::initWithFrameBody(frame);
@@ -65,6 +120,8 @@ void UITableView::initWithFrame_styleBody(CGRect frame, UITableViewStyle style)
     }
     setAlwaysBounceVertical(true);
     setSeparatorColor(UIColor::colorWithWhite_alpha(0.88, 1));
+    swipeToDelete_ = UIGestureRecognizer::makeWithTarget<UITableViewSwipeToDelete>(nullptr, UISelector());
+    swipeToDelete_->setView(self<UIView>());
 }
 
 UITableView::~UITableView() = default;
@@ -350,7 +407,11 @@ void UITableView::tile()
             }
             cell->setFrame(rect);
             cell->setTableView(me);
+            configureEditing(cell, path);
             cell->setEditing(editing_);
+            if (NSIndexPathEqual(path, confirming_)) {
+                cell->setShowingDeleteConfirmation(true);
+            }
             cell->setSelected(NSIndexPathEqual(path, selected_));
             if (cell->superview().get() != this) {
                 insertSubview_atIndex(cell, backgroundView_ ? 1 : 0);
@@ -397,6 +458,7 @@ void UITableView::reloadData()
     clearHeaders();
     loaded_ = true;
     selected_ = nullptr;
+    confirming_ = nullptr;
     queryStructure();
     placeSections();
     tile();
@@ -663,6 +725,13 @@ void UITableView::simulateAccessoryButtonTapOnRowAtIndexPath(const Ref<NSIndexPa
 void UITableView::touchesBegan_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
 {
     Ref<UITouch> touch = touches.anyObject();
+    touchedRow_ = nullptr;
+    // A touch beside an open delete button only closes it.
+    touchHidConfirmation_ = confirming_ != nullptr;
+    if (touchHidConfirmation_) {
+        hideDeleteConfirmation();
+        return;
+    }
     touchedRow_ = touch ? indexPathForRowAtPoint(touch->locationInView(self<UIView>())) : nullptr;
     if (touchedRow_ && allowsSelection_ && (!editing_ || allowsSelectionDuringEditing_)) {
         if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(touchedRow_)) {
@@ -674,7 +743,7 @@ void UITableView::touchesBegan_withEvent(const UITouchSet& touches, const Ref<UI
 void UITableView::touchesMoved_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
 {
     Ref<UITouch> touch = touches.anyObject();
-    if (!touch || !touchedRow_) {
+    if (!touch || !touchedRow_ || touchHidConfirmation_) {
         return;
     }
     if (!NSIndexPathEqual(indexPathForRowAtPoint(touch->locationInView(self<UIView>())), touchedRow_)) {
@@ -690,7 +759,8 @@ void UITableView::touchesEnded_withEvent(const UITouchSet& touches, const Ref<UI
     Ref<NSIndexPath> row = touchedRow_;
     touchedRow_ = nullptr;
     Ref<UITouch> touch = touches.anyObject();
-    if (!row || !touch) {
+    if (touchHidConfirmation_ || !row || !touch) {
+        touchHidConfirmation_ = false;
         return;
     }
     if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(row)) {
@@ -704,7 +774,8 @@ void UITableView::touchesEnded_withEvent(const UITouchSet& touches, const Ref<UI
 
 void UITableView::touchesCancelled_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event)
 {
-    // (a drag of the content cancels the touch: it selects nothing)
+    // (a drag of the content or a swipe cancels the touch: it selects nothing)
+    touchHidConfirmation_ = false;
     if (touchedRow_) {
         if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(touchedRow_)) {
             cell->setHighlighted(false);
@@ -717,15 +788,33 @@ void UITableView::touchesCancelled_withEvent(const UITouchSet& touches, const Re
 
 void UITableView::setEditing_animated(bool editing, bool animated)
 {
+    hideDeleteConfirmation();
     editing_ = editing;
     for (auto& [path, cell] : visible_) {
+        configureEditing(cell, path);
         cell->setEditing_animated(editing, animated);
     }
 }
 
-bool UITableView::simulateDeleteRowAtIndexPath(const Ref<NSIndexPath>& path)
+void UITableView::configureEditing(const Ref<UITableViewCell>& cell, const Ref<NSIndexPath>& path)
 {
-    checkIndexPath(path, "simulateDeleteRowAtIndexPath:");
+    // Asked only while editing, as the phone does: out of it nothing shows the style.
+    UITableViewCellEditingStyle style = UITableViewCellEditingStyleDelete;
+    if (editing_) {
+        Ref<UITableView> me = self<UITableView>();
+        Ref<UITableViewDataSource> dataSource = dataSource_.lock();
+        Ref<UITableViewDelegate> delegate = delegate_.lock();
+        if (dataSource && !dataSource->tableView_canEditRowAtIndexPath(me, path)) {
+            style = UITableViewCellEditingStyleNone;
+        } else if (delegate) {
+            style = delegate->tableView_editingStyleForRowAtIndexPath(me, path);
+        }
+    }
+    cell->setRowEditingStyle(style);
+}
+
+bool UITableView::canDeleteRow(const Ref<NSIndexPath>& path)
+{
     Ref<UITableView> me = self<UITableView>();
     Ref<UITableViewDataSource> dataSource = dataSource_.lock();
     Ref<UITableViewDelegate> delegate = delegate_.lock();
@@ -734,9 +823,88 @@ bool UITableView::simulateDeleteRowAtIndexPath(const Ref<NSIndexPath>& path)
     }
     const UITableViewCellEditingStyle style =
         delegate ? delegate->tableView_editingStyleForRowAtIndexPath(me, path) : UITableViewCellEditingStyleDelete;
-    if (style != UITableViewCellEditingStyleDelete) {
+    return style == UITableViewCellEditingStyleDelete;
+}
+
+void UITableView::showDeleteConfirmation(const Ref<NSIndexPath>& path, bool swipe)
+{
+    hideDeleteConfirmation();
+    Ref<UITableView> me = self<UITableView>();
+    Ref<UITableViewDelegate> delegate = delegate_.lock();
+    if (swipe && delegate) {
+        delegate->tableView_willBeginEditingRowAtIndexPath(me, path);
+    }
+    confirming_ = path;
+    confirmingBySwipe_ = swipe;
+    if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(path)) {
+        cell->setDeleteConfirmationTitle(
+            delegate ? delegate->tableView_titleForDeleteConfirmationButtonForRowAtIndexPath(me, path) : "删除");
+        cell->setShowingDeleteConfirmation(true);
+    }
+}
+
+void UITableView::hideDeleteConfirmation()
+{
+    if (!confirming_) {
+        return;
+    }
+    Ref<UITableView> me = self<UITableView>();
+    Ref<NSIndexPath> path = confirming_;
+    confirming_ = nullptr;
+    if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(path)) {
+        cell->setShowingDeleteConfirmation(false);
+    }
+    if (Ref<UITableViewDelegate> delegate = delegate_.lock(); confirmingBySwipe_ && delegate) {
+        delegate->tableView_didEndEditingRowAtIndexPath(me, path);
+    }
+}
+
+void UITableView::commitDelete(const Ref<NSIndexPath>& path)
+{
+    Ref<UITableView> me = self<UITableView>();
+    const bool swipe = confirmingBySwipe_;
+    confirming_ = nullptr;
+    if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(path)) {
+        cell->setShowingDeleteConfirmation(false);
+    }
+    if (Ref<UITableViewDataSource> dataSource = dataSource_.lock()) {
+        dataSource->tableView_commitEditingStyle_forRowAtIndexPath(me, UITableViewCellEditingStyleDelete, path);
+    }
+    if (Ref<UITableViewDelegate> delegate = delegate_.lock(); swipe && delegate) {
+        delegate->tableView_didEndEditingRowAtIndexPath(me, path);
+    }
+}
+
+void UITableView::cellDeleteControlTapped(const Ref<UITableViewCell>& cell)
+{
+    Ref<NSIndexPath> path = indexPathForCell(cell);
+    if (!path || !editing_) {
+        return;
+    }
+    if (NSIndexPathEqual(path, confirming_)) {
+        hideDeleteConfirmation();
+    } else if (canDeleteRow(path)) {
+        showDeleteConfirmation(path, false);
+    }
+}
+
+void UITableView::cellDeleteButtonTapped(const Ref<UITableViewCell>& cell)
+{
+    Ref<NSIndexPath> path = indexPathForCell(cell);
+    if (path && NSIndexPathEqual(path, confirming_)) {
+        commitDelete(path);
+    }
+}
+
+bool UITableView::simulateDeleteRowAtIndexPath(const Ref<NSIndexPath>& path)
+{
+    checkIndexPath(path, "simulateDeleteRowAtIndexPath:");
+    if (!canDeleteRow(path)) {
         return false;
     }
+    Ref<UITableView> me = self<UITableView>();
+    Ref<UITableViewDataSource> dataSource = dataSource_.lock();
+    Ref<UITableViewDelegate> delegate = delegate_.lock();
     const bool swipe = !editing_;
     if (swipe && delegate) {
         delegate->tableView_willBeginEditingRowAtIndexPath(me, path);
@@ -812,6 +980,13 @@ void UITableView::reloadSections_withRowAnimation(const std::set<NSInteger>& sec
 
 void UITableView::apply(const std::vector<Update>& updates)
 {
+    // Rows move under an open delete button: it closes.
+    if (confirming_) {
+        if (Ref<UITableViewCell> cell = cellForRowAtIndexPath(confirming_)) {
+            cell->setShowingDeleteConfirmation(false);
+        }
+        confirming_ = nullptr;
+    }
     if (!loaded_) {
         // Nothing was shown yet: there is no old state to move from.
         reloadData();

@@ -28,6 +28,12 @@
 // previous row, then didSelect. simulateDeleteRowAtIndexPath is a swipe (or the editing control) and
 // the Delete button: it commits the deletion when the data source lets the row be edited and its
 // editing style is delete.
+// Deleting by touch, as on the phone: in editing mode a row whose style is delete shows a red round
+// delete control; a tap on it shows the row's delete button (the delegate's title, "删除" by
+// default). Out of editing mode a sideways swipe (10 points across, less than half that down) on a row
+// of a data source that commits deletions and lets the row be edited shows the same button (the delegate hears will-begin and did-end editing the row). A tap on the
+// button commits the deletion through the data source; a touch anywhere else on the table hides it
+// and does nothing more.
 #include <map>
 #include <set>
 #include <string>
@@ -100,6 +106,9 @@ public:
                                                                 const Ref<NSIndexPath>& indexPath)
     {
     }
+    // Whether the data source commits deletions itself (on the phone: whether it answers the message
+    // above). Only then does a sideways swipe on a row offer its delete button.
+    virtual bool respondsToCommitEditingStyle() const { return false; }
     virtual void tableView_moveRowAtIndexPath_toIndexPath(const Ref<UITableView>& tableView,
                                                           const Ref<NSIndexPath>& from, const Ref<NSIndexPath>& to)
     {
@@ -166,7 +175,7 @@ public:
     virtual std::string tableView_titleForDeleteConfirmationButtonForRowAtIndexPath(
         const Ref<UITableView>& tableView, const Ref<NSIndexPath>& indexPath)
     {
-        return "Delete";
+        return "删除";  // the device speaks Chinese
     }
     virtual bool tableView_shouldIndentWhileEditingRowAtIndexPath(const Ref<UITableView>& tableView,
                                                                   const Ref<NSIndexPath>& indexPath)
@@ -295,6 +304,8 @@ public:
     bool simulateTapOnRowAtIndexPath(const Ref<NSIndexPath>& indexPath);
     // The user deletes a row (swipe or editing control, then Delete): false when not allowed.
     bool simulateDeleteRowAtIndexPath(const Ref<NSIndexPath>& indexPath);
+    // The row whose delete button shows (after a tap on its delete control or a swipe), or null.
+    Ref<NSIndexPath> indexPathForDeleteConfirmation() const { return confirming_; }
     // The user taps the detail disclosure button of a row.
     void simulateAccessoryButtonTapOnRowAtIndexPath(const Ref<NSIndexPath>& indexPath);
     void layoutSubviews() override;
@@ -307,10 +318,26 @@ public:
     virtual void initWithFrame_styleBody(CGRect frame, UITableViewStyle style);
     ~UITableView() override;
 
+    // The recogniser of a sideways swipe on a row (seen before the recognisers of the views around
+    // the table, so a swipe on a deletable row is not a side menu's pan).
+    Ref<UIGestureRecognizer> swipeToDeleteRecognizer() const { return swipeToDelete_; }
+
+    // --- For cells: their delete control and delete button were tapped ---
+    void cellDeleteControlTapped(const Ref<UITableViewCell>& cell);
+    void cellDeleteButtonTapped(const Ref<UITableViewCell>& cell);
+
 protected:
     void contentOffsetDidChange() override;
 
 private:
+    // Whether the row may be deleted by the person (the data source lets it be edited, its style is
+    // delete), and its delete button shown or hidden (a swipe's begins and ends the row's editing).
+    bool canDeleteRow(const Ref<NSIndexPath>& path);
+    void showDeleteConfirmation(const Ref<NSIndexPath>& path, bool swipe);
+    void hideDeleteConfirmation();
+    void commitDelete(const Ref<NSIndexPath>& path);
+    void configureEditing(const Ref<UITableViewCell>& cell, const Ref<NSIndexPath>& path);
+
     struct Section {
         NSInteger rows = 0;
         CGFloat y = 0;  // top of the header
@@ -355,6 +382,11 @@ private:
     bool allowsSelection_ = true;
     bool allowsSelectionDuringEditing_ = false;
     bool editing_ = false;
+    Ref<NSIndexPath> confirming_;
+    bool confirmingBySwipe_ = false;
+    bool touchHidConfirmation_ = false;
+    Ref<UIGestureRecognizer> swipeToDelete_;
+    friend class UITableViewSwipeToDelete;
     bool loaded_ = false;
     bool tiling_ = false;
     std::vector<Section> sections_;

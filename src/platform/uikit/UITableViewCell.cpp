@@ -1,6 +1,10 @@
 #include "platform/uikit/UITableViewCell.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "platform/graphics/CGContext.h"
+#include "platform/uikit/UIGraphics.h"
 
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIColor.h"
@@ -31,6 +35,29 @@ void highlightTree(const Ref<UIView>& view, bool highlighted)
         highlightTree(sub, highlighted);
     }
 }
+
+constexpr CGFloat kDeleteButtonHeight = 30;
+constexpr CGFloat kDeleteButtonMinWidth = 64;
+
+// The red round delete control in the editing indent: a bar across, turned upright while the row's
+// delete button shows.
+class UITableViewCellDeleteControl : public UIControl {
+public:
+    bool turned = false;
+    void drawRect(CGRect) override
+    {
+        const CGContextRef c = UIGraphicsGetCurrentContext();
+        const CGRect b = bounds();
+        const CGFloat r = 10;
+        const CGPoint mid = CGPointMake(std::round(CGRectGetMidX(b)), std::round(CGRectGetMidY(b)));
+        c->saveGState();
+        c->setFillColor(CGColor::createRGB(0.87, 0.16, 0.13, 1));
+        c->fillEllipseInRect(CGRectMake(mid.x - r, mid.y - r, 2 * r, 2 * r));
+        c->setFillColor(CGColor::createGray(1, 1));
+        c->fillRect(turned ? CGRectMake(mid.x - 1.5, mid.y - 6, 3, 12) : CGRectMake(mid.x - 6, mid.y - 1.5, 12, 3));
+        c->restoreGState();
+    }
+};
 
 }  // namespace
 
@@ -171,6 +198,101 @@ void UITableViewCell::accessoryButtonTapped()
     }
 }
 
+void UITableViewCell::setRowEditingStyle(UITableViewCellEditingStyle style)
+{
+    if (rowEditingStyle_ != style) {
+        rowEditingStyle_ = style;
+        updateEditingControls();
+    }
+}
+
+void UITableViewCell::setDeleteConfirmationTitle(const std::string& title)
+{
+    deleteTitle_ = title;
+    if (deleteButton_) {
+        deleteButton_->setTitle_forState(title, UIControlStateNormal);
+        setNeedsLayout();
+    }
+}
+
+Ref<UIView> UITableViewCell::deleteControl() const
+{
+    return deleteControl_ && deleteControl_->superview() ? deleteControl_ : nullptr;
+}
+
+Ref<UIButton> UITableViewCell::deleteConfirmationButton() const
+{
+    return deleteButton_ && deleteButton_->superview() ? deleteButton_ : nullptr;
+}
+
+void UITableViewCell::deleteControlTapped()
+{
+    if (Ref<UITableView> table = tableView_.lock()) {
+        table->cellDeleteControlTapped(self<UITableViewCell>());
+    }
+}
+
+void UITableViewCell::deleteButtonTapped()
+{
+    if (Ref<UITableView> table = tableView_.lock()) {
+        table->cellDeleteButtonTapped(self<UITableViewCell>());
+    }
+}
+
+// The delete control shows while editing a row whose style is delete; the delete button while the
+// deletion waits for confirmation.
+void UITableViewCell::updateEditingControls()
+{
+    Weak<UITableViewCell> weak = self<UITableViewCell>();
+    const bool control = editing_ && rowEditingStyle_ == UITableViewCellEditingStyleDelete;
+    if (control && !deleteControl_) {
+        deleteControl_ = makeWithFrame<UITableViewCellDeleteControl>(CGRectZero);
+        deleteControl_->setBackgroundColor(UIColor::clearColor());
+        deleteControl_->addTarget_action_forControlEvents(
+            self<UITableViewCell>(),
+            UIControlAction::block("deleteControlTapped:",
+                                   [weak](const Ref<UIControl>&, const Ref<UIEvent>&) {
+                                       if (auto cell = weak.lock()) cell->deleteControlTapped();
+                                   }),
+            UIControlEventTouchUpInside);
+    }
+    if (deleteControl_) {
+        if (control && !deleteControl_->superview()) {
+            addSubview(deleteControl_);
+        } else if (!control && deleteControl_->superview()) {
+            deleteControl_->removeFromSuperview();
+        }
+        auto drawn = std::static_pointer_cast<UITableViewCellDeleteControl>(deleteControl_);
+        if (drawn->turned != showingDeleteConfirmation_) {
+            drawn->turned = showingDeleteConfirmation_;
+            drawn->setNeedsDisplay();
+        }
+    }
+    if (showingDeleteConfirmation_ && !deleteButton_) {
+        deleteButton_ = UIButton::buttonWithType(UIButtonTypeCustom);
+        deleteButton_->setBackgroundColor(UIColor::colorWithRed_green_blue_alpha(0.87, 0.16, 0.13, 1));
+        deleteButton_->layer()->setCornerRadius(6);
+        deleteButton_->titleLabel()->setFont(UIFont::boldSystemFontOfSize(15));
+        deleteButton_->setTitleColor_forState(UIColor::whiteColor(), UIControlStateNormal);
+        deleteButton_->setTitle_forState(deleteTitle_, UIControlStateNormal);
+        deleteButton_->addTarget_action_forControlEvents(
+            self<UITableViewCell>(),
+            UIControlAction::block("deleteButtonTapped:",
+                                   [weak](const Ref<UIControl>&, const Ref<UIEvent>&) {
+                                       if (auto cell = weak.lock()) cell->deleteButtonTapped();
+                                   }),
+            UIControlEventTouchUpInside);
+    }
+    if (deleteButton_) {
+        if (showingDeleteConfirmation_ && !deleteButton_->superview()) {
+            addSubview(deleteButton_);
+        } else if (!showingDeleteConfirmation_ && deleteButton_->superview()) {
+            deleteButton_->removeFromSuperview();
+        }
+    }
+    setNeedsLayout();
+}
+
 void UITableViewCell::updateAccessory()
 {
     Ref<UIView> wanted = accessoryView_;
@@ -265,6 +387,10 @@ void UITableViewCell::setEditing_animated(bool editing, bool animated)
                    : (next & ~UITableViewCellStateShowingEditControlMask);
     willTransitionToState(next);
     editing_ = editing;
+    if (!editing) {
+        showingDeleteConfirmation_ = false;
+    }
+    updateEditingControls();
     setNeedsLayout();
     layoutIfNeeded();
     didTransitionToState(next);
@@ -280,6 +406,8 @@ void UITableViewCell::setShowingDeleteConfirmation(bool showing)
                    : (next & ~UITableViewCellStateShowingDeleteConfirmationMask);
     willTransitionToState(next);
     showingDeleteConfirmation_ = showing;
+    updateEditingControls();
+    layoutIfNeeded();
     didTransitionToState(next);
 }
 
@@ -287,7 +415,26 @@ void UITableViewCell::layoutSubviews()
 {
     const CGRect b = bounds();
     CGFloat right = b.size.width;
-    if (shownAccessory_) {
+    if (deleteControl_ && deleteControl_->superview()) {
+        deleteControl_->setFrame(CGRectMake(0, 0, kEditingIndent, b.size.height));
+    }
+    if (showingDeleteConfirmation_ && deleteButton_) {
+        // The delete button takes the accessory's place.
+        const CGFloat width = std::max(
+            kDeleteButtonMinWidth, std::ceil(UIStringDrawing::sizeWithFont(deleteTitle_, deleteButton_->titleLabel()->font()).width) + 24);
+        const CGFloat x = b.size.width - kMargin - width;
+        deleteButton_->setFrame(CGRectMake(x, std::round((b.size.height - kDeleteButtonHeight) / 2), width,
+                                           kDeleteButtonHeight));
+        if (shownAccessory_ && !shownAccessory_->isHidden()) {
+            shownAccessory_->setHidden(true);
+            accessoryHiddenForDelete_ = true;
+        }
+        right = x - 4;
+    } else if (shownAccessory_) {
+        if (accessoryHiddenForDelete_) {
+            shownAccessory_->setHidden(false);
+            accessoryHiddenForDelete_ = false;
+        }
         const CGSize size = shownAccessory_->frame().size;
         const CGFloat x = b.size.width - kMargin - size.width;
         shownAccessory_->setFrame(CGRectMake(x, std::round((b.size.height - size.height) / 2), size.width, size.height));

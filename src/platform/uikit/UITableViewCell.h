@@ -23,6 +23,7 @@
 class UILabel;
 class UIImageView;
 class UIButton;
+class UIControl;
 class UITableView;
 
 enum UITableViewCellStyle : NSInteger {
@@ -155,6 +156,15 @@ public:
 
     void layoutSubviews() override;
 
+    // --- Set by the table: the row's editing style (the delete control shows while editing when it
+    // is delete) and the title of its delete button ---
+    UITableViewCellEditingStyle rowEditingStyle() const { return rowEditingStyle_; }
+    void setRowEditingStyle(UITableViewCellEditingStyle style);
+    void setDeleteConfirmationTitle(const std::string& title);
+    // The red round delete control and the delete button, while they show (null otherwise).
+    Ref<UIView> deleteControl() const;
+    Ref<UIButton> deleteConfirmationButton() const;
+
     // The table showing the cell (set by the table).
     Ref<UITableView> tableView() const { return tableView_.lock(); }
     void setTableView(const Ref<UITableView>& table) { tableView_ = table; }
@@ -170,6 +180,9 @@ private:
     void applyHighlight();
     UITableViewCellStateMask stateMask() const;
     void accessoryButtonTapped();
+    void deleteControlTapped();
+    void deleteButtonTapped();
+    void updateEditingControls();
 
     UITableViewCellStyle style_ = UITableViewCellStyleDefault;
     std::string reuseIdentifier_;
@@ -191,6 +204,11 @@ private:
     bool highlighted_ = false;
     bool editing_ = false;
     bool showingDeleteConfirmation_ = false;
+    UITableViewCellEditingStyle rowEditingStyle_ = UITableViewCellEditingStyleDelete;
+    std::string deleteTitle_ = "删除";
+    Ref<UIControl> deleteControl_;
+    Ref<UIButton> deleteButton_;
+    bool accessoryHiddenForDelete_ = false;
     bool shouldIndentWhileEditing_ = true;
     NSInteger indentationLevel_ = 0;
     CGFloat indentationWidth_ = 10;

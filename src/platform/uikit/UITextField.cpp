@@ -5,6 +5,7 @@
 
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSString.h"
+#include "platform/graphics/TextLayout.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIKeyboard.h"
@@ -77,10 +78,94 @@ bool UITextField::isClearButtonShown() const
 
 void UITextField::setSelectedRange(NSRange range)
 {
+    forgetSelectionAnchor();
+    setEditedSelection(range);
+}
+
+void UITextField::setEditedSelection(NSRange range)
+{
     const NSUInteger length = NSString::length(text_);
     range.location = std::min(range.location, length);
     range.length = std::min(range.length, length - range.location);
     selection_ = range;
+    if (editing_) {
+        caretMoved(self<UIView>());
+    }
+}
+
+void UITextField::replaceEdited(NSRange range, const std::string& replacement)
+{
+    // One line: pasted line breaks become spaces.
+    std::string line = replacement;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    replace(range, line);
+}
+
+std::string UITextField::shownText() const
+{
+    if (!isSecureTextEntry()) {
+        return text_;
+    }
+    std::string dots;
+    for (NSUInteger i = 0, n = NSString::length(text_); i < n; ++i) {
+        dots += "\u2022";
+    }
+    return dots;
+}
+
+CGRect UITextField::textArea() const
+{
+    CGRect area = CGRectInset(bounds(), borderStyle_ == UITextBorderStyleNone ? 0 : 8, 0);
+    if (leftView_ && !leftView_->isHidden() && leftViewMode_ != UITextFieldViewModeNever) {
+        const CGFloat right = CGRectGetMaxX(leftView_->frame());
+        if (right > area.origin.x && right < CGRectGetMaxX(area)) {
+            area.size.width -= right - area.origin.x;
+            area.origin.x = right;
+        }
+    }
+    return area;
+}
+
+CGRect UITextField::caretRectForIndex(NSUInteger index) const
+{
+    const std::string shown = shownText();
+    index = std::min(index, NSString::length(shown));
+    const textlayout::FontAtSize metrics = font_->metrics();
+    const CGRect area = textArea();
+    const CGFloat width = textlayout::widthOfText(shown, metrics);
+    CGFloat x = area.origin.x;
+    if (alignment_ == UITextAlignmentCenter) {
+        x += (area.size.width - width) / 2;
+    } else if (alignment_ == UITextAlignmentRight) {
+        x += area.size.width - width;
+    }
+    x += textlayout::widthOfText(NSString::substringToIndex(shown, index), metrics);
+    x = std::clamp(x, area.origin.x, std::max(area.origin.x, CGRectGetMaxX(area) - 2));
+    const CGFloat height = std::ceil(font_->lineHeight());
+    const CGFloat y = area.origin.y + std::round((area.size.height - height) / 2);
+    return CGRectMake(std::round(x), y, 2, height);
+}
+
+NSUInteger UITextField::characterIndexNearestPoint(CGPoint point) const
+{
+    const NSUInteger length = NSString::length(text_);
+    NSUInteger best = length;
+    CGFloat bestDistance = INFINITY;
+    for (NSUInteger i = 0; i <= length; ++i) {
+        if (i > 0 && i < length) {
+            const unichar c = NSString::characterAtIndex(text_, i);
+            if (c >= 0xDC00 && c <= 0xDFFF) {
+                continue;  // never inside a surrogate pair
+            }
+        }
+        const CGFloat d = std::fabs(CGRectGetMidX(caretRectForIndex(i)) - point.x);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return best;
 }
 
 bool UITextField::canBecomeFirstResponder() const { return isEnabled() && isUserInteractionEnabled(); }
@@ -107,6 +192,8 @@ bool UITextField::becomeFirstResponder()
             setText(std::string());
         }
         selection_ = NSMakeRange(NSString::length(text_), 0);
+        forgetSelectionAnchor();
+        caretMoved(me);
         UIKeyboard::inputDidBegin();
     }
     if (auto delegate = delegate_.lock()) {
@@ -130,6 +217,8 @@ bool UITextField::resignFirstResponder()
         return false;
     }
     editing_ = false;
+    caretStopped();
+    setNeedsDisplay();
     if (auto delegate = delegate_.lock()) {
         delegate->textFieldDidEndEditing(me);
     }
@@ -148,6 +237,10 @@ void UITextField::replace(NSRange range, const std::string& replacement)
     }
     text_ = NSString::stringByReplacingCharactersInRange_withString(text_, range, replacement);
     selection_ = NSMakeRange(range.location + NSString::length(replacement), 0);
+    forgetSelectionAnchor();
+    if (editing_) {
+        caretMoved(me);
+    }
     setNeedsDisplay();
     sendActionsForControlEvents(UIControlEventEditingChanged);
     UITextField_cpp::postNote(UITextFieldTextDidChangeNotification, me);
@@ -205,8 +298,8 @@ void UITextField::touchesEnded_withEvent(const UITouchSet& touches, const Ref<UI
     Ref<UITouch> touch = touches.anyObject();
     const bool inside = touch && CGRectContainsPoint(bounds(), touch->locationInView(me));
     UIControl::touchesEnded_withEvent(touches, event);
-    if (inside && isEnabled()) {
-        becomeFirstResponder();
+    if (inside && isEnabled() && becomeFirstResponder()) {
+        setSelectedRange(NSMakeRange(characterIndexNearestPoint(touch->locationInView(me)), 0));
     }
 }
 

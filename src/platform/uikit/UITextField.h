@@ -7,7 +7,7 @@
 // it unless another text input takes over. Typing goes through insertText and deleteBackward
 // (UIKeyInput), as the simulated keyboard sends them: each change is offered to the delegate
 // (shouldChangeCharactersInRange:replacementString:, ranges in UTF-16 units at the caret, which
-// stays at the end of the text unless a test selects a range), then applied with the editing-changed
+// stays where the person put it: a tap, the arrow keys, Home and End, Shift to select), then applied with the editing-changed
 // event and UITextFieldTextDidChangeNotification. A "\n" is the return key: textFieldShouldReturn,
 // and when it answers yes, the editing-did-end-on-exit event (whose targets make the field resign).
 // Setting text from the program calls nothing. A field may become the first responder outside a
@@ -108,6 +108,10 @@ public:
     // The caret or selection (UTF-16 units).
     NSRange selectedRange() const { return selection_; }
     void setSelectedRange(NSRange range);
+    // Where the caret stands before the character at index (in the field's coordinates), and the
+    // index whose caret position is nearest a point (a tap places the caret there).
+    CGRect caretRectForIndex(NSUInteger index) const;
+    NSUInteger characterIndexNearestPoint(CGPoint point) const;
 
     // --- First responder ---
     bool canBecomeFirstResponder() const override;
@@ -131,9 +135,18 @@ public:
     // The plain look of the control (UIStandardLook.cpp).
     void drawRect(CGRect rect) override;
 
+protected:
+    const std::string& editedText() const override { return text_; }
+    NSRange editedSelection() const override { return selection_; }
+    void setEditedSelection(NSRange range) override;
+    void replaceEdited(NSRange range, const std::string& replacement) override;
+
 private:
     bool beginEditingIfNeeded() override;
     void replace(NSRange range, const std::string& replacement);
+    // The text as drawn (dots for secure entry) and the box it is drawn in.
+    std::string shownText() const;
+    CGRect textArea() const;
 
     Weak<UITextFieldDelegate> delegate_;
     std::string text_;

@@ -5,6 +5,10 @@
 #include <string>
 
 #include "platform/foundation/NSObjCRuntime.h"
+#include "platform/foundation/NSObject.h"
+
+class NSTimer;
+class UIView;
 
 enum UITextAutocapitalizationType : NSInteger {
     UITextAutocapitalizationTypeNone = 0,
@@ -88,10 +92,37 @@ public:
     virtual void deleteBackward() = 0;
 };
 
-// What the editable text inputs (field and view) share: the delete key's range and the test driving
-// through the simulated keyboard.
+// The keys that move the caret on a physical keyboard.
+enum class UITextCaretKey { Left, Right, Home, End };
+
+// What the editable text inputs (field and view) share: the delete key's range, moving the caret and
+// the selection with the keys of a physical keyboard, the clipboard commands through the general
+// pasteboard, and the test driving through the simulated keyboard.
+//
+// Left and Right move by one character (a surrogate pair whole) and collapse a selection to its
+// start or end; Home and End go to the start and end of the line the caret is on. With extend (the
+// Shift key) they move the selection's free end instead, keeping the end where the selection began.
+// Every change of the text goes through the input's own path (its delegate sees the real range).
+// Secure entry neither copies nor cuts: its text must not leave the field.
 class UIEditableKeyInput : public UIKeyInput {
 public:
+    ~UIEditableKeyInput() override;
+    void moveCaret(UITextCaretKey key, bool extend);
+    void selectAll();
+    bool copySelection();
+    bool cutSelection();
+    bool pasteFromPasteboard();
+
+    // The caret: shown while editing with nothing selected; blinking (twice a second, shown again at
+    // every move) only where a person looks at it, so pictures of a field being edited are the same
+    // every time.
+    static void setCaretBlinks(bool blinks);
+    static bool caretBlinks();
+    bool isCaretShown() const { return caretOn_; }
+    // Editing began or the caret moved (shows it and restarts the blinking), or editing ended.
+    void caretMoved(const Ref<UIView>& view);
+    void caretStopped();
+
     // --- Test driving (each begins editing first when needed; false when the input refuses) ---
     bool simulateTypeText(const std::string& text);
     bool simulateReturnKey();
@@ -102,4 +133,19 @@ protected:
     // What the delete key removes from `text`: the selection, else the character before the caret (a
     // surrogate pair whole); nothing at the start.
     static std::optional<NSRange> rangeForDeleteBackward(const std::string& text, NSRange selection);
+
+    // The input's text and selection, and its way of changing them (through its delegate).
+    virtual const std::string& editedText() const = 0;
+    virtual NSRange editedSelection() const = 0;
+    virtual void setEditedSelection(NSRange range) = 0;
+    virtual void replaceEdited(NSRange range, const std::string& replacement) = 0;
+    // Where a selection made with Shift began (the end that stays); reset by the inputs when the
+    // selection is set any other way.
+    void forgetSelectionAnchor() { anchored_ = false; }
+
+private:
+    NSUInteger anchor_ = 0;
+    bool anchored_ = false;
+    bool caretOn_ = false;
+    Ref<NSTimer> blink_;
 };

@@ -11,6 +11,7 @@
 // The content size follows the text: the view's width, and the height of the text wrapped in the
 // width less 16 (8 points of inset on each side) plus 16.
 #include <string>
+#include <vector>
 
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITextInput.h"
@@ -77,6 +78,10 @@ public:
     Ref<UIView> inputAccessoryView() const { return inputAccessoryView_; }
     void setInputAccessoryView(const Ref<UIView>& view) { inputAccessoryView_ = view; }
     void scrollRangeToVisible(NSRange range);
+    // Where the caret stands before the character at index (in content coordinates), and the index
+    // whose caret position is nearest a point (a tap places the caret there).
+    CGRect caretRectForIndex(NSUInteger index) const;
+    NSUInteger characterIndexNearestPoint(CGPoint point) const;
     bool isEditing() const { return editing_; }
 
     // --- First responder ---
@@ -97,7 +102,21 @@ public:
     void touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>& event) override;
     void initWithFrameBody(CGRect frame) override;
 
+protected:
+    const std::string& editedText() const override { return text_; }
+    NSRange editedSelection() const override { return selection_; }
+    void setEditedSelection(NSRange range) override;
+    void replaceEdited(NSRange range, const std::string& replacement) override { replace(range, replacement); }
+
 private:
+    // A wrapped line of the text: the characters it shows (UTF-16 indexes) and where it starts.
+    struct TextLine {
+        NSUInteger start = 0;
+        NSUInteger end = 0;
+        CGFloat x = 0;
+        CGFloat y = 0;
+    };
+    std::vector<TextLine> textLines() const;
     bool beginEditingIfNeeded() override;
     void replace(NSRange range, const std::string& replacement);
     void updateContentSize();

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/uikit/UIKeyboard.h"
+#include "platform/uikit/UIKeyboardView.h"
 #include "platform/screen/UIScreenInput.h"
 #include "platform/screen/UIScreenRenderer.h"
 #include "platform/uikit/UIAlertView.h"
@@ -183,6 +186,8 @@ TEST(ScreenInput, FingersReachTheTopmostWindowTheAlertsButtonsAndTheFirstRespond
     UIScreenInput::tap(CGPointMake(frame.origin.x + CGRectGetMidX(ok), frame.origin.y + CGRectGetMidY(ok)));
     EXPECT_EQ(answers->clicked, std::vector<NSInteger>{1});
     EXPECT_FALSE(alert->isVisible());
+    field->resignFirstResponder();
+    UIKeyboard::reset();
 }
 
 class Screenful : public UIViewController {
@@ -278,6 +283,102 @@ TEST(ScreenInput, FingerDragsScrollTablesAndPagesAndTapsStillSelect)
     EXPECT_EQ(pages->contentOffset(), CGPointMake(320, 0));
     drag(CGPointMake(100, 240), CGPointMake(200, 240));
     EXPECT_EQ(pages->contentOffset(), CGPointMake(0, 0));
+}
+
+TEST(ScreenInput, TheWheelScrollsTheScrollViewUnderThePointerAndBouncesBack)
+{
+    MainThreadScope main;
+    ScopedManualClock clock;
+    Screen screen;
+    // Pages side by side, the first holding a table: the table takes vertical turns, the pages
+    // sideways ones.
+    auto pages = UIView::makeWithFrame<UIScrollView>(CGRectMake(0, 0, 320, 480));
+    pages->setContentSize(CGSizeMake(640, 480));
+    screen.window->addSubview(pages);
+    auto rows = std::make_shared<Rows>();
+    auto table = UITableView::initWithFrame_style(CGRectMake(0, 0, 320, 480), UITableViewStylePlain);
+    table->setDataSource(rows);
+    table->setDelegate(rows);
+    pages->addSubview(table);
+    table->reloadData();
+    const CGFloat bottom = 30 * 44 - 480;
+
+    const struct {
+        CGPoint delta;
+        CGFloat tableY;
+        CGFloat pagesX;
+    } turns[] = {
+        {{0, 120}, 120, 0},
+        {{0, -40}, 80, 0},
+        {{0, 2000}, bottom + 60, 0},  // past the end by half what is left, at most 60 points
+        {{0, -80}, bottom - 80, 0},   // the next turn moves from the end
+        {{0, -(bottom - 80)}, 0, 0},
+        {{0, -60}, -30, 0},
+        {{100, 0}, -30, 100},     // nothing to move sideways in the table: the pages take it
+    };
+    for (const auto& turn : turns) {
+        EXPECT_TRUE(UIScreenInput::scrollWheel(CGPointMake(160, 240), turn.delta));
+        EXPECT_EQ(table->contentOffset().y, turn.tableY) << turn.delta.y;
+        EXPECT_EQ(pages->contentOffset().x, turn.pagesX) << turn.delta.x;
+    }
+    EXPECT_TRUE(rows->selected.empty());
+    // At rest, what was pulled past the top goes back.
+    clock.advance(0.25);
+    EXPECT_EQ(table->contentOffset().y, 0);
+    // Over nothing that scrolls, the wheel does nothing.
+    pages->removeFromSuperview();
+    EXPECT_FALSE(UIScreenInput::scrollWheel(CGPointMake(160, 240), CGPointMake(0, 40)));
+}
+
+TEST(ScreenInput, KeysClickedOnTheDrawnKeyboardTypeIntoTheField)
+{
+    MainThreadScope main;
+    ScopedManualClock clock;
+    Screen screen;
+    auto field = UITextField::initWithFrame(CGRectMake(20, 100, 280, 31));
+    field->setReturnKeyType(UIReturnKeySend);
+    screen.window->addSubview(field);
+    EXPECT_FALSE(UIKeyboard::keyboardView());
+    UIScreenInput::tap(CGPointMake(100, 115));
+    ASSERT_TRUE(field->isFirstResponder());
+    Ref<UIKeyboardView> keyboard = UIKeyboard::keyboardView();
+    ASSERT_TRUE(keyboard);
+    ASSERT_TRUE(keyboard->window());
+    EXPECT_EQ(keyboard->window()->frame(), UIKeyboard::frame());
+    EXPECT_EQ(keyboard->returnKeyTitle(), "发送");
+
+    auto click = [&](const std::string& key) {
+        const CGRect frame = keyboard->frameOfKey(key);
+        ASSERT_FALSE(CGRectIsNull(frame)) << key << " on page " << int(keyboard->page());
+        const CGRect onScreen = keyboard->convertRect_toView(frame, nullptr);
+        const CGPoint screenPoint = CGPointMake(CGRectGetMidX(onScreen) + UIKeyboard::frame().origin.x,
+                                                CGRectGetMidY(onScreen) + UIKeyboard::frame().origin.y);
+        UIScreenInput::tap(screenPoint);
+    };
+    for (const char* key : {"shift", "H", "i", "space", "123", "4", "2", "#+=", "€", "ABC", "x", "delete"}) {
+        click(key);
+    }
+    EXPECT_EQ(field->text(), "Hi 42€");
+    EXPECT_EQ(keyboard->page(), UIKeyboardView::Letters);
+    EXPECT_FALSE(keyboard->isShifted()) << "shift lasts one letter";
+
+    // The return key is the field's return: here it ends the editing, and the keyboard goes.
+    field->addTarget_action_forControlEvents(
+        field, UIControlAction::block("resign", [](const Ref<UIControl>& sender, const Ref<UIEvent>&) {
+            sender->resignFirstResponder();
+        }),
+        UIControlEventEditingDidEndOnExit);
+    click("return");
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_FALSE(UIKeyboard::keyboardView());
+    // "收起" puts the keyboard away without a return.
+    UIScreenInput::tap(CGPointMake(100, 115));
+    keyboard = UIKeyboard::keyboardView();
+    ASSERT_TRUE(keyboard);
+    click("hide");
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_EQ(field->text(), "Hi 42€");
+    UIKeyboard::reset();
 }
 
 }  // namespace ScreenRendererTest_cpp

@@ -1,11 +1,30 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Stage.h"
 #include "platform/cfnetwork/NSURLConnection.h"
+#include "fixtures/TemporaryFolder.h"
+#include "platform/foundation/Base64.h"
 #include "platform/foundation/NSException.h"
+#include "platform/foundation/NSPathUtilities.h"
+#include "platform/uikit/UIBarButtonItem.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIGraphics.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/graphics/CGContext.h"
+#include "platform/uikit/UIKeyboard.h"
+#include "platform/uikit/UINavigationItem.h"
+#include "platform/uikit/UITextField.h"
+#include "platform/uikit/UITextView.h"
 #include "platform/uikit/MessageUI.h"
 #include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UIPasteboard.h"
@@ -181,4 +200,459 @@ TEST(UIPasteboardTest, TheGeneralPasteboardKeepsTheLastString)
     EXPECT_EQ(board->changeCount(), before + 1);
     EXPECT_FALSE(UIPasteboard::pasteboardWithName_create("other", false));
     EXPECT_TRUE(UIPasteboard::pasteboardWithName_create("other", true)->string().empty());
+}
+
+namespace outboxtest {
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::vector<std::string> filesIn(const std::string& folder)
+{
+    std::vector<std::string> out;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        out.push_back(entry.path().string());
+    }
+    return out;
+}
+
+// A MIME entity: its headers by lower-case name (unfolded) and its body.
+struct Entity {
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    std::string header(const std::string& name) const
+    {
+        for (const auto& [key, value] : headers) {
+            if (key == name) return value;
+        }
+        return {};
+    }
+    std::string decodedBody() const
+    {
+        std::string compact;
+        for (char c : body) {
+            if (c != '\r' && c != '\n') compact += c;
+        }
+        return Base64::decode(compact).value_or("(not base64)");
+    }
+};
+
+Entity parseEntity(const std::string& text)
+{
+    Entity entity;
+    const size_t split = text.find("\r\n\r\n");
+    const std::string head = text.substr(0, split);
+    entity.body = split == std::string::npos ? "" : text.substr(split + 4);
+    std::string line;
+    std::istringstream lines(head);
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && (line[0] == ' ' || line[0] == '\t') && !entity.headers.empty()) {
+            entity.headers.back().second += line;
+            continue;
+        }
+        const size_t colon = line.find(':');
+        std::string name = line.substr(0, colon);
+        for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+        entity.headers.push_back({name, colon == std::string::npos ? "" : line.substr(colon + 2)});
+    }
+    return entity;
+}
+
+std::vector<Entity> parts(const Entity& message)
+{
+    const std::string type = message.header("content-type");
+    const size_t at = type.find("boundary=\"");
+    const std::string boundary = "--" + type.substr(at + 10, type.find('"', at + 10) - at - 10);
+    std::vector<Entity> out;
+    size_t from = message.body.find(boundary);
+    while (from != std::string::npos) {
+        from += boundary.size();
+        if (message.body.compare(from, 2, "--") == 0) break;
+        const size_t next = message.body.find(boundary, from);
+        out.push_back(parseEntity(message.body.substr(from + 2, next - from - 2)));
+        from = next;
+    }
+    return out;
+}
+
+// Decodes the encoded words of a header value (only the UTF-8 Base64 kind the composer writes).
+std::string decodedHeader(const std::string& value)
+{
+    std::string out;
+    size_t at = 0;
+    while (true) {
+        const size_t start = value.find("=?UTF-8?B?", at);
+        if (start == std::string::npos) {
+            out += value.substr(at);
+            return out;
+        }
+        const size_t end = value.find("?=", start + 10);
+        out += Base64::decode(value.substr(start + 10, end - start - 10)).value_or("?");
+        at = end + 2;
+        while (at < value.size() && value[at] == ' ') ++at;
+    }
+}
+
+CGPoint composerFieldMiddle(const Ref<UIView>& view)
+{
+    const CGRect b = view->bounds();
+    return view->convertPoint_toView(CGPointMake(CGRectGetMidX(b), CGRectGetMidY(b)), nullptr);
+}
+
+struct OutboxStage : Stage {
+    TemporaryFolder home{"outbox-test"};
+    Ref<Composer> screen = UIViewController::make<Composer>();
+    OutboxStage()
+    {
+        FoundationRoots::setHomeDirectory(home.path());
+        MFMailComposeViewController::resetCanSend();
+        MFMessageComposeViewController::resetCanSend();
+        window->setRootViewController(screen);
+    }
+    ~OutboxStage()
+    {
+        MFMailComposeViewController::setCanSendMail(true);
+        MFMessageComposeViewController::setCanSendText(true);
+    }
+    void present(const Ref<UIViewController>& composer)
+    {
+        screen->presentModalViewController_animated(composer, false);
+        clock.advance(1);
+        window->layoutIfNeeded();
+    }
+    void tapBarItem(const Ref<UINavigationItem>& item, bool right)
+    {
+        window->layoutIfNeeded();
+        window->simulateTap(composerFieldMiddle((right ? item->rightBarButtonItem() : item->leftBarButtonItem())->barView()));
+    }
+};
+
+}  // namespace outboxtest
+
+using namespace outboxtest;
+
+TEST(MessageUITest, AMailSentFromItsFormIsWrittenToTheOutboxAsAMimeMessage)
+{
+    OutboxStage stage;
+    EXPECT_TRUE(MFMailComposeViewController::canSendMail());
+    auto mail = MFMailComposeViewController::create();
+    mail->setMailComposeDelegate(stage.screen);
+    mail->setSubject("来自您的朋友的视频 on a long line that needs more than one encoded word to carry it");
+    mail->setToRecipients({"first@example.com"});
+    mail->setCcRecipients({"copy@example.com"});
+    const std::string html = "看看<a href='http://127.0.0.1/show/sc1.htm'>视频</a>";
+    mail->setMessageBody_isHTML(html, true);
+    std::string picture(3000, '\0');
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = char(i * 7);
+    mail->addAttachmentData_mimeType_fileName(NSData::dataWithString(picture), "image/jpeg", "封面.jpg");
+    stage.present(mail);
+
+    // The form shows what the screen gave: the HTML body as its text, the attachment by name.
+    ASSERT_TRUE(mail->toField());
+    EXPECT_EQ(mail->toField()->text(), "first@example.com");
+    EXPECT_EQ(mail->bodyView()->text(), "看看视频 (http://127.0.0.1/show/sc1.htm)");
+    // A person adds a recipient and sends.
+    // A click at the field's right end, past its text, puts the caret at the end.
+    const CGRect toBounds = mail->toField()->bounds();
+    stage.window->simulateTap(
+        mail->toField()->convertPoint_toView(CGPointMake(CGRectGetMaxX(toBounds) - 4, CGRectGetMidY(toBounds)), nullptr));
+    ASSERT_TRUE(mail->toField()->isFirstResponder());
+    UIKeyboard::typeText(", second@example.com");
+    stage.tapBarItem(mail->topViewController()->navigationItem(), true);
+    EXPECT_EQ(stage.screen->results, std::vector<NSInteger>{MFMailComposeResultSent});
+    const auto files = filesIn(MFMailComposeViewController::outboxPath());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0], mail->sentPath());
+
+    const std::string text = readFile(files[0]);
+    const Entity message = parseEntity(text);
+    EXPECT_EQ(message.header("to"), "first@example.com, second@example.com");
+    EXPECT_EQ(message.header("cc"), "copy@example.com");
+    EXPECT_EQ(decodedHeader(message.header("subject")), "来自您的朋友的视频 on a long line that needs more than one encoded word to carry it");
+    EXPECT_FALSE(message.header("date").empty());
+    EXPECT_FALSE(message.header("from").empty());
+    EXPECT_EQ(message.header("mime-version"), "1.0");
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        EXPECT_LE(end - at, 78u) << "line " << text.substr(at, end - at);
+    }
+    const auto entities = parts(message);
+    ASSERT_EQ(entities.size(), 2u);
+    EXPECT_EQ(entities[0].header("content-type"), "text/html; charset=UTF-8");
+    EXPECT_EQ(entities[0].decodedBody(), html) << "an untouched HTML body goes as the page gave it";
+    EXPECT_EQ(entities[1].header("content-type"), "image/jpeg");
+    EXPECT_EQ(entities[1].header("content-disposition"), "attachment; filename*=UTF-8''%E5%B0%81%E9%9D%A2.jpg");
+    EXPECT_EQ(entities[1].decodedBody(), picture);
+}
+
+TEST(MessageUITest, CancelLeavesNothingAndAnOutboxThatCannotBeWrittenFails)
+{
+    OutboxStage stage;
+    auto mail = MFMailComposeViewController::create();
+    mail->setMailComposeDelegate(stage.screen);
+    mail->setSubject("line\r\nBcc: hidden@example.com");  // a break in a field starts no header
+    stage.present(mail);
+    stage.tapBarItem(mail->topViewController()->navigationItem(), false);
+    EXPECT_EQ(stage.screen->results, std::vector<NSInteger>{MFMailComposeResultCancelled});
+    EXPECT_TRUE(filesIn(MFMailComposeViewController::outboxPath()).empty());
+
+    const std::string sent = mail->messageText("Fri, 11 Dec 2026 10:00:00 +0000", "id@here");
+    EXPECT_EQ(sent.find("\r\nBcc:"), std::string::npos);
+    EXPECT_EQ(parseEntity(sent).header("subject"), "line  Bcc: hidden@example.com");
+
+    // Text messages: recipients typed, the body as the screen gave it, one small file.
+    auto text = MFMessageComposeViewController::create();
+    text->setMessageComposeDelegate(stage.screen);
+    text->setBody("来看我的视频：http://127.0.0.1/show/sc1.htm");
+    stage.present(text);
+    stage.window->simulateTap(composerFieldMiddle(text->recipientsField()));
+    UIKeyboard::typeText("13800138000; 13900139000");
+    stage.tapBarItem(text->topViewController()->navigationItem(), true);
+    EXPECT_EQ(stage.screen->results.back(), MessageComposeResultSent);
+    EXPECT_EQ(readFile(text->sentPath()), "To: 13800138000, 13900139000\n\n来看我的视频：http://127.0.0.1/show/sc1.htm\n");
+
+    // The outbox is a file, not a folder: nothing can be sent, and a send that is tried fails.
+    std::filesystem::remove_all(MFMailComposeViewController::outboxPath());
+    std::ofstream(MFMailComposeViewController::outboxPath()) << "in the way";
+    EXPECT_FALSE(MFMailComposeViewController::canSendMail());
+    EXPECT_FALSE(MFMessageComposeViewController::canSendText());
+    stage.screen->results.clear();
+    auto failing = MFMailComposeViewController::create();
+    failing->setMailComposeDelegate(stage.screen);
+    stage.present(failing);
+    stage.tapBarItem(failing->topViewController()->navigationItem(), true);
+    EXPECT_EQ(stage.screen->results, std::vector<NSInteger>{MFMailComposeResultFailed});
+}
+
+namespace pickertest {
+
+// What the picker's screens hear back, and what they asked of the media.
+class PickerScreen : public UIViewController, public UIImagePickerControllerDelegate {
+public:
+    std::vector<Value> picked;
+    int cancels = 0;
+    void imagePickerController_didFinishPickingMediaWithInfo(const Ref<UIImagePickerController>& picker,
+                                                             const Value& info) override
+    {
+        picked.push_back(info);
+        picker->dismissModalViewControllerAnimated(false);
+    }
+    void imagePickerControllerDidCancel(const Ref<UIImagePickerController>& picker) override
+    {
+        ++cancels;
+        picker->dismissModalViewControllerAnimated(false);
+    }
+};
+
+// The views of a kind under a view, in order.
+template <class T>
+std::vector<Ref<T>> viewsUnder(const Ref<UIView>& view)
+{
+    std::vector<Ref<T>> found;
+    for (const Ref<UIView>& sub : view->subviews()) {
+        if (auto match = std::dynamic_pointer_cast<T>(sub)) found.push_back(match);
+        for (const auto& deeper : viewsUnder<T>(sub)) found.push_back(deeper);
+    }
+    return found;
+}
+
+Ref<UIButton> buttonTitled(const Ref<UIView>& view, const std::string& title)
+{
+    for (const auto& button : viewsUnder<UIButton>(view)) {
+        if (button->titleForState(UIControlStateNormal).find(title) != std::string::npos) return button;
+    }
+    return nullptr;
+}
+
+// A picture of one colour, the size given.
+Ref<UIImage> plainPicture(CGSize size, CGFloat grey)
+{
+    UIGraphicsBeginImageContextWithOptions(size, true, 1);
+    UIGraphicsGetCurrentContext()->setFillColor(CGColor::createGray(grey, 1));
+    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, size.width, size.height));
+    Ref<UIImage> image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
+struct PickerStage : Stage {
+    TemporaryFolder home{"picker-test"};
+    Ref<PickerScreen> screen = UIViewController::make<PickerScreen>();
+    std::vector<std::string> recorded;  // "device seconds"
+    PickerStage()
+    {
+        FoundationRoots::setHomeDirectory(home.path());
+        UIImage::installImageCodecs();
+        UIImagePickerController::resetAvailability();
+        UIImagePickerController::setMediaSupport({
+            [](const std::string&, Ref<UIImage>* poster, double* seconds) {
+                *poster = plainPicture(CGSizeMake(160, 120), 0.3);
+                *seconds = 3.4;
+                return true;
+            },
+            [](NSInteger device, int64_t frame) {
+                return plainPicture(CGSizeMake(480, 360), device == UIImagePickerControllerCameraDeviceFront ? 0.9 : 0.1);
+            },
+            [this](const std::string& path, NSInteger device, double seconds) {
+                recorded.push_back(std::to_string(device) + " " + std::to_string(std::lround(seconds * 10)));
+                std::ofstream(path) << "movie bytes";
+                return true;
+            },
+        });
+        window->setRootViewController(screen);
+    }
+    ~PickerStage()
+    {
+        UIImagePickerController::setMediaSupport({});
+        UIImagePickerController::resetAvailability();
+    }
+    Ref<UIImagePickerController> present(UIImagePickerControllerSourceType source, std::vector<std::string> types,
+                                         bool editing)
+    {
+        auto picker = UIImagePickerController::create();
+        picker->setSourceType(source);
+        picker->setMediaTypes(std::move(types));
+        picker->setAllowsEditing(editing);
+        picker->setDelegate(screen);
+        screen->presentModalViewController_animated(picker, false);
+        clock.advance(0.5);
+        window->layoutIfNeeded();
+        return picker;
+    }
+    void tapBarItemOf(const Ref<UIImagePickerController>& picker)
+    {
+        tap(picker->sourceScreen()->navigationItem()->rightBarButtonItem()->barView());
+    }
+    void tap(const Ref<UIView>& view)
+    {
+        ASSERT_TRUE(view);
+        const CGRect b = view->bounds();
+        window->simulateTap(view->convertPoint_toView(CGPointMake(CGRectGetMidX(b), CGRectGetMidY(b)), nullptr));
+    }
+};
+
+}  // namespace pickertest
+
+using namespace pickertest;
+
+TEST(UIImagePickerControllerTest, TheLibraryShowsTheMediaFolderByTypeAndATapPicksFromIt)
+{
+    PickerStage stage;
+    ASSERT_TRUE(UIImagePickerController::seedMediaLibraryIfNeeded());
+    EXPECT_FALSE(UIImagePickerController::seedMediaLibraryIfNeeded()) << "only at the first start";
+    std::vector<std::string> seeded = filesIn(UIImagePickerController::mediaFolderPath() + "/DCIM");
+    std::sort(seeded.begin(), seeded.end());
+    ASSERT_EQ(seeded.size(), 4u);  // three pictures and the movie the camera recorded
+    EXPECT_EQ(stage.recorded, std::vector<std::string>{"0 20"});
+
+    const struct {
+        std::vector<std::string> types;
+        size_t thumbs;
+        size_t movieLabels;
+    } filters[] = {{{kUTTypeImage, kUTTypeMovie}, 4, 1}, {{kUTTypeImage}, 3, 0}, {{kUTTypeMovie}, 1, 1}};
+    for (const auto& filter : filters) {
+        auto picker = stage.present(UIImagePickerControllerSourceTypeSavedPhotosAlbum, filter.types, false);
+        auto grid = picker->sourceScreen()->view();
+        EXPECT_EQ(picker->sourceScreen()->title(), "相机胶卷");
+        size_t movies = 0;
+        for (const auto& label : viewsUnder<UILabel>(grid)) {
+            movies += label->text().find("0:03") != std::string::npos ? 1 : 0;
+        }
+        EXPECT_EQ(viewsUnder<UIControl>(grid).size(), filter.thumbs);
+        EXPECT_EQ(movies, filter.movieLabels);
+        stage.tapBarItemOf(picker);
+    }
+    EXPECT_EQ(stage.screen->cancels, 3);
+
+    // A picture: the original, and with editing its centre square.
+    auto picker = stage.present(UIImagePickerControllerSourceTypePhotoLibrary, {kUTTypeImage, kUTTypeMovie}, true);
+    EXPECT_EQ(picker->sourceScreen()->title(), "照片");
+    stage.tap(viewsUnder<UIControl>(picker->sourceScreen()->view()).at(0));
+    ASSERT_EQ(stage.screen->picked.size(), 1u);
+    Value info = stage.screen->picked[0];
+    EXPECT_EQ(info[UIImagePickerControllerMediaType].stringValue(), kUTTypeImage);
+    ASSERT_TRUE(info[UIImagePickerControllerOriginalImage].object<UIImage>());
+    EXPECT_EQ(info[UIImagePickerControllerOriginalImage].object<UIImage>()->size(), CGSizeMake(480, 360));
+    ASSERT_TRUE(info[UIImagePickerControllerEditedImage].object<UIImage>());
+    EXPECT_EQ(info[UIImagePickerControllerEditedImage].object<UIImage>()->size(), CGSizeMake(360, 360));
+
+    // A movie: a copy of its own in the temporary folder.
+    picker = stage.present(UIImagePickerControllerSourceTypeSavedPhotosAlbum, {kUTTypeMovie}, true);
+    stage.tap(viewsUnder<UIControl>(picker->sourceScreen()->view()).at(0));
+    ASSERT_EQ(stage.screen->picked.size(), 2u);
+    info = stage.screen->picked[1];
+    EXPECT_EQ(info[UIImagePickerControllerMediaType].stringValue(), kUTTypeMovie);
+    auto url = info[UIImagePickerControllerMediaURL].object<NSURL>();
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->path().rfind(NSTemporaryDirectory(), 0), 0u) << url->path();
+    EXPECT_EQ(readFile(url->path()), "movie bytes");
+    EXPECT_TRUE(std::filesystem::exists(seeded.back())) << "the library keeps its movie";
+}
+
+TEST(UIImagePickerControllerTest, TheCameraTakesAPictureOrAMovieThenUseOrRetake)
+{
+    PickerStage stage;
+    UIImagePickerController::setSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera, true);
+    UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear, true);
+    UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceFront, true);
+    UIImagePickerController::setFlashAvailable(UIImagePickerControllerCameraDeviceRear, true);
+
+    auto picker = stage.present(UIImagePickerControllerSourceTypeCamera, {kUTTypeImage}, true);
+    auto view = picker->sourceScreen()->view();
+    auto live = viewsUnder<UIImageView>(view);
+    ASSERT_FALSE(live.empty());
+    ASSERT_TRUE(live[0]->image()) << "the live picture shows";
+    EXPECT_EQ(live[0]->image()->size(), CGSizeMake(480, 360));
+    bool flashShown = false;
+    for (const auto& label : viewsUnder<UILabel>(view)) {
+        flashShown = flashShown || (!label->isHidden() && label->text().find("自动") != std::string::npos);
+    }
+    EXPECT_TRUE(flashShown) << "the rear camera has a flash, in the picker's mode";
+
+    // The shutter (the one control that is no titled button), then retake, then shutter and use.
+    auto shutter = [&] {
+        for (const auto& control : viewsUnder<UIControl>(view)) {
+            if (!std::dynamic_pointer_cast<UIButton>(control)) return control;
+        }
+        return Ref<UIControl>();
+    };
+    EXPECT_TRUE(buttonTitled(view, "重拍")->isHidden());
+    stage.tap(shutter());
+    EXPECT_FALSE(buttonTitled(view, "重拍")->isHidden());
+    EXPECT_FALSE(buttonTitled(view, "使用")->isHidden());
+    stage.tap(buttonTitled(view, "重拍"));
+    EXPECT_TRUE(buttonTitled(view, "使用")->isHidden());
+    // The switch turns to the front camera, whose picture is lighter.
+    stage.tap(buttonTitled(view, "切换"));
+    EXPECT_EQ(picker->cameraDevice(), UIImagePickerControllerCameraDeviceFront);
+    stage.tap(shutter());
+    stage.tap(buttonTitled(view, "使用"));
+    ASSERT_EQ(stage.screen->picked.size(), 1u);
+    auto edited = stage.screen->picked[0][UIImagePickerControllerEditedImage].object<UIImage>();
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(edited->size(), CGSizeMake(360, 360));
+
+    // Movies: record, stop after a second and a half, use.
+    picker = stage.present(UIImagePickerControllerSourceTypeCamera, {kUTTypeMovie}, false);
+    view = picker->sourceScreen()->view();
+    stage.tap(shutter());
+    stage.clock.advance(1.5);
+    stage.tap(shutter());
+    EXPECT_EQ(stage.recorded, std::vector<std::string>{"0 15"});
+    stage.tap(buttonTitled(view, "使用"));
+    ASSERT_EQ(stage.screen->picked.size(), 2u);
+    auto url = stage.screen->picked[1][UIImagePickerControllerMediaURL].object<NSURL>();
+    ASSERT_TRUE(url);
+    EXPECT_EQ(readFile(url->path()), "movie bytes");
+
+    // Cancel.
+    picker = stage.present(UIImagePickerControllerSourceTypeCamera, {kUTTypeImage}, false);
+    stage.tap(buttonTitled(picker->sourceScreen()->view(), "取消"));
+    EXPECT_EQ(stage.screen->cancels, 1);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,10 @@
 #include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UISlider.h"
+#include "platform/uikit/UISegmentedControl.h"
+#include "platform/uikit/UISwitch.h"
 #include "platform/uikit/UITableViewCell.h"
+#include "platform/uikit/UITextField.h"
 
 namespace {
 
@@ -237,11 +241,11 @@ TEST(UIGestureRecognizerTest, TapsReachRecognisersWhoseDelegateTakesTheTouch)
     stage.window->simulateTap(CGPointMake(200, 220));
     EXPECT_EQ(screen->events, std::vector<std::string>{"tap 200,200"});
 
-    // The recogniser takes the touch from the button and cancels it there...
+    // A tap on the button is the button's: a single tap around a control leaves it alone...
     screen->events.clear();
     stage.window->simulateTap(CGPointMake(20, 40));
-    EXPECT_EQ(screen->events, std::vector<std::string>{"tap 20,20"});
-    // ...unless its delegate refuses touches on controls.
+    EXPECT_EQ(screen->events, std::vector<std::string>{"button"});
+    // ...as it does when its delegate refuses touches on controls.
     screen->events.clear();
     screen->refuseButtons = true;
     stage.window->simulateTap(CGPointMake(20, 40));
@@ -315,4 +319,67 @@ TEST(UIGestureRecognizerTest, LongPressesAndSwipes)
     stage.window->simulateTouchEnded();
     stage.clock.advance(1);
     EXPECT_EQ(screen->events, std::vector<std::string>{"swipe"});
+}
+
+TEST(UIGestureRecognizerTest, AControlsOwnTapWinsOverASingleTapAroundIt)
+{
+    Stage stage;
+    auto screen = std::make_shared<GestureScreen>();
+    auto root = UIView::initWithFrame(CGRectMake(0, 0, 320, 480));
+    stage.window->addSubview(root);
+    auto cell = UIView::initWithFrame(CGRectMake(0, 100, 320, 200));  // the control sits deeper down
+    root->addSubview(cell);
+    auto single = UITapGestureRecognizer::initWithTarget_action(screen, UISelector::make("tapped:", &GestureScreen::tapped));
+    root->addGestureRecognizer(single);
+
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    button->setFrame(CGRectMake(10, 10, 100, 40));
+    button->addTarget_action_forControlEvents(screen, UIControlAction::make("button", &GestureScreen::button),
+                                              UIControlEventTouchUpInside);
+    auto field = UITextField::initWithFrame(CGRectMake(10, 60, 200, 30));
+    auto toggle = UISwitch::initWithFrame(CGRectMake(10, 100, 79, 27));
+    auto segments = UISegmentedControl::initWithItems({std::string("a"), std::string("b")});
+    segments->setFrame(CGRectMake(10, 140, 200, 30));
+    for (const Ref<UIView>& v : std::vector<Ref<UIView>>{button, field, toggle, segments}) {
+        cell->addSubview(v);
+    }
+    auto label = UIView::initWithFrame(CGRectMake(220, 10, 80, 40));  // not a control
+    cell->addSubview(label);
+
+    const struct {
+        const char* what;
+        CGPoint point;
+        std::function<bool()> controlActed;
+        bool recognised;
+    } cases[] = {
+        {"button", CGPointMake(20, 130), [&] { return !screen->events.empty() && screen->events[0] == "button"; }, false},
+        {"field", CGPointMake(20, 175), [&] { return field->isFirstResponder(); }, false},
+        {"switch", CGPointMake(20, 210), [&] { return toggle->isOn(); }, false},
+        {"segments", CGPointMake(170, 255), [&] { return segments->selectedSegmentIndex() == 1; }, false},
+        {"plain view", CGPointMake(250, 130), [] { return false; }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        screen->events.clear();
+        stage.window->simulateTap(c.point);
+        EXPECT_EQ(c.controlActed(), !c.recognised);
+        const bool tapped = !screen->events.empty() && screen->events.back().rfind("tap", 0) == 0;
+        EXPECT_EQ(tapped, c.recognised);
+    }
+
+    // A tap recogniser on the control itself, or one asking for two taps around it, still sees it.
+    screen->events.clear();
+    auto own = UITapGestureRecognizer::initWithTarget_action(screen, UISelector::make("tapped:", &GestureScreen::tapped));
+    button->addGestureRecognizer(own);
+    stage.window->simulateTap(CGPointMake(20, 130));
+    EXPECT_EQ(screen->events, std::vector<std::string>{"tap 10,20"});
+    button->removeGestureRecognizer(own);
+    root->removeGestureRecognizer(single);
+    auto twice = UITapGestureRecognizer::initWithTarget_action(screen, UISelector::make("tapped:", &GestureScreen::tapped));
+    twice->setNumberOfTapsRequired(2);
+    root->addGestureRecognizer(twice);
+    screen->events.clear();
+    stage.window->simulateTouchBegan(CGPointMake(20, 130));
+    EXPECT_EQ(twice->numberOfTouches(), 1u);
+    stage.window->simulateTouchEnded();
 }

@@ -9,6 +9,7 @@
 #include "Stage.h"
 #include "platform/foundation/NSException.h"
 #include "platform/graphics/CGContext.h"
+#include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITableView.h"
@@ -291,6 +292,102 @@ TEST(UITableViewTest, DeletingARowCommitsThroughTheDataSource)
     EXPECT_EQ(stage.feed->events, std::vector<std::string>{"delete r1"});
     EXPECT_EQ(stage.table->numberOfRowsInSection(0), 2);
     EXPECT_EQ(texts(stage.table->visibleCells()), (std::vector<std::string>{"r0", "r2"}));
+}
+
+namespace {
+
+// A list whose rows are deleted by touch: it hears the row's editing begin and end and titles the
+// delete button itself.
+class EditingFeed : public Feed {
+public:
+    bool respondsToCommitEditingStyle() const override { return true; }
+    void tableView_willBeginEditingRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>& p) override
+    {
+        events.push_back("will edit " + sections[0][size_t(p->row())]);
+    }
+    void tableView_didEndEditingRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>& p) override
+    {
+        events.push_back("did end " + (size_t(p->row()) < sections[0].size() ? sections[0][size_t(p->row())] : "?"));
+    }
+    std::string tableView_titleForDeleteConfirmationButtonForRowAtIndexPath(const Ref<UITableView>&,
+                                                                           const Ref<NSIndexPath>&) override
+    {
+        return "取消关注";
+    }
+};
+
+CGPoint rowPartMiddle(const Ref<UIView>& view)
+{
+    const CGRect b = view->bounds();
+    return view->convertPoint_toView(CGPointMake(CGRectGetMidX(b), CGRectGetMidY(b)), nullptr);
+}
+
+}  // namespace
+
+TEST(UITableViewTest, TouchesDeleteARowThroughItsDeleteControlOrASwipe)
+{
+    TableStage stage;
+    auto feed = std::make_shared<EditingFeed>();
+    stage.table->setDataSource(feed);
+    stage.table->setDelegate(feed);
+    feed->fill(0, 4, "r");
+    stage.table->reloadData();
+    auto cell = [&](NSInteger row) { return stage.table->cellForRowAtIndexPath(path(0, row)); };
+    auto swipe = [&](NSInteger row, CGFloat dx, CGFloat dy) {
+        const CGRect r = stage.table->rectForRowAtIndexPath(path(0, row));
+        const CGPoint from = CGPointMake(250, CGRectGetMidY(r));
+        stage.window->simulateTouchBegan(from);
+        for (int step = 1; step <= 4; ++step) {
+            stage.window->simulateTouchMoved(CGPointMake(from.x + dx * step / 4, from.y + dy * step / 4));
+        }
+        stage.window->simulateTouchEnded();
+    };
+
+    // Editing mode: the red control on the rows that may be edited; a tap on it opens the button.
+    stage.table->setEditing(true);
+    EXPECT_FALSE(cell(0)->deleteControl());
+    ASSERT_TRUE(cell(1)->deleteControl());
+    EXPECT_FALSE(cell(1)->deleteConfirmationButton());
+    EXPECT_GE(cell(1)->contentView()->frame().origin.x, CGRectGetMaxX(cell(1)->deleteControl()->frame()));
+    stage.window->simulateTap(rowPartMiddle(cell(1)->deleteControl()));
+    ASSERT_TRUE(cell(1)->deleteConfirmationButton());
+    EXPECT_EQ(cell(1)->deleteConfirmationButton()->titleForState(UIControlStateNormal), "取消关注");
+    EXPECT_LE(CGRectGetMaxX(cell(1)->contentView()->frame()), cell(1)->deleteConfirmationButton()->frame().origin.x);
+    EXPECT_TRUE(NSIndexPathEqual(stage.table->indexPathForDeleteConfirmation(), path(0, 1)));
+    // A touch anywhere else closes it and does nothing more.
+    stage.window->simulateTap(rowPartMiddle(cell(2)));
+    EXPECT_FALSE(cell(1)->deleteConfirmationButton());
+    EXPECT_TRUE(feed->events.empty());
+    // Control, then the button: the data source commits the deletion.
+    stage.window->simulateTap(rowPartMiddle(cell(1)->deleteControl()));
+    stage.window->simulateTap(rowPartMiddle(cell(1)->deleteConfirmationButton()));
+    EXPECT_EQ(feed->events, std::vector<std::string>{"delete r1"});
+    EXPECT_EQ(texts(stage.table->visibleCells()), (std::vector<std::string>{"r0", "r2", "r3"}));
+
+    // Out of editing mode no control shows, and a sideways swipe opens the button on editable rows.
+    stage.table->setEditing(false);
+    EXPECT_FALSE(cell(1)->deleteControl());
+    feed->events.clear();
+    swipe(0, -80, 2);  // r0 may not be edited: the row keeps its touch
+    swipe(1, 0, 8);    // not sideways: a tap
+    swipe(1, -8, 2);   // too short: a tap
+    EXPECT_FALSE(stage.table->indexPathForDeleteConfirmation());
+    EXPECT_EQ(feed->events, (std::vector<std::string>{"will select r0", "did select r0", "will select r2",
+                                                      "did deselect r0", "did select r2", "will select r2",
+                                                      "did select r2"}));
+    feed->events.clear();
+    swipe(1, -80, 4);
+    ASSERT_TRUE(cell(1)->deleteConfirmationButton());
+    stage.window->simulateTap(rowPartMiddle(cell(1)->deleteConfirmationButton()));
+    EXPECT_EQ(feed->events, (std::vector<std::string>{"will edit r2", "delete r2", "did end r3"}));
+    EXPECT_EQ(texts(stage.table->visibleCells()), (std::vector<std::string>{"r0", "r3"}));
+    // A swipe the other way opens it too; a tap beside it ends the row's editing without deleting.
+    feed->events.clear();
+    swipe(1, 60, 0);
+    ASSERT_TRUE(cell(1)->deleteConfirmationButton());
+    stage.window->simulateTap(CGPointMake(100, CGRectGetMidY(stage.table->rectForRowAtIndexPath(path(0, 0)))));
+    EXPECT_FALSE(cell(1)->deleteConfirmationButton());
+    EXPECT_EQ(feed->events, (std::vector<std::string>{"will edit r3", "did end r3"}));
 }
 
 TEST(UITableViewTest, ScrollingToARowClampsToTheContent)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "api/LoginState.h"
 #include "bridge/PZFFmpeg.h"
@@ -16,6 +17,7 @@
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIControl.h"
 #include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
@@ -97,10 +99,24 @@ TEST(SquareImportTest, APickedMovieIsEnteredIntoTheLocalMediaAndOpensThePublishS
     picker = std::dynamic_pointer_cast<UIImagePickerController>(square->modalViewController());
     ASSERT_TRUE(picker);
 
-    Value info = Value::dictionary();
-    info.setObject_forKey(Value(kUTTypeMovie), UIImagePickerControllerMediaType);
-    info.setObject_forKey(NSURL::fileURLWithPath(movie), UIImagePickerControllerMediaURL);
-    picker->simulateFinishPickingMediaWithInfo(info);
+    // The person taps the movie in the album's grid (movies alone, by name: the two refused files and
+    // the movie between them).
+    ASSERT_TRUE(pumpMainUntil([&] {
+        return picker->sourceScreen() && picker->sourceScreen()->isViewLoaded() && picker->view()->window();
+    }));
+    window->layoutIfNeeded();
+    std::vector<Ref<UIControl>> thumbs;
+    std::function<void(const Ref<UIView>&)> collect = [&](const Ref<UIView>& view) {
+        for (const auto& sub : view->subviews()) {
+            if (auto control = std::dynamic_pointer_cast<UIControl>(sub)) thumbs.push_back(control);
+            collect(sub);
+        }
+    };
+    ASSERT_TRUE(picker->sourceScreen());
+    collect(picker->sourceScreen()->view());
+    ASSERT_EQ(thumbs.size(), 3u);
+    const CGRect thumb = thumbs[1]->bounds();
+    window->simulateTap(thumbs[1]->convertPoint_toView(CGPointMake(CGRectGetMidX(thumb), CGRectGetMidY(thumb)), nullptr));
     ASSERT_TRUE(pumpMainUntil([&] { return !square->modalViewController(); }, 10s));
     EXPECT_TRUE(UIAlertView::visibleAlerts().empty());
 
