@@ -11,10 +11,15 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/screen/UIScreenInput.h"
 #include "platform/screen/UIScreenRenderer.h"
+#include "platform/uikit/NSIndexPath.h"
+#include "platform/uikit/UINavigationBar.h"
+#include "platform/uikit/UITableView.h"
+#include "platform/uikit/UITableViewCell.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
+#include "shell/MenuVC.h"
 #include "shell/RootViewController.h"
 
 namespace tour {
@@ -173,6 +178,21 @@ inline bool submitSignInPage(Tour& tour, const Ref<UIWebView>& page)
     return button.has_value();
 }
 
+// Opens a row of the menu (the bar's left button of the screen showing, then the row).
+inline bool openMenuRow(Tour& tour, MenuRow row)
+{
+    auto stack = g_root ? g_root->lastDisplayedNavi() : nullptr;
+    if (!stack || !tour.tap(stack->navigationBar()->leftView())) {
+        return false;
+    }
+    tour.settle();
+    auto menu = g_root->menu();
+    auto cell = menu && menu->table()
+                    ? menu->table()->cellForRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(row, 0))
+                    : nullptr;
+    return tour.tap(cell);
+}
+
 // The steps, in the order of the road; each reports what it saw and returns false when it failed.
 bool firstStart(Tour& tour);
 bool logIn(Tour& tour);
@@ -189,5 +209,11 @@ bool record(Tour& tour);
 bool review(Tour& tour);
 bool publish(Tour& tour);
 bool upload(Tour& tour);
+// The device's own screens (TourDevice.cpp): a movie imported from the album, a share sent by mail, a
+// followed topic deleted from the list, the phone number changed on the drawn keyboard.
+bool importMovie(Tour& tour);
+bool shareByMail(Tour& tour);
+bool unfollowTopic(Tour& tour);
+bool changePhone(Tour& tour);
 
 }  // namespace tour

@@ -83,21 +83,6 @@ std::string sawInstead()
     return saw;
 }
 
-// Opens a menu row as a person does: the bar's left button, then the row.
-bool openMenuRow(Tour& tour, MenuRow row)
-{
-    auto stack = g_root ? g_root->lastDisplayedNavi() : nullptr;
-    if (!stack || !tour.tap(stack->navigationBar()->leftView())) {
-        return false;
-    }
-    tour.settle();
-    auto menu = g_root->menu();
-    auto cell = menu && menu->table()
-                    ? menu->table()->cellForRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(row, 0))
-                    : nullptr;
-    return tour.tap(cell);
-}
-
 }  // namespace
 
 bool record(Tour& tour)

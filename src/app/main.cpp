@@ -40,6 +40,7 @@
 #include "platform/foundation/NSTimer.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UINavigationController.h"
 #include "app/Tour.h"
 #include "shell/RootViewController.h"
@@ -187,6 +188,8 @@ std::string colourSum(const CGContextRef& pixels)
 void setUpPhone()
 {
     AVCaptureDevice::announceCamerasToImagePicker();
+    // A new user's album is not empty: a few pictures and a short movie to pick from.
+    UIImagePickerController::seedMediaLibraryIfNeeded();
     const CLLocationCoordinate2D here{30.2590, 120.1380};
     CLLocationManager::setPosition(CLLocation::initWithLatitude_longitude(here.latitude, here.longitude));
     MKReverseGeocoder::setPlacemarks({{.coordinate = here,

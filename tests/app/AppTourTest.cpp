@@ -116,7 +116,8 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
         "06 home-feed",    "07 feed-video",    "08 topic-page",     "09 video-page",  "10 comment",
         "11 back-to-feed", "12 filter",        "13 record",         "14 stop",        "15 review",
         "16 topic-picker", "17 place-picker",  "18 friend-picker",  "19 qq-binding",  "20 publish",
-        "21 upload",       "22 logout"};
+        "21 upload",       "22 album",         "23 import",         "24 mail-composer", "25 mail",
+        "26 topic-delete-button", "27 unfollow", "28 phone-keyboard", "29 phone",     "30 logout"};
     EXPECT_EQ(steps, expected) << output;
     for (const std::string& step : steps) {
         const std::string file = pictures + "/" + step.substr(0, 2) + "-" + step.substr(3) + ".png";
@@ -166,6 +167,30 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
     EXPECT_TRUE(video.shareTargets == lumoCode + ",2" || video.shareTargets == "2," + lumoCode) << video.shareTargets;
     EXPECT_EQ(video.shareMessage, video.title);
     EXPECT_EQ(service.uploads().endCalls(video.scid, "MOV"), 1u);
+
+    // The device's own screens: the mail is in the outbox, the topic was unfollowed and the number that
+    // was clicked on the keyboard is the one the service received.
+    std::vector<std::string> outbox;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(home.path() + "/home/Outbox", ignored)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        outbox.push_back(text.str());
+    }
+    ASSERT_EQ(outbox.size(), 1u);
+    EXPECT_NE(outbox[0].find("\r\nTo: friend@example.com\r\n"), std::string::npos) << outbox[0];
+    bool unfollowed = false;
+    for (const auto& request : service.server().requests("/m/follow-topic.json")) {
+        unfollowed = unfollowed || (request.method == "POST" &&
+                                    standin::findParam(request.formParams(), "_method").value_or("") == "delete");
+    }
+    EXPECT_TRUE(unfollowed);
+    bool phone = false;
+    for (const auto& request : service.server().requests("/m/modify-info.json")) {
+        phone = phone || standin::findParam(request.formParams(), "phone").value_or("") == "13800138055";
+    }
+    EXPECT_TRUE(phone);
 }
 
 }  // namespace AppTourTest_cpp

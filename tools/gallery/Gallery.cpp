@@ -12,6 +12,8 @@
 #include "platform/foundation/NSPathUtilities.h"
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIKeyboard.h"
+#include "platform/uikit/UIResponder.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIGallery.h"
@@ -38,6 +40,7 @@ void registerPlatformEntries();  // PlatformEntries.cpp
 void registerWebEntries();       // WebEntries.cpp
 void registerPublishEntries();   // PublishEntries.cpp
 void registerPlayerEntries();    // PlayerEntries.cpp
+void registerDeviceEntries();    // DeviceEntries.cpp
 
 void registerAllEntries()
 {
@@ -46,6 +49,7 @@ void registerAllEntries()
     registerWebEntries();
     registerPublishEntries();
     registerPlayerEntries();
+    registerDeviceEntries();
     registerCaptureGalleryEntries();
     registerShellGalleryEntries();
     registerSettingsGalleryEntries();
@@ -77,6 +81,10 @@ void clearUp()
 {
     UIAlertView::resetRecords();
     UIActionSheet::resetRecords();
+    if (auto responder = UIResponder::currentFirstResponder()) {
+        responder->resignFirstResponder();
+    }
+    UIKeyboard::reset();
     for (const Ref<UIWindow>& window : UIApplication::sharedApplication()->windows()) {
         window->setHidden(true);
     }
