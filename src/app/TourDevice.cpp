@@ -277,14 +277,14 @@ bool changePhone(Tour& tour)
     tour.report("phone-keyboard", field->text() == kNewPhone,
                 "typed \"" + field->text() + "\" on the drawn keyboard's digits page");
     tour.tap(barView(form->navigationItem()->rightBarButtonItem()));
-    const bool saved = tour.waitFor([] {
-        const Value account = NSUserDefaults::standardUserDefaults()->objectForKey(kAcountInfoKey);
-        return account["phone"].stringValue() == kNewPhone;
-    }, 15);
-    tour.waitFor([] { return shown<ChangePhoneController>() == nullptr; }, 5);
+    // The form closes once the service accepted the number.
+    const bool saved = tour.waitFor([] { return shown<ChangePhoneController>() == nullptr; }, 15);
     tour.settle();
-    const bool ok = tour.report("phone", saved, saved ? std::string("the service took the new number ") + kNewPhone
-                                                      : "the new number was not saved");
+    const Value account = NSUserDefaults::standardUserDefaults()->objectForKey(kAcountInfoKey);
+    const bool ok = tour.report("phone", saved,
+                                saved ? std::string("the service took the new number ") + kNewPhone +
+                                            "; the account's number now reads \"" + account["phone"].stringValue() + "\""
+                                      : "the new number was not saved");
     // Back to the settings, whose bar has the menu's button again.
     if (auto shownProfile = shown<MemberInfoController>(); shownProfile && shownProfile->navigationController()) {
         auto bar = shownProfile->navigationController()->navigationBar();
