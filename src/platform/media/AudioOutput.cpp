@@ -77,13 +77,11 @@ public:
     }
 
     // Opens the output without waiting for it (a track plays once the output runs).
+    // Takes no lock of the output's: callers may hold locks that the output's reports take.
     void openSoon()
     {
-        {
-            std::lock_guard hold(openLock_);
-            if (opened_) {
-                return;
-            }
+        if (openedFast_.load()) {
+            return;
         }
         onServiceThread([this] { openHere(); }, false);
     }
@@ -100,6 +98,7 @@ public:
             return device_ != 0;
         }
         opened_ = true;
+        openedFast_ = true;
         mixed_ = 0;
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
             SDL_AudioSpec want{};
@@ -144,6 +143,7 @@ public:
         }
         driver_.clear();
         opened_ = false;
+        openedFast_ = false;
     }
 
     uint64_t framesMixed() const { return mixed_.load(); }
@@ -325,6 +325,7 @@ private:
     std::thread service_;
     std::mutex openLock_;
     bool opened_ = false;
+    std::atomic<bool> openedFast_{false};  // opened_, read without the lock
     SDL_AudioDeviceID device_ = 0;
     std::string driver_;
     std::thread pacer_;
