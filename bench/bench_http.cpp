@@ -1,12 +1,14 @@
 // HTTP client throughput and size. 2,000 small GETs over keep-alive connections on loopback, 4 in flight:
-// the request's whole life (the shared queue of width 4, the network thread, one message to the main
-// thread per request) against curl fetching the same URLs with --parallel --parallel-max 4 in one
-// process (connections reused), in the same run, from the same minimal server. Also the memory of an
-// idle request object.
+// the request's whole life (the shared queue of width 4, the network thread, the messages to the main
+// thread) against libcurl's multi interface in this process (4 connections, 4 transfers in flight,
+// connections reused), and against the curl program fetching the same URLs with --parallel
+// --parallel-max 4 (its time includes starting a process and reading the URL list). The same 2,000
+// GETs one after another on one connection: synchronous requests against libcurl's easy interface.
+// All from the same minimal server in the same run. Also the memory of an idle request object.
 //
 //   build-release/bin/bench_http
 //
-// The ratio of the two rates is printed at the end ("client / curl").
+// The ratios of the rates are printed at the end.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <malloc.h>
@@ -18,6 +20,7 @@
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
+#include <curl/curl.h>
 
 #include <atomic>
 #include <chrono>
@@ -113,6 +116,14 @@ std::string urlFor(int i)
 
 double g_clientRate = 0;
 double g_curlRate = 0;
+double g_syncRate = 0;
+double g_libcurlMultiRate = 0;
+double g_libcurlEasyRate = 0;
+
+double rateOf(const benchmark::State& state, double seconds)
+{
+    return seconds > 0 ? static_cast<double>(state.iterations()) * kRequests / seconds : 0;
+}
 
 class CountingDelegate : public HTTPRequestDelegate {
 public:
@@ -169,7 +180,9 @@ void BM_HTTPRequest_SynchronousGETs(benchmark::State& state)
     for (int i = 0; i < kRequests; ++i) {
         urls.push_back(NSURL::URLWithString(urlFor(i)));
     }
+    double seconds = 0;
     for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
         for (const auto& url : urls) {
             auto request = HTTPRequest::requestWithURL(url);
             request->startSynchronous();
@@ -178,8 +191,11 @@ void BM_HTTPRequest_SynchronousGETs(benchmark::State& state)
                 return;
             }
         }
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     state.SetItemsProcessed(state.iterations() * kRequests);
+    g_syncRate = rateOf(state, seconds);
+    state.counters["requests/s"] = g_syncRate;
 }
 BENCHMARK(BM_HTTPRequest_SynchronousGETs)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
@@ -275,6 +291,122 @@ void BM_Curl_ParallelKeepAliveGETs(benchmark::State& state)
 }
 BENCHMARK(BM_Curl_ParallelKeepAliveGETs)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
+size_t discardBody(char*, size_t size, size_t count, void*)
+{
+    return size * count;
+}
+
+CURL* libcurlHandle()
+{
+    CURL* easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discardBody);
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    return easy;
+}
+
+// libcurl's multi interface as a program would use it for the same job: 4 transfers in flight over at
+// most 4 connections (kept alive and shared by the multi handle's pool), each finished transfer's easy
+// handle reused for the next URL.
+void BM_Libcurl_MultiKeepAliveGETs(benchmark::State& state)
+{
+    static bool once = (curl_global_init(CURL_GLOBAL_DEFAULT), true);
+    (void)once;
+    std::vector<std::string> urls;
+    for (int i = 0; i < kRequests; ++i) {
+        urls.push_back(urlFor(i));
+    }
+    CURLM* multi = curl_multi_init();
+    curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, 4L);
+    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, 4L);
+    std::vector<CURL*> handles;
+    for (int i = 0; i < 4; ++i) {
+        handles.push_back(libcurlHandle());
+    }
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        size_t next = 0;
+        int done = 0;
+        int failed = 0;
+        for (CURL* easy : handles) {
+            curl_easy_setopt(easy, CURLOPT_URL, urls[next++].c_str());
+            curl_multi_add_handle(multi, easy);
+        }
+        while (done < kRequests) {
+            int running = 0;
+            curl_multi_perform(multi, &running);
+            int queued = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+                if (message->msg != CURLMSG_DONE) {
+                    continue;
+                }
+                CURL* easy = message->easy_handle;
+                long status = 0;
+                curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+                if (message->data.result != CURLE_OK || status != 200) {
+                    ++failed;
+                }
+                ++done;
+                curl_multi_remove_handle(multi, easy);
+                if (next < urls.size()) {
+                    curl_easy_setopt(easy, CURLOPT_URL, urls[next++].c_str());
+                    curl_multi_add_handle(multi, easy);
+                }
+            }
+            if (done < kRequests) {
+                curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+            }
+        }
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (failed != 0) {
+            state.SkipWithError("some libcurl transfers failed");
+            break;
+        }
+    }
+    for (CURL* easy : handles) {
+        curl_easy_cleanup(easy);
+    }
+    curl_multi_cleanup(multi);
+    state.SetItemsProcessed(state.iterations() * kRequests);
+    g_libcurlMultiRate = rateOf(state, seconds);
+    state.counters["requests/s"] = g_libcurlMultiRate;
+}
+BENCHMARK(BM_Libcurl_MultiKeepAliveGETs)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+// libcurl's easy interface: one handle, the same 2,000 GETs one after another on its kept-alive
+// connection (the peer of the synchronous requests above).
+void BM_Libcurl_EasySequentialGETs(benchmark::State& state)
+{
+    static bool once = (curl_global_init(CURL_GLOBAL_DEFAULT), true);
+    (void)once;
+    std::vector<std::string> urls;
+    for (int i = 0; i < kRequests; ++i) {
+        urls.push_back(urlFor(i));
+    }
+    CURL* easy = libcurlHandle();
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        for (const auto& url : urls) {
+            curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+            long status = 0;
+            if (curl_easy_perform(easy) != CURLE_OK ||
+                curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200) {
+                state.SkipWithError("a libcurl transfer failed");
+                curl_easy_cleanup(easy);
+                return;
+            }
+        }
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    curl_easy_cleanup(easy);
+    state.SetItemsProcessed(state.iterations() * kRequests);
+    g_libcurlEasyRate = rateOf(state, seconds);
+    state.counters["requests/s"] = g_libcurlEasyRate;
+}
+BENCHMARK(BM_Libcurl_EasySequentialGETs)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
 // Heap bytes held by one request that was made and not started (what a screen keeps while idle).
 void BM_HTTPRequest_IdleObjectMemory(benchmark::State& state)
 {
@@ -307,9 +439,13 @@ int main(int argc, char** argv)
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    if (g_clientRate > 0 && g_curlRate > 0) {
-        std::printf("client / curl: %.2f (%.0f vs %.0f requests per second)\n", g_clientRate / g_curlRate,
-                    g_clientRate, g_curlRate);
-    }
+    const auto ratio = [](const char* what, double ours, double peer) {
+        if (ours > 0 && peer > 0) {
+            std::printf("%s: %.2f (%.0f vs %.0f requests per second)\n", what, ours / peer, ours, peer);
+        }
+    };
+    ratio("4 in flight, client / libcurl multi", g_clientRate, g_libcurlMultiRate);
+    ratio("4 in flight, client / curl program", g_clientRate, g_curlRate);
+    ratio("sequential, synchronous requests / libcurl easy", g_syncRate, g_libcurlEasyRate);
     return 0;
 }

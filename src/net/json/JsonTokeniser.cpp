@@ -376,8 +376,9 @@ int JsonTokeniser::scanNumber(const uint8_t* b, size_t n, size_t& position, Valu
         if (integer) {
             number = negative ? JsonNumber::signedInteger(mantissa) : JsonNumber::unsignedInteger(mantissa);
         } else if (!scientific && b[i - 1] != '0') {
-            // A plain fraction that ends in a non-zero digit is already in its normal form.
-            number = Value::decimal(std::string_view(reinterpret_cast<const char*>(b) + start, i - start));
+            // A plain fraction that ends in a non-zero digit is already in its normal form, and its
+            // digits are all taken in: the decimal is made of them, not of the text again.
+            number = Value::plainDecimal(mantissa, static_cast<unsigned>(digits + exponent), static_cast<unsigned>(-exponent), negative);
         } else {
             number = JsonNumber::decimal(mantissa, exponent, negative);
         }

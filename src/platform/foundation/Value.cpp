@@ -729,25 +729,35 @@ std::string_view Value::decimalView(char (&buffer)[32]) const
     if (!d.packed) {
         return *d.text;  // set when made, never changed
     }
-    // Sign, the digits padded with zeros on the left to their count, and the point.
-    const size_t total = static_cast<size_t>(d.integerDigits) + d.fractionDigits;  // at most 19
-    char digits[24];
-    const size_t have = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, d.digits).ptr - digits);
-    char padded[24];
-    std::memset(padded, '0', total - have);
-    std::memcpy(padded + (total - have), digits, have);
-    char* out = buffer;
-    if (d.negative) {
-        *out++ = '-';
-    }
-    std::memcpy(out, padded, d.integerDigits);
-    out += d.integerDigits;
+    // Sign, the digits padded with zeros on the left to their count, and the point: written from the
+    // last digit back, two at a time.
+    static constexpr char pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    const size_t length = (d.negative ? 1u : 0u) + d.integerDigits + (d.fractionDigits > 0 ? 1u + d.fractionDigits : 0u);
+    char* p = buffer + length;
+    uint64_t v = d.digits;
+    const auto digitsBack = [&](unsigned count) {
+        for (; count >= 2; count -= 2) {
+            p -= 2;
+            std::memcpy(p, pairs + 2 * (v % 100), 2);
+            v /= 100;
+        }
+        if (count == 1) {
+            *--p = static_cast<char>('0' + v % 10);
+            v /= 10;
+        }
+    };
     if (d.fractionDigits > 0) {
-        *out++ = '.';
-        std::memcpy(out, padded + d.integerDigits, d.fractionDigits);
-        out += d.fractionDigits;
+        digitsBack(d.fractionDigits);
+        *--p = '.';
     }
-    return std::string_view(buffer, static_cast<size_t>(out - buffer));
+    digitsBack(d.integerDigits);
+    if (d.negative) {
+        *--p = '-';
+    }
+    return std::string_view(buffer, length);
 }
 
 // ---- Kind -------------------------------------------------------------------------------------------

@@ -102,6 +102,17 @@ public:
     // in all, so "-.5" and "5." are accepted), optional exponent; or "NaN". Text of any other shape
     // gives nil.
     static Value decimal(std::string_view text);
+    // The same decimal as decimal(text) for a text of the plain form -?(0|[1-9][0-9]*)(\.[0-9]+)? given
+    // by its parts, for a reader that has already taken the digits in: `digits` is the text's digits
+    // read as one integer, `integerDigits` (at least 1) and `fractionDigits` count them before and after
+    // the point, 19 at most in all.
+    static Value plainDecimal(uint64_t digits, unsigned integerDigits, unsigned fractionDigits, bool negative) noexcept
+    {
+        Value v;
+        ::new (&v.s_.dec) Decimal{digits, true, negative, static_cast<uint8_t>(integerDigits), static_cast<uint8_t>(fractionDigits), nullptr};
+        v.kind_ = Kind::Decimal;
+        return v;
+    }
     static Value array() { return Value(ArrayItems{}); }
     static Value array(std::initializer_list<Value> items) { return Value(ArrayItems(items)); }
     static Value dictionary();
@@ -233,6 +244,12 @@ public:
     // ---- Typed access (empty or null results for other kinds) ------------------------------------
     const std::string& string() const;      // the text of a String
     const std::string& decimalText() const;  // the text of a Decimal
+    // The text of a Decimal without keeping it: made in `buffer` for a decimal held as digits, so a
+    // writer reads it without an allocation. Only for a Decimal.
+    std::string_view decimalView(char (&buffer)[32]) const;
+    // Whether a Decimal's text is of the plain form -?(0|[1-9][0-9]*)(\.[0-9]+)?, which is also how JSON
+    // writes numbers (true for most; false means "look at the text"). Only for a Decimal.
+    bool decimalIsPlain() const { return s_.dec.packed; }
     const NSData& data() const;             // the bytes of Data
     NSDate date() const;                    // the date of a Date (the epoch otherwise)
     Ref<NSObject> object() const;           // the object of an Object
@@ -352,8 +369,6 @@ private:
 
     const std::shared_ptr<ArrayItems>* arrayHandle() const { return kind_ == Kind::Array ? &s_.array : nullptr; }
     const std::shared_ptr<Dict>* dictHandle() const { return kind_ == Kind::Dictionary ? &s_.dict : nullptr; }
-    // The text of a decimal: made in `buffer` for a packed one.
-    std::string_view decimalView(char (&buffer)[32]) const;
     Value itemAt(uint64_t index) const;
     ArrayItems* mutableArray(const char* operation);
     Dict* mutableDict(const char* operation);

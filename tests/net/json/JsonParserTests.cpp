@@ -281,14 +281,7 @@ TEST(JsonParser, EverySplitPointOfADocumentGivesTheSameTree)
 
 namespace JsonParserTests_cpp {
 
-std::string readSourceFile(const std::string& relative)
-{
-    const char* source = std::getenv("OMBRI_SOURCE_DIR");
-    std::ifstream in(std::string(source != nullptr ? source : ".") + "/" + relative, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using jsontest::readSourceFile;
 
 // The whole-text parser (what JsonParser runs) and the stream parser with the adapter, given the same
 // text in one piece, must come to the same tree or the same error text.
@@ -401,6 +394,29 @@ TEST(JsonParser, NumbersAreTheRightKind)
     EXPECT_EQ(v[4].unsignedLongLongValue(), 999999999999999999ULL);
     EXPECT_EQ(v[5].kind(), Value::Kind::Decimal);
     EXPECT_EQ(v[6].decimalText(), "18446744073709551616");
+}
+
+// Fractions that end in a non-zero digit are made from the digits the number scan took in, not from
+// their text again: at every count of digits the scan keeps (up to 18), with leading zeros after the
+// point and either sign, the decimal is the one its text makes, through both parsers, and writes back
+// as the same text.
+TEST(JsonParser, PlainFractionsAreTheDecimalsOfTheirTexts)
+{
+    const std::vector<std::string> tokens = {
+        "0.5", "-0.5", "1.25", "0.0000000000000001", "-0.00000000000000007", "12345678901234567.1",
+        "-1.23456789012345678", "0.12345678901234567", "100000000000000000.9", "9.000000000000001",
+    };
+    for (const std::string& token : tokens) {
+        SCOPED_TRACE(token);
+        const std::string text = "[" + token + "]";
+        const Value parsed = NSString_JsonParsing::JSONValue(text);
+        ASSERT_EQ(parsed[0].kind(), Value::Kind::Decimal);
+        EXPECT_EQ(parsed[0].decimalText(), token);
+        EXPECT_TRUE(parsed[0].isEqual(Value::decimal(token)));
+        EXPECT_EQ(parsed[0].doubleValue(), Value::decimal(token).doubleValue());
+        EXPECT_EQ(parseInPieces(text, 1).value, "[d" + token + "]");
+        EXPECT_EQ(NSObject_JsonWriting::JSONRepresentation(parsed), text);
+    }
 }
 
 TEST(JsonParser, ParsedContainersAreMutable)

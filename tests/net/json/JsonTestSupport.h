@@ -3,6 +3,9 @@
 // 5" or "decimal 1.5" and not only "5"), and parsing fed in pieces.
 #include "net/json/JSON.h"
 
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -46,6 +49,16 @@ inline std::string typed(const Value& v)
         default:
             return std::string("<") + ValueKindName(v.kind()) + ">";
     }
+}
+
+// A file of the source tree (the benchmark's documents, the fuzzing seeds), by its path from the top.
+inline std::string readSourceFile(const std::string& relative)
+{
+    const char* source = std::getenv("OMBRI_SOURCE_DIR");
+    std::ifstream in(std::string(source != nullptr ? source : ".") + "/" + relative, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 // What a parse came to: the value (nil on failure) and the error text.

@@ -1,5 +1,6 @@
 // The JSON writer: texts of values in both layouts, what it refuses and why, and the stream writer's
 // grammar checks.
+#include "../../support/fixtures/JsonNumbersDocument.h"
 #include "JsonTestSupport.h"
 #include "net/json/JsonStreamWriterState.h"
 #include "net/json/JsonWriter.h"
@@ -222,6 +223,55 @@ TEST(JsonWriter, ParsedDocumentsWriteBackToTheSameTree)
             const std::string written = write(parsed, human);
             EXPECT_TRUE(NSString_JsonParsing::JSONValue(written).isEqual(parsed)) << written;
         }
+    }
+}
+
+// The one-shot writer writes compact text itself; the stream writer, item by item, must come to the
+// same bytes or the same refusal for every value: the tables above, strings with every escape at both
+// sides of the sixteen-byte scan, and the benchmark's documents in both key orders.
+TEST(JsonWriter, OneShotAndStreamWritersWriteTheSameBytes)
+{
+    const auto streamed = [](const Value& value, bool sortKeys, uint32_t maxDepth) {
+        const Ref<JsonStreamWriterAccumulator> accumulator = JsonStreamWriterAccumulator::create();
+        const Ref<JsonStreamWriter> writer = JsonStreamWriter::create();
+        writer->setDelegate(accumulator);
+        writer->setSortKeys(sortKeys);
+        writer->setMaxDepth(maxDepth);
+        const bool ok = value.isDictionary() ? writer->writeObject(value) : writer->writeArray(value);
+        return ok ? accumulator->data().string() : "error: " + writer->error();
+    };
+    std::vector<Value> values = {
+        Value::dictionary({{"b", 1}, {"a", Value::dictionary({{"z", Value::decimal("-0.5")}, {"y", 2.5}})}, {"B", 3}}),
+        Value::array({std::nan("")}),
+        Value::array({Value(NSDate())}),
+        Value::array({Value(Opaque::create())}),
+        Value::array({Value(Mirror::create())}),
+        Value::array({Value(Record::create("r")), Value::null(), true, false}),
+        Value::array({Value::decimal("+5"), Value::decimal("1e400"), Value::decimal("NaN")}),
+        Value::array({Value::decimal("12345678901234567890.5"), Value::decimal("-0.0000000000000000001")}),
+        nestedArrays(32),
+        nestedArrays(33),
+    };
+    Value strings = Value::array();
+    for (const char special : {'"', '\\', '\b', '\t', '\n', '\f', '\r', '\x01', '\x1f', '\x7f'}) {
+        for (const size_t before : {0, 1, 14, 15, 16, 17, 31}) {
+            std::string text = std::string(before, 'a') + special + "\xC3\xA9z";
+            strings.addObject(Value(text));
+            Value keyed = Value::dictionary();
+            keyed.setObject_forKey(Value(1), text);
+            values.push_back(keyed);
+        }
+    }
+    values.push_back(strings);
+    values.push_back(NSString_JsonParsing::JSONValue(jsontest::readSourceFile("bench/data/twitter.json")));
+    values.push_back(NSString_JsonParsing::JSONValue(jsontest::readSourceFile("bench/data/citm_catalog.json")));
+    values.push_back(NSString_JsonParsing::JSONValue(jsonNumbersDocument()));
+    for (size_t i = 0; i < values.size(); ++i) {
+        ASSERT_FALSE(values[i].isNil()) << i;
+        for (const bool sortKeys : {false, true}) {
+            EXPECT_EQ(write(values[i], false, sortKeys), streamed(values[i], sortKeys, 32)) << i << " sorted " << sortKeys;
+        }
+        EXPECT_EQ(write(values[i], false, false, 0), streamed(values[i], false, 0)) << i << " without a depth limit";
     }
 }
 

@@ -54,6 +54,8 @@ TEST(ValueStorageDecimal, EveryTextComesBackExactly)
         const Value v = Value::decimal(c.text);
         ASSERT_EQ(v.kind(), Value::Kind::Decimal);
         EXPECT_EQ(v.decimalText(), c.text);
+        char buffer[32];
+        EXPECT_EQ(v.decimalView(buffer), c.text);  // what writers read, without keeping a text
         EXPECT_EQ(v.stringValue(), c.text);
         EXPECT_EQ(v.description(), c.text);
         EXPECT_EQ(v.doubleValue(), c.doubleValue);
