@@ -1,5 +1,7 @@
 #include "net/json/JsonTokeniser.h"
 
+#include "platform/foundation/DecimalDigits.h"
+
 #include "net/json/JsonNumber.h"
 #include "platform/foundation/NSString.h"
 
@@ -308,6 +310,13 @@ int JsonTokeniser::scanNumber(const uint8_t* b, size_t n, size_t& position, Valu
             return JsonTokenError;
         }
     } else {
+        // Long runs eight digits at a time, while more text follows them (the end of the text inside
+        // a number is for the byte loop to find). Past 18 digits the mantissa is not used.
+        while (n - i > 8 && DecimalDigits::eightDigits(b + i)) {
+            mantissa = mantissa * 100000000 + DecimalDigits::valueOfEightDigits(b + i);
+            digits += 8;
+            i += 8;
+        }
         while (isDigit(b[i])) {
             mantissa = mantissa * 10 + (b[i] - '0');
             ++digits;
@@ -333,6 +342,12 @@ int JsonTokeniser::scanNumber(const uint8_t* b, size_t n, size_t& position, Valu
         if (!isDigit(b[i])) {
             error = std::string("No digits after decimal point");
             return JsonTokenError;
+        }
+        while (n - i > 8 && DecimalDigits::eightDigits(b + i)) {
+            mantissa = mantissa * 100000000 + DecimalDigits::valueOfEightDigits(b + i);
+            digits += 8;
+            exponent -= 8;
+            i += 8;
         }
         while (isDigit(b[i])) {
             mantissa = mantissa * 10 + (b[i] - '0');

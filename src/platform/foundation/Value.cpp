@@ -1,5 +1,7 @@
 #include "platform/foundation/Value.h"
 
+#include "platform/foundation/DecimalDigits.h"
+
 #include <locale.h>
 
 #include <algorithm>
@@ -648,31 +650,6 @@ std::string shortestDouble(double d)
 
 }  // namespace
 
-namespace {
-
-// Whether the eight bytes at p are all ASCII digits.
-inline bool eightDigits(const char* p)
-{
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    return ((w & 0xF0F0F0F0F0F0F0F0ULL) | (((w + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4)) ==
-           0x3333333333333333ULL;
-}
-
-// The number written by the eight digits at p: pairs, then quadruples, then the whole, each step one
-// multiplication on all lanes at once (bytes are in memory order, the first digit lowest).
-inline uint64_t valueOfEightDigits(const char* p)
-{
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    w -= 0x3030303030303030ULL;
-    w = (w * 10 + (w >> 8)) & 0x00FF00FF00FF00FFULL;
-    w = (w * 100 + (w >> 16)) & 0x0000FFFF0000FFFFULL;
-    return (w * 10000 + (w >> 32)) & 0xFFFFFFFFULL;
-}
-
-}  // namespace
-
 Value Value::decimal(std::string_view text)
 {
     Value v;
@@ -698,8 +675,8 @@ Value Value::decimal(std::string_view text)
         if (packable && p != end && *p == '.') {
             const char* const fractionStart = ++p;
             // Eight digits at a time while there are (at most 19 digits in all, so nothing overflows).
-            while (end - p >= 8 && eightDigits(p)) {
-                digits = digits * 100000000 + valueOfEightDigits(p);
+            while (end - p >= 8 && DecimalDigits::eightDigits(p)) {
+                digits = digits * 100000000 + DecimalDigits::valueOfEightDigits(p);
                 p += 8;
             }
             while (p != end && static_cast<unsigned char>(*p - '0') < 10) {
