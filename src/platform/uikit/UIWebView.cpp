@@ -34,29 +34,8 @@ constexpr NSUInteger kMaximumImageLength = 4 * 1024 * 1024;
 // ... and the most pixels a page's picture may decode to.
 constexpr CGFloat kMaximumImagePixels = 4096.0 * 4096.0;
 
-std::string lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
-}
-
-std::string collapse(std::string_view text)
-{
-    std::string out;
-    bool blank = false;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
-            blank = true;
-            continue;
-        }
-        if (blank && !out.empty()) {
-            out += ' ';
-        }
-        blank = false;
-        out += c;
-    }
-    return out;
-}
+std::string lower(std::string s) { return webpage::lowerASCII(std::move(s)); }
+std::string collapse(std::string_view text) { return webpage::collapseWhiteSpace(text); }
 
 std::string schemeOf(const Ref<NSURL>& url) { return url ? lower(url->scheme()) : ""; }
 

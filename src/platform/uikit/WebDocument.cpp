@@ -72,29 +72,8 @@ input[type="hidden"] { display: none; }
 br { display: block; }
 )css";
 
-std::string lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
-}
-
-std::string collapse(std::string_view text)
-{
-    std::string out;
-    bool blank = false;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
-            blank = true;
-            continue;
-        }
-        if (blank && !out.empty()) {
-            out += ' ';
-        }
-        blank = false;
-        out += c;
-    }
-    return out;
-}
+std::string lower(std::string s) { return lowerASCII(std::move(s)); }
+std::string collapse(std::string_view text) { return collapseWhiteSpace(text); }
 
 const litehtml::tchar_t* attr(const litehtml::element* el, const char* name)
 {
@@ -1568,6 +1547,30 @@ bool Document::setImage(const std::string& url, const std::shared_ptr<UIImage>& 
     }
     it->second = image;
     return true;
+}
+
+std::string lowerASCII(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return s;
+}
+
+std::string collapseWhiteSpace(std::string_view text)
+{
+    std::string out;
+    bool blank = false;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
+            blank = true;
+            continue;
+        }
+        if (blank && !out.empty()) {
+            out += ' ';
+        }
+        blank = false;
+        out += c;
+    }
+    return out;
 }
 
 }  // namespace webpage

@@ -149,4 +149,8 @@ protected:
     int selected_ = -1;
 };
 
+// ASCII lower case; runs of HTML white space collapsed to one space, none at the ends.
+std::string lowerASCII(std::string s);
+std::string collapseWhiteSpace(std::string_view text);
+
 }  // namespace webpage
