@@ -12,6 +12,9 @@
 //                            and video rows with their pictures, on the stand-in service's first page)
 //                            after one row's label changed
 //   BM_HomeFeedScrolled/reuse:0|1 the home feed's list moving 2 points a frame, as under a finger
+//   BM_HomeFeedPush/reuse:0|1 a second screen pushed over the home feed and popped again, the clock a
+//                            60th of a second further each frame: while the slide runs every layer of
+//                            both screens moves
 // Frames per second are the items per second.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
@@ -28,6 +31,7 @@
 #include "platform/uikit/UIGallery.h"
 #include "service/StandInService.h"
 
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/graphics/TextLayout.h"
 #include "platform/uikit/NSIndexPath.h"
@@ -35,6 +39,7 @@
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITableView.h"
 #include "platform/uikit/UITableViewCell.h"
@@ -348,6 +353,61 @@ void BM_HomeFeedScrolled(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_HomeFeedScrolled)->ArgName("reuse")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+Ref<UINavigationController> navigationIn(const Ref<UIViewController>& controller)
+{
+    if (!controller) {
+        return nullptr;
+    }
+    if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(controller)) {
+        return navigation;
+    }
+    for (const Ref<UIViewController>& child : controller->childViewControllers()) {
+        if (auto found = navigationIn(child)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+void BM_HomeFeedPush(benchmark::State& state)
+{
+    HomeFeed& feed = homeFeed();
+    Ref<UINavigationController> navigation = navigationIn(feed.window->rootViewController());
+    if (!navigation) {
+        state.SkipWithError("the home feed has no navigation controller");
+        return;
+    }
+    ScopedManualClock clock;
+    auto second = UIViewController::create();
+    second->view()->setBackgroundColor(UIColor::whiteColor());
+    auto title = UILabel::initWithFrame(CGRectMake(20, 40, 280, 30));
+    title->setText("第二页");
+    second->view()->addSubview(title);
+    UIScreenRenderer renderer(CGSizeMake(320, 480), 2, state.range(0) != 0);
+    renderer.renderFrame();
+    // A push, its 21 frames and a few still ones, then the pop back the same way.
+    constexpr int kCycle = 48;
+    int frame = 0;
+    size_t drawn = 0;
+    for (auto _ : state) {
+        const int step = frame % kCycle;
+        if (step == 0) {
+            navigation->pushViewController_animated(second, true);
+        } else if (step == kCycle / 2) {
+            navigation->popViewControllerAnimated(true);
+        }
+        clock.advance(1.0 / 60);
+        ++frame;
+        drawn += renderer.renderFrame() ? 1 : 0;
+    }
+    if (navigation->topViewController() == second) {
+        navigation->popViewControllerAnimated(false);
+    }
+    state.counters["drawn_share"] = double(drawn) / double(std::max(frame, 1));
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_HomeFeedPush)->ArgName("reuse")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace bench_render_cpp
 }  // namespace

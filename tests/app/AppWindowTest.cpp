@@ -273,7 +273,8 @@ TEST(AppWindow, AppearsAtPhoneSizeShowsWhatWasDrawnTakesClicksAndClosesTheApplic
     }
     int status = 0;
     const std::string output =
-        run("xvfb-run -a -s '-screen 0 1024x1024x24' env OMBRI_UNDER_XVFB=1 '" + selfPath() +
+        // A display tall enough for the whole 960 pixels (the window is shrunk to 90% of a lower one).
+        run("xvfb-run -a -s '-screen 0 1280x1200x24' env OMBRI_UNDER_XVFB=1 '" + selfPath() +
                 "' --gtest_filter=AppWindow.AppearsAtPhoneSizeShowsWhatWasDrawnTakesClicksAndClosesTheApplication 2>&1",
             &status);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;

@@ -8,8 +8,10 @@
 #include <fstream>
 
 #include "capture/CaptureGalleryEntries.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NSPathUtilities.h"
+#include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIKeyboard.h"
@@ -41,6 +43,7 @@ void registerWebEntries();       // WebEntries.cpp
 void registerPublishEntries();   // PublishEntries.cpp
 void registerPlayerEntries();    // PlayerEntries.cpp
 void registerDeviceEntries();    // DeviceEntries.cpp
+void registerMotionEntries();    // MotionEntries.cpp
 
 void registerAllEntries()
 {
@@ -61,6 +64,7 @@ void registerAllEntries()
     registerFriendsGalleryEntries();
     registerProfileGalleryEntries();
     registerVideoPageGalleryEntries();
+    registerMotionEntries();  // last: its sheets build other entries' scenes
 }
 
 namespace {
@@ -94,6 +98,23 @@ void clearUp()
     drainMain();
 }
 
+// When the last animation that will end in any visible window's layers ends (0: none).
+double animationsEnd()
+{
+    double end = 0;
+    std::vector<Ref<CALayer>> pending;
+    for (const Ref<UIWindow>& window : UIApplication::sharedApplication()->windows()) {
+        if (!window->isHidden()) pending.push_back(window->layer());
+    }
+    while (!pending.empty()) {
+        Ref<CALayer> layer = std::move(pending.back());
+        pending.pop_back();
+        end = std::max(end, layer->animationsEndTime());
+        pending.insert(pending.end(), layer->sublayers().begin(), layer->sublayers().end());
+    }
+    return end;
+}
+
 }  // namespace Gallery_cpp
 }  // namespace
 
@@ -122,6 +143,8 @@ Result run(const std::string& dir, const std::vector<std::string>& names)
             window->makeKeyAndVisible();
             entry.build(window);
             pumpMainUntil([&] { return !entry.ready || entry.ready(); }, kReadyTimeout);
+            // Animations the build started run to their end first, so the picture shows where they lead.
+            pumpMainUntil([&] { return Clock::now() >= animationsEnd(); }, kReadyTimeout);
             drainMain();  // the layout and display pass the build posted
             const auto picture = UIScreenSnapshot(entry.size, 2);
             const auto png = UIImagePNGRepresentation(picture);

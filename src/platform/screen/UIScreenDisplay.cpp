@@ -2,12 +2,15 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <memory>
 
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/screen/UIScreenInput.h"
+#include "platform/screen/UIScreenLetterbox.h"
 #include "platform/screen/UIScreenRenderer.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIScreen.h"
@@ -24,6 +27,15 @@ struct Display {
     uint64_t presented = 0;
     bool mouseDown = false;
     std::function<void(const CGContextRef&)> framePresented;
+    // The window's picture: where the screen goes in the window surface, the surface it was laid out
+    // for (a resize makes a new one, whose bars must be painted), and the scaled picture when the
+    // window is not 1:1.
+    UIScreenLetterbox box;
+    SDL_Surface* laidOutFor = nullptr;
+    int laidOutWidth = 0, laidOutHeight = 0;
+    SDL_Surface* scaled = nullptr;
+    bool presentPending = false;  // the window needs the picture again though the renderer drew nothing
+    CGSize fittingSize;           // the window size that fits the display
 };
 
 Display& display()
@@ -41,7 +53,12 @@ bool hasDisplay()
 
 CGPoint pointOf(int x, int y)
 {
-    return CGPointMake(CGFloat(x) / kScale, CGFloat(y) / kScale);
+    return display().box.pointAt(x, y);
+}
+
+bool onPicture(int x, int y)
+{
+    return display().box.contains(x, y);
 }
 
 void present()
@@ -51,13 +68,49 @@ void present()
     if (surface == nullptr) {
         return;
     }
+    d.presentPending = false;
     const CGContextRef& context = d.renderer->context();
-    const int w = std::min(int(context->pixelWidth()), surface->w);
-    const int h = std::min(int(context->pixelHeight()), surface->h);
+    const int pictureWidth = int(context->pixelWidth()), pictureHeight = int(context->pixelHeight());
+    if (surface != d.laidOutFor || surface->w != d.laidOutWidth || surface->h != d.laidOutHeight) {
+        d.laidOutFor = surface;
+        d.laidOutWidth = surface->w;
+        d.laidOutHeight = surface->h;
+        d.box = UIScreenLetterbox::fit(d.renderer->size(), surface->w, surface->h);
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        if (d.scaled != nullptr) {
+            SDL_FreeSurface(d.scaled);
+            d.scaled = nullptr;
+        }
+    }
+    const UIScreenLetterbox& box = d.box;
+    if (box.width <= 0 || box.height <= 0) {
+        return;
+    }
     // The renderer's pixels are premultiplied ARGB words; the screen behind them is opaque black, so
     // every pixel is opaque and the words are plain colours.
-    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_ARGB8888, context->data(), int(context->bytesPerRow()),
-                      surface->format->format, surface->pixels, surface->pitch);
+    const void* source = context->data();
+    int sourcePitch = int(context->bytesPerRow());
+    if (box.width != pictureWidth || box.height != pictureHeight) {
+        // Scaled smoothly into a picture of the box's size first, then converted into the window.
+        if (d.scaled == nullptr) {
+            d.scaled = SDL_CreateRGBSurfaceWithFormat(0, box.width, box.height, 32, SDL_PIXELFORMAT_ARGB8888);
+        }
+        SDL_Surface* whole = SDL_CreateRGBSurfaceWithFormatFrom(context->data(), pictureWidth, pictureHeight, 32,
+                                                                sourcePitch, SDL_PIXELFORMAT_ARGB8888);
+        if (d.scaled == nullptr || whole == nullptr || SDL_SoftStretchLinear(whole, nullptr, d.scaled, nullptr) != 0) {
+            SDL_FreeSurface(whole);
+            return;
+        }
+        SDL_FreeSurface(whole);
+        source = d.scaled->pixels;
+        sourcePitch = d.scaled->pitch;
+    }
+    const int w = std::min(box.width, surface->w - box.x);
+    const int h = std::min(box.height, surface->h - box.y);
+    auto* target = static_cast<uint8_t*>(surface->pixels) + ptrdiff_t(box.y) * surface->pitch +
+                   ptrdiff_t(box.x) * surface->format->BytesPerPixel;
+    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_ARGB8888, source, sourcePitch, surface->format->format, target,
+                      surface->pitch);
     SDL_UpdateWindowSurface(d.window);
     ++d.presented;
     if (d.framePresented) {
@@ -93,6 +146,26 @@ void handleEditingKey(const SDL_Keysym& key)
     }
 }
 
+// Keys that size the window rather than type: Ctrl+1 shows the screen's pixels 1:1, Ctrl+0 goes
+// back to the size that fits the display.
+bool handleWindowKey(const SDL_KeyboardEvent& key)
+{
+    Display& d = display();
+    if ((key.keysym.mod & KMOD_CTRL) == 0) {
+        return false;
+    }
+    if (key.keysym.sym == SDLK_1) {
+        const CGSize size = d.renderer->size();
+        SDL_SetWindowSize(d.window, int(size.width * kScale), int(size.height * kScale));
+        return true;
+    }
+    if (key.keysym.sym == SDLK_0) {
+        SDL_SetWindowSize(d.window, int(d.fittingSize.width), int(d.fittingSize.height));
+        return true;
+    }
+    return false;
+}
+
 void handle(const SDL_Event& event)
 {
     Display& d = display();
@@ -105,13 +178,15 @@ void handle(const SDL_Event& event)
             UIApplication::sharedApplication()->simulateTerminate();
         } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
             d.renderer->invalidate();
+        } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+            d.presentPending = true;  // the picture goes into the new size at the next tick
         } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && d.mouseDown) {
             d.mouseDown = false;
             UIScreenInput::touchCancelled();
         }
         break;
     case SDL_MOUSEBUTTONDOWN:
-        if (event.button.button == SDL_BUTTON_LEFT) {
+        if (event.button.button == SDL_BUTTON_LEFT && onPicture(event.button.x, event.button.y)) {
             d.mouseDown = true;
             UIScreenInput::touchDown(pointOf(event.button.x, event.button.y));
         }
@@ -140,6 +215,9 @@ void handle(const SDL_Event& event)
         UIScreenInput::typeText(event.text.text);
         break;
     case SDL_KEYDOWN:
+        if (handleWindowKey(event.key)) {
+            break;
+        }
         if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER) {
             UIScreenInput::pressReturn();
         } else if (event.key.keysym.sym == SDLK_BACKSPACE) {
@@ -162,7 +240,7 @@ void tick()
     while (d.window != nullptr && SDL_PollEvent(&event) != 0) {
         handle(event);
     }
-    if (d.window != nullptr && d.renderer->renderFrame()) {
+    if (d.window != nullptr && (d.renderer->renderFrame() || d.presentPending)) {
         present();
     }
 }
@@ -186,10 +264,13 @@ bool UIScreenDisplay::open(const Options& options)
     auto screen = UIScreen::mainScreen();
     screen->setScale(kScale);
     const CGSize size = screen->bounds().size;
-    const int width = int(size.width * kScale);
-    const int height = int(size.height * kScale);
-    d.window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                                SDL_WINDOW_SHOWN);
+    // At most 90% of the display's height, so the bottom of the screen is never off the desktop.
+    SDL_Rect bounds{};
+    const double maxHeight = SDL_GetDisplayBounds(0, &bounds) == 0 && bounds.h > 0 ? 0.9 * bounds.h : 0;
+    d.fittingSize = UIScreenLetterbox::openingSize(size, kScale, maxHeight);
+    const CGSize opening = options.oneToOne ? CGSizeMake(size.width * kScale, size.height * kScale) : d.fittingSize;
+    d.window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                int(opening.width), int(opening.height), SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (d.window == nullptr) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
@@ -220,6 +301,11 @@ void UIScreenDisplay::close()
     d.timer->invalidate();
     d.timer = nullptr;
     SDL_StopTextInput();
+    if (d.scaled != nullptr) {
+        SDL_FreeSurface(d.scaled);
+        d.scaled = nullptr;
+    }
+    d.laidOutFor = nullptr;
     SDL_DestroyWindow(d.window);
     d.window = nullptr;
     d.renderer.reset();

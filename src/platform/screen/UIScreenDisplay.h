@@ -2,6 +2,10 @@
 // The device's screen as a desktop window, when the machine has a display: 320 x 480 points at scale
 // 2 (640 x 960 pixels). Without a display the application runs headless, as the tests do.
 //
+// The window can be resized: the screen's picture keeps its aspect, scaled to fit and centred between
+// black bars, and the mouse is mapped back to screen points. It opens at 640 x 960 pixels, shrunk to
+// at most 90% of the display's height; Ctrl+1 sets it to 1:1 pixels, Ctrl+0 back to that fitting size.
+//
 // While open, a timer on the main run loop (in the common modes, 60 times a second) takes the
 // window's events and draws the screen (UIScreenRenderer) into the window whenever a layer changed, so
 // at most 60 frames a second. Mouse presses, drags and releases of the left button are one finger's
@@ -21,6 +25,8 @@ namespace UIScreenDisplay {
 struct Options {
     std::string title = "ombri";
     double framesPerSecond = 60;
+    // Open at the screen's pixels 1:1 (640 x 960) whatever the display's height.
+    bool oneToOne = false;
     // Called after each frame reached the window, with the pixels shown (for a program that reports
     // what it showed).
     std::function<void(const CGContextRef& pixels)> framePresented;
@@ -33,7 +39,8 @@ bool isOpen();
 // Closes the window (the timer stops); nothing when closed.
 void close();
 
-// Frames drawn into the window since it opened, and the window's size in pixels (0 x 0 when closed).
+// Frames drawn into the window since it opened, and the window's size in pixels (0 x 0 when closed;
+// the screen's picture is letter-boxed into it).
 uint64_t framesPresented();
 int pixelWidth();
 int pixelHeight();

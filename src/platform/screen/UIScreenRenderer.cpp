@@ -110,6 +110,7 @@ UIScreenRenderer::Frame UIScreenRenderer::collect(uint64_t& overlays) const
         Ref<CALayer> layer;
         const void* parent;
         size_t index;
+        CGAffineTransform parentToScreen;  // as the parent shows now
     };
     std::vector<Pending> pending;
     Mix order;
@@ -119,28 +120,32 @@ UIScreenRenderer::Frame UIScreenRenderer::collect(uint64_t& overlays) const
         }
         window->layer()->layoutAndDisplayTreeIfNeeded();
         order.add(window.get());
-        pending.push_back({window->layer(), nullptr, 0});
+        pending.push_back({window->layer(), nullptr, 0, CGAffineTransformIdentity});
     }
     while (!pending.empty()) {
         Ref<CALayer> layer = std::move(pending.back().layer);
         const void* parent = pending.back().parent;
         const size_t index = pending.back().index;
+        const CGAffineTransform parentToScreen = pending.back().parentToScreen;
         pending.pop_back();
-        if (layer->isHidden() || layer->opacity() <= 0) {
+        // What a running animation shows, not the model's final values.
+        const Ref<const CALayer> shown = layer->shownLayer();
+        if (shown->isHidden() || shown->opacity() <= 0) {
             continue;  // nothing of it shows: were it shown before, its going is a change
         }
-        const CGRect onScreen = layer->convertRect_toLayer(layer->bounds(), nullptr);
+        const CGAffineTransform toScreen = CGAffineTransformConcat(shown->transformToSuperlayer(), parentToScreen);
+        const CGRect onScreen = CGRectApplyAffineTransform(shown->bounds(), toScreen);
         Seen seen;
-        seen.look = lookOf(*layer, onScreen, parent, index);
-        seen.rect = paintedRect(*layer, onScreen);
+        seen.look = lookOf(*shown, onScreen, parent, index);
+        seen.rect = paintedRect(*shown, onScreen);
         seen.drawing = layer->drawing();
-        seen.contents = layer->contents();
+        seen.contents = shown->contents();
         const auto& sublayers = layer->sublayers();
         for (size_t i = 0; i < sublayers.size(); ++i) {
-            pending.push_back({sublayers[i], layer.get(), i});
+            pending.push_back({sublayers[i], layer.get(), i, toScreen});
         }
         if (const Ref<CALayer>& mask = layer->mask()) {
-            pending.push_back({mask, layer.get(), sublayers.size()});
+            pending.push_back({mask, layer.get(), sublayers.size(), toScreen});
         }
         seen.layer = std::move(layer);
         frame.emplace(seen.layer.get(), std::move(seen));

@@ -1,11 +1,13 @@
 #pragma once
-// Layer animations as records: what animates (key path), from what to what, for how long, how it is
-// timed and repeated. Nothing is interpolated; a layer that holds an animation ends it on the
-// process clock (Clock) when its time is up and tells the animation's delegate.
+// Layer animations: what animates (key path), from what to what, for how long, how it is timed and
+// repeated. A layer that holds animations shows them through its presentation layer (the model
+// values with every animation's value at the current time on the process clock applied); it ends an
+// animation on the process clock (Clock) when its time is up and tells the animation's delegate.
 //
 // Adding an animation to a layer copies it (later changes to the original do not touch the copy), as
 // on the phone. A duration of 0 means 0.25 seconds.
 #include <cmath>  // HUGE_VALF: a repeat count that repeats for ever
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,8 @@ inline constexpr char kCATransitionFromLeft[] = "fromLeft";
 inline constexpr char kCATransitionFromTop[] = "fromTop";
 inline constexpr char kCATransitionFromBottom[] = "fromBottom";
 
+class CALayer;
+
 class CAMediaTimingFunction : public NSObject {
 public:
     static Ref<CAMediaTimingFunction> functionWithName(const std::string& name);
@@ -48,6 +52,8 @@ public:
     const std::string& name() const { return name_; }
     // Control point 0 to 3 of the cubic timing curve ((0,0) and (1,1) at the ends).
     CGPoint controlPointAtIndex(size_t index) const;
+    // The curve's output for an input time fraction in [0, 1] (the curve's y where its x is the input).
+    double evaluate(double x) const;
 
     bool isEqual(const NSObject* other) const override;
     std::string description() const override;
@@ -103,6 +109,20 @@ public:
     // How long the animation runs once started: the duration (0 as 0.25) times the repeats, doubled
     // when it autoreverses, divided by the speed; infinity when it repeats for ever or has speed 0.
     double activeDuration() const;
+
+    // Where the animation stands at `time` on its parent's time line (the process clock for an
+    // animation on a layer, the group's own time for one inside a group): the fraction of the
+    // duration reached, with the timing function applied, and the number of whole passes before it.
+    // Nothing when the animation has no effect then (before its begin or after its end, unless its
+    // fill mode holds it there).
+    struct Progress {
+        double fraction = 0;
+        int iteration = 0;
+    };
+    std::optional<Progress> progressAt(double time) const;
+    // Applies the animation's value at `time` (as for progressAt) to a layer that shows it (a
+    // presentation layer): a property animation sets its key path, a group applies its animations.
+    virtual void applyTo(CALayer& layer, double time) const {}
 
     std::string description() const override;
 
@@ -160,6 +180,7 @@ public:
     void setByValue(CAValue v) { byValue_ = std::move(v); }
 
     std::string description() const override;
+    void applyTo(CALayer& layer, double time) const override;
 
 protected:
     Ref<CAAnimation> make() const override;
@@ -186,6 +207,8 @@ public:
     const std::string& rotationMode() const { return rotationMode_; }
     void setRotationMode(const std::string& m) { rotationMode_ = m; }
 
+    void applyTo(CALayer& layer, double time) const override;
+
 protected:
     Ref<CAAnimation> make() const override;
 
@@ -204,6 +227,10 @@ public:
 
     const std::vector<Ref<CAAnimation>>& animations() const { return animations_; }
     void setAnimations(std::vector<Ref<CAAnimation>> a) { animations_ = std::move(a); }
+
+    // The group's animations run on its time line: their begin times count from the group's start,
+    // and nothing of them shows past the group's duration.
+    void applyTo(CALayer& layer, double time) const override;
 
 protected:
     Ref<CAAnimation> make() const override;

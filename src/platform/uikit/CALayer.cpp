@@ -548,6 +548,10 @@ size_t CALayer::primitiveCount() const
 void CALayer::renderInContext(const CGContextRef& context) const
 {
     using namespace CALayer_cpp;
+    if (!animations_.empty()) {
+        presentationLayer()->renderInContext(context);  // the copy holds no animations
+        return;
+    }
     if (!context || hidden_ || opacity_ <= 0) {
         return;
     }
@@ -604,9 +608,10 @@ void CALayer::renderInContext(const CGContextRef& context) const
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const Ref<CALayer>& a, const Ref<CALayer>& b) { return a->zPosition_ < b->zPosition_; });
     for (const Ref<CALayer>& layer : ordered) {
+        const Ref<const CALayer> shown = layer->shownLayer();
         context->saveGState();
-        context->concatCTM(layer->transformToSuperlayer());
-        layer->renderInContext(context);
+        context->concatCTM(shown->transformToSuperlayer());
+        shown->renderInContext(context);
         context->restoreGState();
     }
     context->restoreGState();
@@ -760,6 +765,65 @@ std::vector<std::string> CALayer::animationKeys() const
         }
     }
     return keys;
+}
+
+Ref<CALayer> CALayer::presentationLayer() const
+{
+    auto p = std::make_shared<CALayer>();
+    p->bounds_ = bounds_;
+    p->position_ = position_;
+    p->anchorPoint_ = anchorPoint_;
+    p->zPosition_ = zPosition_;
+    p->transform_ = transform_;
+    p->sublayerTransform_ = sublayerTransform_;
+    p->hidden_ = hidden_;
+    p->opacity_ = opacity_;
+    p->masksToBounds_ = masksToBounds_;
+    p->cornerRadius_ = cornerRadius_;
+    p->borderWidth_ = borderWidth_;
+    p->borderColor_ = borderColor_;
+    p->backgroundColor_ = backgroundColor_;
+    p->shadowColor_ = shadowColor_;
+    p->shadowOffset_ = shadowOffset_;
+    p->shadowOpacity_ = shadowOpacity_;
+    p->shadowRadius_ = shadowRadius_;
+    p->shadowPath_ = shadowPath_;
+    p->contents_ = contents_;
+    p->contentsGravity_ = contentsGravity_;
+    p->contentsScale_ = contentsScale_;
+    p->contentsRect_ = contentsRect_;
+    p->contentsCenter_ = contentsCenter_;
+    p->opaque_ = opaque_;
+    p->name_ = name_;
+    p->mask_ = mask_;
+    p->sublayers_ = sublayers_;
+    p->drawing_ = drawing_;
+    // The copy has no delegate and no superlayer, so what the animations set animates nothing.
+    const double now = Clock::now();
+    for (const auto& running : animations_) {
+        running->animation->applyTo(*p, now);
+    }
+    return p;
+}
+
+double CALayer::animationsEndTime() const
+{
+    double end = 0;
+    for (const auto& running : animations_) {
+        const double at = running->animation->beginTime() + running->animation->activeDuration();
+        if (!running->ended && std::isfinite(at)) {
+            end = std::max(end, at);
+        }
+    }
+    return end;
+}
+
+Ref<const CALayer> CALayer::shownLayer() const
+{
+    if (animations_.empty()) {
+        return self<CALayer>();
+    }
+    return presentationLayer();
 }
 
 bool CALayer::animatesImplicitly() const

@@ -6,8 +6,9 @@
 // Every view has a layer whose delegate it is; the view's geometry lives in its layer. A standalone
 // layer (no delegate) in a layer tree animates changes of its animatable properties implicitly, with
 // the current transaction's duration, unless the transaction disables actions; the animation is
-// recorded under the property's name. Nothing is interpolated: the model values change at once, and
-// an animation ends on the process clock when its time is up.
+// recorded under the property's name. The model values change at once; what shows is the
+// presentation layer (the model with every animation's value at the current time on the process
+// clock applied), and an animation ends on the process clock when its time is up.
 //
 // display() draws the layer into a recording context through its delegate (a view's drawRect) and
 // keeps the context (drawing()); renderInContext() appends the records of the whole layer tree to a
@@ -179,6 +180,16 @@ public:
     void removeAnimationForKey(const std::string& key);
     void removeAllAnimations();
     std::vector<std::string> animationKeys() const;
+    bool hasAnimations() const { return !animations_.empty(); }
+    // When on the process clock the last animation of this layer that will end does end (0 when none
+    // will: none held, or only endless ones).
+    double animationsEndTime() const;
+    // The layer as it shows now: a copy of its properties with every animation it holds applied at
+    // the current time on the process clock, in the order they were added. The copy shares the
+    // drawing and the sublayers (which show their own animations) and belongs to no tree.
+    Ref<CALayer> presentationLayer() const;
+    // This layer itself when nothing animates it, else its presentation layer.
+    Ref<const CALayer> shownLayer() const;
 
     // --- Key paths of animatable properties: "position", "position.x", "bounds", "bounds.size",
     // "opacity", "transform", "transform.scale", "transform.rotation.z", "cornerRadius", ...

@@ -1,5 +1,8 @@
 #include "platform/uikit/UIActivityIndicatorView.h"
 
+#include <cmath>
+
+#include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIColor.h"
 
 void UIActivityIndicatorView::initWithFrameBody(CGRect frame)
@@ -39,14 +42,34 @@ void UIActivityIndicatorView::setHidesWhenStopped(bool hides)
     }
 }
 
+namespace {
+constexpr char kSpinKey[] = "spin";
+}
+
 void UIActivityIndicatorView::startAnimating()
 {
     animating_ = true;
     setHidden(false);
+    if (!layer()->animationForKey(kSpinKey)) {
+        // The spokes step round a twelfth of a turn at a time, once round a second.
+        std::vector<CAValue> angles;
+        for (int i = 0; i < 12; ++i) {
+            angles.emplace_back(2 * M_PI * i / 12);
+        }
+        auto spin = CAKeyframeAnimation::animationWithKeyPath("transform.rotation.z");
+        spin->setValues(std::move(angles));
+        spin->setCalculationMode(kCAAnimationDiscrete);
+        spin->setDuration(1);
+        spin->setRepeatCount(HUGE_VALF);
+        layer()->addAnimation_forKey(spin, kSpinKey);
+    }
 }
 
 void UIActivityIndicatorView::stopAnimating()
 {
+    if (layer()->animationForKey(kSpinKey)) {
+        layer()->removeAnimationForKey(kSpinKey);
+    }
     animating_ = false;
     if (hidesWhenStopped_) {
         setHidden(true);

@@ -224,12 +224,27 @@ void UINavigationController::replaceStack(std::vector<Ref<UIViewController>> con
     }
     runTransition(
         oldTop, newTop, animated && onShow, UINavigationTransitionDuration, TransitionOrder::Navigation, onShow,
-        [me, newTop, onShow] {
+        [me, oldTop, newTop, onShow, animated, pushing = oldTop && newTop &&
+                                                          std::find(old.begin(), old.end(), newTop) == old.end()] {
             if (me->isViewLoaded() && (onShow || newTop->isViewLoaded())) {
                 me->showInContent(newTop);
             }
+            if (animated && onShow && oldTop && newTop && oldTop->isViewLoaded() &&
+                newTop->view()->superview() == me->contentView_) {
+                // A push slides the new screen in from the right and the old one out to the left; a pop
+                // the other way round.
+                const CGFloat width = me->contentView_->bounds().size.width;
+                const CGFloat shift = pushing ? width : -width;
+                const CGPoint in = newTop->view()->layer()->position();
+                const CGPoint out = oldTop->view()->layer()->position();
+                addTransitionSlide(newTop->view(), CGPointMake(in.x + shift, in.y), in, UINavigationTransitionDuration);
+                addTransitionSlide(oldTop->view(), out, CGPointMake(out.x - shift, out.y),
+                                   UINavigationTransitionDuration);
+            }
         },
         [me, oldTop, newTop, release] {
+            if (oldTop && oldTop->isViewLoaded()) removeTransitionSlide(oldTop->view());
+            if (newTop && newTop->isViewLoaded()) removeTransitionSlide(newTop->view());
             if (oldTop && oldTop != me->topViewController() && oldTop->isViewLoaded() &&
                 oldTop->view()->superview() == me->contentView_) {
                 oldTop->view()->removeFromSuperview();

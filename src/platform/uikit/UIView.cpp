@@ -267,6 +267,13 @@ void UIView::animateChange(const std::string& key, CAValue from, CAValue to)
     if (!animationState.enabled || block.record.duration <= 0) {
         return;
     }
+    if (block.beginsFromCurrentState && layer_->hasAnimations()) {
+        // From where the layer shows now, so a change that overtakes a running one does not jump.
+        CAValue shown = layer_->presentationLayer()->valueForKeyPath(key);
+        if (!CAValueIsNil(shown)) {
+            from = std::move(shown);
+        }
+    }
     auto animation = CABasicAnimation::animationWithKeyPath(key);
     animation->setFromValue(std::move(from));
     animation->setToValue(std::move(to));

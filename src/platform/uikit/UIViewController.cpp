@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/foundation/Clock.h"
+#include "platform/uikit/CAAnimation.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSLog.h"
@@ -178,6 +179,32 @@ void UIViewController::finishTransition()
         if (end) {
             end();
         }
+    }
+}
+
+namespace {
+constexpr char kTransitionSlideKey[] = "transitionSlide";
+}
+
+void UIViewController::addTransitionSlide(const Ref<UIView>& view, CGPoint from, CGPoint to, double duration)
+{
+    if (!view) {
+        return;
+    }
+    auto slide = CABasicAnimation::animationWithKeyPath("position");
+    slide->setFromValue(from);
+    slide->setToValue(to);
+    slide->setDuration(duration);
+    slide->setTimingFunction(CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseInEaseOut));
+    slide->setFillMode(kCAFillModeForwards);
+    slide->setRemovedOnCompletion(false);
+    view->layer()->addAnimation_forKey(slide, kTransitionSlideKey);
+}
+
+void UIViewController::removeTransitionSlide(const Ref<UIView>& view)
+{
+    if (view && view->layer()->animationForKey(kTransitionSlideKey)) {
+        view->layer()->removeAnimationForKey(kTransitionSlideKey);
     }
 }
 
@@ -457,15 +484,22 @@ void UIViewController::presentViewController_animated_completion(const Ref<UIVie
     Ref<UIView> presenterView = presenter->view_;
     presenter->runTransition(
         presenter, controller, animated, UIModalTransitionDuration, TransitionOrder::Presentation, onShow,
-        [window, controller, onShow] {
+        [window, controller, onShow, animated] {
             if (!onShow) {
                 return;
             }
             Ref<UIView> view = controller->view();
             view->setFrame(window->convertRect_fromView(UIScreen::mainScreen()->applicationFrame(), nullptr));
             window->addSubview(view);
+            if (animated) {
+                // Up from below the screen.
+                const CGPoint at = view->layer()->position();
+                addTransitionSlide(view, CGPointMake(at.x, at.y + window->bounds().size.height), at,
+                                   UIModalTransitionDuration);
+            }
         },
-        [presenter, presenterView, onShow] {
+        [presenter, presenterView, controller, onShow] {
+            removeTransitionSlide(controller->isViewLoaded() ? controller->view() : nullptr);
             if (!onShow || !presenterView) {
                 return;
             }
@@ -521,7 +555,7 @@ void UIViewController::dismissPresented(bool animated, std::function<void()> com
     }
     runTransition(
         top, me, animated, UIModalTransitionDuration, TransitionOrder::Presentation, onShow,
-        [me] {
+        [me, top, animated, onShow] {
             // The presenter's view goes back where it was.
             Ref<UIView> superview = me->presenterSuperview_.lock();
             me->presenterSuperview_.reset();
@@ -529,9 +563,18 @@ void UIViewController::dismissPresented(bool animated, std::function<void()> com
                 superview->insertSubview_atIndex(
                     me->view_, NSInteger(std::min(me->presenterIndex_, superview->subviews().size())));
             }
+            if (animated && onShow && top->view_) {
+                if (Ref<UIWindow> window = top->view_->window()) {
+                    // Down off the screen, over the presenter.
+                    const CGPoint at = top->view_->layer()->position();
+                    addTransitionSlide(top->view_, at, CGPointMake(at.x, at.y + window->bounds().size.height),
+                                       UIModalTransitionDuration);
+                }
+            }
         },
         [me, chain] {
             for (const Ref<UIViewController>& c : chain) {
+                removeTransitionSlide(c->view_);
                 if (c->view_ && c->view_->superview()) {
                     c->view_->removeFromSuperview();
                 }

@@ -228,6 +228,11 @@ public:
     // when it ends - after the duration, or at once when not animated - calls settle (views out),
     // ends both in navigation or presentation order, and calls done.
     enum class TransitionOrder { Navigation, Presentation };
+    // A transition's view moving across the screen: its layer slides from one position to another
+    // over the duration, eased in and out, and holds the end until the slide is removed (when the
+    // transition settles), so no frame shows it back where it started.
+    static void addTransitionSlide(const Ref<UIView>& view, CGPoint from, CGPoint to, double duration);
+    static void removeTransitionSlide(const Ref<UIView>& view);
     void runTransition(const Ref<UIViewController>& from, const Ref<UIViewController>& to, bool animated,
                        double duration, TransitionOrder order, bool onShow, const std::function<void()>& start,
                        std::function<void()> settle, std::function<void()> done);
