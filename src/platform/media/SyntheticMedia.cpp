@@ -82,8 +82,22 @@ CameraTestPicture::Colour CameraTestPicture::barColour(int bar)
     return kColours[std::clamp(bar, 0, kBars - 1)];
 }
 
+CameraTestPicture::Dash CameraTestPicture::dash(int width, int height, int64_t frameNumber)
+{
+    const int barsBottom = height * 3 / 4;
+    const int barWidth = std::max(1, width / kBars);
+    Dash d;
+    d.height = std::max(2, height / 40);
+    d.left = barWidth / 10;
+    d.width = std::max(1, barWidth / 5);
+    const int travel = std::max(1, barsBottom - d.height);
+    d.top = static_cast<int>((frameNumber * std::max(1, height / 60)) % travel);
+    return d;
+}
+
 void CameraTestPicture::draw(uint8_t* bgra, int width, int height, size_t bytesPerRow, int64_t frameNumber)
 {
+    const Dash d = dash(width, height, frameNumber);
     const int barsBottom = height * 3 / 4;
     const int counterBottom = barsBottom + (height - barsBottom) / 2;
     const int blockWidth = std::max(8, width / 16);
@@ -100,7 +114,12 @@ void CameraTestPicture::draw(uint8_t* bgra, int width, int height, size_t bytesP
         for (int col = 0; col < width; ++col) {
             Colour c;
             if (row < barsBottom) {
-                c = barColour(col * kBars / width);
+                const int bar = col * kBars / width;
+                c = barColour(bar);
+                const int inBar = col - width * bar / kBars;
+                if (row >= d.top && row < d.top + d.height && inBar >= d.left && inBar < d.left + d.width) {
+                    c = {uint8_t(255 - c.r), uint8_t(255 - c.g), uint8_t(255 - c.b)};
+                }
             } else if (row < counterBottom) {
                 const int bit = kCounterBits - 1 - col * kCounterBits / width;
                 c = (frameNumber >> bit) & 1 ? Colour{255, 255, 255} : Colour{0, 0, 0};

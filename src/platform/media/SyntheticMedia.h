@@ -46,7 +46,11 @@ private:
 // (white, yellow, cyan, green, magenta, red, blue, black, left to right), and below them a band whose
 // upper half carries the frame number as 16 cells (most significant bit left; white for 1, black for 0)
 // and whose lower half shows a white block moving 8 pixels to the right every frame on dark grey.
-// Flat areas large enough to survive a video codec, so a decoded movie can be checked against them.
+// A short dash in the left part of each bar (in the bar's inverse colour) moves down the bars every
+// frame, so the picture visibly moves wherever a screen shows part of the bars: the block and the
+// low counter cells run along one edge, which a screen's bars may cover for a second at a time.
+// Flat areas large enough to survive a video codec, so a decoded movie can be checked against them:
+// the dashes keep clear of the bars' centres and the picture's corners.
 class CameraTestPicture {
 public:
     struct Colour {
@@ -65,6 +69,12 @@ public:
     // The centre of bar `bar` and the row at the middle of the bars.
     static int barCentreX(int width, int bar) { return width * (2 * bar + 1) / (2 * kBars); }
     static int barsCentreY(int height) { return height * 3 / 8; }
+    // The dash's place in frame `frameNumber`: its top row and height, and its columns within each
+    // bar (from the bar's left edge).
+    struct Dash {
+        int top, height, left, width;
+    };
+    static Dash dash(int width, int height, int64_t frameNumber);
 };
 
 // A steady tone for the synthetic microphone: a sine of `frequency` Hz at half of full scale,

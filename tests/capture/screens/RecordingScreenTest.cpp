@@ -14,6 +14,7 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/screen/UIScreenRenderer.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIImageView.h"
@@ -512,6 +513,49 @@ TEST_F(RecordingScreen, ShadersThatDoNotCompileAreToldNotFatal)
         frames(screen, 1);
         EXPECT_TRUE(screen->captureButton()->isEnabled());
     }
+}
+
+// What a person sees of the preview: the screen drawn as the window draws it, after every camera frame
+// of ten seconds. Every frame must change the picture (no still stretch over 100 ms), though the
+// screen's own bars cover the top and bottom of the camera's picture.
+TEST_F(RecordingScreen, ThePreviewVisiblyMovesWithEveryCameraFrame)
+{
+    // The screen's bars as a person sees them, drawn from their pictures.
+    UIImage::installImageCodecs();
+    auto screen = openRecording();
+    frames(screen, 1);
+    // With the filter bar raised, as a person picking a look sees it.
+    tap(screen->filterButton());
+    settle();
+    UIScreenRenderer renderer(CGSizeMake(320, 480), 1);
+    renderer.renderFrame();
+    auto pictureSum = [&] {
+        const CGContextRef& pixels = renderer.context();
+        uint64_t sum = 0xCBF29CE484222325ull;
+        for (size_t y = 0; y < pixels->pixelHeight(); ++y) {
+            const auto* row = static_cast<const uint8_t*>(pixels->data()) + y * pixels->bytesPerRow();
+            for (size_t i = 0; i < pixels->pixelWidth() * 4; ++i) {
+                sum = (sum ^ row[i]) * 0x100000001B3ull;
+            }
+        }
+        return sum;
+    };
+    uint64_t shown = pictureSum();
+    double lastChange = clock.now();
+    double longestStill = 0;
+    for (int i = 0; i < 150; ++i) {
+        frames(screen, 1);
+        if (renderer.renderFrame()) {
+            const uint64_t sum = pictureSum();
+            if (sum != shown) {
+                shown = sum;
+                longestStill = std::max(longestStill, clock.now() - lastChange);
+                lastChange = clock.now();
+            }
+        }
+    }
+    longestStill = std::max(longestStill, clock.now() - lastChange);
+    EXPECT_LE(longestStill, 0.1) << "the preview stood still for " << longestStill << " s";
 }
 
 }  // namespace RecordingScreenTest_cpp
