@@ -346,6 +346,29 @@ TEST(RefreshTableHeaderViewTest, TheArrowTurnsInAnimationOnlyToAndFromPulling)
     EXPECT_NEAR(turn(), 0, 1e-9);
 }
 
+TEST(RefreshTableHeaderViewTest, TheArrowIsDrawnPartWayRoundWhileItTurns)
+{
+    Stage stage;
+    const Ref<CALayer> arrow = stage.header->arrowImage();
+    const auto shownTurn = [&] {
+        const CATransform3D t = arrow->presentationLayer()->transform();
+        return std::atan2(t.m12, t.m11);
+    };
+    stage.dragThrough({-70});
+    // Evenly round: an eighth of a turn at a quarter of the 0.18 s, a quarter at half.
+    stage.clock.advance(0.18 / 4);
+    EXPECT_NEAR(shownTurn(), M_PI / 4, 1e-6);
+    stage.clock.advance(0.18 / 4);
+    EXPECT_NEAR(shownTurn(), M_PI / 2, 1e-6);
+    stage.clock.advance(1);
+    EXPECT_NEAR(std::fabs(shownTurn()), M_PI, 1e-6);
+
+    // And back the same way when the finger eases off.
+    stage.dragThrough({-20});
+    stage.clock.advance(0.18 / 4);
+    EXPECT_NEAR(shownTurn(), M_PI * 3 / 4, 1e-6);
+}
+
 // --- The last-updated line -------------------------------------------------------------------------
 
 TEST(RefreshTableHeaderViewTest, TheLastUpdateIsShownAndKeptInTheUserDefaults)
