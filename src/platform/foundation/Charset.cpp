@@ -288,6 +288,100 @@ CFStringEncoding CFStringConvertNSStringEncodingToEncoding(NSStringEncoding enco
     return (encoding & 0x80000000U) ? (encoding & 0x7fffffffU) : kCFStringEncodingInvalidId;
 }
 
+namespace {
+
+constexpr char kReplacement[] = "\xEF\xBF\xBD";
+
+// UTF-8 with each byte that starts no valid sequence replaced.
+std::string utf8Replacing(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    size_t i = 0;
+    while (i < bytes.size()) {
+        auto b0 = static_cast<unsigned char>(bytes[i]);
+        if (b0 < 0x80) {
+            out.push_back(static_cast<char>(b0));
+            ++i;
+            continue;
+        }
+        const size_t length = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : 2;
+        if (i + length <= bytes.size() && Charset::decodeUTF8(bytes.substr(i, length))) {
+            out.append(bytes.substr(i, length));
+            i += length;
+        } else {
+            out += kReplacement;
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string utf16Replacing(std::string_view bytes, bool bigEndian)
+{
+    std::string out;
+    auto unit = [&](size_t i) -> char16_t {
+        auto b0 = static_cast<unsigned char>(bytes[i]);
+        auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<char16_t>(bigEndian ? (b0 << 8 | b1) : (b1 << 8 | b0));
+    };
+    size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const char16_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            const char16_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                Charset::appendUTF8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        Charset::appendUTF8(out, u);  // a lone surrogate is written as U+FFFD
+    }
+    if (i < bytes.size()) {
+        out += kReplacement;  // half a unit at the end
+    }
+    return out;
+}
+
+// iconv to UTF-8, a byte that starts no valid sequence replaced and skipped.
+std::string iconvReplacing(const char* from, std::string_view input)
+{
+    iconv_t cd = ::iconv_open("UTF-8", from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return utf8Replacing(input);
+    }
+    std::string out;
+    std::vector<char> buffer(4096 + input.size() * 4);
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    while (inLeft > 0) {
+        char* outPtr = buffer.data();
+        size_t outLeft = buffer.size();
+        const size_t rc = ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer.data(), static_cast<size_t>(outPtr - buffer.data()));
+        if (rc != static_cast<size_t>(-1) || errno == E2BIG) {
+            continue;
+        }
+        out += kReplacement;
+        if (errno != EILSEQ) {
+            break;  // a sequence cut off by the end of the input
+        }
+        ++in;
+        --inLeft;
+        ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    char* flushPtr = buffer.data();
+    size_t flushLeft = buffer.size();
+    ::iconv(cd, nullptr, nullptr, &flushPtr, &flushLeft);
+    out.append(buffer.data(), static_cast<size_t>(flushPtr - buffer.data()));
+    ::iconv_close(cd);
+    return out;
+}
+
+}  // namespace
+
+
 namespace Charset {
 
 bool isSupported(NSStringEncoding encoding)
@@ -345,6 +439,28 @@ std::optional<std::string> decode(std::string_view bytes, NSStringEncoding encod
     }
     }
     return std::nullopt;
+}
+
+std::string decodeReplacing(std::string_view bytes, NSStringEncoding encoding)
+{
+    if (auto strict = decode(bytes, encoding)) {
+        return *strict;
+    }
+    const EncodingEntry* entry = byNS(encoding);
+    switch (entry ? entry->codec : Codec::UTF8) {
+    case Codec::UTF8:
+    case Codec::ASCII:
+    case Codec::Latin1:
+        return utf8Replacing(bytes);
+    case Codec::UTF16Marked:
+    case Codec::UTF16BE:
+        return utf16Replacing(bytes, true);
+    case Codec::UTF16LE:
+        return utf16Replacing(bytes, false);
+    case Codec::Iconv:
+        return iconvReplacing(entry->iconv, bytes);
+    }
+    return utf8Replacing(bytes);
 }
 
 std::optional<std::string> encode(std::string_view text, NSStringEncoding encoding, bool allowLossy)

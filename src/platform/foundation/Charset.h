@@ -90,6 +90,9 @@ bool isSupported(NSStringEncoding encoding);
 // Bytes in `encoding` to UTF-8 text; nullopt when the bytes are not valid in it or the encoding is
 // unknown. (-[NSString initWithData:encoding:])
 std::optional<std::string> decode(std::string_view bytes, NSStringEncoding encoding);
+// The same, for text that must show whatever it holds (a page from the network): every byte sequence
+// not valid in the encoding becomes U+FFFD, one per offending byte. An unknown encoding reads as UTF-8.
+std::string decodeReplacing(std::string_view bytes, NSStringEncoding encoding);
 
 // UTF-8 text to bytes in `encoding`; nullopt when a character cannot be represented (unless lossy,
 // which writes '?' for it), when the text is not UTF-8, or the encoding is unknown.

@@ -5,6 +5,7 @@
 
 #include "platform/cfnetwork/NSURLConnection.h"
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIActionSheet.h"
@@ -24,6 +25,8 @@ struct UIWebView::Page {
     bool isPlainText = false;
     std::string title;
     std::string text;
+    // What the page's bytes were read in; its forms are sent in it too.
+    NSStringEncoding encoding = NSUTF8StringEncoding;
 };
 
 namespace {
@@ -33,6 +36,11 @@ namespace UIWebView_cpp {
 constexpr NSUInteger kMaximumImageLength = 4 * 1024 * 1024;
 // ... and the most pixels a page's picture may decode to.
 constexpr CGFloat kMaximumImagePixels = 4096.0 * 4096.0;
+// Style sheets a page links: how many are fetched, the most of one that is read, and how long the page
+// waits for one before it shows without it.
+constexpr size_t kMaximumStyleSheets = 16;
+constexpr NSUInteger kMaximumStyleSheetLength = kMaximumImageLength;
+constexpr double kStyleSheetTimeout = 10;
 
 std::string lower(std::string s) { return webpage::lowerASCII(std::move(s)); }
 std::string collapse(std::string_view text) { return webpage::collapseWhiteSpace(text); }
@@ -41,11 +49,13 @@ std::string schemeOf(const Ref<NSURL>& url) { return url ? lower(url->scheme()) 
 
 bool isNetworkScheme(const std::string& scheme) { return scheme == "http" || scheme == "https"; }
 
-// Parses (and lays out at width, when given) a page: safe off the main thread.
+// Parses (and lays out at width, when given) a page given as UTF-8 text: safe off the main thread.
 std::shared_ptr<UIWebView::Page> parsePage(const std::string& body, const std::string& mime, const std::string& url,
-                                           int width, int height)
+                                           int width, int height, NSStringEncoding encoding = NSUTF8StringEncoding,
+                                           const webpage::StyleSheets& sheets = {})
 {
     auto page = std::make_shared<UIWebView::Page>();
+    page->encoding = encoding;
     if (lower(mime).rfind("text/plain", 0) == 0) {
         page->isPlainText = true;
         page->plainText = body;
@@ -54,7 +64,7 @@ std::shared_ptr<UIWebView::Page> parsePage(const std::string& body, const std::s
             "<html><body><pre style=\"white-space: pre-wrap\">" + webpage::escapeHTML(body) + "</pre></body></html>", url,
             webpage::Limits());
     } else {
-        page->doc = webpage::Document::parse(body, url, webpage::Limits());
+        page->doc = webpage::Document::parse(body, url, webpage::Limits(), sheets);
         page->title = page->doc->title();
         page->text = page->doc->text();
     }
@@ -80,10 +90,25 @@ std::shared_ptr<UIWebView::Page> errorPage(const Ref<NSError>& error, const Ref<
     return parsePage(html, "text/html", address, width, height);
 }
 
-// application/x-www-form-urlencoded, UTF-8.
-std::string formEncode(std::string_view text)
+// application/x-www-form-urlencoded in the page's encoding; a character the encoding cannot hold goes
+// as a numeric character reference, as browsers send it.
+std::string formEncode(std::string_view text, NSStringEncoding encoding)
 {
-    std::string escaped = PercentEscapes::escapeAllExcept(text, "*-._ ");
+    std::string bytes;
+    const bool unicode = encoding == NSUTF8StringEncoding || encoding == NSUTF16BigEndianStringEncoding ||
+                         encoding == NSUTF16LittleEndianStringEncoding || encoding == NSUnicodeStringEncoding;
+    if (unicode) {
+        bytes = std::string(text);
+    } else if (auto whole = Charset::encode(text, encoding)) {
+        bytes = std::move(*whole);
+    } else {
+        for (char32_t c : NSString::toUTF32(std::string(text))) {
+            const std::string one = NSString::fromUTF32(std::u32string(1, c));
+            auto encoded = Charset::encode(one, encoding);
+            bytes += encoded ? *encoded : "&#" + std::to_string(uint32_t(c)) + ";";
+        }
+    }
+    std::string escaped = PercentEscapes::escapeAllExcept(bytes, "*-._ ");
     std::replace(escaped.begin(), escaped.end(), ' ', '+');
     return escaped;
 }
@@ -144,7 +169,112 @@ public:
     }
 };
 
+// The focused text field drawn over the page: typing and the caret redraw this small view alone, not
+// the whole page beneath it (which catches up when the focus leaves).
+class UIWebView::FieldView : public UIView {
+public:
+    Weak<UIWebView> web;
+
+    void drawRect(CGRect) override
+    {
+        auto view = web.lock();
+        webpage::Document* doc = view ? view->shownDocument() : nullptr;
+        CGContextRef context = UIGraphicsGetCurrentContext();
+        if (!doc || !context || !view->focused_) {
+            return;
+        }
+        context->translateCTM(-frame().origin.x, -frame().origin.y);
+        doc->drawControl(context, view->focused_, view->isCaretShown());
+    }
+};
+
 // ---- The network's side of a load --------------------------------------------------------------------
+
+namespace {
+namespace UIWebView_cpp {
+
+// One style sheet of a page: read up to its cap, only through network addresses, then handed over (as
+// text) or given up (nullopt).
+class SheetFetch : public NSObject, public NSURLConnectionDelegate {
+public:
+    using Done = std::function<void(const std::string& url, std::optional<std::string> text)>;
+    SheetFetch(std::string url, Done done) : url_(std::move(url)), done_(std::move(done)) {}
+
+    void start()
+    {
+        auto request = NSURLRequest::requestWithURL_cachePolicy_timeoutInterval(
+            NSURL::URLWithString(url_), NSURLRequestUseProtocolCachePolicy, kStyleSheetTimeout);
+        connection_ = NSURLConnection::initWithRequest_delegate_startImmediately(
+            request, std::static_pointer_cast<SheetFetch>(shared_from_this()), false);
+        connection_->scheduleInRunLoop_forMode(NSRunLoop::currentRunLoop(), kCFRunLoopCommonModes);
+        connection_->start();
+    }
+    void cancel()
+    {
+        done_ = nullptr;
+        if (connection_) {
+            connection_->cancel();
+            connection_ = nullptr;
+        }
+    }
+    Ref<NSURLRequest> connection_willSendRequest_redirectResponse(NSURLConnection*, const Ref<NSURLRequest>& request,
+                                                                  const Ref<NSURLResponse>& redirectResponse) override
+    {
+        if (redirectResponse && !isNetworkScheme(schemeOf(request->URL()))) {
+            finish(std::nullopt);
+            return nullptr;
+        }
+        return request;
+    }
+    void connection_didReceiveResponse(NSURLConnection*, const Ref<NSURLResponse>& response) override
+    {
+        auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
+        ok_ = !http || (http->statusCode() >= 200 && http->statusCode() < 300);
+        charset_ = response ? response->textEncodingName() : "";
+        data_ = NSData();
+    }
+    void connection_didReceiveData(NSURLConnection*, const NSData& data) override
+    {
+        if (data_.length() + data.length() > kMaximumStyleSheetLength) {
+            finish(std::nullopt);
+            return;
+        }
+        data_.appendData(data);
+    }
+    void connectionDidFinishLoading(NSURLConnection*) override
+    {
+        if (!ok_) {
+            finish(std::nullopt);
+            return;
+        }
+        finish(webpage::decodePage(data_.string(), charset_, false).text);
+    }
+    void connection_didFailWithError(NSURLConnection*, const Ref<NSError>&) override { finish(std::nullopt); }
+
+private:
+    void finish(std::optional<std::string> text)
+    {
+        Done done = std::move(done_);
+        done_ = nullptr;
+        data_ = NSData();
+        if (connection_) {
+            connection_->cancel();
+            connection_ = nullptr;
+        }
+        if (done) {
+            done(url_, std::move(text));
+        }
+    }
+    std::string url_;
+    Done done_;
+    Ref<NSURLConnection> connection_;
+    NSData data_;
+    std::string charset_;
+    bool ok_ = true;
+};
+
+}  // namespace UIWebView_cpp
+}  // namespace
 
 class UIWebView::Fetch : public NSObject, public NSURLConnectionDelegate {
 public:
@@ -167,6 +297,10 @@ public:
             connection_->cancel();
             connection_ = nullptr;
         }
+        for (const auto& sheet : sheetFetches_) {
+            sheet->cancel();
+        }
+        sheetFetches_.clear();
     }
 
     Ref<NSURLRequest> connection_willSendRequest_redirectResponse(NSURLConnection*, const Ref<NSURLRequest>& request,
@@ -235,17 +369,24 @@ public:
         auto body = std::make_shared<std::string>(data_.string());
         data_ = NSData();
         const std::string mime = response_ ? response_->MIMEType() : "text/html";
+        const std::string charset = response_ ? response_->textEncodingName() : "";
         const std::string url = finalRequest && finalRequest->URL() ? finalRequest->URL()->absoluteString() : "";
         const int width = width_;
         const int height = height_;
-        dispatch_async(dispatch_get_global_queue(0, 0), [self, body, mime, url, width, height, finalRequest] {
-            auto page = parsePage(*body, mime, url, width, height);
-            dispatch_async(dispatch_get_main_queue(), [self, page, finalRequest] {
-                auto view = self->view_.lock();
-                if (!self->cancelled_ && view && view->fetch_ == self) {
-                    view->finishLoad(page, finalRequest);
-                }
-            });
+        dispatch_async(dispatch_get_global_queue(0, 0), [self, body, mime, charset, url, width, height, finalRequest] {
+            const bool plain = lower(mime).rfind("text/plain", 0) == 0;
+            auto decoded = std::make_shared<webpage::DecodedText>(webpage::decodePage(*body, charset, !plain));
+            std::vector<std::string> sheets =
+                plain ? std::vector<std::string>() : webpage::styleSheetLinks(decoded->text, url, kMaximumStyleSheets);
+            if (!sheets.empty()) {
+                // The page shows styled from its first picture: its sheets come first.
+                dispatch_async(dispatch_get_main_queue(), [self, decoded, sheets, mime, url, finalRequest] {
+                    self->fetchSheets(decoded, sheets, mime, url, finalRequest);
+                });
+                return;
+            }
+            auto page = parsePage(decoded->text, mime, url, width, height, decoded->encoding);
+            dispatch_async(dispatch_get_main_queue(), [self, page, finalRequest] { self->deliver(page, finalRequest); });
         });
     }
     void connection_didFailWithError(NSURLConnection*, const Ref<NSError>& error) override
@@ -258,6 +399,53 @@ public:
     }
 
 private:
+    void deliver(const std::shared_ptr<Page>& page, const Ref<NSURLRequest>& finalRequest)
+    {
+        auto view = view_.lock();
+        if (!cancelled_ && view && view->fetch_.get() == this) {
+            view->finishLoad(page, finalRequest);
+        }
+    }
+    // Fetches the page's style sheets (main thread), then parses the page with those that arrived.
+    void fetchSheets(const std::shared_ptr<webpage::DecodedText>& decoded, const std::vector<std::string>& urls,
+                     const std::string& mime, const std::string& url, const Ref<NSURLRequest>& finalRequest)
+    {
+        if (cancelled_) {
+            return;
+        }
+        auto arrived = std::make_shared<webpage::StyleSheets>();
+        auto waiting = std::make_shared<size_t>(urls.size());
+        Weak<Fetch> weak = std::static_pointer_cast<Fetch>(shared_from_this());
+        const int width = width_;
+        const int height = height_;
+        for (const std::string& sheetURL : urls) {
+            auto sheet = std::make_shared<SheetFetch>(
+                sheetURL, [weak, arrived, waiting, decoded, mime, url, width, height,
+                           finalRequest](const std::string& from, std::optional<std::string> text) {
+                    if (text) {
+                        (*arrived)[from] = std::move(*text);
+                    }
+                    auto self = weak.lock();
+                    if (--*waiting > 0 || !self || self->cancelled_) {
+                        return;
+                    }
+                    self->sheetFetches_.clear();
+                    dispatch_async(dispatch_get_global_queue(0, 0), [self, arrived, decoded, mime, url, width, height,
+                                                                     finalRequest] {
+                        auto page = parsePage(decoded->text, mime, url, width, height, decoded->encoding, *arrived);
+                        dispatch_async(dispatch_get_main_queue(),
+                                       [self, page, finalRequest] { self->deliver(page, finalRequest); });
+                    });
+                });
+            sheetFetches_.push_back(sheet);
+        }
+        // Started after all are listed: one may end at once.
+        const std::vector<std::shared_ptr<SheetFetch>> started = sheetFetches_;
+        for (const auto& sheet : started) {
+            sheet->start();
+        }
+    }
+
     // Ends the load with this error on the next turn of the loop.
     void stopWith(const Ref<NSError>& error)
     {
@@ -283,6 +471,7 @@ private:
     Ref<NSURLConnection> connection_;
     Ref<NSURLResponse> response_;
     NSData data_;
+    std::vector<std::shared_ptr<SheetFetch>> sheetFetches_;
     bool cancelled_ = false;
     bool stopped_ = false;
 };
@@ -385,11 +574,25 @@ void UIWebView::initWithFrameBody(CGRect frame)
     pageView_->web = weakSelf<UIWebView>();
     pageView_->setBackgroundColor(UIColor::clearColor());
     scrollView_->addSubview(pageView_);
+    fieldView_ = makeWithFrame<FieldView>(CGRectZero);
+    fieldView_->web = weakSelf<UIWebView>();
+    fieldView_->setBackgroundColor(UIColor::clearColor());
+    fieldView_->setUserInteractionEnabled(false);
+    fieldView_->setHidden(true);
+    pageView_->addSubview(fieldView_);
     addSubview(scrollView_);
+    Weak<UIWebView> weak = weakSelf<UIWebView>();
+    for (const char* name : {UIKeyboardWillShowNotification, UIKeyboardWillHideNotification}) {
+        NSNotificationCenter::defaultCenter()->addObserver(self<UIWebView>(), name, Value(),
+                                                           [weak](const Ref<NSNotification>&) {
+                                                               if (auto view = weak.lock()) view->keyboardMoved();
+                                                           });
+    }
 }
 
 UIWebView::~UIWebView()
 {
+    NSNotificationCenter::defaultCenter()->removeObserver(this);
     if (fetch_) {
         fetch_->cancel();
     }
@@ -432,11 +635,19 @@ void UIWebView::layoutPage()
         pageView_->setNeedsDisplay();
     }
     scrollView_->setContentSize(CGSizeMake(size.width, height));
+    if (focused_ && focused_->isTextEntry() && doc) {
+        const CGRect field = doc->frameOf(focused_);
+        if (!CGRectEqualToRect(field, fieldView_->frame())) {
+            fieldView_->setFrame(field);
+            fieldView_->setNeedsDisplay();
+        }
+    }
 }
 
 void UIWebView::showPage()
 {
     focused_ = nullptr;
+    fieldView_->setHidden(true);
     if (isFirstResponder()) {
         resignFirstResponder();
     }
@@ -821,7 +1032,7 @@ void UIWebView::pageTapped(CGPoint point)
     }
     const webpage::Hit hit = doc->hitTest(point);
     if (hit.control) {
-        activate(hit.control);
+        activate(hit.control, point);
         return;
     }
     if (isFirstResponder()) {
@@ -840,7 +1051,7 @@ void UIWebView::pageTapped(CGPoint point)
     }
 }
 
-void UIWebView::activate(webpage::Control* control)
+void UIWebView::activate(webpage::Control* control, std::optional<CGPoint> point)
 {
     using Kind = webpage::Control::Kind;
     if (control->disabled()) {
@@ -851,6 +1062,11 @@ void UIWebView::activate(webpage::Control* control)
     case Kind::Password:
     case Kind::TextArea:
         focus(control);
+        if (point && focused_ == control && page_ && page_->doc) {
+            // The caret goes where the finger fell, between the characters nearest it.
+            forgetSelectionAnchor();
+            setEditedSelection(NSMakeRange(page_->doc->characterIndexNearestPoint(control, *point), 0));
+        }
         return;
     case Kind::Checkbox:
         focus(nullptr);
@@ -892,34 +1108,112 @@ void UIWebView::focus(webpage::Control* control)
         focused_->setFocused(false);
     }
     focused_ = control;
+    fieldView_->setHidden(true);
     if (control) {
         control->setFocused(true);
         if (control->isTextEntry()) {
             setSecureTextEntry(control->kind() == webpage::Control::Kind::Password);
+            control->setSelection(NSMakeRange(NSString::length(control->value()), 0));
+            forgetSelectionAnchor();
+            if (page_ && page_->doc) {
+                fieldView_->setFrame(page_->doc->frameOf(control));
+                fieldView_->setHidden(false);
+                fieldView_->setNeedsDisplay();
+            }
             becomeFirstResponder();
+            caretMoved(fieldView_);
         }
-        // The field comes into sight above the keyboard.
-        if (page_ && page_->doc) {
-            const CGRect frame = page_->doc->frameOf(control);
-            const CGFloat visible =
-                bounds().size.height - (UIKeyboard::isVisible() || control->isTextEntry() ? UIKeyboard::height() : 0);
-            CGPoint offset = scrollView_->contentOffset();
-            if (CGRectGetMaxY(frame) + 8 > offset.y + visible) {
-                offset.y = CGRectGetMaxY(frame) + 8 - visible;
-            }
-            if (frame.origin.y - 8 < offset.y) {
-                offset.y = frame.origin.y - 8;
-            }
-            offset.y = std::max<CGFloat>(0, std::min(offset.y, scrollView_->contentSize().height - bounds().size.height +
-                                                                   (control->isTextEntry() ? UIKeyboard::height() : 0)));
-            if (offset.y != scrollView_->contentOffset().y) {
-                scrollView_->setContentOffset(offset);
-            }
-        }
+        revealFocused();
     } else if (isFirstResponder()) {
         resignFirstResponder();
     }
     pageView_->setNeedsDisplay();
+}
+
+webpage::Control* UIWebView::submitterFor(webpage::Control* field) const
+{
+    if (field->isSubmit()) {
+        return field;
+    }
+    if (!page_ || !page_->doc) {
+        return nullptr;
+    }
+    webpage::Document::Submission mine;
+    if (!page_->doc->submission(field, mine)) {
+        return nullptr;
+    }
+    for (webpage::Control* other : page_->doc->controls()) {
+        webpage::Document::Submission theirs;
+        if (other->isSubmit() && !other->disabled() && page_->doc->submission(other, theirs) &&
+            theirs.action == mine.action && theirs.method == mine.method) {
+            return other;
+        }
+    }
+    return nullptr;
+}
+
+CGFloat UIWebView::keyboardOverlap() const
+{
+    auto window = this->window();
+    if (!UIKeyboard::isVisible() || !window) {
+        return 0;
+    }
+    const CGRect mine = convertRect_toView(bounds(), nullptr);
+    const CGRect keyboard = CGRectOffset(UIKeyboard::frame(), -window->frame().origin.x, -window->frame().origin.y);
+    const CGRect covered = CGRectIntersection(mine, keyboard);
+    return CGRectIsNull(covered) ? 0 : std::min(covered.size.height, bounds().size.height);
+}
+
+void UIWebView::revealFocused()
+{
+    webpage::Document* doc = page_ && !errorPage_ ? page_->doc.get() : nullptr;
+    if (!focused_ || !doc) {
+        return;
+    }
+    const CGFloat visible = bounds().size.height - scrollView_->contentInset().bottom;
+    CGRect target = doc->frameOf(focused_);
+    if (webpage::Control* submitter = submitterFor(focused_)) {
+        // The button that sends the form comes along when both fit.
+        const CGRect both = CGRectUnion(target, doc->frameOf(submitter));
+        if (both.size.height + 16 <= visible) {
+            target = both;
+        }
+    }
+    CGPoint offset = scrollView_->contentOffset();
+    if (CGRectGetMaxY(target) + 8 > offset.y + visible) {
+        offset.y = CGRectGetMaxY(target) + 8 - visible;
+    }
+    if (target.origin.y - 8 < offset.y) {
+        offset.y = target.origin.y - 8;
+    }
+    const CGFloat most = scrollView_->contentSize().height + scrollView_->contentInset().bottom - bounds().size.height;
+    offset.y = std::max<CGFloat>(0, std::min(offset.y, most));
+    if (offset.y != scrollView_->contentOffset().y) {
+        scrollView_->setContentOffset(offset);
+    }
+}
+
+void UIWebView::keyboardMoved()
+{
+    const CGFloat overlap = keyboardOverlap();
+    UIEdgeInsets inset = scrollView_->contentInset();
+    if (overlap > 0) {
+        // What the keyboard covers can still be scrolled to; the field goes above it.
+        if (!offsetBeforeKeyboard_) {
+            offsetBeforeKeyboard_ = scrollView_->contentOffset();
+        }
+        inset.bottom = overlap;
+        scrollView_->setContentInset(inset);
+        revealFocused();
+    } else if (offsetBeforeKeyboard_) {
+        inset.bottom = 0;
+        scrollView_->setContentInset(inset);
+        CGPoint offset = *offsetBeforeKeyboard_;
+        offsetBeforeKeyboard_.reset();
+        const CGFloat most = std::max<CGFloat>(0, scrollView_->contentSize().height - bounds().size.height);
+        offset.y = std::clamp<CGFloat>(offset.y, 0, most);
+        scrollView_->setContentOffset(offset);
+    }
 }
 
 bool UIWebView::canBecomeFirstResponder() const { return focused_ != nullptr && isUserInteractionEnabled(); }
@@ -948,9 +1242,11 @@ bool UIWebView::resignFirstResponder()
     if (!UIResponder::resignFirstResponder()) {
         return false;
     }
+    caretStopped();
     if (focused_) {
         focused_->setFocused(false);
         focused_ = nullptr;
+        fieldView_->setHidden(true);
         pageView_->setNeedsDisplay();
     }
     UIKeyboard::inputDidEnd();
@@ -958,6 +1254,61 @@ bool UIWebView::resignFirstResponder()
 }
 
 bool UIWebView::hasText() const { return focused_ && !focused_->value().empty(); }
+
+bool UIWebView::beginEditingIfNeeded() { return isFirstResponder() || becomeFirstResponder(); }
+
+const std::string& UIWebView::editedText() const
+{
+    static const std::string none;
+    return focused_ && focused_->isTextEntry() ? focused_->value() : none;
+}
+
+NSRange UIWebView::editedSelection() const
+{
+    return focused_ && focused_->isTextEntry() ? focused_->selection() : NSMakeRange(0, 0);
+}
+
+NSRange UIWebView::selectedRange() const { return editedSelection(); }
+
+void UIWebView::setEditedSelection(NSRange range)
+{
+    if (!focused_ || !focused_->isTextEntry()) {
+        return;
+    }
+    focused_->setSelection(range);
+    caretMoved(fieldView_);
+}
+
+void UIWebView::replaceEdited(NSRange range, const std::string& replacement)
+{
+    if (!focused_ || !focused_->isTextEntry()) {
+        return;
+    }
+    std::string text = replacement;
+    if (focused_->kind() != webpage::Control::Kind::TextArea) {
+        // One line: pasted line breaks become spaces.
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        std::replace(text.begin(), text.end(), '\r', ' ');
+    }
+    const std::string& value = focused_->value();
+    const NSUInteger length = NSString::length(value);
+    range.location = std::min(range.location, length);
+    range.length = std::min(range.length, length - range.location);
+    focused_->setValue(NSString::stringByReplacingCharactersInRange_withString(value, range, text));
+    focused_->setSelection(NSMakeRange(range.location + NSString::length(text), 0));
+    forgetSelectionAnchor();
+    caretMoved(fieldView_);
+    fieldChanged();
+}
+
+void UIWebView::fieldChanged()
+{
+    if (focused_ && focused_->isTextEntry() && !fieldView_->isHidden()) {
+        fieldView_->setNeedsDisplay();
+    } else {
+        pageView_->setNeedsDisplay();
+    }
+}
 
 void UIWebView::insertText(const std::string& text)
 {
@@ -976,26 +1327,14 @@ void UIWebView::insertText(const std::string& text)
         }
         if (c == '\n' || c == '\r') {
             if (field->kind() == Kind::TextArea) {
-                field->setValue(field->value() + "\n");
+                replaceEdited(field->selection(), "\n");
                 continue;
             }
             if (field->kind() == Kind::Checkbox || field->kind() == Kind::Radio || field->kind() == Kind::Select) {
                 continue;
             }
             // Return submits the field's form, as its first submit button would.
-            webpage::Control* submitter = field->isSubmit() ? field : nullptr;
-            if (!submitter && page_ && page_->doc) {
-                webpage::Document::Submission mine;
-                page_->doc->submission(field, mine);
-                for (webpage::Control* other : page_->doc->controls()) {
-                    webpage::Document::Submission theirs;
-                    if (other->isSubmit() && !other->disabled() && page_->doc->submission(other, theirs) &&
-                        theirs.action == mine.action && theirs.method == mine.method) {
-                        submitter = other;
-                        break;
-                    }
-                }
-            }
+            webpage::Control* submitter = submitterFor(field);
             focus(nullptr);
             submit(submitter ? submitter : field);
             return;
@@ -1005,24 +1344,23 @@ void UIWebView::insertText(const std::string& text)
             if (focused_ != field && !field->isSubmit()) {
                 focus(field);  // a check box keeps the focus it was toggled with
             }
+            pageView_->setNeedsDisplay();
             continue;
         }
         if (field->isTextEntry() && c >= 0x20) {
-            field->setValue(field->value() + NSString::fromUTF32(std::u32string(1, c)));
+            replaceEdited(field->selection(), NSString::fromUTF32(std::u32string(1, c)));
         }
     }
-    pageView_->setNeedsDisplay();
 }
 
 void UIWebView::deleteBackward()
 {
-    if (!focused_ || !focused_->isTextEntry() || focused_->value().empty()) {
+    if (!focused_ || !focused_->isTextEntry()) {
         return;
     }
-    std::u32string text = NSString::toUTF32(focused_->value());
-    text.pop_back();
-    focused_->setValue(NSString::fromUTF32(text));
-    pageView_->setNeedsDisplay();
+    if (std::optional<NSRange> range = rangeForDeleteBackward(focused_->value(), focused_->selection())) {
+        replaceEdited(*range, std::string());
+    }
 }
 
 bool UIWebView::moveKeyFocus(bool backward)
@@ -1104,7 +1442,7 @@ bool UIWebView::submit(webpage::Control* submitter)
         if (!encoded.empty()) {
             encoded += '&';
         }
-        encoded += formEncode(name) + "=" + formEncode(value);
+        encoded += formEncode(name, page_->encoding) + "=" + formEncode(value, page_->encoding);
     }
     Ref<NSURL> base = NSURL::URLWithString(page_->doc->resolveBase());
     if (!base) {

@@ -92,7 +92,7 @@ class Document;
 class Control;
 }
 
-class UIWebView : public UIView, public UIKeyInput, public UIKeyFocusMovement {
+class UIWebView : public UIView, public UIEditableKeyInput, public UIKeyFocusMovement {
 public:
     static Ref<UIWebView> initWithFrame(CGRect frame) { return makeWithFrame<UIWebView>(frame); }
     static Ref<UIWebView> create() { return makeWithFrame<UIWebView>(CGRectZero); }
@@ -181,6 +181,8 @@ public:
     void insertText(const std::string& text) override;
     void deleteBackward() override;
     bool moveKeyFocus(bool backward) override;
+    // The focused field's caret or selection (UTF-16 units of its value; {0, 0} when none).
+    NSRange selectedRange() const;
 
     // --- Test driving ---
     bool simulateFinishLoad();
@@ -207,6 +209,14 @@ public:
     class Fetch;
     class ImageFetch;
     class PageView;
+    class FieldView;
+
+protected:
+    bool beginEditingIfNeeded() override;
+    const std::string& editedText() const override;
+    NSRange editedSelection() const override;
+    void setEditedSelection(NSRange range) override;
+    void replaceEdited(NSRange range, const std::string& replacement) override;
 
 private:
     enum class Move { None, Back, Forward, Reload };
@@ -232,13 +242,24 @@ private:
     // Touches on the page (page coordinates).
     void pageTapped(CGPoint point);
     void focus(webpage::Control* control);
-    void activate(webpage::Control* control);
+    void activate(webpage::Control* control, std::optional<CGPoint> point = std::nullopt);
+    // The submit button Return in this field presses (null: the form goes without one).
+    webpage::Control* submitterFor(webpage::Control* field) const;
+    // The focused field drawn again (only it changed).
+    void fieldChanged();
+    // The focused field (and its form's submit button, where both fit) brought into the part of the
+    // view the keyboard leaves.
+    void revealFocused();
+    // How much of the view's bottom the keyboard covers (points).
+    CGFloat keyboardOverlap() const;
+    void keyboardMoved();
     bool submit(webpage::Control* submitter);
     void chooseOption(webpage::Control* select);
     webpage::Document* shownDocument() const;
     friend class Fetch;
     friend class ImageFetch;
     friend class PageView;
+    friend class FieldView;
 
     Weak<UIWebViewDelegate> delegate_;
     Ref<NSURLRequest> request_;
@@ -254,6 +275,9 @@ private:
     bool showsErrorPages_ = true;
     Ref<UIScrollView> scrollView_;
     Ref<PageView> pageView_;
+    Ref<FieldView> fieldView_;
+    // The scroll position before the keyboard came up, given back when it goes.
+    std::optional<CGPoint> offsetBeforeKeyboard_;
     std::map<std::string, std::string> scriptResults_;
     std::function<std::string(const std::string&)> scriptHandler_;
     std::vector<Ref<NSURLRequest>> started_;

@@ -274,6 +274,208 @@ std::string boundMarkup(std::string_view html, const Limits& limits)
     return out;
 }
 
+// ---- Page encodings --------------------------------------------------------------------------------
+
+namespace {
+namespace WebDocument_cpp {
+
+// The encoding a label stands for on a web page, or 0 when the label is unknown here.
+NSStringEncoding pageEncodingOf(std::string_view label, bool fromMarkup)
+{
+    const CFStringEncoding cf = CFStringConvertIANACharSetNameToEncoding(label);
+    if (cf == kCFStringEncodingInvalidId) {
+        return 0;
+    }
+    switch (cf) {
+    case kCFStringEncodingISOLatin1:
+    case kCFStringEncodingASCII:
+        return NSWindowsCP1252StringEncoding;
+    case kCFStringEncodingEUC_CN:
+    case kCFStringEncodingGBK_95:
+        return CFStringConvertEncodingToNSStringEncoding(kCFStringEncodingGB_18030_2000);
+    case kCFStringEncodingUTF16:
+    case kCFStringEncodingUTF16BE:
+    case kCFStringEncodingUTF16LE:
+        // A page that could read its own <meta> is not in UTF-16.
+        return fromMarkup ? NSUTF8StringEncoding : CFStringConvertEncodingToNSStringEncoding(cf);
+    default:
+        break;
+    }
+    const NSStringEncoding ns = CFStringConvertEncodingToNSStringEncoding(cf);
+    return Charset::isSupported(ns) ? ns : 0;
+}
+
+// The value of charset= in a content type ("" when none).
+std::string charsetParameter(std::string_view content)
+{
+    const std::string lowered = lower(std::string(content));
+    const size_t at = lowered.find("charset");
+    if (at == std::string::npos) {
+        return "";
+    }
+    size_t p = at + 7;
+    while (p < lowered.size() && (lowered[p] == ' ' || lowered[p] == '\t')) ++p;
+    if (p >= lowered.size() || lowered[p] != '=') {
+        return "";
+    }
+    ++p;
+    while (p < lowered.size() && (lowered[p] == ' ' || lowered[p] == '\t')) ++p;
+    if (p < lowered.size() && (lowered[p] == '"' || lowered[p] == '\'')) {
+        const size_t close = lowered.find(lowered[p], p + 1);
+        return close == std::string::npos ? "" : lowered.substr(p + 1, close - p - 1);
+    }
+    size_t end = p;
+    while (end < lowered.size() && lowered[end] != ';' && lowered[end] != ' ' && lowered[end] != '\t') ++end;
+    return lowered.substr(p, end - p);
+}
+
+}  // namespace WebDocument_cpp
+}  // namespace
+
+std::string metaCharset(std::string_view markup)
+{
+    markup = markup.substr(0, 1024);
+    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '/'; };
+    size_t i = 0;
+    while ((i = markup.find('<', i)) != std::string_view::npos) {
+        if (markup.substr(i, 4) == "<!--") {
+            const size_t end = markup.find("-->", i + 4);
+            if (end == std::string_view::npos) return "";
+            i = end + 3;
+            continue;
+        }
+        if (lower(std::string(markup.substr(i, 5))) != "<meta" || i + 5 >= markup.size() || !isSpace(markup[i + 5])) {
+            ++i;
+            continue;
+        }
+        // The tag's attributes, as name=value pairs.
+        size_t p = i + 5;
+        std::string charset, httpEquiv, content;
+        while (p < markup.size() && markup[p] != '>') {
+            if (isSpace(markup[p])) {
+                ++p;
+                continue;
+            }
+            const size_t nameStart = p;
+            while (p < markup.size() && !isSpace(markup[p]) && markup[p] != '=' && markup[p] != '>') ++p;
+            const std::string name = lower(std::string(markup.substr(nameStart, p - nameStart)));
+            std::string value;
+            while (p < markup.size() && (markup[p] == ' ' || markup[p] == '\t' || markup[p] == '\n')) ++p;
+            if (p < markup.size() && markup[p] == '=') {
+                ++p;
+                while (p < markup.size() && (markup[p] == ' ' || markup[p] == '\t' || markup[p] == '\n')) ++p;
+                if (p < markup.size() && (markup[p] == '"' || markup[p] == '\'')) {
+                    const size_t close = markup.find(markup[p], p + 1);
+                    if (close == std::string_view::npos) return "";
+                    value = std::string(markup.substr(p + 1, close - p - 1));
+                    p = close + 1;
+                } else {
+                    const size_t start = p;
+                    while (p < markup.size() && !isSpace(markup[p]) && markup[p] != '>') ++p;
+                    value = std::string(markup.substr(start, p - start));
+                }
+            }
+            if (name == "charset") charset = value;
+            else if (name == "http-equiv") httpEquiv = lower(value);
+            else if (name == "content") content = value;
+        }
+        if (!charset.empty()) {
+            return collapse(charset);
+        }
+        if (httpEquiv == "content-type") {
+            if (std::string named = charsetParameter(content); !named.empty()) {
+                return named;
+            }
+        }
+        i = p;
+    }
+    return "";
+}
+
+DecodedText decodePage(std::string_view bytes, std::string_view charset, bool isMarkup)
+{
+    DecodedText out;
+    const auto byte = [&](size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u; };
+    if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+        out.encoding = NSUTF8StringEncoding;
+        bytes.remove_prefix(3);
+    } else if (byte(0) == 0xFE && byte(1) == 0xFF) {
+        out.encoding = NSUTF16BigEndianStringEncoding;
+        bytes.remove_prefix(2);
+    } else if (byte(0) == 0xFF && byte(1) == 0xFE) {
+        out.encoding = NSUTF16LittleEndianStringEncoding;
+        bytes.remove_prefix(2);
+    } else if (NSStringEncoding named = charset.empty() ? 0 : pageEncodingOf(charset, false)) {
+        out.encoding = named;
+    } else if (NSStringEncoding meta = isMarkup ? pageEncodingOf(metaCharset(bytes), true) : 0) {
+        out.encoding = meta;
+    } else {
+        out.encoding = Charset::isValidUTF8(bytes) ? NSUTF8StringEncoding : NSWindowsCP1252StringEncoding;
+    }
+    out.text = Charset::decodeReplacing(bytes, out.encoding);
+    return out;
+}
+
+std::vector<std::string> styleSheetLinks(std::string_view markup, const std::string& baseURL, size_t limit)
+{
+    std::vector<std::string> out;
+    const std::string pageScheme = lower(baseURL.substr(0, baseURL.find(':')));
+    Ref<NSURL> base = NSURL::URLWithString(baseURL);
+    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '/'; };
+    size_t i = 0;
+    while (out.size() < limit && (i = markup.find('<', i)) != std::string_view::npos) {
+        if (markup.substr(i, 4) == "<!--") {
+            const size_t end = markup.find("-->", i + 4);
+            if (end == std::string_view::npos) break;
+            i = end + 3;
+            continue;
+        }
+        if (lower(std::string(markup.substr(i, 5))) != "<link" || i + 5 >= markup.size() || !isSpace(markup[i + 5])) {
+            ++i;
+            continue;
+        }
+        size_t p = i + 5;
+        std::string rel, href;
+        while (p < markup.size() && markup[p] != '>') {
+            if (isSpace(markup[p])) {
+                ++p;
+                continue;
+            }
+            const size_t nameStart = p;
+            while (p < markup.size() && !isSpace(markup[p]) && markup[p] != '=' && markup[p] != '>') ++p;
+            const std::string name = lower(std::string(markup.substr(nameStart, p - nameStart)));
+            std::string value;
+            if (p < markup.size() && markup[p] == '=') {
+                ++p;
+                if (p < markup.size() && (markup[p] == '"' || markup[p] == '\'')) {
+                    const size_t close = markup.find(markup[p], p + 1);
+                    if (close == std::string_view::npos) return out;
+                    value = std::string(markup.substr(p + 1, close - p - 1));
+                    p = close + 1;
+                } else {
+                    const size_t start = p;
+                    while (p < markup.size() && !isSpace(markup[p]) && markup[p] != '>') ++p;
+                    value = std::string(markup.substr(start, p - start));
+                }
+            }
+            if (name == "rel") rel = " " + lower(collapse(value)) + " ";
+            else if (name == "href") href = collapse(value);
+        }
+        i = p;
+        if (href.empty() || rel.find(" stylesheet ") == std::string::npos || rel.find(" alternate ") != std::string::npos) {
+            continue;
+        }
+        Ref<NSURL> url = base ? NSURL::URLWithString_relativeToURL(href, base) : NSURL::URLWithString(href);
+        const std::string address = url ? url->absoluteString() : "";
+        const std::string scheme = lower(address.substr(0, address.find(':')));
+        const bool allowed = scheme == "http" || scheme == "https" || (scheme == "file" && pageScheme == "file");
+        if (allowed && std::find(out.begin(), out.end(), address) == out.end()) {
+            out.push_back(address);
+        }
+    }
+    return out;
+}
+
 std::string escapeHTML(std::string_view text)
 {
     std::string out;
@@ -317,6 +519,7 @@ public:
     std::map<std::string, std::shared_ptr<UIImage>> images;  // by absolute address; null while loading
     std::vector<std::string> imageRequests;
     std::vector<ControlElement*> controls;  // in creation (document) order
+    StyleSheets sheets;
 
     const Font* font(litehtml::uint_ptr handle) const
     {
@@ -591,8 +794,16 @@ public:
             text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
         }
     }
-    // Style sheets of other addresses are not fetched: a page shows with its own styles.
-    void import_css(litehtml::tstring&, const litehtml::tstring&, litehtml::tstring&) override {}
+    // Linked style sheets were fetched before the parse; one that did not arrive is left out.
+    void import_css(litehtml::tstring& text, const litehtml::tstring& url, litehtml::tstring& baseurl) override
+    {
+        const std::string address = resolve(url, baseurl.c_str());
+        auto it = sheets.find(address);
+        if (it != sheets.end()) {
+            text = it->second;
+            baseurl = address;  // the sheet's own addresses resolve against it
+        }
+    }
     void set_clip(const litehtml::position& pos, const litehtml::border_radiuses&, bool, bool) override
     {
         if (context) {
@@ -631,6 +842,19 @@ public:
 
     // Draws a control in its box.
     void drawControl(const ControlElement& control, CGRect box);
+
+    // A text entry's text as it shows (dots for a password: one per unit, so positions match) and its
+    // lines on the page: the units each holds and where it starts.
+    struct EntryLine {
+        NSUInteger start = 0;
+        NSUInteger end = 0;
+        CGFloat x = 0;
+        CGFloat y = 0;
+    };
+    static std::string shownText(const Control& control);
+    std::vector<EntryLine> entryLines(const ControlElement& control, CGRect box, const std::string& shown) const;
+    // Shifts a one-line entry's text so that its caret lies inside the box.
+    void keepCaretInside(const ControlElement& control, CGRect box, const std::string& shown) const;
 };
 
 class ControlElement : public litehtml::html_tag, public Control {
@@ -930,7 +1154,7 @@ void Container::drawControl(const ControlElement& control, CGRect box)
     default:
         break;
     }
-    // Text entries: a white box, the text (dots for a password), the caret at its end while focused.
+    // Text entries: a white box, the text (dots for a password), the selection or the caret while focused.
     context->setFillColor(CGColor::createGray(1, 1));
     context->fillRect(box);
     stroke(box, frameColor);
@@ -938,47 +1162,119 @@ void Container::drawControl(const ControlElement& control, CGRect box)
         textAt("选择文件", box.origin.x + 6, lineTop, box.size.width - 12);
         return;
     }
-    std::string shown = control.value();
-    if (control.kind() == Control::Kind::Password) {
-        std::string dots;
-        for (size_t i = 0, n = NSString::length(shown); i < n; ++i) {
-            dots += "\u25CF";
-        }
-        shown = dots;
-    }
+    const std::string shown = shownText(control);
+    keepCaretInside(control, box, shown);
+    const std::vector<EntryLine> lines = entryLines(control, box, shown);
+    const NSRange selection = control.selection();
+    const auto xOf = [&](const EntryLine& l, NSUInteger index) {
+        index = std::clamp(index, l.start, l.end);
+        return l.x + (f ? textlayout::widthOfText(NSString::substringWithRange(shown, NSMakeRange(l.start, index - l.start)),
+                                                  f->face)
+                        : 0);
+    };
     context->saveGState();
     context->clipToRect(CGRectInset(box, 2, 2));
-    CGFloat caretX = box.origin.x + 6;
-    CGFloat caretTop = lineTop;
-    if (control.kind() == Control::Kind::TextArea && f) {
-        const auto layout = textlayout::layoutText(shown, f->face, box.size.width - 12,
-                                                   std::numeric_limits<CGFloat>::infinity(), 0, textlayout::kWordWrap);
-        CGFloat top = box.origin.y + 5;
-        for (const auto& l : layout.lines) {
-            textAt(l.text, box.origin.x + 6, top, l.width);
-            caretX = box.origin.x + 6 + l.width;
-            caretTop = top;
-            top += layout.lineHeight;
+    if (control.focused() && selection.length > 0) {
+        context->setFillColor(CGColor::createRGB(0.70, 0.82, 0.96, 1));
+        for (const EntryLine& l : lines) {
+            const NSUInteger from = std::max(l.start, selection.location);
+            const NSUInteger to = std::min(l.end, NSMaxRange(selection));
+            if (from < to) {
+                const CGFloat a = xOf(l, from);
+                context->fillRect(CGRectMake(a, l.y, xOf(l, to) - a, line));
+            }
         }
-        if (layout.lines.empty()) {
-            caretTop = box.origin.y + 5;
-        } else if (!shown.empty() && shown.back() == '\n') {
-            caretX = box.origin.x + 6;
-            caretTop = top;
-        }
-    } else if (f) {
-        const CGFloat width = textlayout::widthOfText(shown, f->face);
-        // A text longer than the box shows its end, where the caret is.
-        const CGFloat room = box.size.width - 14;
-        const CGFloat x = box.origin.x + 6 - (control.focused() && width > room ? width - room : 0);
-        textAt(shown, x, lineTop, width);
-        caretX = x + width;
     }
-    if (control.focused()) {
+    for (const EntryLine& l : lines) {
+        const std::string text = NSString::substringWithRange(shown, NSMakeRange(l.start, l.end - l.start));
+        textAt(text, l.x, l.y, f ? textlayout::widthOfText(text, f->face) : 0);
+    }
+    if (control.focused() && selection.length == 0 && control.caretShown_) {
+        size_t k = 0;
+        while (k + 1 < lines.size() && selection.location >= lines[k + 1].start &&
+               !(selection.location == lines[k].end && selection.location < lines[k + 1].start)) {
+            ++k;
+        }
         context->setFillColor(CGColor::createRGB(0.2, 0.45, 0.9, 1));
-        context->fillRect(CGRectMake(std::round(caretX) + 1, caretTop + 1, 2, line - 2));
+        context->fillRect(CGRectMake(std::round(xOf(lines[k], selection.location)), lines[k].y + 1, 2, line - 2));
     }
     context->restoreGState();
+}
+
+std::string Container::shownText(const Control& control)
+{
+    if (control.kind() != Control::Kind::Password) {
+        return control.value();
+    }
+    std::string dots;
+    for (size_t i = 0, n = NSString::length(control.value()); i < n; ++i) {
+        dots += "\u25CF";
+    }
+    return dots;
+}
+
+std::vector<Container::EntryLine> Container::entryLines(const ControlElement& control, CGRect box,
+                                                        const std::string& shown) const
+{
+    const Font* f = control.fontOf();
+    const CGFloat line = f ? f->height : 18;
+    const NSUInteger length = NSString::length(shown);
+    std::vector<EntryLine> lines;
+    if (control.kind() != Control::Kind::TextArea || !f || shown.empty()) {
+        const CGFloat top = control.kind() == Control::Kind::TextArea ? box.origin.y + 5
+                                                                       : box.origin.y + std::floor((box.size.height - line) / 2);
+        lines.push_back({0, length, box.origin.x + 6 - control.scrollX_, top});
+        return lines;
+    }
+    const textlayout::Layout layout = textlayout::layoutText(shown, f->face, box.size.width - 12,
+                                                             std::numeric_limits<CGFloat>::infinity(), 0,
+                                                             textlayout::kWordWrap);
+    // The wrapped lines show the text in order; between them lie line breaks and the spaces a wrapped
+    // line hangs.
+    size_t byte = 0;
+    for (size_t i = 0; i < layout.lines.size(); ++i) {
+        const textlayout::Line& l = layout.lines[i];
+        size_t at = l.text.empty() ? byte : shown.find(l.text, byte);
+        if (at == std::string::npos) at = byte;
+        const size_t after = at + l.text.size();
+        lines.push_back({NSString::length(std::string_view(shown).substr(0, at)),
+                         NSString::length(std::string_view(shown).substr(0, after)), box.origin.x + 6,
+                         box.origin.y + 5 + layout.lineHeight * CGFloat(i)});
+        byte = after;
+        if (l.text.empty() && byte < shown.size() && shown[byte] == '\n') {
+            ++byte;
+        }
+    }
+    if (shown.back() == '\n') {
+        // A line break at the very end opens an empty line for the caret.
+        lines.push_back({length, length, box.origin.x + 6,
+                         box.origin.y + 5 + layout.lineHeight * CGFloat(layout.lines.size())});
+    }
+    if (lines.empty()) {
+        lines.push_back({0, length, box.origin.x + 6, box.origin.y + 5});
+    }
+    return lines;
+}
+
+void Container::keepCaretInside(const ControlElement& control, CGRect box, const std::string& shown) const
+{
+    const Font* f = control.fontOf();
+    if (control.kind() == Control::Kind::TextArea || !f) {
+        return;
+    }
+    if (!control.focused()) {
+        control.scrollX_ = 0;  // a field at rest shows the start of its text
+        return;
+    }
+    const CGFloat room = std::max<CGFloat>(box.size.width - 14, 1);
+    const NSRange selection = control.selection();
+    const CGFloat caret = textlayout::widthOfText(NSString::substringToIndex(shown, NSMaxRange(selection)), f->face);
+    const CGFloat whole = textlayout::widthOfText(shown, f->face);
+    CGFloat scroll = control.scrollX_;
+    if (caret - scroll > room) scroll = caret - room;
+    if (caret < scroll) scroll = caret;
+    scroll = std::clamp<CGFloat>(scroll, 0, std::max<CGFloat>(0, whole - room));
+    control.scrollX_ = scroll;
 }
 
 // ---- The document ----------------------------------------------------------------------------------
@@ -1247,11 +1543,13 @@ void fieldsOf(const std::vector<ControlElement*>& controls, const Control* submi
 
 }  // namespace
 
-std::shared_ptr<Document> Document::parse(std::string_view html, const std::string& baseURL, const Limits& limits)
+std::shared_ptr<Document> Document::parse(std::string_view html, const std::string& baseURL, const Limits& limits,
+                                          const StyleSheets& sheets)
 {
     std::shared_ptr<Document> page(new Document());
     page->container_ = std::make_unique<Container>();
     page->container_->baseURL = baseURL;
+    page->container_->sheets = sheets;
     page->baseURL_ = baseURL;
     const std::string bounded = boundMarkup(html, limits);
     auto doc = litehtml::document::createFromUTF8(bounded.empty() ? "<html><body></body></html>" : bounded.c_str(),
@@ -1390,6 +1688,92 @@ CGRect Document::frameOf(const Control* control) const
     }
     const litehtml::position p = el->get_placement();
     return rectOf(p);
+}
+
+CGRect Document::caretRect(const Control* control, NSUInteger index) const
+{
+    auto* el = dynamic_cast<const ControlElement*>(control);
+    if (!el || !laidOut() || !control->isTextEntry()) {
+        return CGRectNull;
+    }
+    const CGRect box = frameOf(control);
+    const std::string shown = Container::shownText(*control);
+    const auto lines = container_->entryLines(*el, box, shown);
+    index = std::min(index, NSString::length(shown));
+    size_t k = 0;
+    while (k + 1 < lines.size() && index >= lines[k + 1].start &&
+           !(index == lines[k].end && index < lines[k + 1].start)) {
+        ++k;
+    }
+    const auto& l = lines[k];
+    const Container::Font* f = el->fontOf();
+    const CGFloat x =
+        l.x + (f ? textlayout::widthOfText(NSString::substringWithRange(shown, NSMakeRange(l.start, std::clamp(index, l.start, l.end) - l.start)),
+                                           f->face)
+                 : 0);
+    return CGRectMake(std::round(x), l.y, 2, f ? f->height : 18);
+}
+
+NSUInteger Document::characterIndexNearestPoint(const Control* control, CGPoint point) const
+{
+    auto* el = dynamic_cast<const ControlElement*>(control);
+    if (!el || !laidOut() || !control->isTextEntry()) {
+        return 0;
+    }
+    const std::string shown = Container::shownText(*control);
+    const auto lines = container_->entryLines(*el, frameOf(control), shown);
+    const Container::Font* f = el->fontOf();
+    size_t k = 0;
+    while (k + 1 < lines.size() && point.y >= lines[k + 1].y) {
+        ++k;
+    }
+    const auto& l = lines[k];
+    NSUInteger best = l.end;
+    CGFloat bestDistance = std::numeric_limits<CGFloat>::infinity();
+    for (NSUInteger i = l.start; i <= l.end; ++i) {
+        if (i > l.start && i < l.end) {
+            const unichar c = NSString::characterAtIndex(shown, i);
+            if (c >= 0xDC00 && c <= 0xDFFF) {
+                continue;  // never inside a surrogate pair
+            }
+        }
+        const CGFloat x =
+            l.x + (f ? textlayout::widthOfText(NSString::substringWithRange(shown, NSMakeRange(l.start, i - l.start)), f->face) : 0);
+        if (std::fabs(x - point.x) < bestDistance) {
+            bestDistance = std::fabs(x - point.x);
+            best = i;
+        }
+    }
+    return best;
+}
+
+void Document::drawControl(const CGContextRef& context, const Control* control, bool caretShown)
+{
+    auto* el = dynamic_cast<const ControlElement*>(control);
+    if (!el || !context || !laidOut()) {
+        return;
+    }
+    container_->context = context;
+    const bool was = control->caretShown_;
+    const_cast<Control*>(control)->caretShown_ = caretShown;
+    container_->drawControl(*el, frameOf(control));
+    const_cast<Control*>(control)->caretShown_ = was;
+    container_->context = nullptr;
+}
+
+void Control::setValue(std::string value)
+{
+    value_ = std::move(value);
+    const NSUInteger end = NSString::length(value_);
+    selection_ = NSMakeRange(end, 0);
+}
+
+void Control::setSelection(NSRange range)
+{
+    const NSUInteger length = NSString::length(value_);
+    range.location = std::min(range.location, length);
+    range.length = std::min(range.length, length - range.location);
+    selection_ = range;
 }
 
 CGRect Document::frameOfElement(const std::string& tag, size_t index) const

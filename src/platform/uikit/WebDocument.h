@@ -9,11 +9,14 @@
 // not bounded by themselves. Parsing is safe off the main thread (each page has its own container;
 // the fonts are shared and immutable); everything else belongs to the main thread.
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/Charset.h"
+#include "platform/foundation/NSObjCRuntime.h"
 #include "platform/graphics/CGContext.h"
 #include "platform/graphics/CGGeometry.h"
 
@@ -29,6 +32,27 @@ struct Limits {
 
 // The markup with the limits applied (text is kept; tags past the limits are not).
 std::string boundMarkup(std::string_view html, const Limits& limits);
+
+// A page's bytes as the UTF-8 text the engine reads, and the encoding they were read in (forms are
+// sent back in it). The encoding is the first that applies of: a byte-order mark; the charset the
+// response named (`charset`, when known); for markup, a <meta charset> or <meta http-equiv
+// content="...; charset=..."> in the first 1024 bytes; UTF-8 when the bytes are valid UTF-8; Windows
+// Latin-1 otherwise. Labels are read as browsers read them: Latin-1 and ASCII as Windows Latin-1, GB2312
+// and GBK as GB 18030 (their superset); a <meta> naming UTF-16 means UTF-8. Bytes not valid in the
+// encoding show as U+FFFD.
+struct DecodedText {
+    std::string text;
+    NSStringEncoding encoding = NSUTF8StringEncoding;
+};
+DecodedText decodePage(std::string_view bytes, std::string_view charset, bool isMarkup);
+// The charset a <meta> in the first 1024 bytes of markup names ("" when none).
+std::string metaCharset(std::string_view markup);
+
+// The style sheets a page links (<link rel="stylesheet" href>), as absolute addresses in document order,
+// at most `limit` of them; only addresses the page may load (http and https, or files beside a file).
+std::vector<std::string> styleSheetLinks(std::string_view markup, const std::string& baseURL, size_t limit);
+// Style sheets fetched for a page, by absolute address.
+using StyleSheets = std::map<std::string, std::string>;
 
 // Escapes text for HTML (&, <, >, ").
 std::string escapeHTML(std::string_view text);
@@ -47,8 +71,10 @@ struct Hit {
 
 class Document {
 public:
-    // Parses the markup (UTF-8) of the page at baseURL. Safe on any thread.
-    static std::shared_ptr<Document> parse(std::string_view html, const std::string& baseURL, const Limits& limits);
+    // Parses the markup (UTF-8) of the page at baseURL, with the linked style sheets that arrived (a
+    // sheet missing from `sheets` is left out). Safe on any thread.
+    static std::shared_ptr<Document> parse(std::string_view html, const std::string& baseURL, const Limits& limits,
+                                           const StyleSheets& sheets = {});
     ~Document();
 
     // Lays the page out for a view of this size (points); answers the page's height.
@@ -82,6 +108,13 @@ public:
     std::vector<Control*> focusableControls() const;
     // The frame of a control on the page (points).
     CGRect frameOf(const Control* control) const;
+    // A text entry's caret: where it stands on the page for a position in the value (UTF-16 units),
+    // and the position nearest a point of the page (a tap).
+    CGRect caretRect(const Control* control, NSUInteger index) const;
+    NSUInteger characterIndexNearestPoint(const Control* control, CGPoint point) const;
+    // Draws one control as it is now, over whatever the page drew there before (page coordinates),
+    // with the caret when caretShown and the control has the focus.
+    void drawControl(const CGContextRef& context, const Control* control, bool caretShown);
 
     // The fields a submission of control's form sends (the submitter's own name=value when it has a
     // name), the form's method ("get"/"post") and action as written; false when control is in no form.
@@ -120,7 +153,11 @@ public:
     Kind kind() const { return kind_; }
     const std::string& name() const { return name_; }
     const std::string& value() const { return value_; }
-    void setValue(std::string value) { value_ = std::move(value); }
+    // A new value; the caret goes to its end.
+    void setValue(std::string value);
+    // A text entry's caret or selection (UTF-16 units of the value), kept within the value.
+    NSRange selection() const { return selection_; }
+    void setSelection(NSRange range);
     bool checked() const { return checked_; }
     void setChecked(bool checked) { checked_ = checked; }
     bool disabled() const { return disabled_; }
@@ -147,6 +184,12 @@ protected:
     bool focused_ = false;
     std::vector<std::pair<std::string, std::string>> options_;
     int selected_ = -1;
+    NSRange selection_{0, 0};
+    bool caretShown_ = true;
+    // How far a one-line entry's text is shifted left so the caret stays inside the box.
+    mutable CGFloat scrollX_ = 0;
+    friend class Container;
+    friend class Document;
 };
 
 // ASCII lower case; runs of HTML white space collapsed to one space, none at the ends.

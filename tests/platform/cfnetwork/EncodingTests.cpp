@@ -85,6 +85,32 @@ TEST(CharsetTest, DecodingIsStrict)
     EXPECT_EQ(Charset::decodeUTF8(emoji), std::u32string(1, U'\U0001F600'));
 }
 
+// Text that must show whatever it holds: each byte that starts no valid sequence becomes U+FFFD and the
+// decoding goes on after it.
+TEST(CharsetTest, ReplacingDecodeKeepsWhatIsValid)
+{
+    const std::string fffd = "\xef\xbf\xbd";
+    struct Case {
+        std::string bytes;
+        NSStringEncoding encoding;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"caf\xc3\xa9", NSUTF8StringEncoding, "caf\xc3\xa9"},
+        {"a\x80" "b\xe4\xb8", NSUTF8StringEncoding, "a" + fffd + "b" + fffd + fffd},
+        {"\xed\xa0\x80z", NSUTF8StringEncoding, fffd + fffd + fffd + "z"},  // a surrogate's three bytes
+        {"\xd6\xd0\xff\xce\xc4", 0x80000632, "\xe4\xb8\xad" + fffd + "\xe6\x96\x87"},  // GB18030
+        {"\xd6\xd0\xd6", 0x80000631, "\xe4\xb8\xad" + fffd},                           // GBK, cut off
+        {"ok\x81", NSWindowsCP1252StringEncoding, "ok" + fffd},  // a byte Windows Latin-1 leaves undefined
+        {std::string("\x00\x41\xdc\x00\x00", 5), NSUTF16BigEndianStringEncoding, "A" + fffd + fffd},
+        {"abc\xe9", 12345, "abc" + fffd},  // unknown encoding: UTF-8
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.bytes) + " in " + std::to_string(c.encoding));
+        EXPECT_EQ(Charset::decodeReplacing(c.bytes, c.encoding), c.text);
+    }
+}
+
 TEST(CharsetTest, EncodingRefusesWhatItCannotHoldUnlessLossy)
 {
     const std::string zhongWen = "\xe4\xb8\xad\xe6\x96\x87";

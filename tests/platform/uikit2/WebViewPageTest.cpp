@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -439,6 +440,263 @@ TEST(WebViewPageTest, ANetworkPageOpensOnlyNetworkAddresses)
             EXPECT_EQ(f.browser->asked.size(), asked) << c.what;
         }
     }
+}
+
+// Pages in other encodings than UTF-8 read as their authors wrote them: the response's charset first,
+// then the page's own <meta>, then UTF-8 when the bytes are valid UTF-8, else Windows Latin-1.
+TEST(WebViewPageTest, PagesAreReadInTheEncodingTheyAreWrittenIn)
+{
+    struct Case {
+        const char* what;
+        const char* type;
+        std::string body;
+        const char* text;
+    } cases[] = {
+        {"GBK by header", "text/html; charset=GBK", "<p>\xD6\xD0\xCE\xC4\xCD\xF8\xD2\xB3</p>", "中文网页"},
+        {"GB2312 by meta", "text/html", "<head><meta charset=\"gb2312\"></head><p>\xC4\xE3\xBA\xC3</p>", "你好"},
+        {"Latin-1 by header", "text/html; charset=ISO-8859-1", "<p>Caf\xE9 \xDCn\xEF" "code \xDF</p>", "Café Ünïcode ß"},
+        {"Latin-1 by http-equiv, read as Windows Latin-1", "text/html",
+         "<!-- <meta charset=\"utf-8\"> --><meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">"
+         "<p>\x80 5, na\xEFve</p>",
+         "€ 5, naïve"},
+        {"the header wins over the meta", "text/html; charset=utf-8", "<meta charset=\"gbk\"><p>中文</p>", "中文"},
+        {"unlabelled UTF-8", "text/html", "<p>中文 text</p>", "中文 text"},
+        {"unlabelled, not UTF-8", "text/html", "<p>Caf\xE9</p>", "Café"},
+        {"bytes not valid in the encoding show as replacements", "text/html; charset=gbk", "<p>\xD6\xD0\xFF!</p>",
+         "中\xEF\xBF\xBD!"},
+        {"an unknown charset falls back to the meta", "text/html; charset=x-unknown",
+         "<meta charset=gbk><p>\xC4\xE3\xBA\xC3</p>", "你好"},
+        {"a byte-order mark wins over everything", "text/html; charset=gbk", "\xEF\xBB\xBF<p>中文</p>", "中文"},
+        {"plain text by header", "text/plain; charset=gbk", "\xC4\xE3\xBA\xC3 <p>", "你好 <p>"},
+    };
+    Fixture f;
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string path = "/page" + std::to_string(++n);
+        f.server.route(path, [c](const standin::Request&) { return page(c.body, c.type); });
+        ASSERT_TRUE(f.open(path)) << c.what;
+        EXPECT_EQ(f.web->pageText(), c.text) << c.what;
+    }
+}
+
+// A form goes back in its page's encoding; what that encoding cannot hold goes as a character reference.
+TEST(WebViewPageTest, AFormIsSentInItsPagesEncoding)
+{
+    struct Case {
+        const char* type;
+        std::string field;  // the page's text before the field, in its encoding
+        const char* typed;
+        const char* sent;
+    } cases[] = {
+        {"text/html; charset=gbk", "\xD5\xCA\xBA\xC5", "小明", "POST user=%D0%A1%C3%F7"},
+        {"text/html; charset=iso-8859-1", "Nom", "é中", "POST user=%E9%26%2320013%3B"},
+        {"text/html; charset=utf-8", "帐号", "é", "POST user=%C3%A9"},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        const std::string html = "<form method=\"post\" action=\"/sink\">" + c.field +
+                                 " <input type=\"text\" name=\"user\"></form>";
+        f.server.route("/form", [html, type = std::string(c.type)](const standin::Request&) { return page(html, type); });
+        f.serve("/sink", "<title>sink</title>");
+        ASSERT_TRUE(f.open("/form")) << c.type;
+        f.tapField("user");
+        UIScreenInput::typeText(c.typed);
+        UIScreenInput::pressReturn();
+        ASSERT_TRUE(f.settle()) << c.type;
+        EXPECT_EQ(f.lastPosted("/sink"), c.sent) << c.type;
+    }
+}
+
+bool caretBlue(uint32_t argb)
+{
+    const int r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+    return b > 180 && r < 90 && g > 80 && g < 150;
+}
+
+// Where ink and the caret lie along a field's middle row: [first, last] dark columns, and the caret's.
+struct Row {
+    int firstInk = -1, lastInk = -1, caret = -1;
+};
+Row rowOf(const CGImageRef& image, CGRect field)
+{
+    Row row;
+    const int y = int(CGRectGetMidY(field));
+    for (int x = int(field.origin.x) + 3; x < int(CGRectGetMaxX(field)) - 3; ++x) {
+        const uint32_t pixel = image->pixelAt(size_t(x), size_t(y));
+        if (caretBlue(pixel) && row.caret < 0) row.caret = x;
+        if (dark(pixel)) {
+            if (row.firstInk < 0) row.firstInk = x;
+            row.lastInk = x;
+        }
+    }
+    return row;
+}
+
+// The caret of a page's field goes where a finger puts it; the caret keys move it; typing, delete and
+// the selection act there.
+TEST(WebViewPageTest, TheCaretIsPlacedByATapAndMovedByTheKeys)
+{
+    Fixture f;
+    f.serve("/form", "<form action=\"/sink\"><p><input type=\"text\" name=\"q\" value=\"mmmmmmmmmm\"></p>"
+                     "<p><textarea name=\"t\" rows=\"3\">line one\nline two</textarea></p>"
+                     "<p><input type=\"password\" name=\"pw\" value=\"secret\"></p></form>");
+    ASSERT_TRUE(f.open("/form"));
+    const CGRect q = f.field("q")->frame;
+    const Row atRest = rowOf(f.picture()->CGImage(), q);
+    ASSERT_GT(atRest.lastInk, atRest.firstInk);
+
+    // A tap in the middle of the text puts the caret between the middle characters, and it is drawn there.
+    const int middle = (atRest.firstInk + atRest.lastInk) / 2;
+    UIScreenInput::tap(f.web->convertPoint_toView(CGPointMake(middle, CGRectGetMidY(q)), nullptr));
+    ASSERT_TRUE(f.field("q")->focused);
+    EXPECT_EQ(f.web->selectedRange().location, 5u);
+    EXPECT_EQ(f.web->selectedRange().length, 0u);
+    const Row focused = rowOf(f.picture()->CGImage(), q);
+    EXPECT_NEAR(focused.caret, middle, 6);
+
+    // Typing goes in at the caret; the caret keys move it; Shift selects and typing replaces the selection.
+    struct Step {
+        std::function<void()> keys;
+        const char* value;
+        NSUInteger caret;
+    } steps[] = {
+        {[] { UIScreenInput::typeText("ab"); }, "mmmmmabmmmmm", 7},
+        {[] { UIScreenInput::pressDelete(); }, "mmmmmammmmm", 6},
+        {[] { UIScreenInput::pressCaretKey(UITextCaretKey::Home, false); UIScreenInput::typeText("<"); },
+         "<mmmmmammmmm", 1},
+        {[] { UIScreenInput::pressCaretKey(UITextCaretKey::End, false); UIScreenInput::typeText(">"); },
+         "<mmmmmammmmm>", 13},
+        {[] {
+             UIScreenInput::pressCaretKey(UITextCaretKey::Left, false);
+             UIScreenInput::pressCaretKey(UITextCaretKey::Left, true);
+             UIScreenInput::pressCaretKey(UITextCaretKey::Left, true);
+             UIScreenInput::typeText("中");
+         },
+         "<mmmmmammm中>", 11},
+        {[] { UIScreenInput::pressCommand('a'); UIScreenInput::pressDelete(); }, "", 0},
+    };
+    for (const auto& step : steps) {
+        step.keys();
+        EXPECT_EQ(f.field("q")->value, step.value);
+        EXPECT_EQ(f.web->selectedRange().location, step.caret) << step.value;
+    }
+
+    // In a text area a tap picks the line as well; Home goes to the start of that line.
+    const CGRect t = f.field("t")->frame;
+    UIScreenInput::tap(f.web->convertPoint_toView(CGPointMake(CGRectGetMaxX(t) - 8, t.origin.y + 5 + 20 + 6), nullptr));
+    ASSERT_TRUE(f.field("t")->focused);
+    EXPECT_EQ(f.web->selectedRange().location, 17u);  // the end of "line two"
+    UIScreenInput::pressCaretKey(UITextCaretKey::Home, false);
+    UIScreenInput::typeText("2: ");
+    EXPECT_EQ(f.field("t")->value, "line one\n2: line two");
+
+    // A password's caret moves the same way, over its dots.
+    f.tapField("pw");
+    UIScreenInput::pressCaretKey(UITextCaretKey::Home, false);
+    UIScreenInput::pressDelete();  // nothing before the start
+    UIScreenInput::pressCaretKey(UITextCaretKey::Right, false);
+    UIScreenInput::typeText("#");
+    EXPECT_EQ(f.field("pw")->value, "s#ecret");
+    EXPECT_FALSE(UIScreenInput::pressCommand('c'));  // its text does not leave the field
+}
+
+// The keyboard never hides the field being filled in: the page moves it (and its form's button) above
+// the keyboard, what lies under the keyboard can still be scrolled to, and the page goes back when the
+// keyboard goes.
+TEST(WebViewPageTest, TheKeyboardLeavesTheFocusedFieldInSight)
+{
+    struct Case {
+        const char* what;
+        int paragraphsBefore;  // filler above the form
+        int paragraphsAfter;   // filler below it
+    } cases[] = {
+        {"a form low on a long page", 9, 20},
+        {"a form at the bottom of a page as tall as the view", 9, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f;
+        std::string before, after;
+        for (int i = 0; i < c.paragraphsBefore; ++i) before += "<p>第" + std::to_string(i) + "段 filler</p>";
+        for (int i = 0; i < c.paragraphsAfter; ++i) after += "<p>after " + std::to_string(i) + "</p>";
+        f.serve("/form", "<body style=\"margin: 0\">" + before +
+                             "<form action=\"/sink\"><input type=\"text\" name=\"q\"><br><input type=\"submit\" "
+                             "name=\"go\" value=\"Go\"></form>" + after + "</body>");
+        ASSERT_TRUE(f.open("/form"));
+        const CGRect keyboard = CGRectMake(0, 264, 320, 216);
+        const CGRect field = f.field("q")->frame;
+        ASSERT_GT(CGRectGetMaxY(field), keyboard.origin.y);  // where the keyboard will come
+        ASSERT_LT(CGRectGetMaxY(field), 480);
+        const CGFloat offsetBefore = f.web->scrollView()->contentOffset().y;
+
+        f.tapField("q");
+        ASSERT_TRUE(UIKeyboard::isVisible());
+        EXPECT_LE(CGRectGetMaxY(f.field("q")->frame), keyboard.origin.y);
+        EXPECT_GE(f.field("q")->frame.origin.y, 0);
+        EXPECT_LE(CGRectGetMaxY(f.field("go")->frame), keyboard.origin.y);
+        EXPECT_EQ(f.web->scrollView()->contentInset().bottom, 216);
+        UIScreenInput::typeText("x");
+        EXPECT_EQ(f.field("q")->value, "x");
+
+        // The page's last line can be dragged up above the keyboard.
+        const CGFloat last = f.web->scrollView()->contentSize().height + 216 - 480;
+        for (int i = 0; i < 6 && f.web->scrollView()->contentOffset().y < last - 1; ++i) {
+            UIScreenInput::touchDown(CGPointMake(300, 240));
+            for (int step = 1; step <= 6; ++step) UIScreenInput::touchMoved(CGPointMake(300, 240 - step * 30));
+            UIScreenInput::touchUp(CGPointMake(300, 60));
+            pumpMainUntil([&] { return !f.web->scrollView()->isDecelerating(); });
+        }
+        EXPECT_TRUE(pumpMainUntil([&] {
+            return std::abs(f.web->scrollView()->contentOffset().y - last) < 1 && !f.web->scrollView()->isDecelerating();
+        }));
+        EXPECT_TRUE(f.field("q")->focused);  // dragging the page leaves the field its focus
+
+        // The keyboard goes: the page is where it was before it came.
+        f.web->resignFirstResponder();
+        EXPECT_FALSE(UIKeyboard::isVisible());
+        EXPECT_EQ(f.web->scrollView()->contentInset().bottom, 0);
+        EXPECT_EQ(f.web->scrollView()->contentOffset().y, offsetBefore);
+    }
+}
+
+// A page's linked style sheets are fetched before it shows, so its first picture is styled; sheets that
+// fail, are too large or lie where a network page may not reach leave the page as it is.
+TEST(WebViewPageTest, LinkedStyleSheetsStyleThePageFromItsFirstPicture)
+{
+    Fixture f;
+    f.server.route("/css/site.css", [](const standin::Request&) {
+        return page("@charset \"utf-8\"; h1 { color: #ff0000; } p.big { font-size: 40px; }", "text/css");
+    });
+    f.server.route("/css/huge.css", [](const standin::Request&) {
+        return page("h2 { color: #00ff00; }" + std::string(5 * 1024 * 1024, ' '), "text/css");
+    });
+    f.server.route("/css/missing.css", [](const standin::Request&) {
+        auto r = page("h2 { color: #00ff00; }", "text/css");
+        r.status = 404;
+        return r;
+    });
+    f.serve("/page", "<html><head><link rel=\"stylesheet\" href=\"css/site.css\">"
+                     "<link rel=\"stylesheet\" href=\"/css/huge.css\"><link rel=\"stylesheet\" href=\"/css/missing.css\">"
+                     "<link rel=\"stylesheet\" href=\"file:///etc/passwd\"><link rel=\"alternate stylesheet\" "
+                     "href=\"/css/alt.css\"><link rel=\"icon\" href=\"/favicon.ico\"></head>"
+                     "<body><h1>红色 Red</h1><h2>绿色? Green?</h2><p>normal</p><p class=\"big\">big</p></body></html>");
+    ASSERT_TRUE(f.open("/page"));
+    EXPECT_EQ(f.server.requests("/css/site.css").size(), 1u);
+    EXPECT_TRUE(f.server.requests("/css/alt.css").empty());
+    EXPECT_TRUE(f.server.requests("/favicon.ico").empty());
+
+    const CGImageRef image = f.picture()->CGImage();
+    auto count = [&](CGRect box, auto&& test) {
+        int n = 0;
+        for (int y = int(box.origin.y); y < int(CGRectGetMaxY(box)); ++y)
+            for (int x = int(box.origin.x); x < int(CGRectGetMaxX(box)); ++x) n += test(image->pixelAt(size_t(x), size_t(y)));
+        return n;
+    };
+    auto red = [](uint32_t p) { return ((p >> 16) & 0xFF) > 200 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80; };
+    auto green = [](uint32_t p) { return ((p >> 8) & 0xFF) > 200 && ((p >> 16) & 0xFF) < 80 && (p & 0xFF) < 80; };
+    EXPECT_GT(count(f.web->frameOfElement("h1"), red), 40);
+    EXPECT_EQ(count(f.web->frameOfElement("h2"), green), 0);
+    EXPECT_GT(f.web->frameOfElement("p", 1).size.height, f.web->frameOfElement("p", 0).size.height * 3 / 2);
 }
 
 }  // namespace WebViewPageTest_cpp
