@@ -171,10 +171,10 @@ bool runTour(const std::string& dir)
     Tour tour(dir);
     // The main road: the home feed and a video's page, recording, review, publishing and the upload on
     // the own page, the device's own screens (a movie from the album, a share by mail, a topic deleted
-    // from the list), logging out.
+    // from the list, the phone number typed on the drawn keyboard), logging out.
     const std::vector<std::function<bool(Tour&)>> steps = {
-        firstStart, logIn,  homeFeed, feedVideo,   topicPage,   videoPage,     record,      review,
-        publish,    upload, importMovie, shareByMail, unfollowTopic, logOut};
+        firstStart, logIn,  homeFeed,    feedVideo,   topicPage,     videoPage,   record, review,
+        publish,    upload, importMovie, shareByMail, unfollowTopic, changePhone, logOut};
     for (const auto& step : steps) {
         if (!step(tour)) {
             return false;

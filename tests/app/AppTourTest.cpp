@@ -50,7 +50,8 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
     TemporaryFolder home("app-tour");
     ASSERT_FALSE(home.path().empty());
     const std::string pictures = home.path() + "/pictures";
-    standin::StandInService service;
+    // The tour runs for well over a minute: the service lives as long as the other stand-ins.
+    standin::StandInService service({.lifetime = std::chrono::seconds(300)});
     // Each block of the upload is answered two seconds late, as over a slow link, so the own page opens
     // while the video is still uploading and shows its upload control.
     service.server().addFault("/upload", standin::Fault::hang(std::chrono::seconds(2)).persistent());
@@ -117,7 +118,7 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
         "11 back-to-feed", "12 filter",        "13 record",         "14 stop",        "15 review",
         "16 topic-picker", "17 place-picker",  "18 friend-picker",  "19 qq-binding",  "20 publish",
         "21 upload",       "22 album",         "23 import",         "24 mail-composer", "25 mail",
-        "26 topic-delete-button", "27 unfollow", "28 logout"};
+        "26 topic-delete-button", "27 unfollow", "28 phone-keyboard", "29 phone", "30 logout"};
     EXPECT_EQ(steps, expected) << output;
     for (const std::string& step : steps) {
         const std::string file = pictures + "/" + step.substr(0, 2) + "-" + step.substr(3) + ".png";
@@ -185,6 +186,8 @@ TEST(AppTour, EveryStepOfTheMainRoadSeesWhatItExpectsAndLeavesAPicture)
                                     standin::findParam(request.formParams(), "_method").value_or("") == "delete");
     }
     EXPECT_TRUE(unfollowed);
+    // The number typed on the drawn keyboard is the one the service keeps.
+    EXPECT_EQ(service.world().phone(), "13800138055");
 }
 
 }  // namespace AppTourTest_cpp

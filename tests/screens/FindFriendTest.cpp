@@ -100,6 +100,8 @@ TEST_F(FindFriendTest, PeopleRowsAreFilledAndPagedUpToTheTotal)
 {
     logIn();
     useEdition(kTwoMicroblogs);
+    // A list with every relation a row can have: not followed, followed, the account itself.
+    service.server().route("/m/find-friend.json", standin::possibleKnownWithEveryRelation);
     open();
     EXPECT_EQ(screen->total(), int(standin::kPossibleKnownCount));
     EXPECT_EQ(screen->possibleKnownPeoples().count(), 50u);
@@ -150,6 +152,8 @@ TEST_F(FindFriendTest, PeopleRowsAreFilledAndPagedUpToTheTotal)
 TEST_F(FindFriendTest, FollowButtonsFollowAndUnfollowByTheRowsRelation)
 {
     logIn();
+    // Row 0 is not followed, row 1 is.
+    service.server().route("/m/find-friend.json", standin::possibleKnownWithEveryRelation);
     open();
     struct Case {
         NSInteger row;

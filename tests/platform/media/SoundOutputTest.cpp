@@ -26,6 +26,8 @@
 #include "fixtures/TemporaryFolder.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NSURL.h"
+#include "service/HttpServer.h"
+#include "service/StreamRoutes.h"
 
 namespace {
 namespace SoundOutputTest_cpp {
@@ -377,6 +379,25 @@ TEST_F(SoundOutputTest, MovieSoundIsHeardInStepWithItsPicture)
     // The click is heard within 50 ms of its frame being shown (the counter moves a block at a time).
     const double apart = (double(loudestAt) - double(clickFrameShownAt)) / AudioOutput::kSampleRate;
     EXPECT_LT(std::fabs(apart), 0.05 + double(kBlock) / AudioOutput::kSampleRate) << apart;
+}
+
+// The stand-in service's feed videos have a sound track: played from the service over HTTP, it is heard.
+TEST_F(SoundOutputTest, TheServicesFeedVideoIsHeardWhenPlayedFromItsStream)
+{
+    MainThreadScope main;
+    standin::HttpServer server({.lifetime = 60s});
+    standin::installStreamRoutes(server);
+    bool ended = false;
+    MoviePlaybackListener listener;
+    listener.ended = [&] { ended = true; };
+    auto playback = MoviePlayback::open("http://" + server.hostPort() + "/stream/sc3001.mp4", listener);
+    ASSERT_TRUE(pumpMainUntil([&] { return playback->isReady(); }, 30s));
+    const uint64_t started = AudioOutput::framesMixed();
+    playback->play();
+    ASSERT_TRUE(pumpMainUntil([&] { return ended; }, 60s));
+    playback->close();
+    const std::vector<float> file = heard();
+    EXPECT_GT(loudest(file, size_t(started), file.size()), 0.1f);
 }
 
 TEST_F(SoundOutputTest, PausingSeekingOrClosingAMovieSilencesSoundAlreadyOnItsWay)

@@ -2,15 +2,23 @@
 // what a person does (topic follows, reading reminders, publishing) comes back in later replies.
 #include "service/CommitRoutes.h"
 #include "service/FeedRoutes.h"
+#include "service/MessageRoutes.h"
 #include "service/StandInService.h"
 #include "service/TestHttpClient.h"
 #include "service/UploadRoutes.h"
 #include "service/World.h"
+#include "fixtures/TemporaryFolder.h"
+#include "fixtures/TestMovie.h"
 
 #include <cJSON.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <tuple>
 #include <optional>
 #include <set>
 #include <string>
@@ -267,10 +275,267 @@ TEST(StandInWorld, RemindersComeFromWhatHappenedAndClearWhenRead)
     EXPECT_EQ(text(friendComment, "content"), kPublishedVideoComment);
     EXPECT_EQ(text(cJSON_GetObjectItemCaseSensitive(friendComment, "fromUser"), "suid"), kReminderFriendSuid);
 
+    // The message box begins with it, and counts it.
+    auto messages = client.request("GET", "/m/sysmsg.json?token=T&page=1&per=20");
+    ASSERT_TRUE(messages);
+    Json box = parse(messages->body);
+    const cJSON* message = cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(box.get(), "result"), 0);
+    EXPECT_EQ(text(message, "action"), "chan");
+    EXPECT_EQ(text(message, "data"), "sc9002");
+    EXPECT_EQ(text(cJSON_GetObjectItemCaseSensitive(message, "user"), "suid"), kReminderFriendSuid);
+    EXPECT_EQ(cJSON_GetObjectItemCaseSensitive(box.get(), "total")->valueint, int(kMessageCount) + 1);
+    EXPECT_EQ(cJSON_GetArraySize(cJSON_GetObjectItemCaseSensitive(box.get(), "result")), 21);
+
     // Reading the messages reads it; it does not come back.
     ASSERT_TRUE(client.request("GET", "/m/sysmsg.json?token=T&page=0&per=20"));
     EXPECT_FALSE(cJSON_GetObjectItemCaseSensitive(remind().get(), "sys"));
     EXPECT_FALSE(cJSON_GetObjectItemCaseSensitive(remind().get(), "fans"));
+}
+
+// The reply of a GET as JSON (null when there is none).
+Json getJson(TestHttpClient& client, const std::string& target)
+{
+    auto reply = client.request("GET", target);
+    return parse(reply ? reply->body : "");
+}
+
+const cJSON* member(const cJSON* item, const char* name)
+{
+    return cJSON_GetObjectItemCaseSensitive(item, name);
+}
+
+// The feed item of a video on the home feed's pages.
+const cJSON* feedItem(const Json& page, const std::string& scid)
+{
+    for (const cJSON* item = member(page.get(), "result")->child; item != nullptr; item = item->next) {
+        if (text(member(item, "channel"), "scid") == scid) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+TEST(StandInWorld, MarksNoticeSwitchesAndThePhoneNumberAreKept)
+{
+    StandInService service({.lifetime = 30s});
+    TestHttpClient client(service.port());
+    const std::vector<std::string> form = {"Content-Type: application/x-www-form-urlencoded"};
+    // sc3003 is 老周's video on the home feed's first page.
+    const auto marks = [&] {
+        Json feed = getJson(client, "/m/v2_feed.json?token=T&page=1&per=20");
+        const cJSON* item = feedItem(feed, "sc3003");
+        Json record = getJson(client, "/m/v2_channel.json?scid=sc3003&scmtid=&token=T&fillType=255");
+        const cJSON* first = cJSON_GetArrayItem(member(member(member(record.get(), "result"), "mark"), "result"), 0);
+        const cJSON* inFeed = cJSON_GetArrayItem(member(member(member(item, "channel"), "mark"), "result"), 0);
+        return std::make_tuple(member(item, "selfmark")->valueint,
+                               inFeed ? member(inFeed, "mark")->valueint : 0,
+                               text(member(first, "user"), "suid") == "1001" ? member(first, "mark")->valueint : 0);
+    };
+    EXPECT_EQ(marks(), std::make_tuple(0, 0, 0));
+    ASSERT_TRUE(client.request("POST", "/m/mark.json", "scid=sc3003&icon=3&token=T", form));
+    EXPECT_EQ(marks(), std::make_tuple(3, 3, 3));
+    // A new mark replaces the last; a refused one (no session, no such emotion) changes nothing.
+    ASSERT_TRUE(client.request("POST", "/m/mark.json", "scid=sc3003&icon=5&token=T", form));
+    ASSERT_TRUE(client.request("POST", "/m/mark.json", "scid=sc3003&icon=2", form));
+    ASSERT_TRUE(client.request("POST", "/m/mark.json", "scid=sc3003&icon=9&token=T", form));
+    EXPECT_EQ(marks(), std::make_tuple(5, 5, 5));
+
+    const auto switches = [&] {
+        return text(member(member(getJson(client, "/m/user-settings.json?token=T").get(), "result"), "data"), "1");
+    };
+    EXPECT_EQ(switches(), "1,1,0,1,1");
+    ASSERT_TRUE(client.request("POST", "/m/user-settings.json", "flag=1&value=0%2C1%2C1%2C0%2C1&token=T", form));
+    EXPECT_EQ(switches(), "0,1,1,0,1");
+    ASSERT_TRUE(client.request("POST", "/m/user-settings.json", "flag=1&value=1%2C1%2C1%2C1%2C1", form));
+    EXPECT_EQ(switches(), "0,1,1,0,1");
+
+    const auto phones = [&] {
+        Json profile = getJson(client, "/m/user-info.json?suid=1001&token=T&7");
+        Json login = getJson(client, "/m/login.json?user=xiaoming&pwd=0123456789abcdef0123456789abcdef&type=md5");
+        return std::make_pair(text(profile.get(), "phone"), text(login.get(), "phone"));
+    };
+    EXPECT_EQ(phones(), std::make_pair(std::string("13800138000"), std::string("13800138000")));
+    ASSERT_TRUE(client.request("POST", "/m/modify-info.json", "phone=13800138055&token=T", form));
+    EXPECT_EQ(phones(), std::make_pair(std::string("13800138055"), std::string("13800138055")));
+    // A number the service refuses is not kept.
+    ASSERT_TRUE(client.request("POST", "/m/modify-info.json", "phone=13900000000&token=T", form));
+    EXPECT_EQ(phones().first, "13800138055");
+}
+
+TEST(StandInWorld, FollowsShowInTheFollowAndFansListsAndLeaveThePeopleOneMayKnow)
+{
+    StandInService service({.lifetime = 30s});
+    TestHttpClient client(service.port());
+    const std::vector<std::string> form = {"Content-Type: application/x-www-form-urlencoded"};
+    const auto suids = [&](const std::string& target, const char* key = nullptr) {
+        Json reply = getJson(client, target);
+        std::vector<std::string> out;
+        for (const cJSON* item = member(reply.get(), "result")->child; item != nullptr; item = item->next) {
+            out.push_back(text(key ? member(item, key) : item, "suid"));
+        }
+        EXPECT_EQ(int(out.size()), member(reply.get(), "total")->valueint) << target;
+        return out;
+    };
+    const auto contains = [](const std::vector<std::string>& list, const std::string& suid) {
+        return std::find(list.begin(), list.end(), suid) != list.end();
+    };
+    const auto headerCounts = [&](const std::string& suid) {
+        Json page = getJson(client, "/m/v2_user.json?suid=" + suid + "&token=T&page=1&per=20");
+        const cJSON* counts = member(member(page.get(), "header"), "eventCnt");
+        return std::make_pair(member(counts, "follow")->valueint, member(counts, "fans")->valueint);
+    };
+    const std::string followList = "/m/relation/follow.json?suid=1001&token=T&page=1&per=50";
+    const std::string fansOf1003 = "/m/relation/fans.json?suid=1003&token=T&page=1&per=50";
+    const std::string suggestions = "/m/find-friend.json?token=T&page=1&per=100";
+
+    const std::vector<std::string> first = suids(followList);
+    ASSERT_EQ(first.size(), 9u);
+    EXPECT_EQ(headerCounts("1001").first, 9);
+    EXPECT_FALSE(contains(suids(fansOf1003), "1001"));
+    // The people one may know: never the account, nobody it follows.
+    const std::vector<std::string> known = suids(suggestions, "user");
+    ASSERT_FALSE(known.empty());
+    EXPECT_FALSE(contains(known, "1001"));
+    for (const std::string& followed : first) {
+        EXPECT_FALSE(contains(known, followed)) << followed;
+    }
+    Json suggested = getJson(client, suggestions);
+    for (const cJSON* item = member(suggested.get(), "result")->child; item; item = item->next) {
+        EXPECT_EQ(member(item, "relation")->valueint % 2, 0) << text(member(item, "user"), "suid");
+        EXPECT_NE(text(member(item, "user"), "nick"), "小明");
+    }
+
+    // Following someone from the feeds and someone one may know; stopping to follow one of the list.
+    const std::string stranger = known.at(1);
+    for (const std::string& body : std::vector<std::string>{"suid=1003&token=T", "suid=" + stranger + "&token=T", "suid=2003&token=T&_method=delete"}) {
+        ASSERT_TRUE(client.request("POST", "/m/follow.json", body, form)) << body;
+    }
+    const std::vector<std::string> after = suids(followList);
+    EXPECT_EQ(after.size(), 10u);
+    EXPECT_TRUE(contains(after, "1003"));
+    EXPECT_TRUE(contains(after, stranger));
+    EXPECT_FALSE(contains(after, "2003"));
+    EXPECT_EQ(headerCounts("1001").first, 10);
+    EXPECT_EQ(suids(fansOf1003).front(), "1001");
+    EXPECT_EQ(headerCounts("1003").second, 8);
+    const std::vector<std::string> knownAfter = suids(suggestions, "user");
+    EXPECT_FALSE(contains(knownAfter, stranger));
+    EXPECT_EQ(knownAfter.size(), known.size() - 1);
+    // The followed stranger is named in the follow list as one may know them.
+    Json list = getJson(client, followList);
+    const cJSON* last = cJSON_GetArrayItem(member(list.get(), "result"), cJSON_GetArraySize(member(list.get(), "result")) - 1);
+    EXPECT_EQ(text(last, "suid"), stranger);
+    EXPECT_EQ(member(last, "type")->valueint % 2, 1);
+    EXPECT_FALSE(text(last, "nick").starts_with("用户"));
+
+    // Unfollowing takes it all back.
+    ASSERT_TRUE(client.request("POST", "/m/follow.json", "suid=1003&token=T&_method=delete", form));
+    EXPECT_FALSE(contains(suids(followList), "1003"));
+    EXPECT_FALSE(contains(suids(fansOf1003), "1001"));
+    EXPECT_EQ(headerCounts("1003").second, 7);
+}
+
+TEST(StandInWorld, CommentsOnSomeoneElsesVideoAreKeptOnItsPagesAndInTheFeed)
+{
+    StandInService service({.lifetime = 30s});
+    TestHttpClient client(service.port());
+    const std::vector<std::string> form = {"Content-Type: application/x-www-form-urlencoded"};
+    // sc3006 is 苏苏's video on the home feed, none of the video page's fixtures.
+    Json before = getJson(client, "/m/v2_channel.json?scid=sc3006&scmtid=&token=T&fillType=255");
+    const cJSON* video = member(before.get(), "result");
+    EXPECT_EQ(text(video, "scid"), "sc3006");
+    EXPECT_EQ(text(member(member(video, "ext"), "owner"), "suid"), "1006");
+    Json feed = getJson(client, "/m/v2_feed.json?token=T&page=1&per=20");
+    EXPECT_EQ(text(member(video, "ext"), "t"), text(member(member(feedItem(feed, "sc3006"), "channel"), "ext"), "t"));
+    const int comments = member(member(video, "pagedcmt"), "total")->valueint;
+
+    ASSERT_TRUE(client.request("POST", "/m/comment.json", "scid=sc3006&token=T&content=%E5%A5%BD%E7%9C%8B", form));
+    // Its page, its comment pages and the feed show it, counted.
+    Json record = getJson(client, "/m/v2_channel.json?scid=sc3006&scmtid=&token=T&fillType=255");
+    const cJSON* paged = member(member(record.get(), "result"), "pagedcmt");
+    EXPECT_EQ(member(paged, "total")->valueint, comments + 1);
+    const cJSON* newest = cJSON_GetArrayItem(member(paged, "result"), comments);
+    EXPECT_EQ(text(newest, "content"), "好看");
+    EXPECT_EQ(text(member(newest, "fromUser"), "suid"), "1001");
+    EXPECT_EQ(member(member(member(record.get(), "result"), "comment"), "total")->valueint, comments + 1);
+    Json page = getJson(client, "/m/v2_comment.json?scid=sc3006&page=1&per=20");
+    EXPECT_EQ(member(page.get(), "total")->valueint, comments + 1);
+    EXPECT_EQ(text(cJSON_GetArrayItem(member(page.get(), "result"), comments), "content"), "好看");
+    Json feedAfter = getJson(client, "/m/v2_feed.json?token=T&page=1&per=20");
+    const cJSON* inFeed = member(member(feedItem(feedAfter, "sc3006"), "channel"), "comment");
+    EXPECT_EQ(member(inFeed, "total")->valueint, 2);
+    EXPECT_EQ(text(cJSON_GetArrayItem(member(inFeed, "result"), 1), "content"), "好看");
+    // Another video keeps its own.
+    Json other = getJson(client, "/m/v2_comment.json?scid=sc3004&page=1&per=20");
+    for (const cJSON* item = member(other.get(), "result")->child; item != nullptr; item = item->next) {
+        EXPECT_NE(text(item, "content"), "好看");
+    }
+}
+
+TEST(StandInWorld, APublishedVideoStreamsTheUploadedMovieWithItsFirstPictureAsCover)
+{
+    TemporaryFolder folder("standin-published");
+    const std::string path = folder / "walk.mp4";
+    std::string error;
+    ASSERT_TRUE(writeTestMovie(path, {.width = 240, .height = 320, .frames = 8}, &error)) << error;
+    std::ifstream in(path, std::ios::binary);
+    const std::string movie((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(movie.size(), 1000u);
+
+    StandInService service({.lifetime = 30s});
+    TestHttpClient client(service.port());
+    const std::vector<std::string> form = {"Content-Type: application/x-www-form-urlencoded"};
+    ASSERT_TRUE(client.request("POST", kModifyChannelPath, "token=T&scid=sc9101&title=Walk", form));
+    // The blocks come out of order, as two connections send them.
+    const std::size_t block = 4096;
+    std::vector<std::size_t> offsets;
+    for (std::size_t at = 0; at < movie.size(); at += block) {
+        offsets.push_back(at);
+    }
+    std::reverse(offsets.begin(), offsets.end());
+    for (const std::size_t at : offsets) {
+        const std::string part = movie.substr(at, block);
+        auto reply = client.request("POST", std::string(kUploadPath) + "?t=sc9101&o=" + std::to_string(at) +
+                                                "&l=" + std::to_string(part.size()) + "&m=up&p=MOV", part);
+        ASSERT_TRUE(reply && reply->status == 200);
+    }
+    ASSERT_TRUE(client.request("GET", std::string(kUploadEndPath) + "?t=sc9101.MOV&scid=sc9101"));
+
+    // Its stream is the movie uploaded.
+    auto stream = get(client, service.port(), "/stream/sc9101.mp4");
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(stream->status, 200);
+    EXPECT_TRUE(stream->body == movie) << stream->body.size() << " bytes, uploaded " << movie.size();
+
+    // Its records (the own page, its page) show its first picture at the picture's size.
+    auto own = get(client, service.port(), "/m/v2_user.json?suid=1001&token=T&page=1&per=20");
+    ASSERT_TRUE(own);
+    Json page = parse(own->body);
+    const cJSON* channel = member(cJSON_GetArrayItem(member(page.get(), "result"), 0), "channel");
+    auto record = get(client, service.port(), "/m/v2_channel.json?scid=sc9101&scmtid=&token=T&fillType=255");
+    ASSERT_TRUE(record);
+    Json videoPage = parse(record->body);
+    for (const cJSON* video : {channel, static_cast<const cJSON*>(member(videoPage.get(), "result"))}) {
+        EXPECT_EQ(text(video, "scid"), "sc9101");
+        EXPECT_EQ(member(member(video, "ext"), "w")->valueint, 240);
+        EXPECT_EQ(member(member(video, "ext"), "h")->valueint, 320);
+        const std::string cover = text(member(video, "pic"), "base") + text(member(video, "pic"), "m");
+        const std::string prefix = "http://" + service.hostPort();
+        ASSERT_TRUE(cover.starts_with(prefix)) << cover;
+        auto picture = get(client, service.port(), cover.substr(prefix.size()));
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->status, 200);
+        // A PNG of 240 x 320.
+        const std::string& png = picture->body;
+        ASSERT_GE(png.size(), 24u);
+        EXPECT_EQ(png.substr(1, 3), "PNG");
+        const auto word = [&png](std::size_t at) {
+            return (unsigned(std::uint8_t(png[at])) << 24) | (unsigned(std::uint8_t(png[at + 1])) << 16) |
+                   (unsigned(std::uint8_t(png[at + 2])) << 8) | unsigned(std::uint8_t(png[at + 3]));
+        };
+        EXPECT_EQ(word(16), 240u);
+        EXPECT_EQ(word(20), 320u);
+    }
 }
 
 }  // namespace

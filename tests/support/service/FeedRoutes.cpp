@@ -46,10 +46,23 @@ const char* const kComments[] = {
 // Where the records' pictures are: the stand-in's own pictures when the host is known, else
 // addresses that lead nowhere.
 thread_local std::string g_pictureHost;
+// What the person did that the records show back (their marks and comments); none without a world.
+thread_local const World* g_world = nullptr;
+
+// The person as the author of a mark or comment.
+std::string accountUser();
 
 std::string picture(const std::string& name, const std::string& elsewhere)
 {
     return g_pictureHost.empty() ? elsewhere : imageUrl(g_pictureHost, name);
+}
+
+std::string avatar(const char* suid);
+
+std::string accountUser()
+{
+    return std::string(R"({"suid":")") + kAccountSuid + R"(","nick":")" + kAccountNick + R"(","icon":")" +
+           avatar(kAccountSuid) + R"("})";
 }
 
 std::string avatar(const char* suid)
@@ -64,6 +77,36 @@ std::string user(const Person& person)
 {
     return std::string(R"({"suid":")") + person.suid + R"(","nick":")" + person.nick + R"(","icon":")" +
            avatar(person.suid) + R"("})";
+}
+
+// The "mark" list of a video: the person's own mark when they put one on it.
+std::string marks(const std::string& scid)
+{
+    const int mark = g_world != nullptr ? g_world->markOn(scid) : 0;
+    if (mark == 0) {
+        return R"("mark":{"result":[],"total":0})";
+    }
+    return R"("mark":{"result":[{"user":)" + accountUser() + R"(,"mark":)" + std::to_string(mark) + R"(}],"total":1})";
+}
+
+// The "comment" list of a video: the first two of its comments (the fixture's, then the person's),
+// with the count of them all.
+std::string comments(const std::string& scid, const std::string& fixtureComment)
+{
+    std::vector<std::string> all = {fixtureComment};
+    if (g_world != nullptr) {
+        const std::vector<std::string> written = g_world->commentsOn(scid);
+        all.insert(all.end(), written.begin(), written.end());
+    }
+    const std::size_t total = all.size();
+    all.resize(std::min<std::size_t>(total, 2));
+    return R"("comment":{"result":)" + jsonList(all) + R"(,"total":)" + std::to_string(total) + "}";
+}
+
+// The person's own mark as a feed item tells it.
+std::string selfmark(const std::string& scid)
+{
+    return R"("selfmark":)" + std::to_string(g_world != nullptr ? g_world->markOn(scid) : 0);
 }
 
 std::string channel(int index)
@@ -83,10 +126,10 @@ std::string channel(int index)
            R"("},)" +
            R"("stream":{"base":")" + (g_pictureHost.empty() ? std::string("http://video.example/") : "http://" + g_pictureHost + "/stream/") + R"(","ios":"mp4"},)" +
            (g_pictureHost.empty() ? std::string() : videoShareFields(g_pictureHost, scid, kTitles[index % 12]) + ",") +
-           R"("mark":{"result":[],"total":0},"with":{"result":[],"total":0},)" +
-           R"("comment":{"result":[{"content":")" + kComments[index % 5] + R"(","fromUser":)" +
-           user(kPeople[(index + 1) % 6]) + R"(,"createTime":1357000100000}],"total":1},)" +
-           R"("pagedcmt":{"result":[],"total":0},"visit":{"result":[],"total":0},"stat":{"hcnt":)" +
+           marks(scid) + R"(,"with":{"result":[],"total":0},)" +
+           comments(scid, std::string(R"({"content":")") + kComments[index % 5] + R"(","fromUser":)" +
+                              user(kPeople[(index + 1) % 6]) + R"(,"createTime":1357000100000})") +
+           R"(,"pagedcmt":{"result":[],"total":0},"visit":{"result":[],"total":0},"stat":{"hcnt":)" +
            std::to_string(3 + index) + "}}";
 }
 
@@ -121,9 +164,19 @@ std::string header(const std::string& suid)
 {
     const Person* person = personOf(suid);
     const std::string nick = person ? person->nick : "新用户";
+    // The counts of the lists the person's page opens: the account's own follow list is the world's;
+    // anyone else's fans list holds the account while it follows them.
+    std::size_t follows = kProfileFollowCount;
+    std::size_t fans = kProfileFansCount;
+    if (g_world != nullptr && suid == kAccountSuid) {
+        follows = g_world->followedPeople().size();
+    } else if (g_world != nullptr && g_world->followsPerson(suid)) {
+        ++fans;
+    }
     return std::string(R"("header":{"suid":")") + suid + R"(","nick":")" + nick + R"(","icon":")" +
            avatar(suid.c_str()) + R"(","ext":{"cover":")" +
-           picture("cover-1001", "http://img.example/cover/" + suid + ".jpg") + R"("},"eventCnt":{"follow":)" + std::to_string(kProfileFollowCount) + R"(,"fans":)" + std::to_string(kProfileFansCount) + R"(,"event":)" + std::to_string(kFeedTotal) +
+           picture("cover-1001", "http://img.example/cover/" + suid + ".jpg") + R"("},"eventCnt":{"follow":)" +
+           std::to_string(follows) + R"(,"fans":)" + std::to_string(fans) + R"(,"event":)" + std::to_string(kFeedTotal) +
            R"(},"sign":{"result":[],"total":0}})";
 }
 
@@ -178,18 +231,20 @@ const Feed kFeeds[] = {
 std::string publishedChannel(const PublishedVideo& video)
 {
     const std::string base = g_pictureHost.empty() ? std::string("http://img.example/pic/") : "http://" + g_pictureHost + "/img/";
-    return std::string(R"({"type":"channel","selfmark":0,"channel":{"scid":)") + jsonQuoted(video.scid) +
-           R"(,"ext":{"t":)" + jsonQuoted(video.title) + R"(,"w":480,"h":360,"location":)" +
+    return std::string(R"({"type":"channel",)") + selfmark(video.scid) + R"(,"channel":{"scid":)" + jsonQuoted(video.scid) +
+           R"(,"ext":{"t":)" + jsonQuoted(video.title) + R"(,"w":)" + std::to_string(video.coverWidth) +
+           R"(,"h":)" + std::to_string(video.coverHeight) + R"(,"location":)" +
            jsonQuoted(video.location) + R"(,"locationText":)" + jsonQuoted(video.locationText) +
            R"(,"owner":)" + user(kPeople[0]) + R"(,"finishTime":1357100000000,"status":1,"lengthNice":"00:03"},)" +
-           R"("pic":{"base":)" + jsonQuoted(base) + R"(,"m":"video-3001.png"},)" +
+           R"("pic":{"base":)" + jsonQuoted(base) + R"(,"m":)" + jsonQuoted(video.cover + ".png") + "}," +
            R"("stream":{"base":)" + jsonQuoted(g_pictureHost.empty() ? std::string("http://video.example/") : "http://" + g_pictureHost + "/stream/") + R"(,"ios":"mp4"},)" +
            (g_pictureHost.empty() ? std::string() : videoShareFields(g_pictureHost, video.scid, video.title) + ",") +
-           R"("mark":{"result":[],"total":0},"with":{"result":[],"total":)" +
+           marks(video.scid) + R"(,"with":{"result":[],"total":)" +
            std::to_string(video.withSuids.empty() ? 0 : std::count(video.withSuids.begin(), video.withSuids.end(), ',') + 1) +
            // Once its upload ended a friend commented on it (the reminder that came with it leads here).
-           R"(},"comment":{"result":[{"content":)" + jsonQuoted(kPublishedVideoComment) + R"(,"fromUser":)" + user(kPeople[1]) +
-           R"(,"createTime":1357100100000}],"total":1},"pagedcmt":{"result":[],"total":0},)" +
+           "}," + comments(video.scid, R"({"content":)" + jsonQuoted(kPublishedVideoComment) + R"(,"fromUser":)" +
+                                           user(kPeople[1]) + R"(,"createTime":1357100100000})") +
+           R"(,"pagedcmt":{"result":[],"total":0},)" +
            R"("visit":{"result":[],"total":0},"stat":{"hcnt":0}}})";
 }
 
@@ -210,6 +265,25 @@ std::string ownPageReply(int page, int per, const std::vector<PublishedVideo>& p
 } // namespace FeedRoutes_cpp
 } // namespace
 
+bool feedVideoOf(const std::string& scid, FeedVideo* video)
+{
+    using namespace FeedRoutes_cpp;
+    const int index = scid.size() == 6 && scid.starts_with("sc") ? std::atoi(scid.c_str() + 2) - 3001 : -1;
+    if (index < 0 || index >= kFeedTotal || "sc" + std::to_string(3001 + index) != scid) {
+        return false;
+    }
+    const bool upright = index % 3 == 2;
+    *video = FeedVideo{kTitles[index % 12], kPeople[index % 6].suid, kPlaces[index % 5].text,
+                       index % 3 == 1 ? "video-3002" : "video-3001", upright ? 360 : 480, upright ? 480 : 360};
+    return true;
+}
+
+std::string feedPersonNick(const std::string& suid)
+{
+    const FeedRoutes_cpp::Person* person = FeedRoutes_cpp::personOf(suid);
+    return person ? person->nick : "";
+}
+
 std::string feedItemJson(int index)
 {
     using namespace FeedRoutes_cpp;
@@ -225,12 +299,14 @@ std::string feedItemJson(int index)
     case 2:
         if (index % 10 == 7) {
             // Someone shared another's video with a line of their own.
-            return std::string(R"({"type":"forward","selfmark":0,"user":)") + user(kPeople[(index + 4) % 6]) +
+            return std::string(R"({"type":"forward",)") + selfmark("sc" + std::to_string(3001 + index)) +
+                   R"(,"user":)" + user(kPeople[(index + 4) % 6]) +
                    R"(,"content":"这个一定要看","channel":)" + channel(index) + "}";
         }
-        return std::string(R"({"type":"channel","selfmark":0,"channel":)") + channel(index) + "}";
+        [[fallthrough]];
     default:
-        return std::string(R"({"type":"channel","selfmark":0,"channel":)") + channel(index) + "}";
+        return std::string(R"({"type":"channel",)") + selfmark("sc" + std::to_string(3001 + index)) +
+               R"(,"channel":)" + channel(index) + "}";
     }
 }
 
@@ -259,6 +335,7 @@ void installFeedRoutes(HttpServer& server, const PublishedVideos* published, con
         const bool ownPage = published != nullptr && std::string_view(feed.path) == "/m/v2_user.json";
         server.route(feed.path, [&feed, ownPage, published, world](const Request& request) {
             FeedRoutes_cpp::g_pictureHost = request.header("Host").value_or("");
+            FeedRoutes_cpp::g_world = world;
             if (feed.needsToken && !hasSession(request)) {
                 return jsonReply(R"({"status":403,"msg":"请先登录"})");
             }

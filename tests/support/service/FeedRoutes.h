@@ -28,6 +28,19 @@ namespace standin {
 
 inline constexpr int kFeedTotal = 45;
 
+// A video of the feeds ("sc3001" to "sc3045") as its feed item tells it.
+struct FeedVideo {
+    std::string title;
+    std::string ownerSuid;
+    std::string place;
+    std::string still;  // the picture its cover is
+    int width = 0;
+    int height = 0;
+};
+bool feedVideoOf(const std::string& scid, FeedVideo* video);
+// The nick of one of the feeds' people ("1001" to "1006"); "" for anyone else.
+std::string feedPersonNick(const std::string& suid);
+
 // Item i of every fixture feed, as JSON text.
 std::string feedItemJson(int index);
 // {"status":200,"msg":"","result":[items of the page],"total":total} with the extra members (JSON text
@@ -37,7 +50,9 @@ std::string feedPageReply(int page, int per, int total, const std::string& extra
 // With `published` (which must outlive the server), the account's own page (/m/v2_user.json of user
 // 1001) begins with the videos published through the stand-in, the newest first, before the fixture
 // items; its total counts them.
-// With a world, the topic pages tell whether the person follows the topic.
+// With a world, the topic pages tell whether the person follows the topic, a person's page whether
+// they are followed (and the counts of the lists), and the videos the person's marks ("selfmark" and
+// "mark") and comments.
 void installFeedRoutes(HttpServer& server, const PublishedVideos* published = nullptr, const World* world = nullptr);
 
 } // namespace standin

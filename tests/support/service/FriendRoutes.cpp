@@ -5,6 +5,7 @@
 #include "service/ImageRoutes.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,9 +37,9 @@ std::string nickOf(std::size_t n)
     return n < count ? kNicks[n] : std::string(kNicks[n % count]) + std::to_string(n / count + 1);
 }
 
-std::string person(const std::string& host, std::size_t n, bool withFans)
+std::string person(const std::string& host, std::size_t n, bool withFans, std::size_t firstSuid = 3001)
 {
-    std::string json = R"({"suid":")" + std::to_string(3001 + n) + R"(","nick":")" + nickOf(n) + R"(","icon":")" +
+    std::string json = R"({"suid":")" + std::to_string(firstSuid + n) + R"(","nick":")" + nickOf(n) + R"(","icon":")" +
                        imageUrl(host, kAvatars[n % 4]) + "\"";
     if (withFans) {
         json += R"(,"fansCnt":)" + std::to_string((n * 37) % 500 + 3);
@@ -64,18 +65,28 @@ Response listReply(const std::vector<std::string>& items, std::size_t total)
     return jsonReply(R"({"status":200,"msg":"","result":)" + jsonList(items) + R"(,"total":)" + std::to_string(total) + "}");
 }
 
-Response possibleKnown(const Request& request)
+// The people one may know as the world has them: strangers only (no one followed, never the account),
+// "5001" on, with the same nicks, reasons and fan counts.
+Response possibleKnownInWorld(const Request& request, const World& world)
 {
     if (!hasSession(request.param("token"))) {
         return needLogin();
     }
     const std::string host = hostOf(request);
-    return listReply(page(request, kPossibleKnownCount,
-                          [&host](std::size_t n) {
-                              return R"({"user":)" + person(host, n, true) + R"(,"relation":)" +
-                                     std::to_string(kRelations[n % 6]) + R"(,"msg":")" + kReasons[n % 5] + "\"}";
+    std::vector<std::size_t> strangers;
+    for (std::size_t n = 0; n < kPossibleKnownCount; ++n) {
+        if (!world.followsPerson(std::to_string(5001 + n)) && nickOf(n) != kAccountNick) {
+            strangers.push_back(n);
+        }
+    }
+    return listReply(page(request, strangers.size(),
+                          [&](std::size_t at) {
+                              const std::size_t n = strangers[at];
+                              return R"({"user":)" + person(host, n, true, 5001) + R"(,"relation":)" +
+                                     std::to_string(world.relationTo(std::to_string(5001 + n))) + R"(,"msg":")" +
+                                     kReasons[n % 5] + "\"}";
                           }),
-                     kPossibleKnownCount);
+                     strangers.size());
 }
 
 // Every third friend has no account on the service (relation -1, no "user"); the others do.
@@ -153,10 +164,39 @@ Response shareWeibo(const Request& request)
 } // namespace FriendRoutes_cpp
 } // namespace
 
-void installFriendRoutes(HttpServer& server)
+Response possibleKnownWithEveryRelation(const Request& request)
 {
     using namespace FriendRoutes_cpp;
-    server.route("/m/find-friend.json", possibleKnown);
+    if (!hasSession(request.param("token"))) {
+        return needLogin();
+    }
+    const std::string host = hostOf(request);
+    return listReply(page(request, kPossibleKnownCount,
+                          [&host](std::size_t n) {
+                              return R"({"user":)" + person(host, n, true) + R"(,"relation":)" +
+                                     std::to_string(kRelations[n % 6]) + R"(,"msg":")" + kReasons[n % 5] + "\"}";
+                          }),
+                     kPossibleKnownCount);
+}
+
+std::string suggestionNick(const std::string& suid)
+{
+    const int number = std::atoi(suid.c_str());
+    if (number < 5001 || number >= 5001 + int(kPossibleKnownCount)) {
+        return "";
+    }
+    return FriendRoutes_cpp::nickOf(std::size_t(number - 5001));
+}
+
+void installFriendRoutes(HttpServer& server, const World* world)
+{
+    using namespace FriendRoutes_cpp;
+    if (world != nullptr) {
+        server.route("/m/find-friend.json",
+                     [world](const Request& request) { return possibleKnownInWorld(request, *world); });
+    } else {
+        server.route("/m/find-friend.json", possibleKnownWithEveryRelation);
+    }
     server.route("/m/v2_weibofriends.json", weiboFriends);
     server.route("/m/search-user.json", searchUser);
     server.route("/m/people.json", recommendedPeople);

@@ -2,7 +2,9 @@
 //
 //   GET  /m/find-friend.json?token=&page=&per=      (needs a session)
 //        -> {"status":200,"result":[{"user":<person with "fansCnt">,"relation":n,"msg":text}],
-//            "total":kPossibleKnownCount}, page by page
+//            "total":<count>}, page by page. With a world: strangers only ("5001".., never the account
+//           nor anyone it follows). Without: kPossibleKnownCount people "3001".. with every relation a
+//           service may send (0, 1 followed, 4 the account itself; possibleKnownWithEveryRelation)
 //   GET  /m/v2_weibofriends.json?token=&othertype=&page=&per=   (needs a session)
 //        -> {"status":200,"result":[{"weibo":{"nick","icon","name"},"relation":n[,"user":<person>]}]}
 //           kWeiboFriendCount friends of the microblog named by othertype (2 the QQ microblog, any other
@@ -19,6 +21,7 @@
 #pragma once
 
 #include "service/HttpServer.h"
+#include "service/World.h"
 
 #include <cstddef>
 
@@ -28,6 +31,13 @@ inline constexpr std::size_t kPossibleKnownCount = 56;
 inline constexpr std::size_t kWeiboFriendCount = 25;
 inline constexpr std::size_t kRecommendedPeopleCount = 61;
 
-void installFriendRoutes(HttpServer& server);
+// The people one may know as a service may list them: "3001" on, relations 0, 1, 0, 4, 0, 1 in turn
+// (row 0 is named like the account, row 3 is the account itself), kPossibleKnownCount of them.
+Response possibleKnownWithEveryRelation(const Request& request);
+// The nick of one of the world's people one may know ("5001" on); "" for anyone else.
+std::string suggestionNick(const std::string& suid);
+
+// `world` (which must outlive the server) decides whom the people one may know leave out.
+void installFriendRoutes(HttpServer& server, const World* world = nullptr);
 
 } // namespace standin

@@ -43,6 +43,36 @@ bool parseRange(const std::string& header, std::uint64_t size, std::uint64_t& fi
 } // namespace MovieRoutes_cpp
 } // namespace
 
+namespace {
+namespace MovieRoutes_cpp {
+
+Response answer(const Request& request, const std::string& bytes)
+{
+    const auto range = request.header("Range");
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    if (range && parseRange(*range, bytes.size(), first, last)) {
+        Response response;
+        response.status = 206;
+        response.body = bytes.substr(first, last - first + 1);
+        std::ostringstream contentRange;
+        contentRange << "bytes " << first << '-' << last << '/' << bytes.size();
+        return response.with("Content-Type", "video/mp4")
+            .with("Accept-Ranges", "bytes")
+            .with("Content-Range", contentRange.str());
+    }
+    if (range) {
+        Response response = Response::empty(416);
+        return response.with("Content-Range", "bytes */" + std::to_string(bytes.size()));
+    }
+    Response response;
+    response.body = bytes;
+    return response.with("Content-Type", "video/mp4").with("Accept-Ranges", "bytes");
+}
+
+} // namespace MovieRoutes_cpp
+} // namespace
+
 void installMovieRoute(HttpServer& server, const std::string& path, const std::string& file)
 {
     server.route(path, [file](const Request& request) {
@@ -51,27 +81,13 @@ void installMovieRoute(HttpServer& server, const std::string& path, const std::s
             return Response::empty(404);
         }
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const auto range = request.header("Range");
-        std::uint64_t first = 0;
-        std::uint64_t last = 0;
-        if (range && MovieRoutes_cpp::parseRange(*range, bytes.size(), first, last)) {
-            Response response;
-            response.status = 206;
-            response.body = bytes.substr(first, last - first + 1);
-            std::ostringstream contentRange;
-            contentRange << "bytes " << first << '-' << last << '/' << bytes.size();
-            return response.with("Content-Type", "video/mp4")
-                .with("Accept-Ranges", "bytes")
-                .with("Content-Range", contentRange.str());
-        }
-        if (range) {
-            Response response = Response::empty(416);
-            return response.with("Content-Range", "bytes */" + std::to_string(bytes.size()));
-        }
-        Response response;
-        response.body = bytes;
-        return response.with("Content-Type", "video/mp4").with("Accept-Ranges", "bytes");
+        return MovieRoutes_cpp::answer(request, bytes);
     });
+}
+
+void installMovieBytesRoute(HttpServer& server, const std::string& path, std::shared_ptr<const std::string> bytes)
+{
+    server.route(path, [bytes](const Request& request) { return MovieRoutes_cpp::answer(request, *bytes); });
 }
 
 } // namespace standin

@@ -6,10 +6,13 @@
 
 #include "service/HttpServer.h"
 
+#include <memory>
 #include <string>
 
 namespace standin {
 
 void installMovieRoute(HttpServer& server, const std::string& path, const std::string& file);
+// The same for a movie held in memory.
+void installMovieBytesRoute(HttpServer& server, const std::string& path, std::shared_ptr<const std::string> bytes);
 
 } // namespace standin

@@ -1,6 +1,8 @@
 #include "service/ProfileRoutes.h"
 #include "service/ServiceReplies.h"
 
+#include "service/FeedRoutes.h"
+#include "service/FriendRoutes.h"
 #include "service/ImageRoutes.h"
 
 #include <algorithm>
@@ -94,7 +96,7 @@ Response follow(const std::shared_ptr<Relations>& relations, const Request& requ
                 std::to_string(type) + "}");
 }
 
-Response userInfo(const Request& request)
+Response userInfo(const Request& request, const World* world)
 {
     if (request.method != "GET") {
         return refusal(405, "不支持的请求方式");
@@ -106,7 +108,8 @@ Response userInfo(const Request& request)
     return jsonReply(R"({"status":200,"msg":"","suid":"1001","nick":"小明","icon":")" + imageUrl(host, "avatar-1001") +
                 R"(","cover":")" + imageUrl(host, "cover-1001") +
                 R"(","loginName":"xiaoming","email":"xiaoming@example.com","emailv":true,)"
-                R"("phone":"13800138000","desc":"西湖边长大的摄影爱好者"})");
+                R"("phone":)" + jsonQuoted(world != nullptr ? world->phone() : kAccountPhone) +
+                R"(,"desc":"西湖边长大的摄影爱好者"})");
 }
 
 void installLists(HttpServer& server, const std::shared_ptr<Relations>& relations)
@@ -114,6 +117,40 @@ void installLists(HttpServer& server, const std::shared_ptr<Relations>& relation
     server.route("/m/relation/follow.json",
                  [relations](const Request& request) { return listPage(relations, request, false); });
     server.route(kFansPath, [relations](const Request& request) { return listPage(relations, request, true); });
+}
+
+// The lists as the world has them: the account's follow list is whom it follows; anyone else's fans
+// list holds the account while it follows them; every relation is the account's to that person.
+Response worldListPage(const World& world, const std::shared_ptr<Relations>& seeded, const Request& request, bool fans)
+{
+    if (!hasSession(request.param("token"))) {
+        return refusal(403, "请先登录");
+    }
+    const std::string suid = request.param("suid").value_or("");
+    std::vector<Person> people;
+    if (!fans && suid == kAccountSuid) {
+        for (const std::string& followed : world.followedPeople()) {
+            people.push_back(Person{followed, personNick(followed), 1001 + std::atoi(followed.c_str()) % 4, 0});
+        }
+    } else {
+        if (fans && suid != kAccountSuid && world.followsPerson(suid)) {
+            people.push_back(Person{kAccountSuid, kAccountNick, 1001, 0});
+        }
+        std::lock_guard hold(seeded->mutex);
+        const std::vector<Person>& list = fans ? seeded->fans : seeded->follow;
+        people.insert(people.end(), list.begin(), list.end());
+    }
+    const std::size_t page = std::size_t(number(request.param("page"), 1));
+    const std::size_t per = std::size_t(number(request.param("per"), 50));
+    const std::string host = hostOf(request);
+    const std::size_t from = std::min(people.size(), (page - 1) * per);
+    const std::size_t to = std::min(people.size(), from + per);
+    std::vector<std::string> items;
+    for (std::size_t i = from; i < to; ++i) {
+        items.push_back(personJson(people[i], world.relationTo(people[i].suid), host));
+    }
+    return jsonReply(R"({"status":200,"msg":"","result":)" + jsonList(items) + R"(,"total":)" +
+                     std::to_string(people.size()) + "}");
 }
 
 }  // namespace ProfileRoutes_cpp
@@ -174,10 +211,40 @@ void installRelationPages(HttpServer& server, std::size_t followCount, std::size
                  [relations](const Request& request) { return ProfileRoutes_cpp::follow(relations, request); });
 }
 
-void installProfileRoutes(HttpServer& server)
+std::string personNick(const std::string& suid)
 {
-    server.route(kUserInfoPath, ProfileRoutes_cpp::userInfo);
-    ProfileRoutes_cpp::installLists(server, ProfileRoutes_cpp::makeRelations(kProfileFollowCount, kProfileFansCount, -1, -1));
+    const int number = std::atoi(suid.c_str());
+    if (number >= 2000 && number < 2000 + int(kProfileFollowCount)) {
+        return relationNames(kProfileFollowCount, false)[std::size_t(number - 2000)];
+    }
+    if (number >= 3000 && number < 3000 + int(kProfileFansCount)) {
+        return relationNames(kProfileFansCount, true)[std::size_t(number - 3000)];
+    }
+    if (suid == kAccountSuid) {
+        return kAccountNick;
+    }
+    if (std::string nick = feedPersonNick(suid); !nick.empty()) {
+        return nick;
+    }
+    if (std::string nick = suggestionNick(suid); !nick.empty()) {
+        return nick;
+    }
+    return "用户" + suid;
+}
+
+void installProfileRoutes(HttpServer& server, World* world)
+{
+    using namespace ProfileRoutes_cpp;
+    server.route(kUserInfoPath, [world](const Request& request) { return userInfo(request, world); });
+    auto seeded = makeRelations(kProfileFollowCount, kProfileFansCount, -1, -1);
+    if (world == nullptr) {
+        installLists(server, seeded);
+        return;
+    }
+    server.route("/m/relation/follow.json",
+                 [world, seeded](const Request& request) { return worldListPage(*world, seeded, request, false); });
+    server.route(kFansPath,
+                 [world, seeded](const Request& request) { return worldListPage(*world, seeded, request, true); });
 }
 
 } // namespace standin

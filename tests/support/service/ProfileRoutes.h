@@ -17,6 +17,7 @@
 #pragma once
 
 #include "service/HttpServer.h"
+#include "service/World.h"
 
 #include <string>
 #include <vector>
@@ -30,8 +31,14 @@ inline constexpr const char* kFollowPostPath = "/m/follow.json";
 inline constexpr std::size_t kProfileFollowCount = 9;
 inline constexpr std::size_t kProfileFansCount = 7;
 
-// The profile read and the default lists (9 followed people, 7 fans), without the follow post.
-void installProfileRoutes(HttpServer& server);
+// The profile read and the default lists (9 followed people, 7 fans), without the follow post. With a
+// world (which must outlive the server) the profile gives the number the person last saved, the
+// account's follow list is whom the world says it follows, another person's fans list begins with the
+// account while it follows them, and each person's relation is the world's.
+void installProfileRoutes(HttpServer& server, World* world = nullptr);
+
+// The nick of anyone the stand-in's lists or feeds name, by suid ("用户<suid>" for a stranger).
+std::string personNick(const std::string& suid);
 
 // Lists of the given lengths (followed people "2000+n", fans "3000+n"); the replies claim the totals
 // given (the counts when negative). The follow post keeps answering from the same relations.

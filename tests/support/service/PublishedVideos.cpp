@@ -50,6 +50,15 @@ void PublishedVideos::markUploaded(const std::string& scid)
     entry(scid).uploaded = true;
 }
 
+void PublishedVideos::setCover(const std::string& scid, const std::string& cover, int width, int height)
+{
+    std::lock_guard hold(mutex_);
+    PublishedVideo& video = entry(scid);
+    video.cover = cover;
+    video.coverWidth = width;
+    video.coverHeight = height;
+}
+
 void PublishedVideos::remove(const std::string& scid)
 {
     std::lock_guard hold(mutex_);

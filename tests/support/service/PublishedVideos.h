@@ -22,6 +22,11 @@ struct PublishedVideo {
     std::string shareTargets;  // the microblog codes joined by ","
     std::string shareMessage;
     bool uploaded = false;
+    // The picture its records show ("/img/<cover>.png") and that picture's size: a still of the
+    // uploaded movie once the upload ended with one, else a fixture still.
+    std::string cover = "video-3001";
+    int coverWidth = 480;
+    int coverHeight = 360;
 };
 
 class PublishedVideos {
@@ -30,6 +35,8 @@ public:
     void recordCommit(const std::string& path, const Params& form);
     // The upload server closed the file of this scid complete.
     void markUploaded(const std::string& scid);
+    // The still of its uploaded movie, served as "/img/<cover>.png".
+    void setCover(const std::string& scid, const std::string& cover, int width, int height);
     // A deleted video leaves the list.
     void remove(const std::string& scid);
 

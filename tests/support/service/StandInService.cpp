@@ -38,7 +38,7 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     // Registration, profile changes and the account's pictures answer as the account screens expect.
     installAccountRoutes(server_);
     // The own profile, the follow and fans lists (with relations) and following from them.
-    installProfileRoutes(server_);
+    installProfileRoutes(server_, &world_);
     // The feeds page by page, over the API's one-item lists.
     installFeedRoutes(server_, &published_, &world_);
     // The system messages page by page, over the API's one-message list.
@@ -47,13 +47,13 @@ StandInService::StandInService(ServerOptions options) : server_(std::move(option
     installStreamRoutes(server_);
     // The people lists (possible friends, microblog friends, search, recommended people), following and
     // the microblog invitation.
-    installFriendRoutes(server_);
+    installFriendRoutes(server_, &world_);
     // One video with its viewers and comments, comments posted, and the videos' movie.
-    installVideoPageRoutes(server_, &published_);
+    installVideoPageRoutes(server_, &published_, &world_);
     // All topics page by page (the topic picker and the square's topic list), over the API's one topic.
     installTopicPages(server_, kPickerTopicCount);
     // One world over the areas: topics and their follows, reminders, every video's stream and page.
-    installWorldRoutes(server_, world_, published_);
+    installWorldRoutes(server_, world_, published_, uploads_);
 
     // The service's API paths (the token request, the commit calls, the codec header, ...) are
     // installed here as they are built: one install function per area, like the upload routes.

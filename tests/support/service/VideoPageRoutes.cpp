@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "service/ApiRoutes.h"
+#include "service/FeedRoutes.h"
 #include "service/ImageRoutes.h"
 #include "service/MovieRoutes.h"
 #include "service/StreamRoutes.h"
@@ -73,6 +74,12 @@ std::string personBySuid(const std::string& host, const std::string& suid)
             return person(host, index);
         }
     }
+    // The feeds' other people borrow the pictures of the first four.
+    if (const std::string nick = feedPersonNick(suid); !nick.empty()) {
+        const int picture = (std::atoi(suid.c_str()) - 1001) % 4;
+        return R"({"suid":)" + jsonQuoted(suid) + R"(,"nick":)" + jsonQuoted(nick) + R"(,"icon":)" +
+               jsonQuoted(imageUrl(host, "avatar-" + std::to_string(1001 + picture))) + "}";
+    }
     return person(host, 0);
 }
 
@@ -91,19 +98,6 @@ std::string comment(const std::string& host, const VideoFixture& video, int n)
            R"(,"toUser":)" + personBySuid(host, video.ownerSuid) + R"(,"createTime":)" + std::to_string(created) + "}";
 }
 
-// The comments posted on a video since the service started, in order, as JSON objects.
-struct PostedComments {
-    std::mutex mutex;
-    std::map<std::string, std::vector<std::string>> byScid;
-
-    std::vector<std::string> of(const std::string& scid)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        auto it = byScid.find(scid);
-        return it == byScid.end() ? std::vector<std::string>{} : it->second;
-    }
-};
-
 // A page of the video's comments: the fixture's, then those posted.
 std::string commentPage(const std::string& host, const VideoFixture& video, int page, int per,
                         const std::vector<std::string>& posted = {})
@@ -119,7 +113,7 @@ std::string commentPage(const std::string& host, const VideoFixture& video, int 
 }
 
 std::string record(const std::string& host, const VideoFixture& video, const std::string& scid,
-                   const std::vector<std::string>& posted = {})
+                   const std::vector<std::string>& posted = {}, int ownMark = 0)
 {
     std::string ext = R"({"t":)" + jsonQuoted(video.title);
     if (video.title[0] == '\0') {
@@ -147,10 +141,12 @@ std::string record(const std::string& host, const VideoFixture& video, const std
            R"(,"ext":)" + ext + R"(,"pic":{"base":)" +
            jsonQuoted("http://" + host + "/img/") + R"(,"m":)" + jsonQuoted(std::string(video.still) + ".png") +
            R"(},"stream":{"base":)" + jsonQuoted("http://" + host + "/stream/") + R"(,"ios":"mp4"},)" +
-           R"("mark":{"result":[{"user":)" + person(host, 1) + R"(,"mark":2}],"total":1},)" +
+           R"("mark":{"result":[)" +
+           (ownMark > 0 ? R"({"user":)" + person(host, 0) + R"(,"mark":)" + std::to_string(ownMark) + "}," : std::string()) +
+           R"({"user":)" + person(host, 1) + R"(,"mark":2}],"total":)" + (ownMark > 0 ? "2" : "1") + "}," +
            R"("with":{"result":[)" + (people ? person(host, 2) : std::string()) + R"(],"total":)" +
-           (people ? "1" : "0") + "}," + R"("comment":{"result":)" + commentPage(host, video, 1, 2) +
-           R"(,"total":)" + std::to_string(video.comments) + "}," + R"("pagedcmt":{"result":)" +
+           (people ? "1" : "0") + "}," + R"("comment":{"result":)" + commentPage(host, video, 1, 2, posted) +
+           R"(,"total":)" + std::to_string(video.comments + int(posted.size())) + "}," + R"("pagedcmt":{"result":)" +
            commentPage(host, video, 1, 20, posted) + R"(,"total":)" +
            std::to_string(video.comments + int(posted.size())) + "}," +
            R"("visit":{"result":[)" + visits + R"(],"total":)" + std::to_string(video.viewers) + "}," +
@@ -174,33 +170,48 @@ const VideoFixture& videoOfComment(const std::string& commentId, int* number)
     return kVideos[0];
 }
 
-// A video the person published, as a fixture: its title, place and picture, and the one comment a
-// friend left on it (the first of the fixture comments, 阿芳's).
-struct PublishedFixture {
-    std::string scid, title, place;
+// A video that is not one of the fixtures above, made one: a video the person published (its title,
+// place and picture, and the one comment a friend left on it, the first of the fixture comments,
+// 阿芳's), or a video of the feeds (its title, owner, place, picture and size as its feed item tells).
+struct MadeFixture {
+    std::string scid, title, still, owner, place;
+    int width = 0, height = 0;
     VideoFixture video;
 };
 
-std::optional<PublishedFixture> publishedFixture(const PublishedVideos* published, const std::string& scid)
+std::optional<MadeFixture> madeFixture(const PublishedVideos* published, const std::string& scid)
 {
-    if (published == nullptr) {
-        return std::nullopt;
-    }
-    for (const PublishedVideo& video : published->published()) {
-        if (video.scid == scid) {
-            PublishedFixture made{video.scid, video.title, video.locationText, {}};
-            return made;
+    if (published != nullptr) {
+        for (const PublishedVideo& video : published->published()) {
+            if (video.scid == scid) {
+                return MadeFixture{video.scid, video.title, video.cover, "1001", video.locationText,
+                                   video.coverWidth, video.coverHeight, {}};
+            }
         }
+    }
+    FeedVideo feed;
+    if (fixtureOf(scid) == nullptr && feedVideoOf(scid, &feed)) {
+        return MadeFixture{scid, feed.title, feed.still, feed.ownerSuid, feed.place, feed.width, feed.height, {}};
     }
     return std::nullopt;
 }
 
-void bind(PublishedFixture& made)
+// The fixture of a video id (nullptr for one the world does not know); `made` holds a made one's texts.
+const VideoFixture* videoFor(const PublishedVideos* published, const std::string& scid, std::optional<MadeFixture>& made)
 {
-    made.video = {made.scid.c_str(), made.title.c_str(), "video-3001", 480, 360, "1001", 1, 0, made.place.c_str()};
+    made = madeFixture(published, scid);
+    if (!made) {
+        return fixtureOf(scid);
+    }
+    made->video = {made->scid.c_str(), made->title.c_str(), made->still.c_str(), made->width, made->height,
+                   made->owner.c_str(), 1, 3, made->place.c_str()};
+    if (made->owner == "1001") {
+        made->video.viewers = 0;
+    }
+    return &made->video;
 }
 
-Response channelReply(const Request& request, PostedComments& posted, const PublishedVideos* published)
+Response channelReply(const Request& request, const World& world, const PublishedVideos* published)
 {
     if (!hasSession(request.param("token"))) {
         return jsonReply(R"({"status":403,"msg":"请先登录"})");
@@ -214,38 +225,34 @@ Response channelReply(const Request& request, PostedComments& posted, const Publ
                                      : R"({"id":)" + jsonQuoted(commentId) + R"(,"content":"这是在哪里拍的？","fromUser":)" +
                                            person(host, 1) + R"(,"createTime":)" +
                                            std::to_string(nowMilliseconds() - 600000) + "}";
-        return jsonReply(R"({"status":200,"msg":"","result":)" + record(host, video, video.scid) + R"(,"cmt":)" + cmt + "}");
+        return jsonReply(R"({"status":200,"msg":"","result":)" +
+                         record(host, video, video.scid, world.commentsOn(video.scid), world.markOn(video.scid)) +
+                         R"(,"cmt":)" + cmt + "}");
     }
     const std::string scid = request.param("scid").value_or("");
-    std::optional<PublishedFixture> own = publishedFixture(published, scid);
-    if (own) {
-        bind(*own);
-    }
-    const VideoFixture* video = own ? &own->video : fixtureOf(scid);
-    const std::vector<std::string> mine = video ? posted.of(scid) : std::vector<std::string>{};
-    return jsonReply(R"({"status":200,"msg":"","result":)" + record(host, video ? *video : kVideos[0], scid, mine) +
-                     "}");
+    std::optional<MadeFixture> made;
+    const VideoFixture* video = videoFor(published, scid, made);
+    const std::vector<std::string> mine = video ? world.commentsOn(scid) : std::vector<std::string>{};
+    return jsonReply(R"({"status":200,"msg":"","result":)" +
+                     record(host, video ? *video : kVideos[0], scid, mine, world.markOn(scid)) + "}");
 }
 
-Response commentsReply(const Request& request, PostedComments& posted, const PublishedVideos* published)
+Response commentsReply(const Request& request, const World& world, const PublishedVideos* published)
 {
     const std::string scid = request.param("scid").value_or("");
-    std::optional<PublishedFixture> own = publishedFixture(published, scid);
-    if (own) {
-        bind(*own);
-    }
-    const VideoFixture* video = own ? &own->video : fixtureOf(scid);
+    std::optional<MadeFixture> made;
+    const VideoFixture* video = videoFor(published, scid, made);
     if (!video) {
         return jsonReply(apiListReply(kApiCommentJson, 1));
     }
     const int page = std::atoi(request.param("page").value_or("1").c_str());
     const int per = std::clamp(std::atoi(request.param("per").value_or("20").c_str()), 1, 100);
-    const std::vector<std::string> mine = posted.of(scid);
+    const std::vector<std::string> mine = world.commentsOn(scid);
     return jsonReply(R"({"status":200,"msg":"","result":)" + commentPage(hostOf(request), *video, page, per, mine) +
                      R"(,"total":)" + std::to_string(video->comments + int(mine.size())) + "}");
 }
 
-Response addComment(const Request& request, PostedComments& posted)
+Response addComment(const Request& request, World& world)
 {
     const Params form = request.formParams();
     if (!hasSession(findParam(form, "token"))) {
@@ -263,10 +270,7 @@ Response addComment(const Request& request, PostedComments& posted)
     const std::string made = R"({"id":)" + jsonQuoted("c-new-" + std::to_string(nowMilliseconds())) +
                              R"(,"content":)" + jsonQuoted(content) + R"(,"fromUser":)" + person(host, 0) +
                              R"(,"createTime":)" + std::to_string(nowMilliseconds()) + R"(,"scid":)" + jsonQuoted(scid) + "}";
-    {
-        std::lock_guard<std::mutex> lock(posted.mutex);
-        posted.byScid[scid].push_back(made);
-    }
+    world.addComment(scid, made);
     return jsonReply(R"({"status":200,"msg":"评论成功","result":[)" + made + "]}");
 }
 
@@ -290,19 +294,23 @@ std::string videoCommentId(const std::string& scid, int n)
     return "c" + (scid.size() > 2 ? scid.substr(2) : scid) + "-" + std::to_string(n);
 }
 
-void installVideoPageRoutes(HttpServer& server, const PublishedVideos* published)
+void installVideoPageRoutes(HttpServer& server, const PublishedVideos* published, World* world)
 {
     using namespace VideoPageRoutes_cpp;
-    // New comments are kept: a fixture video's record and pages serve them after its own.
-    auto posted = std::make_shared<PostedComments>();
-    server.route("/m/v2_channel.json",
-                 [posted, published](const Request& request) { return channelReply(request, *posted, published); });
-    server.route("/m/v2_comment.json",
-                 [posted, published](const Request& request) { return commentsReply(request, *posted, published); });
+    // New comments are kept: a video's record and pages serve them after its own. Without the service's
+    // world they are kept for this server alone.
+    std::shared_ptr<World> own = world != nullptr ? nullptr : std::make_shared<World>();
+    World* kept = world != nullptr ? world : own.get();
+    server.route("/m/v2_channel.json", [own, kept, published](const Request& request) {
+        return channelReply(request, *kept, published);
+    });
+    server.route("/m/v2_comment.json", [own, kept, published](const Request& request) {
+        return commentsReply(request, *kept, published);
+    });
     // A GET of comment.json keeps the API's list; posts are new comments.
-    server.route("/m/comment.json", [posted](const Request& request) {
+    server.route("/m/comment.json", [own, kept](const Request& request) {
         if (request.method == "POST") {
-            return addComment(request, *posted);
+            return addComment(request, *kept);
         }
         return jsonReply(apiListReply(kApiCommentJson, 1));
     });

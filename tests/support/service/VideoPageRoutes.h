@@ -10,8 +10,8 @@
 //        -> {"status":200,"msg":"","result":[the page's comments],"total":<all the video's comments>}
 //   POST /m/comment.json  scid, token, content   (needs a session)
 //        -> {"status":200,"msg":"评论成功","result":[the new comment, from the account 1001]}
-//        a fixture video's record and comment pages serve its new comments after its own (and count
-//        them in the totals) for as long as the service runs
+//        any video's record and comment pages serve its new comments after its own (and count them
+//        in the totals) for as long as the service runs
 //        an empty content -> {"status":400,"msg":"评论内容不可为空"}
 //   GET  /stream/<scid>.mp4 -> the movie of every fixture video (ranges answered, MovieRoutes.h)
 //
@@ -25,6 +25,7 @@
 
 #include "service/HttpServer.h"
 #include "service/PublishedVideos.h"
+#include "service/World.h"
 
 #include <string>
 
@@ -52,7 +53,10 @@ std::string videoRecordJson(const std::string& hostPort, const std::string& scid
 std::string videoCommentId(const std::string& scid, int n);
 
 // With `published` (which must outlive the server), a video the person published answers its own
-// record: its title, place and picture, and the friend's comment on it.
-void installVideoPageRoutes(HttpServer& server, const PublishedVideos* published = nullptr);
+// record: its title, place and picture, and the friend's comment on it. A video of the feeds that is
+// none of the fixtures answers as its feed item tells (title, owner, place, picture, size, one comment).
+// The comments posted and the person's marks are kept in `world` (one of this server's own when null),
+// which must outlive the server: the records and comment pages of every video show them.
+void installVideoPageRoutes(HttpServer& server, const PublishedVideos* published = nullptr, World* world = nullptr);
 
 } // namespace standin
