@@ -399,10 +399,12 @@ TEST(StandInWorld, FollowsShowInTheFollowAndFansListsAndLeaveThePeopleOneMayKnow
     for (const std::string& followed : first) {
         EXPECT_FALSE(contains(known, followed)) << followed;
     }
+    // Nor anyone of the same name as the account or someone followed (阿芳 is followed).
     Json suggested = getJson(client, suggestions);
     for (const cJSON* item = member(suggested.get(), "result")->child; item; item = item->next) {
         EXPECT_EQ(member(item, "relation")->valueint % 2, 0) << text(member(item, "user"), "suid");
         EXPECT_NE(text(member(item, "user"), "nick"), "小明");
+        EXPECT_NE(text(member(item, "user"), "nick"), "阿芳");
     }
 
     // Following someone from the feeds and someone one may know; stopping to follow one of the list.

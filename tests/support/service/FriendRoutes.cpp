@@ -3,10 +3,12 @@
 
 #include "service/CommitRoutes.h"
 #include "service/ImageRoutes.h"
+#include "service/ProfileRoutes.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,17 +67,22 @@ Response listReply(const std::vector<std::string>& items, std::size_t total)
     return jsonReply(R"({"status":200,"msg":"","result":)" + jsonList(items) + R"(,"total":)" + std::to_string(total) + "}");
 }
 
-// The people one may know as the world has them: strangers only (no one followed, never the account),
-// "5001" on, with the same nicks, reasons and fan counts.
+// The people one may know as the world has them: strangers only ("5001" on, with the same nicks,
+// reasons and fan counts), never the account nor anyone followed, nor anyone of their names.
 Response possibleKnownInWorld(const Request& request, const World& world)
 {
     if (!hasSession(request.param("token"))) {
         return needLogin();
     }
     const std::string host = hostOf(request);
+    // Nobody the person would take for themself or for someone they follow.
+    std::set<std::string> known = {kAccountNick};
+    for (const std::string& suid : world.followedPeople()) {
+        known.insert(personNick(suid));
+    }
     std::vector<std::size_t> strangers;
     for (std::size_t n = 0; n < kPossibleKnownCount; ++n) {
-        if (!world.followsPerson(std::to_string(5001 + n)) && nickOf(n) != kAccountNick) {
+        if (!world.followsPerson(std::to_string(5001 + n)) && known.count(nickOf(n)) == 0) {
             strangers.push_back(n);
         }
     }
