@@ -7,6 +7,7 @@
 
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/media/LocalMediaFile.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -154,8 +155,7 @@ Ref<AVURLAsset> AVURLAsset::URLAssetWithURL_options(const Ref<NSURL>& url, const
     }
     state->path = url->path();
 
-    if (avformat_open_input(&state->format, state->path.c_str(), nullptr, nullptr) < 0) {
-        state->format = nullptr;
+    if (openLocalMediaFile(&state->format, state->path) < 0) {
         return asset;
     }
     if (avformat_find_stream_info(state->format, nullptr) < 0) {

@@ -8,6 +8,7 @@
 #include "platform/foundation/NSException.h"
 #include "platform/media/AVCaptureDevice.h"
 #include "platform/media/CVPixelBuffer.h"
+#include "platform/media/LocalMediaFile.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -33,8 +34,7 @@ struct FormatHandle {
     AVFormatContext* format = nullptr;
     explicit FormatHandle(const std::string& path)
     {
-        if (path.empty() || avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) {
-            format = nullptr;
+        if (openLocalMediaFile(&format, path) < 0) {
             return;
         }
         if (avformat_find_stream_info(format, nullptr) < 0) {

@@ -10,6 +10,7 @@
 
 #include "platform/foundation/NSURL.h"
 #include "platform/media/AudioOutput.h"
+#include "platform/media/LocalMediaFile.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -117,11 +118,7 @@ constexpr double kMaxSoundSeconds = 30;
 AudioTrack::Samples decodeSound(const std::string& path)
 {
     AVFormatContext* format = nullptr;
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const int opened = avformat_open_input(&format, ("file:" + path).c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0) {
+    if (openLocalMediaFile(&format, path) < 0) {
         return nullptr;
     }
     std::vector<float> out;

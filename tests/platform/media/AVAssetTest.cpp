@@ -1,6 +1,7 @@
 // Movie assets: durations and stills of a movie recorded like the camera's.
 
 #include "platform/media/AVAsset.h"
+#include "platform/media/AVAssetReader.h"
 
 #include <gtest/gtest.h>
 
@@ -123,5 +124,27 @@ TEST_F(AVAssetTest, WhatIsNoMovieHasNoDurationAndNoStill)
         EXPECT_FALSE(generator->copyCGImageAtTime_actualTime_error(CMTimeMake(1, 2), nullptr, &error)) << name;
         ASSERT_TRUE(error) << name;
         EXPECT_EQ(error->domain(), AVFoundationErrorDomain);
+    }
+}
+
+// A file location is read as the file it names and nothing else: a path spelled like one of the
+// demuxer's other ways of reading (joining files, standard input, the network) names a file that does
+// not exist, so the asset is unreadable and has no tracks, where such a path used to be obeyed.
+TEST_F(AVAssetTest, APathIsOnlyEverReadAsAFile)
+{
+    const std::string clip = (folder / "clip.mov").string();
+    ASSERT_TRUE(asset("clip.mov")->isReadable());
+    for (const std::string& path : {"concat:" + clip + "|" + clip, "subfile,,start,0,end,0,,:" + clip,
+                                    std::string("pipe:0"), std::string("http://127.0.0.1:9/clip.mov")}) {
+        std::string text = "file:";
+        for (char c : path) {
+            text += c == '|' ? std::string("%7C") : std::string(1, c);
+        }
+        auto url = NSURL::URLWithString(text);
+        ASSERT_TRUE(url && url->isFileURL()) << path;
+        ASSERT_EQ(url->path(), path);
+        auto movie = AVURLAsset::URLAssetWithURL_options(url, Value::dictionary());
+        EXPECT_FALSE(movie->isReadable()) << path;
+        EXPECT_TRUE(AVAssetTrack::tracksOfAsset(movie, AVMediaTypeVideo).empty()) << path;
     }
 }
