@@ -25,6 +25,7 @@
 #include "social/MemberInfoController.h"
 #include "social/SettingVC.h"
 #include "social/Share.h"
+#include "social/TopicFollowedCell.h"
 #include "social/TopicFollowedVC.h"
 
 namespace tour {
@@ -216,8 +217,15 @@ bool unfollowTopic(Tour& tour)
         return tour.report("unfollow", false, "no followed topic to delete");
     }
     tour.settle();
+    // The person watches the topic of the first row go; the list's length alone may change meanwhile as
+    // its next page arrives.
+    const auto titleOf = [](const Ref<UITableViewCell>& cell) {
+        auto topic = std::dynamic_pointer_cast<TopicFollowedCell>(cell);
+        return topic ? topic->myTitleLabel()->text() : std::string();
+    };
     const NSInteger before = table->numberOfRowsInSection(0);
     auto first = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(0, 0));
+    const std::string topic = titleOf(first);
     tour.tap(barView(topics->editItem()));
     tour.settle();
     if (!table->isEditing() || !first || !first->deleteControl() || !tour.tap(first->deleteControl())) {
@@ -229,16 +237,25 @@ bool unfollowTopic(Tour& tour)
                 button ? "the row's delete control opened its \"" + button->titleForState(UIControlStateNormal) +
                              "\" button"
                        : "no delete button");
-    if (!button || !tour.tap(button)) {
+    if (!button || !tour.waitFor([&] { return reachable(button); }, 5) || !tour.tap(button)) {
         return false;
     }
-    const bool gone = tour.waitFor([&] { return table->numberOfRowsInSection(0) == before - 1; }, 15);
+    const bool gone = tour.waitFor(
+        [&] {
+            for (const auto& cell : table->visibleCells()) {
+                if (titleOf(cell) == topic) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        15);
     tour.tap(barView(topics->editItem()));
     tour.settle();
-    return tour.report("unfollow", gone && !table->isEditing(),
-                       gone ? "unfollowed: " + std::to_string(before) + " topics, now " +
+    return tour.report("unfollow", !topic.empty() && gone && !table->isEditing(),
+                       gone ? "unfollowed \"" + topic + "\": " + std::to_string(before) + " topics, now " +
                                   std::to_string(table->numberOfRowsInSection(0))
-                            : "the row stayed after the service was asked");
+                            : "the row of \"" + topic + "\" stayed after the service was asked");
 }
 
 bool changePhone(Tour& tour)

@@ -147,19 +147,52 @@ inline std::optional<CGPoint> fieldOnScreen(const Ref<UIWebView>& page, const st
     return std::nullopt;
 }
 
-// A person fills a microblog's sign-in page: a tap on each field, then its keys. False when a field is
-// missing or took no keys.
+// Whether a touch at this screen point lands on the page, not on the keyboard or anything else over it.
+inline bool pageTakesTouchAt(const Ref<UIWebView>& page, CGPoint onScreen)
+{
+    const auto hit = UIScreenInput::viewAt(onScreen);
+    return hit && (hit == page || hit->isDescendantOfView(page));
+}
+
+// The page's field of that name (or type) as it is now.
+inline std::optional<UIWebView::Field> pageField(const Ref<UIWebView>& page, const std::string& nameOrType)
+{
+    for (const auto& field : page->fields()) {
+        if (field.name == nameOrType || field.type == nameOrType) {
+            return field;
+        }
+    }
+    return std::nullopt;
+}
+
+// A tap beside the sign-in form (on the page, clear of its fields) puts the keyboard away.
+inline void putKeyboardAwayFromPage(Tour& tour)
+{
+    UIScreenInput::tap(CGPointMake(300, 100));
+    tour.settle(0.4);
+}
+
+// A person fills a microblog's sign-in page: a tap on each field, then its keys. A field the keyboard
+// covers is uncovered first by putting the keyboard away. False when a field is missing, took no
+// focus or does not hold what was typed.
 inline bool fillSignInPage(Tour& tour, const Ref<UIWebView>& page)
 {
     for (const auto& [name, text] : {std::pair<std::string, std::string>{"userId", kMicroblogUser},
                                      std::pair<std::string, std::string>{"passwd", kMicroblogPassword}}) {
-        const auto at = fieldOnScreen(page, name);
+        auto at = fieldOnScreen(page, name);
+        if (at && !pageTakesTouchAt(page, *at)) {
+            putKeyboardAwayFromPage(tour);
+            at = fieldOnScreen(page, name);
+        }
         if (!at) {
             return false;
         }
         UIScreenInput::tap(*at);
+        if (!tour.waitFor([&] { return pageField(page, name) && pageField(page, name)->focused; }, 5)) {
+            return false;
+        }
         tour.settle(0.3);
-        if (!UIScreenInput::typeText(text)) {
+        if (!UIScreenInput::typeText(text) || !tour.waitFor([&] { return pageField(page, name)->value == text; }, 5)) {
             return false;
         }
     }
@@ -169,8 +202,7 @@ inline bool fillSignInPage(Tour& tour, const Ref<UIWebView>& page)
 // ... and sends it: a tap beside the form puts the keyboard away, then a tap on the form's button.
 inline bool submitSignInPage(Tour& tour, const Ref<UIWebView>& page)
 {
-    UIScreenInput::tap(CGPointMake(300, 100));
-    tour.settle(0.4);
+    putKeyboardAwayFromPage(tour);
     const auto button = fieldOnScreen(page, "submit");
     if (button) {
         UIScreenInput::tap(*button);
@@ -178,19 +210,37 @@ inline bool submitSignInPage(Tour& tour, const Ref<UIWebView>& page)
     return button.has_value();
 }
 
-// Opens a row of the menu (the bar's left button of the screen showing, then the row).
+// True when a touch at the view's middle would reach it: it is on screen and nothing lies over it.
+inline bool reachable(const Ref<UIView>& view)
+{
+    if (!view || !view->window()) {
+        return false;
+    }
+    const auto hit = UIScreenInput::viewAt(middleOnScreen(view));
+    return hit && (hit == view || hit->isDescendantOfView(view));
+}
+
+// Opens a row of the menu (the bar's left button of the screen showing, then the row). A person waits
+// until they see the button and then the row uncovered before touching them; on a busy machine the
+// screen before may still be closing and the menu still sliding in.
 inline bool openMenuRow(Tour& tour, MenuRow row)
 {
     auto stack = g_root ? g_root->lastDisplayedNavi() : nullptr;
-    if (!stack || !tour.tap(stack->navigationBar()->leftView())) {
+    auto button = stack ? stack->navigationBar()->leftView() : nullptr;
+    if (!tour.waitFor([&] { return reachable(button); }, 10) || !tour.tap(button)) {
         return false;
     }
-    tour.settle();
-    auto menu = g_root->menu();
-    auto cell = menu && menu->table()
-                    ? menu->table()->cellForRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(row, 0))
-                    : nullptr;
-    return tour.tap(cell);
+    // The row's cell is looked up again for the touch: the menu may reload while it slides in, and a
+    // reused cell object can by then show another row.
+    const auto rowCell = [row] {
+        auto menu = g_root->menu();
+        return menu && menu->table()
+                   ? menu->table()->cellForRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(row, 0))
+                   : nullptr;
+    };
+    const bool uncovered = tour.waitFor([&] { return reachable(rowCell()); }, 10);
+    tour.settle(0.3);
+    return uncovered && tour.tap(rowCell());
 }
 
 // The steps, in the order of the road; each reports what it saw and returns false when it failed.

@@ -116,13 +116,14 @@ bool record(Tour& tour)
     tour.report("filter", true,
                 "the recording screen on the synthetic camera, filter \"" + screen->filterIcon()[kFilterIndex] +
                     "\" picked from its bar");
+    // The movie lasts as long as the recording ran; on a busy machine the stop may land well after the
+    // clock's third second, so the longest acceptable movie is the time from the tap that starts it to
+    // the review screen after the one that stops it.
+    const auto recordingSeen = std::chrono::steady_clock::now();
     tour.tap(screen->captureButton());
     if (!tour.waitFor([&] { return screen->isRecording(); }, 3)) {
         return tour.report("record", false, "tapping the record button did not start a recording");
     }
-    // The movie lasts as long as the recording ran; on a busy machine the stop may land well after the
-    // clock's third second, so the longest acceptable movie is the time seen from start to stop.
-    const auto recordingSeen = std::chrono::steady_clock::now();
     // The record clock counts the seconds the person watches; the picture on the way, the stop as soon
     // as the clock shows the third second.
     const auto clockAt = [](int seconds) {
@@ -148,8 +149,8 @@ bool record(Tour& tour)
         exists ? CMTimeGetSeconds(AVURLAsset::URLAssetWithURL_options(NSURL::fileURLWithPath(g_publishing.movie))->duration())
                : 0;
     const bool aboutThree = seconds > kRecordSeconds - 0.5 && seconds < std::max<double>(kRecordSeconds + 1.0, secondsSeen + 0.5);
-    char length[32];
-    std::snprintf(length, sizeof length, "%.2f s", seconds);
+    char length[64];
+    std::snprintf(length, sizeof length, "%.2f s (%.2f s from start to stop)", seconds, secondsSeen);
     return tour.report("stop", exists && aboutThree,
                        exists ? "stopped: " + std::filesystem::path(g_publishing.movie).filename().string() + " of " +
                                     length

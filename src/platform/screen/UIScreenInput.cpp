@@ -65,6 +65,22 @@ CGPoint inWindow(const Ref<UIWindow>& window, CGPoint screenPoint)
     return window->layer()->convertPoint_fromLayer(screenPoint, nullptr);
 }
 
+// The topmost visible window that takes a finger at this screen point (null when none does).
+Ref<UIWindow> topWindowAt(CGPoint point)
+{
+    auto windows = UIApplication::sharedApplication()->windows();  // lowest level first
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        const Ref<UIWindow>& window = *it;
+        if (window->isHidden() || !window->isUserInteractionEnabled()) {
+            continue;
+        }
+        if (window->hitTest_withEvent(inWindow(window, point), std::make_shared<UIEvent>())) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace UIScreenInput_cpp
 }  // namespace
 
@@ -87,24 +103,26 @@ Ref<UIView> UIScreenInput::touchDown(CGPoint point)
         f.overlayButton = overlayButtonAt(overlay, point);
         return nullptr;
     }
-    auto windows = UIApplication::sharedApplication()->windows();  // lowest level first
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-        const Ref<UIWindow>& window = *it;
-        if (window->isHidden() || !window->isUserInteractionEnabled()) {
-            continue;
-        }
-        const CGPoint local = inWindow(window, point);
-        if (!window->hitTest_withEvent(local, std::make_shared<UIEvent>())) {
-            continue;
-        }
-        Ref<UIView> view = window->simulateTouchBegan(local);
-        if (view) {
-            f.down = true;
-            f.window = window;
-        }
-        return view;
+    const Ref<UIWindow> window = topWindowAt(point);
+    if (!window) {
+        return nullptr;
     }
-    return nullptr;
+    Ref<UIView> view = window->simulateTouchBegan(inWindow(window, point));
+    if (view) {
+        f.down = true;
+        f.window = window;
+    }
+    return view;
+}
+
+Ref<UIView> UIScreenInput::viewAt(CGPoint point)
+{
+    using namespace UIScreenInput_cpp;
+    if (frontOverlay()) {
+        return nullptr;
+    }
+    const Ref<UIWindow> window = topWindowAt(point);
+    return window ? window->hitTest_withEvent(inWindow(window, point), std::make_shared<UIEvent>()) : nullptr;
 }
 
 void UIScreenInput::touchMoved(CGPoint point)

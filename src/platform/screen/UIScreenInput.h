@@ -32,6 +32,9 @@ bool isTouching();
 
 // Down and up at one point: the view it went to.
 Ref<UIView> tap(CGPoint point);
+// The view a finger going down at this point would touch, without touching anything: what lies on top
+// there as a person sees it (null under an alert or a sheet, or where no window takes the point).
+Ref<UIView> viewAt(CGPoint point);
 
 // Text typed on the keyboard (each character a key), the return key and the delete key: false when no
 // text input is the first responder.
