@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "capture/PZVideoCaptureController.h"
-#include "capture/PZVideoCaptureEditController.h"
 #include "capture/gpu/GPUFilter.h"
 #include "capture/gpu/GPUOpenGLESContext.h"
 #include "capture/gpu/GPURotationFilter.h"
@@ -162,8 +161,4 @@ void registerCaptureGalleryEntries()
                             }
                         }});
     }
-    UIGallery::add({"review-screen", CGSizeMake(320, 480), [](const Ref<UIWindow>& window) {
-        auto review = PZVideoCaptureEditController::create();
-        window->setRootViewController(UINavigationController::initWithRootViewController(review));
-    }});
 }

@@ -60,6 +60,8 @@ void TopicViewController::viewDidLoad()
 
     searchBar_ = UISearchBar::initWithFrame(CGRectMake(0, 0, 320, 44));
     searchBar_->setShowsCancelButton(false);
+    // An empty field says what it searches.
+    searchBar_->setPlaceholder("搜索话题");
     searchBar_->setAutocorrectionType(UITextAutocorrectionTypeNo);
     searchBar_->setAutocapitalizationType(UITextAutocapitalizationTypeNone);
     searchBar_->setDelegate(self);

@@ -43,10 +43,10 @@ Ref<CommentCell> CommentCell::fromNib()
 std::string CommentCell::descriptionOf(const Value& info)
 {
     // A record without text (a caption row of a video with neither title, place nor people, or an odd
-    // reply) shows its author alone rather than a placeholder word.
+    // reply) keeps the "nick:" shape of every row rather than showing a placeholder word after it.
     const Value text = Comment_getContent(info);
-    if (text.isNilOrNull() || (text.isString() && text.string().empty())) {
-        return User_getNick(Comment_getUser(info)).stringValue();
+    if (text.isNilOrNull()) {
+        return stringWithFormat("%@:", User_getNick(Comment_getUser(info)));
     }
     return Comment_getDescription(info);
 }

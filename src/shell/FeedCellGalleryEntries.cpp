@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "api/LoginState.h"
+#include "api/RecordAccessors.h"
 #include "api/Tool.h"
+#include "capture/PPlayer.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSUserDefaults.h"
@@ -106,6 +108,12 @@ bool imagesArrived(const Ref<UIView>& view)
     }
     if (auto avatar = std::dynamic_pointer_cast<UIUserButton>(view)) {
         if (!avatar->userInfo()["icon"].isNil() && !avatar->backgroundImageForState(UIControlStateNormal)) {
+            return false;
+        }
+    }
+    // A video's still, which the player loads from the record's cover address.
+    if (auto player = std::dynamic_pointer_cast<PPlayer>(view)) {
+        if (!Channel_getCover(player->channel()).empty() && !player->coverImgv()->image()) {
             return false;
         }
     }

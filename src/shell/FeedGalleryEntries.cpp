@@ -86,7 +86,7 @@ UIGalleryEntry feedEntry(const char* name, int type, const char* suid, std::func
             }};
 }
 
-UIGalleryEntry guideEntry(const char* name, CGFloat offset)
+UIGalleryEntry guideEntry(const std::string& name, CGFloat offset)
 {
     return {name, kScreen, [offset](const Ref<UIWindow>& window) {
                 auto guide = GuideViewController::initWithNibName_bundle("GuideViewController", nullptr);
@@ -113,6 +113,8 @@ void registerFeedGalleryEntries()
     UIGallery::add(feedEntry("feed-newest", FeedTypeNewest, ""));
     UIGallery::add(feedEntry("feed-topic", FeedTypeTopic, "t4001"));
     UIGallery::add(feedEntry("feed-nearby", FeedTypeNearby, ""));
-    UIGallery::add(guideEntry("guide-first-page", 0));
-    UIGallery::add(guideEntry("guide-last-page", 1600));
+    // Each of the guide's six pages (the last with its start button).
+    for (int page = 0; page < kGuidePageCount; ++page) {
+        UIGallery::add(guideEntry(stringWithFormat("guide-page-%d", page + 1), CGFloat(320 * page)));
+    }
 }

@@ -21,6 +21,7 @@
 #include "platform/uikit/UIPageControl.h"
 #include "platform/uikit/UIWindow.h"
 #include "shell/FeedCellRoutes.h"
+#include "shell/PopupPlacement.h"
 #include "shell/VideoPageViews.h"
 #include "shell/ombriAppDelegate.h"
 
@@ -71,8 +72,10 @@ Ref<FeedbackPopupView> FeedbackPopupView::showAtPostion_withChannel_andNavi(CGPo
     if (navigation && navigation->isViewLoaded() && navigation->view()->window() == window) {
         at = navigation->view()->convertPoint_toView(point, window);
     }
+    // Under the button when there is room, above it when the button is low on the screen.
     const CGSize size = panel->popView->frame().size;
-    panel->popView->setFrame(CGRectMake(at.x - size.width + 15, at.y + 5, size.width, size.height));
+    panel->popView->setFrame(PopupFrameNearPoint(at, CGRectMake(at.x - size.width + 15, at.y + 5, size.width, size.height),
+                                                 5, PopupArea(window)));
     panel->navigationController_ = navigation;
 
     const bool own = !getSelfSuid().isNilOrNull() &&

@@ -29,7 +29,7 @@ struct ProcessState {
 
 enum class Panel { None, Menu, Friends };
 
-Ref<RootViewController> buildRoot(const Ref<UIWindow>& window, bool loggedIn, Panel panel)
+Ref<RootViewController> buildRoot(const Ref<UIWindow>& window, bool loggedIn, Panel panel, bool firstLogin = true)
 {
     UIGallery::keep(std::make_shared<ProcessState>());
     auto ffmpeg = PZFFmpeg::create();
@@ -42,6 +42,9 @@ Ref<RootViewController> buildRoot(const Ref<UIWindow>& window, bool loggedIn, Pa
                                          {"suid", Value("1001")},
                                          {"nick", Value("小明的日常")},
                                          {"username", Value("xiaoming")}}));
+        if (!firstLogin) {
+            TipsShowed();
+        }
     }
     auto root = RootViewController::create();
     g_root = root;
@@ -75,7 +78,8 @@ void registerShellGalleryEntries()
     UIGallery::add({"shell-slider-friends-panel", screen,
                     [](const Ref<UIWindow>& window) { buildRoot(window, true, Panel::Friends); }});
     UIGallery::add({"shell-net-error", screen, [](const Ref<UIWindow>& window) {
-                        buildRoot(window, true, Panel::None);
+                        // An account past its first login: the error stands alone over the feed.
+                        buildRoot(window, true, Panel::None, false);
                         auto delegate = ombriAppDelegate::create();
                         delegate->setWindow(window);
                         UIGallery::keep(delegate);

@@ -119,8 +119,7 @@ UIGalleryEntry pageEntry()
             [state] { return state->ready(); }};
 }
 
-// The panel over the page of the account's own video, opened from the player's top right corner as
-// its feedback button would.
+// The panel over the page of the account's own video, opened from the player's feedback button's place.
 UIGalleryEntry panelEntry()
 {
     auto state = std::make_shared<PageState>();
@@ -135,11 +134,13 @@ UIGalleryEntry panelEntry()
                     if (!state->ready()) {
                         return false;
                     }
+                    // Opened where the player's feedback button stands (the page's player keeps it
+                    // hidden and offers the mark beside the viewers instead), as the button would.
                     const Ref<PPlayer> player = state->page->player();
                     const Ref<UINavigationController> navigation = state->page->navigationController();
-                    const CGPoint corner = player->convertPoint_toView(
-                        CGPointMake(player->bounds().size.width - 44, 0), navigation->view());
-                    *panel = FeedbackPopupView::showAtPostion_withChannel_andNavi(corner, state->page->videoInfo(), navigation);
+                    const CGPoint origin = player->convertPoint_toView(player->showFeedbackButton()->frame().origin,
+                                                                       navigation->view());
+                    *panel = FeedbackPopupView::showAtPostion_withChannel_andNavi(origin, state->page->videoInfo(), navigation);
                     return false;
                 }
                 return !(*panel)->visitedRequest() && !(*panel)->numberOfSeeThisVideo->text().empty() &&

@@ -144,7 +144,11 @@ std::vector<Ref<NSObject>> makeVideoPage(UINibBuilder& nib)
     table->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
     root->addSubview(table);
 
-    const Ref<UIView> bar = nib.view<UIView>(CGRectMake(0, kVideoPageBarTop, 320, kVideoPageBarHeight));
+    // The bar around the field and the list's empty part below the rows are the page's background: a
+    // touch there puts the keyboard away.
+    const Ref<UIControl> listBackground = nib.view<UIControl>(table->bounds());
+    table->setBackgroundView(listBackground);
+    const Ref<UIControl> bar = nib.view<UIControl>(CGRectMake(0, kVideoPageBarTop, 320, kVideoPageBarHeight));
     root->addSubview(bar);
     // The bar's pattern is narrower than the screen; one stretched copy over it keeps its edge whole.
     const Ref<UIImageView> barFace = nib.view<UIImageView>(bar->bounds());
@@ -182,7 +186,11 @@ std::vector<Ref<NSObject>> makeVideoPage(UINibBuilder& nib)
         page->emotionButton = mark;
         mark->addTarget_action_forControlEvents(
             page, UIControlAction::make("tagVideoWithEmotion:", &VideoMainPage::tagVideoWithEmotion),
-            UIControlEventTouchUpInside);
+            UIControlEventTouchUpInside);        for (const Ref<UIControl>& background : {listBackground, bar}) {
+            background->addTarget_action_forControlEvents(
+                page, UIControlAction::make("backgroundTouched:", &VideoMainPage::backgroundTouched),
+                UIControlEventTouchDown);
+        }
     }
     return {root, seen};
 }

@@ -191,12 +191,13 @@ void ombriAppDelegate::application_didReceiveRemoteNotification(const Ref<UIAppl
 void ombriAppDelegate::getRemind()
 {
     Ref<HTTPRequest> request = PZRequest::getRemind();
-    if (!request) {
-        return;
+    if (request) {
+        getRemind_ = request;
+        request->setDelegate(weakSelf<ombriAppDelegate>());
+        request->startAsynchronous();
     }
-    getRemind_ = request;
-    request->setDelegate(weakSelf<ombriAppDelegate>());
-    request->startAsynchronous();
+    // Logged for every ask, so the log shows the reminder rhythm even while nothing can be sent.
+    NSLog("get remind");
 }
 
 void ombriAppDelegate::requestFinished(const Ref<HTTPRequest>& request)

@@ -104,11 +104,8 @@ void FindFriendVC::followUnfollow_Event(const Ref<UIButton>&, const Ref<UIEvent>
     }
     const Value item = possibleKnownPeoples_[size_t(indexPath->row())];
     const int relation = item["relation"].intValue();
-    // Someone without an account on the service can be neither followed nor unfollowed; the list
-    // gives no microblog name to invite them by, so their button sends nothing.
-    if (relation == -1) {
-        return;
-    }
+    // An invitation (-1) has no request of its own here: like any odd relation it stops following,
+    // and the reply's relation redraws the button.
     const Value suid = item["user"]["suid"];
     Ref<HTTPRequest> request = relation % 2 != 0 ? Ref<HTTPRequest>(PZRequest::unfollowHe(suid))
                                                   : Ref<HTTPRequest>(PZRequest::followHe(suid));

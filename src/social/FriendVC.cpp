@@ -19,6 +19,7 @@
 #include "platform/uikit/UINib.h"
 #include "shell/FeedVC.h"
 #include "shell/RootViewController.h"
+#include "shell/SliderController.h"
 #include "social/FindFriendVC.h"
 
 namespace {
@@ -29,6 +30,9 @@ constexpr char kFriendCellIdentifier[] = "FriendListCell";
 constexpr char kFindFriendIdentifier[] = "FindFriendRow";
 constexpr CGFloat kPersonRowHeight = 50;
 constexpr CGFloat kHeaderHeight = 31;
+// The panel shows beside the main view, which stays on the screen's left part while the panel is
+// open: rows keep their contents right of it.
+constexpr CGFloat kShownLeft = SliderController::kRightPanelCenterX + 160;
 
 Ref<NSObject> makeFriendListCell(UINibBuilder& nib)
 {
@@ -42,20 +46,20 @@ Ref<NSObject> makeFindFriendRow(UINibBuilder& nib)
 {
     auto cell = nib.add(UITableViewCell::initWithStyle_reuseIdentifier(UITableViewCellStyleDefault, kFindFriendIdentifier));
     cell->setFrame(CGRectMake(0, 0, 320, 44));
-    auto label = nib.view<UILabel>(CGRectMake(58, 12, 200, 20));
+    auto label = nib.view<UILabel>(CGRectMake(kShownLeft + 50, 12, 100, 20));
     label->setText("找朋友");
     label->setFont(UIFont::boldSystemFontOfSize(16));
     label->setTextColor(UIColor::whiteColor());
     label->setBackgroundColor(UIColor::clearColor());
     cell->contentView()->addSubview(label);
-    auto hint = nib.view<UILabel>(CGRectMake(150, 14, 150, 16));
+    auto hint = nib.view<UILabel>(CGRectMake(kShownLeft + 130, 14, 300 - kShownLeft - 130, 16));
     hint->setText("通讯录、微博好友");
     hint->setFont(UIFont::systemFontOfSize(12));
     hint->setTextColor(UIColor::lightGrayColor());
     hint->setTextAlignment(UITextAlignmentRight);
     hint->setBackgroundColor(UIColor::clearColor());
     cell->contentView()->addSubview(hint);
-    auto plus = nib.view<UILabel>(CGRectMake(14, 7, 30, 30));
+    auto plus = nib.view<UILabel>(CGRectMake(kShownLeft + 10, 7, 30, 30));
     plus->setText("+");
     plus->setFont(UIFont::boldSystemFontOfSize(24));
     plus->setTextAlignment(UITextAlignmentCenter);
@@ -120,12 +124,12 @@ void FriendListCell::initWithStyle_reuseIdentifierBody(UITableViewCellStyle styl
 {
     UITableViewCell::initWithStyle_reuseIdentifierBody(style, reuseIdentifier);
     head_ = UIButton::buttonWithType(UIButtonTypeCustom);
-    head_->setFrame(CGRectMake(8, 5, 40, 40));
+    head_->setFrame(CGRectMake(FriendVC_cpp::kShownLeft + 8, 5, 40, 40));
     head_->setTag(1001);
     // Rounded once: the rounding lays a frame picture over the avatar, which refills would stack.
     SetImageView::setRoundRect(head_);
     contentView()->addSubview(head_);
-    name_ = UILabel::initWithFrame(CGRectMake(58, 15, 180, 20));
+    name_ = UILabel::initWithFrame(CGRectMake(FriendVC_cpp::kShownLeft + 58, 15, 244 - FriendVC_cpp::kShownLeft - 58, 20));
     name_->setFont(UIFont::boldSystemFontOfSize(15));
     name_->setTextColor(UIColor::whiteColor());
     name_->setBackgroundColor(UIColor::clearColor());
@@ -384,8 +388,9 @@ void FriendVC::scrollViewDidScroll(const Ref<UIScrollView>& scrollView)
         scrollView->contentSize().height - scrollView->contentOffset().y - view()->frame().size.height;
     const int total = currentSelect_ == kFollowList ? followTotal_ : fansTotal_;
     const int held = currentSelect_ == kFollowList ? followcurrentPage_ : fanscurrentPage_;
-    // A page holds fifty people: the pages the list has on the service.
-    const int pages = total / kPerPage + 1;
+    // The list is counted in twenties although a page holds fifty people: the pages past the real
+    // end come back empty, which costs a request each but loses nobody.
+    const int pages = total / kPagingUnit + 1;
     if (distance < 50 && !isLoadingMore_ && held < pages && !getCurrentSelectedArray().isNil()) {
         getMoreByType(currentSelect_);
         isLoadingMore_ = getMoreRequest_ != nullptr;

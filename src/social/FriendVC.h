@@ -55,6 +55,7 @@ public:
     static constexpr int kFollowList = 11;
     static constexpr int kFansList = 12;
     static constexpr int kPerPage = 50;
+    static constexpr int kPagingUnit = 20;
     static constexpr int kFollowTagBase = 10000;
     static constexpr int kFansTagBase = 20000;
 

@@ -9,6 +9,7 @@ void IdolCell::awakeFromNib()
     UITableViewCell::awakeFromNib();
     btnArray_ = {user1, user2, user3, user4};
     bkgArray_ = {bkg1, bkg2, bkg3, bkg4};
+    nameArray_ = {name1, name2, name3, name4};
     for (const Ref<UIUserButton>& slot : btnArray_) {
         // The missing-avatar picture stands in until the person's avatar has arrived.
         slot->setTag(kAvatarButtonTag);
@@ -38,6 +39,11 @@ void IdolCell::fullfillWithInfo_atRow_andTotal_andNavi(const Value& list, NSInte
         } else {
             button->setHidden(true);
             frame->setHidden(true);
+        }
+        if (slot < nameArray_.size() && nameArray_[slot]) {
+            const bool shown = !button->isHidden();
+            nameArray_[slot]->setText(shown ? list[index]["nick"].stringValue() : std::string());
+            nameArray_[slot]->setHidden(!shown);
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include "platform/foundation/Value.h"
 #include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITableViewCell.h"
 #include "social/UIUserButton.h"
@@ -21,8 +22,11 @@ public:
 
     Ref<UIUserButton> user1, user2, user3, user4;
     Ref<UIImageView> bkg1, bkg2, bkg3, bkg4;
+    // The name under each avatar.
+    Ref<UILabel> name1, name2, name3, name4;
     const std::vector<Ref<UIUserButton>>& btnArray() const { return btnArray_; }
     const std::vector<Ref<UIImageView>>& bkgArray() const { return bkgArray_; }
+    const std::vector<Ref<UILabel>>& nameArray() const { return nameArray_; }
 
     void awakeFromNib() override;
 
@@ -31,5 +35,6 @@ public:
 private:
     std::vector<Ref<UIUserButton>> btnArray_;
     std::vector<Ref<UIImageView>> bkgArray_;
+    std::vector<Ref<UILabel>> nameArray_;
     Weak<UINavigationController> navigationController_;
 };

@@ -17,6 +17,7 @@
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UINib.h"
@@ -28,8 +29,8 @@ namespace Share_cpp {
 constexpr char kNib[] = "Share";
 constexpr char kChannelGone[] = "频道不存在";
 
-// One target: a white row with its switch (off and on pictures) and its name.
-Ref<UIButton> targetRow(UINibBuilder& nib, CGFloat y, const std::string& title)
+// One target: a white row with its switch (off and on pictures), the target's mark and its name.
+Ref<UIButton> targetRow(UINibBuilder& nib, CGFloat y, const std::string& title, const char* mark)
 {
     auto button = nib.add(UIButton::buttonWithType(UIButtonTypeCustom));
     button->setFrame(CGRectMake(10, y, 300, 40));
@@ -41,9 +42,14 @@ Ref<UIButton> targetRow(UINibBuilder& nib, CGFloat y, const std::string& title)
     button->setTitleColor_forState(UIColor::colorWithWhite_alpha(0.15, 1), UIControlStateNormal);
     button->titleLabel()->setFont(UIFont::systemFontOfSize(15));
     button->setContentHorizontalAlignment(UIControlContentHorizontalAlignmentLeft);
-    // The name moves 10 points away from the switch without losing width.
-    button->setTitleEdgeInsets(UIEdgeInsetsMake(0, 10, 0, -10));
+    // The switch at the row's left edge, the mark beside it, and the name after the mark.
+    button->setImageEdgeInsets(UIEdgeInsetsMake(0, 8, 0, -8));
+    button->setTitleEdgeInsets(UIEdgeInsetsMake(0, 52, 0, -52));
     button->setAdjustsImageWhenHighlighted(false);
+    auto markView = nib.view<UIImageView>(CGRectMake(42, 6, 28, 28));
+    markView->setImage(UIImage::imageNamed(mark));
+    markView->setUserInteractionEnabled(false);
+    button->addSubview(markView);
     return button;
 }
 
@@ -65,11 +71,11 @@ std::vector<Ref<NSObject>> shareFile(UINibBuilder& nib)
     wordLeft->setTextAlignment(UITextAlignmentRight);
     root->addSubview(wordLeft);
 
-    auto repost = targetRow(nib, 130, "转发到我的Ombri主页");
-    auto lumo = targetRow(nib, 174, "Lumo微博");
-    auto qq = targetRow(nib, 218, "腾讯微博");
-    auto mail = targetRow(nib, 262, "发送邮件");
-    auto sms = targetRow(nib, 306, "发送短信");
+    auto repost = targetRow(nib, 130, "转发到我的Ombri主页", "share-target-repost");
+    auto lumo = targetRow(nib, 174, "Lumo微博", "share-target-lumo");
+    auto qq = targetRow(nib, 218, "腾讯微博", "share-target-qq");
+    auto mail = targetRow(nib, 262, "发送邮件", "share-target-mail");
+    auto sms = targetRow(nib, 306, "发送短信", "share-target-sms");
     for (const auto& row : {repost, lumo, qq, mail, sms}) {
         root->addSubview(row);
     }
@@ -202,18 +208,14 @@ void Share::applyConfig()
 void Share::viewWillAppear(bool animated)
 {
     PZViewController::viewWillAppear(animated);
-    // A bound microblog is chosen when the dialog first shows and when it comes back from binding that
-    // account; coming back from a composer never chooses again a target the user has dropped.
-    const bool first = !appeared_;
-    appeared_ = true;
-    if (postToLumoBtn && LumoWeiboClient::isBind() && (first || bindingLumo_)) {
+    // Every time the dialog shows, the bound microblogs are chosen: on first show, on the way back
+    // from binding an account, and on the way back from a composer alike.
+    if (postToLumoBtn && LumoWeiboClient::isBind()) {
         postToLumoBtn->setSelected(true);
     }
-    if (postQQBtn && QQWeiboClient::isBind() && (first || bindingQQ_)) {
+    if (postQQBtn && QQWeiboClient::isBind()) {
         postQQBtn->setSelected(true);
     }
-    bindingLumo_ = false;
-    bindingQQ_ = false;
     updateShareBtn();
     if (input) {
         input->becomeFirstResponder();
@@ -256,7 +258,6 @@ void Share::postToLumo()
     } else if (!LumoWeiboClient::isBind()) {
         // Binding an account first; the way back chooses it once bound.
         if (auto navigation = navigationController()) {
-            bindingLumo_ = true;
             navigation->pushViewController_animated(LumoWeiboClient::create(), true);
         }
     } else {
@@ -274,7 +275,6 @@ void Share::postToQQ()
         postQQBtn->setSelected(false);
     } else if (!QQWeiboClient::isBind()) {
         if (auto navigation = navigationController()) {
-            bindingQQ_ = true;
             navigation->pushViewController_animated(QQWeiboClient::create(), true);
         }
     } else {

@@ -102,10 +102,6 @@ private:
 
     Value videoInfo_;
     Weak<ProgressHUD> progress_;
-    bool appeared_ = false;
-    // A binding screen of that microblog was opened and has not come back yet.
-    bool bindingLumo_ = false;
-    bool bindingQQ_ = false;
     // What the worker sends, taken on the main thread before it starts.
     std::string sentComment_;
     bool sendRepost_ = false;

@@ -51,9 +51,11 @@ struct LoggedIn {
     }
 };
 
-void addShareDialog(const char* name, const std::string& comment)
+// The dialog with the comment typed; with every target chosen when asked (the mail and the text
+// message as after they were sent), so each target's mark shows beside a chosen switch.
+void addShareDialog(const char* name, const std::string& comment, bool everyTarget = false)
 {
-    UIGallery::add({name, CGSizeMake(320, 480), [comment](const Ref<UIWindow>& window) {
+    UIGallery::add({name, CGSizeMake(320, 480), [comment, everyTarget](const Ref<UIWindow>& window) {
                         UIGallery::keep(std::make_shared<LoggedIn>());
                         auto share = Share::myinit(Value::dictionary({{"scid", Value("sc3001")},
                                                                       {"t", Value("西湖边的傍晚")},
@@ -63,6 +65,11 @@ void addShareDialog(const char* name, const std::string& comment)
                         window->setRootViewController(navigation);
                         share->input->setText(comment);
                         share->textViewDidChange(share->input);
+                        if (everyTarget) {
+                            for (const Ref<UIButton>& target : {share->postQQBtn, share->postByEmailBtn, share->postBySmsBtn}) {
+                                target->setSelected(true);
+                            }
+                        }
                     }});
 }
 
@@ -97,4 +104,5 @@ void registerShareGalleryEntries()
         tooLong += "西湖的晚霞";
     }
     addShareDialog("share-dialog-too-long", tooLong);
+    addShareDialog("share-dialog-targets", "", true);
 }

@@ -10,6 +10,7 @@
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UINib.h"
 #include "platform/uikit/UIWindow.h"
+#include "shell/PopupPlacement.h"
 #include "shell/ombriAppDelegate.h"
 
 namespace {
@@ -105,8 +106,10 @@ Ref<TagEmotion> TagEmotion::showAtPostion_withChannel(CGPoint point, const Value
     popup->setFrame(window->bounds());
     window->addSubview(popup);
     if (const Ref<UIView> back = popup->backView()) {
+        // Under the button, or above it when it is low; never over the bars at the top.
         const CGSize size = back->frame().size;
-        back->setFrame(CGRectMake(point.x - size.width + 5, point.y + 7, size.width, size.height));
+        back->setFrame(PopupFrameNearPoint(point, CGRectMake(point.x - size.width + 5, point.y + 7, size.width, size.height),
+                                           7, PopupArea(window)));
     }
     return popup;
 }

@@ -305,28 +305,23 @@ void StatusBarOverlay::postMessage_type_duration_animated_immediate(const std::s
             me->showNextMessage();
         }
     };
-    if (NSThread::isMainThread()) {
-        work();
-    } else {
-        // A poster on another thread hands the message over without waiting for the main thread: the
-        // main thread may itself be waiting for that thread (a lock, a join), and a blocking hop would
-        // then never return. The main queue keeps the posting order.
-        dispatch_async(dispatch_get_main_queue(), work);
-    }
+    // A poster on another thread returns once its message is queued, so what it posts next (or reads
+    // back) comes after it. The main thread runs the work inline and never waits on itself; a worker
+    // must therefore not post while the main thread waits for that worker.
+    overlay_dispatch_sync_on_main_thread(work);
 }
 
 void StatusBarOverlay::postImmediateMessage_type_duration_animated(const std::string& message, int messageType,
                                                                    double duration, bool animated)
 {
     if (!NSThread::isMainThread()) {
-        // Cleared and queued on the main thread, in order with this thread's other posts.
-        dispatch_async(dispatch_get_main_queue(),
-                       [weak = weakSelf<StatusBarOverlay>(), message, messageType, duration, animated] {
-                           if (auto me = weak.lock()) {
-                               me->postImmediateMessage_type_duration_animated(message, messageType, duration,
-                                                                               animated);
-                           }
-                       });
+        // Cleared and queued on the main thread; the poster waits until it is done.
+        overlay_dispatch_sync_on_main_thread(
+            [weak = weakSelf<StatusBarOverlay>(), message, messageType, duration, animated] {
+                if (auto me = weak.lock()) {
+                    me->postImmediateMessage_type_duration_animated(message, messageType, duration, animated);
+                }
+            });
         return;
     }
     {

@@ -7,6 +7,7 @@
 
 #include "api/PZRequest.h"
 #include "net/json/JsonParser.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIImageView.h"
@@ -102,9 +103,12 @@ TEST_F(DelegateTest, ReminderReplyIsStoredWholeAndAnnouncedFansFirst)
         {R"({"n":4,"status":500,"msg":"忙","sys":{"cnt":4},"fans":{"cnt":1}})", {}},
     };
     answer("/m/v2_remind.json", R"({"n":0,"status":200})");
+    NSLogCapture log(true);
     delegate->getRemind();  // logged out: nothing is sent
+    EXPECT_EQ(log.count("get remind"), 1u);
     logIn();                // a login asks at once
     ASSERT_TRUE(pumpMainUntil([&] { return g_ffmpeg->remind()["n"].isEqual(Value(0)); }));
+    EXPECT_GE(log.count("get remind"), 2u);
     for (int i = 0; i < 4; ++i) {
         const Case& c = cases[i];
         answer("/m/v2_remind.json", c.reply);

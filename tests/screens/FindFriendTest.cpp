@@ -176,12 +176,12 @@ TEST_F(FindFriendTest, FollowButtonsFollowAndUnfollowByTheRowsRelation)
     }
 }
 
-TEST_F(FindFriendTest, SomeoneNotOnTheServiceOpensNothingAndHasNothingToFollow)
+TEST_F(FindFriendTest, AnInvitedPersonOpensNothingAndTheButtonGoesByTheRelationsParity)
 {
     logIn();
     service.server().route("/m/find-friend.json", [](const standin::Request&) {
         return friendtest::utf8Json(
-            R"({"status":200,"result":[{"user":{"nick":"微博上的阿亮"},"relation":-1,"msg":"你的微博好友"},)"
+            R"({"status":200,"result":[{"user":{"suid":"3009","nick":"微博上的阿亮"},"relation":-1,"msg":"你的微博好友"},)"
             R"({"user":{"suid":"3002","nick":"阿芳","fansCnt":7},"relation":0,"msg":""}],"total":2})");
     });
     open();
@@ -190,9 +190,13 @@ TEST_F(FindFriendTest, SomeoneNotOnTheServiceOpensNothingAndHasNothingToFollow)
     screen->table()->simulateTapOnRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(0, 1));
     EXPECT_EQ(top(), screen);
     EXPECT_FALSE(screen->table()->indexPathForSelectedRow());
+    // -1 is odd: the button stops following, as it does for any odd relation.
     tap(stranger->add());
+    ASSERT_TRUE(pumpMainUntil([&] { return posts("/m/follow.json").size() == 1; }));
     ASSERT_TRUE(settled());
-    EXPECT_TRUE(posts("/m/follow.json").empty());
+    const auto form = posts("/m/follow.json").front().formParams();
+    EXPECT_EQ(standin::findParam(form, "suid"), "3009");
+    EXPECT_EQ(standin::findParam(form, "_method"), "delete");
 
     screen->table()->simulateTapOnRowAtIndexPath(NSIndexPath::indexPathForRow_inSection(1, 1));
     auto feed = std::dynamic_pointer_cast<FeedVC>(top());

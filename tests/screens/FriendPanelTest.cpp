@@ -179,18 +179,21 @@ TEST_F(FriendPanelTest, ListButtonsSwitchWithoutAskingAgainForAListHeld)
     EXPECT_TRUE(waitForReceived(standin::kFansPath, 2));
 }
 
-TEST_F(FriendPanelTest, PagesOfFiftyAreAskedWhileTheTotalHasMore)
+TEST_F(FriendPanelTest, PagesAreAskedUntilTheTotalCountedInTwentiesIsReached)
 {
+    // A page holds fifty people but the number of pages is total / 20 + 1, so the pages past the
+    // real end are asked and come back empty; only then does paging stop.
     const struct {
         size_t count;
         long total;
         std::vector<std::string> pages;
         size_t rows;
     } cases[] = {
-        {120, -1, {"1", "2", "3"}, 120},
-        {100, -1, {"1", "2", "3"}, 100},  // the last page comes back empty
-        {40, 40, {"1"}, 40},
-        {49, 49, {"1"}, 49},
+        {120, -1, {"1", "2", "3", "4", "5", "6", "7"}, 120},
+        {40, 40, {"1", "2", "3"}, 40},
+        {49, 49, {"1", "2", "3"}, 49},
+        {19, 19, {"1"}, 19},
+        {20, 20, {"1", "2"}, 20},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.count);
@@ -198,7 +201,7 @@ TEST_F(FriendPanelTest, PagesOfFiftyAreAskedWhileTheTotalHasMore)
         standin::installRelationPages(service.server(), c.count, 3, c.total);
         auto panel = openPanel();
         ASSERT_EQ(panel->followings().count(), std::min<size_t>(c.count, 50));
-        for (int scroll = 0; scroll < 5; ++scroll) {
+        for (int scroll = 0; scroll < 9; ++scroll) {
             scrollToEnd(panel);
             pumpMainUntil([&] { return !panel->isLoadingMore(); });
         }
@@ -209,6 +212,21 @@ TEST_F(FriendPanelTest, PagesOfFiftyAreAskedWhileTheTotalHasMore)
         g_root = nullptr;
         window->setHidden(true);
         drainMain();
+    }
+}
+
+TEST_F(FriendPanelTest, RowsShowWholeBesideTheMainViewThatStaysOnTheLeft)
+{
+    auto panel = openPanel();
+    const Ref<UIView> main = root->topView();
+    const CGFloat mainRight = CGRectGetMaxX(main->convertRect_toView(main->bounds(), nullptr));
+    ASSERT_GT(mainRight, 0) << "the main view keeps a strip on the screen";
+    auto person = personRow(panel, 0);
+    ASSERT_TRUE(person);
+    for (const Ref<UIView>& part : {Ref<UIView>(person->head()), Ref<UIView>(person->name()), Ref<UIView>(person->addOrRemove())}) {
+        const CGRect onScreen = part->convertRect_toView(part->bounds(), nullptr);
+        EXPECT_GE(CGRectGetMinX(onScreen), mainRight);
+        EXPECT_LE(CGRectGetMaxX(onScreen), window->bounds().size.width);
     }
 }
 

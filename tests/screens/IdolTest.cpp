@@ -180,6 +180,9 @@ TEST_F(IdolTest, AReusedRowHidesTheSlotsItNoLongerFills)
     for (size_t slot = 0; slot < 4; ++slot) {
         EXPECT_EQ(!cell->btnArray()[slot]->isHidden(), shown[slot]) << slot;
         EXPECT_EQ(!cell->bkgArray()[slot]->isHidden(), shown[slot]) << slot;
+        // Each shown avatar has its person's name under it; a hidden slot keeps no old name.
+        EXPECT_EQ(!cell->nameArray()[slot]->isHidden(), shown[slot]) << slot;
+        EXPECT_EQ(cell->nameArray()[slot]->text(), shown[slot] ? "推荐" + std::to_string(4 + slot) : "") << slot;
     }
     EXPECT_EQ(cell->btnArray()[1]->userInfo()["suid"].stringValue(), "5005");
     // A total below what is held hides the people past it.

@@ -225,8 +225,12 @@ TEST_F(ShareTest, TheShareButtonFollowsRepostLumoAndQQButNotMailOrText)
         {"repost", true},  // Lumo and QQ still chosen
         {"lumo", true},    // QQ still chosen
         {"qq", false},     // nothing of the three
-        {"mail", false},   // a sent mail does not count, and the way back chooses nothing again
-        {"sms", false},    // nor a sent text
+        {"mail", true},    // the mail counts for nothing, but each appearance chooses the bound microblogs
+        {"qq", true},      // Lumo still chosen
+        {"lumo", false},
+        {"sms", true},     // the same on the way back from a text
+        {"qq", true},      // Lumo still chosen
+        {"lumo", false},
         {"qq", true},
         {"qq", false},
         {"repost", true},

@@ -87,6 +87,30 @@ TEST_F(TagEmotionTest, OpensOnTheWindowWithItsBubbleBesideThePoint)
     }
 }
 
+TEST_F(TagEmotionTest, TheBubbleStaysBetweenTheBarsAndTheFootOfTheScreen)
+{
+    struct Case {
+        CGPoint point;
+        const char* where;
+    } const cases[] = {
+        {{290, 30}, "on the bars at the top: it drops below them"},
+        {{290, 470}, "at the foot: it opens above the point"},
+        {{20, 200}, "at the left edge: it stays on the screen"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        const Ref<TagEmotion> popup = TagEmotion::showAtPostion_withChannel(c.point, channel());
+        ASSERT_TRUE(popup);
+        const CGRect back = popup->backView()->frame();
+        EXPECT_TRUE(CGRectContainsRect(window->bounds(), back));
+        EXPECT_GE(back.origin.y, 20 + 44);
+        if (c.point.y > 400) {
+            EXPECT_LE(CGRectGetMaxY(back), c.point.y);
+        }
+        popup->removeFromSuperview();
+    }
+}
+
 TEST_F(TagEmotionTest, AChoiceClosesAtOnceAndTheDelegateReportsTheReplyLater)
 {
     const struct {

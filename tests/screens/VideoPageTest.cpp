@@ -246,6 +246,28 @@ TEST_F(VideoPageTest, TappingACommentRepliesToItsAuthorAndScrollingPutsTheKeyboa
     EXPECT_EQ(page->table()->frame().size.height, kVideoPageBarTop);
 }
 
+TEST_F(VideoPageTest, ATouchOnThePagesBackgroundPutsTheKeyboardAway)
+{
+    open(VideoPageTypeVideo, "sc3001");
+    const Ref<UITableView> table = page->table();
+    const NSInteger last = rows() - 1;
+    ASSERT_TRUE(table->simulateTapOnRowAtIndexPath(feedtestRow(last)));
+    ASSERT_TRUE(UIKeyboard::isVisible());
+    // A touch on a row is no background: it answers that comment and the keyboard stays.
+    const CGRect lastRow = table->rectForRowAtIndexPath(feedtestRow(last));
+    table->scrollRectToVisible_animated(lastRow, false);
+    window->simulateTap(table->convertPoint_toView(CGPointMake(160, CGRectGetMidY(lastRow)), nullptr));
+    EXPECT_TRUE(UIKeyboard::isVisible());
+
+    // The bar's margin left of the field, where the bar now stands on the keyboard.
+    window->simulateTap(page->inputBkg->convertPoint_toView(CGPointMake(3, 3), nullptr));
+    EXPECT_FALSE(page->input->isFirstResponder());
+    EXPECT_FALSE(UIKeyboard::isVisible());
+    // Putting the keyboard away is all: the reply text stays for later.
+    EXPECT_FALSE(page->input->text().empty());
+    EXPECT_EQ(page->inputBkg->frame().origin.y, kVideoPageBarTop);
+}
+
 TEST_F(VideoPageTest, AReplyPageOpensTheFieldForTheCommentsAuthor)
 {
     struct Case {
@@ -371,7 +393,7 @@ TEST_F(VideoPageTest, RecordsWithoutAUsableSizeOrCaption)
         {R"("t":"零宽","w":0,"h":360)", 191, "小明:零宽"},                 // a width of 0
         {R"("t":"负数","w":-640,"h":480)", 191, "小明:负数"},
         {R"("t":"很高","w":1,"h":2000000000)", 100000, "小明:很高"},       // bounded
-        {R"("w":"abc","h":"")", 191, "小明"},                                // no caption at all
+        {R"("w":"abc","h":"")", 191, "小明:"},                               // no caption at all
     };
     const std::string host = service.hostPort();
     for (const Case& c : cases) {

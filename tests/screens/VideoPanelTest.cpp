@@ -93,7 +93,7 @@ protected:
     bool onWindow() const { return panel && panel->superview() == window; }
     static void tap(const Ref<UIControl>& control) { control->sendActionsForControlEvents(UIControlEventTouchUpInside); }
 
-    static constexpr CGPoint kPoint{266, 20};
+    static constexpr CGPoint kPoint{266, 120};
     Ref<UIViewController> root;
     Ref<UINavigationController> navigation;
     Ref<FeedbackPopupView> panel;
@@ -334,6 +334,46 @@ TEST_F(VideoPanelTest, ViewersThatFailOrAreRefused)
         }
         panel->close();
         service.server().clearFaults("/m/v2_channel.json");
+    }
+}
+
+TEST_F(VideoPanelTest, ThePanelOpensOnTheScreenWhereverThePlayersCardLies)
+{
+    // A card high, in the middle and low on the screen: the panel opens under the feedback button when
+    // it has room and above it otherwise, and never leaves the screen or covers the bars at the top.
+    const CGFloat cardTops[] = {0, 100, 208};
+    for (const CGFloat top : cardTops) {
+        SCOPED_TRACE(top);
+        const Ref<PPlayer> player = PPlayer::initWithFrame_andType(CGRectMake(10, top, 300, 208), PPlayer::TypeFeed);
+        root->view()->addSubview(player);
+        player->setNavigationController(navigation);
+        player->setChannel(record("sc3001"));
+        const Ref<UIButton> button = player->showFeedbackButton();
+        const CGRect buttonFrame = button->convertRect_toView(button->bounds(), window);
+        window->simulateTap(CGPointMake(CGRectGetMidX(buttonFrame), CGRectGetMidY(buttonFrame)));
+        panel = nullptr;
+        for (const Ref<UIView>& view : window->subviews()) {
+            panel = panel ? panel : std::dynamic_pointer_cast<FeedbackPopupView>(view);
+        }
+        ASSERT_TRUE(panel);
+        const CGRect bubble = panel->popView->frame();
+        const CGRect bar = navigation->navigationBar()->convertRect_toView(navigation->navigationBar()->bounds(), window);
+        EXPECT_TRUE(CGRectContainsRect(window->bounds(), bubble));
+        EXPECT_GE(CGRectGetMinY(bubble), CGRectGetMaxY(bar));
+        const bool roomBelow = CGRectGetMinY(buttonFrame) + 5 + bubble.size.height <= window->bounds().size.height;
+        if (roomBelow) {
+            EXPECT_EQ(CGRectGetMinY(bubble), CGRectGetMinY(buttonFrame) + 5);
+        } else {
+            EXPECT_LE(CGRectGetMaxY(bubble), CGRectGetMinY(buttonFrame));
+        }
+        // Every action of the panel can be reached.
+        for (const Ref<UIButton>& action : {panel->shareButton, panel->commentButton}) {
+            const CGRect frame = action->convertRect_toView(action->bounds(), window);
+            EXPECT_TRUE(CGRectContainsRect(window->bounds(), frame));
+        }
+        panel->close();
+        panel = nullptr;
+        player->removeFromSuperview();
     }
 }
 

@@ -3,13 +3,18 @@
 // found in new text.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "FontFixtures.h"
 #include "LabelDrawing.h"
+#include "platform/foundation/NSBundle.h"
+#include "platform/foundation/NSString.h"
 #include "platform/graphics/CGContext.h"
+#include "platform/graphics/CTFramesetter.h"
 #include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIGraphics.h"
 #include "widgets/AttributedLabel.h"
 #include "widgets/TextFont.h"
@@ -163,4 +168,29 @@ TEST(AttributedLabelTest, DetectorsFindLinksInEachNewText)
     EXPECT_TRUE(label->links().empty());
     EXPECT_EQ(NSTextCheckingTypeFromUIDataDetectorType(1 | 2 | 4 | 8 | 16),
               NSTextCheckingTypePhoneNumber | NSTextCheckingTypeLink | NSTextCheckingTypeAddress | NSTextCheckingTypeDate);
+}
+
+TEST(AttributedLabelTest, AChineseParagraphTakesTheLinesOfItsFontAtTheLabelsWidth)
+{
+    // Mixed Chinese and Latin text in the bundle's Chinese font: the label breaks it into the lines the
+    // framesetter gives that face at the label's width, so its height is those lines' height.
+    std::u16string text;
+    const std::u16string pieces[] = {u"今天在西湖边拍了一段 short video，", u"天气很好 (sunny, 24°C)，",
+                                     u"朋友们都说 amazing！", u"下次一起去 Hangzhou 吧。"};
+    for (size_t i = 0; text.size() < 600; ++i) {
+        text += pieces[i % std::size(pieces)];
+    }
+    const Ref<AttributedLabel> label = AttributedLabel::initWithFrame(CGRectMake(0, 0, 300, 2000));
+    label->setFont(UIFont::fontWithName_size("STHeitiSC-Light", 15));
+    label->setNumberOfLines(0);
+    label->setText(NSString::fromUTF16(text));
+    const CGFontRef face = CGFont::createWithFile(NSBundle::defaultMainBundlePath() + "/STHeitiSC-Light.ttf");
+    ASSERT_TRUE(face);
+    const auto direct = CTFramesetter::create(text, {{0, text.size(), face, 15}});
+    const CTTextFrame expected = direct->createFrame(NSMakeRange(0, 0), CGRectMake(0, 0, 300, 1e6));
+    const CTTextFrame laid = label->framesetter()->createFrame(NSMakeRange(0, 0), CGRectMake(0, 0, 300, 1e6));
+    ASSERT_EQ(laid.lines.size(), expected.lines.size());
+    for (size_t i = 0; i < laid.lines.size(); ++i) {
+        EXPECT_EQ(laid.lines[i].range.location, expected.lines[i].range.location) << i;
+    }
 }

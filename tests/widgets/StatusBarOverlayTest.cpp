@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <string>
 #include <thread>
@@ -239,13 +240,22 @@ TEST_F(StatusBarOverlayTest, EmptyTextsAndHiddenStatusBarQueueNothing)
     UIApplication::sharedApplication()->setStatusBarHidden(false);
 }
 
-TEST_F(StatusBarOverlayTest, PostingFromAnotherThreadArrivesOnTheMainThreadInOrder)
+TEST_F(StatusBarOverlayTest, PostingFromAnotherThreadWaitsUntilQueuedOnTheMainThreadInOrder)
 {
-    std::thread poster([overlay = overlay] {
+    std::atomic<bool> posted{false};
+    bool activeWhenReturned = false;
+    std::thread poster([&, overlay = overlay] {
+        // The post returns only once the main thread has queued the message, which starts the cycle.
         overlay->postErrorMessage_duration_animated("from a worker", 2.0, false);
+        activeWhenReturned = overlay->isActive();
         overlay->postFinishMessage_duration_animated("and then this", 2.0, false);
+        posted = true;
     });
+    // The worker waits on the main queue: the main thread keeps turning until it is done.
+    const bool finished = pumpMainUntil([&] { return posted.load(); });
     poster.join();
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(activeWhenReturned);
     ASSERT_TRUE(pumpMainUntil([&] { return recorder->shown.size() == 1; }));
     EXPECT_EQ(recorder->shown, (std::vector<std::string>{"from a worker"}));
     EXPECT_EQ(overlay->finishedLabel()->text(), "✗");

@@ -417,23 +417,26 @@ void addPublishPictures(std::vector<Picture>& out)
         fillRounded(cr, 1.5, 1.5, w - 3, h - 3, 5, kTint);
         fillRounded(cr, 2, 2, w - 4, (h - 4) / 2, 4, {1, 1, 1, 0.12});
     }});
-    out.push_back({"share-back-button", 52, 31, [](cairo_t* cr, double w, double h) {
-        auto shape = [&](double inset, double r) {
-            cairo_new_path(cr);
-            cairo_move_to(cr, inset + 10, inset);
-            cairo_arc(cr, w - inset - r, inset + r, r, -kPi / 2, 0);
-            cairo_arc(cr, w - inset - r, h - inset - r, r, 0, kPi / 2);
-            cairo_line_to(cr, inset + 10, h - inset);
-            cairo_line_to(cr, inset, h / 2);
-            cairo_close_path(cr);
-        };
-        shape(0.5, 6);
-        set(cr, kTintDark);
-        cairo_fill(cr);
-        shape(1.5, 5);
-        set(cr, {0.22, 0.36, 0.55});
-        cairo_fill(cr);
-    }});
+    // The arrow-shaped back button: the publish screen's and the registration's (a label on it).
+    for (const char* name : {"share-back-button", "back-button"}) {
+        out.push_back({name, 52, 31, [](cairo_t* cr, double w, double h) {
+            auto shape = [&](double inset, double r) {
+                cairo_new_path(cr);
+                cairo_move_to(cr, inset + 10, inset);
+                cairo_arc(cr, w - inset - r, inset + r, r, -kPi / 2, 0);
+                cairo_arc(cr, w - inset - r, h - inset - r, r, 0, kPi / 2);
+                cairo_line_to(cr, inset + 10, h - inset);
+                cairo_line_to(cr, inset, h / 2);
+                cairo_close_path(cr);
+            };
+            shape(0.5, 6);
+            set(cr, kTintDark);
+            cairo_fill(cr);
+            shape(1.5, 5);
+            set(cr, {0.22, 0.36, 0.55});
+            cairo_fill(cr);
+        }});
+    }
     out.push_back({"at-somebody", 28, 28, [](cairo_t* cr, double w, double h) {
         circle(cr, w / 2, h / 2, w / 2 - 0.5, kGreyLight);
         text(cr, "@", 0, 0, w, h, 16, kGrey);
@@ -444,20 +447,58 @@ void addPublishPictures(std::vector<Picture>& out)
         fillRounded(cr, 1.5, 1.5, w - 3, h - 3, 11, kTint);
     }});
     // The sharing toggles behind the services' icons: off is a pale tile, on a tinted one with a tick.
-    out.push_back({"share-toggle-off", 40, 40, [](cairo_t* cr, double w, double h) {
-        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 8, kGreyLight);
-        rounded(cr, 0.5, 0.5, w - 1, h - 1, 8);
-        stroke(cr, kGrey, 1);
+    // The share dialog's targets: whether one is chosen (a ring, or a filled ring with a check), and
+    // each target's mark.
+    out.push_back({"share-toggle-off", 24, 24, [](cairo_t* cr, double w, double h) {
+        cairo_arc(cr, w / 2, h / 2, w / 2 - 1.5, 0, 2 * kPi);
+        stroke(cr, kGrey, 1.5);
     }});
-    out.push_back({"share-toggle-on", 40, 40, [](cairo_t* cr, double w, double h) {
-        fillRounded(cr, 0.5, 0.5, w - 1, h - 1, 8, kTintLight);
-        rounded(cr, 1, 1, w - 2, h - 2, 8);
-        stroke(cr, kTint, 2);
-        circle(cr, w - 8, h - 8, 7, kGreen);
-        cairo_move_to(cr, w - 11.5, h - 8);
-        cairo_line_to(cr, w - 8.5, h - 5);
-        cairo_line_to(cr, w - 4.5, h - 11);
-        stroke(cr, kWhite, 1.6);
+    out.push_back({"share-toggle-on", 24, 24, [](cairo_t* cr, double w, double h) {
+        circle(cr, w / 2, h / 2, w / 2 - 0.5, kTint);
+        cairo_move_to(cr, w * 0.28, h * 0.52);
+        cairo_line_to(cr, w * 0.44, h * 0.68);
+        cairo_line_to(cr, w * 0.74, h * 0.34);
+        stroke(cr, kWhite, 2.2);
+    }});
+    out.push_back({"share-target-repost", 28, 28, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 6, kTint);
+        playTriangle(cr, w / 2 + 1, h / 2, h * 0.5, kWhite);
+    }});
+    out.push_back({"share-target-lumo", 28, 28, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 6, kOrange);
+        circle(cr, w * 0.46, h * 0.56, w * 0.26, kWhite);
+        circle(cr, w * 0.46, h * 0.56, w * 0.1, kOrange);
+        cairo_arc(cr, w * 0.7, h * 0.3, w * 0.14, -kPi / 2, 0);
+        stroke(cr, kWhite, 1.8);
+    }});
+    out.push_back({"share-target-qq", 28, 28, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 6, {0.13, 0.55, 0.85});
+        cairo_save(cr);
+        cairo_translate(cr, w / 2, h * 0.46);
+        cairo_scale(cr, 1, 1.15);
+        cairo_arc(cr, 0, 0, w * 0.24, 0, 2 * kPi);
+        cairo_restore(cr);
+        set(cr, kWhite);
+        cairo_fill(cr);
+        fillRounded(cr, w * 0.22, h * 0.66, w * 0.56, h * 0.14, 3, kWhite);
+    }});
+    out.push_back({"share-target-mail", 28, 28, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 6, {0.45, 0.50, 0.58});
+        fillRounded(cr, w * 0.18, h * 0.28, w * 0.64, h * 0.44, 2, kWhite);
+        cairo_move_to(cr, w * 0.2, h * 0.31);
+        cairo_line_to(cr, w / 2, h * 0.53);
+        cairo_line_to(cr, w * 0.8, h * 0.31);
+        stroke(cr, {0.45, 0.50, 0.58}, 1.4);
+    }});
+    out.push_back({"share-target-sms", 28, 28, [](cairo_t* cr, double w, double h) {
+        fillRounded(cr, 0, 0, w, h, 6, kGreen);
+        fillRounded(cr, w * 0.18, h * 0.22, w * 0.64, h * 0.42, 6, kWhite);
+        cairo_move_to(cr, w * 0.32, h * 0.6);
+        cairo_line_to(cr, w * 0.28, h * 0.78);
+        cairo_line_to(cr, w * 0.48, h * 0.62);
+        cairo_close_path(cr);
+        set(cr, kWhite);
+        cairo_fill(cr);
     }});
 }
 
@@ -465,12 +506,14 @@ std::vector<Picture> pictures()
 {
     std::vector<Picture> out;
     // Backgrounds and patterns (tiles).
+    // The shared background of the menu, the follow and fans panel, the share dialog and people's
+    // pages: the menu rows' charcoal with a faint plaid, so the dark panels run on without a seam.
     out.push_back({"plaid-bg", 40, 40, [](cairo_t* cr, double w, double h) {
-        fillRect(cr, 0, 0, w, h, kPaper);
-        fillRect(cr, 0, 16, w, 8, {kTintLight.r, kTintLight.g, kTintLight.b, 0.35});
-        fillRect(cr, 16, 0, 8, h, {kTintLight.r, kTintLight.g, kTintLight.b, 0.35});
-        fillRect(cr, 0, 19, w, 2, {kTint.r, kTint.g, kTint.b, 0.25});
-        fillRect(cr, 19, 0, 2, h, {kTint.r, kTint.g, kTint.b, 0.25});
+        fillRect(cr, 0, 0, w, h, {0.14, 0.15, 0.17});
+        fillRect(cr, 0, 16, w, 8, {1, 1, 1, 0.025});
+        fillRect(cr, 16, 0, 8, h, {1, 1, 1, 0.025});
+        fillRect(cr, 0, 19, w, 2, {0, 0, 0, 0.12});
+        fillRect(cr, 19, 0, 2, h, {0, 0, 0, 0.12});
     }});
     out.push_back({"cell_bkg", 40, 40, [](cairo_t* cr, double w, double h) {
         fillRect(cr, 0, 0, w, h, kSand);
@@ -526,9 +569,12 @@ std::vector<Picture> pictures()
         rounded(cr, 2, 2, w - 4, h - 4, 6);
         stroke(cr, kWhite, 4);
     }});
-    out.push_back({"video-thumbnail-overaly", 300, 208, [](cairo_t* cr, double w, double h) {
-        circle(cr, w / 2, h / 2, 28, {0, 0, 0, 0.45});
-        playTriangle(cr, w / 2 + 3, h / 2, 26, kWhite);
+    // The play button over a cover: 50 x 50, the size of the button it is the background of.
+    out.push_back({"video-thumbnail-overaly", 50, 50, [](cairo_t* cr, double w, double h) {
+        circle(cr, w / 2, h / 2, w / 2 - 1, {0, 0, 0, 0.45});
+        cairo_arc(cr, w / 2, h / 2, w / 2 - 1.5, 0, 2 * kPi);
+        stroke(cr, {1, 1, 1, 0.85}, 1.5);
+        playTriangle(cr, w / 2 + 2, h / 2, 22, kWhite);
     }});
     out.push_back({"activity-photo-frame", 16, 16, [](cairo_t* cr, double w, double h) {
         fillRounded(cr, 0, 0, w, h, 3, kWhite);

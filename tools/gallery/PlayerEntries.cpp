@@ -1,11 +1,12 @@
-// Gallery entries of the inline player and the full-screen movie player, each showing a decoded frame
-// of a short movie recorded from the synthetic camera once for the run (the camera's colour bars with
-// its frame counter).
+// Gallery entries of the inline player, the full-screen movie player and the review screen after a
+// recording, each showing a decoded frame of a short movie recorded from the synthetic camera once for
+// the run (the camera's colour bars with its frame counter).
 #include <memory>
 #include <string>
 
 #include "capture/PPlayer.h"
 #include "capture/PZMoviePlayer/PZMoviePlayerController.h"
+#include "capture/PZVideoCaptureEditController.h"
 #include "fixtures/GrowingMovie.h"
 #include "fixtures/TemporaryFolder.h"
 #include "platform/foundation/NSURL.h"
@@ -13,7 +14,9 @@
 #include "platform/media/MPMoviePlayerController.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIActivityIndicatorView.h"
+#include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIGallery.h"
+#include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -57,6 +60,37 @@ void registerPlayerEntries()
                         const auto player = inline_->lock();
                         const auto movie = PPlayer::sharedMoviePlayer();
                         return player && player->juhua()->isHidden() && movie->view()->superview() == player &&
+                               movie->view()->layer()->contents() != nullptr;
+                    }});
+    // The review screen after a recording: the clip the recording screen left, played by a tap on the
+    // player's play button as a person starts it.
+    struct Review {
+        Weak<PZVideoCaptureEditController> screen;
+        bool tapped = false;
+    };
+    auto review_ = std::make_shared<Review>();
+    UIGallery::add({"review-screen", CGSizeMake(320, 480),
+                    [review_](const Ref<UIWindow>& window) {
+                        auto review = PZVideoCaptureEditController::create();
+                        review->setMovileFilePath(Value(clip()));
+                        window->setRootViewController(UINavigationController::initWithRootViewController(review));
+                        *review_ = Review{review, false};
+                    },
+                    [review_] {
+                        const auto review = review_->screen.lock();
+                        const Ref<PPlayer> player = review ? review->player() : nullptr;
+                        if (!player || !player->window()) {
+                            return false;
+                        }
+                        if (!review_->tapped) {
+                            const Ref<UIButton> play = player->playBtn();
+                            const CGRect frame = play->convertRect_toView(play->bounds(), nullptr);
+                            player->window()->simulateTap(CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame)));
+                            review_->tapped = true;
+                            return false;
+                        }
+                        const auto movie = PPlayer::sharedMoviePlayer();
+                        return player->juhua()->isHidden() && movie->view()->superview() == player &&
                                movie->view()->layer()->contents() != nullptr;
                     }});
     // The full-screen player on the phone turned sideways, paused on the first frame with its controls.

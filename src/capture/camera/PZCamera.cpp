@@ -62,7 +62,7 @@ void PZCamera::initCameraBody()
     if (audioDeviceInput_ && captureSession_->canAddInput(audioDeviceInput_)) {
         captureSession_->addInput(audioDeviceInput_);
     }
-    videoPreviewLayerGravity();
+    videoPreviewLayer();
 
     const Weak<AVCaptureSampleBufferDelegate> me = self<PZCamera>();
     videoOutput_ = AVCaptureVideoDataOutput::create();
@@ -87,12 +87,16 @@ void PZCamera::initCameraBody()
     }
 }
 
-const std::string& PZCamera::videoPreviewLayerGravity()
+const Ref<AVCaptureVideoPreviewLayer>& PZCamera::videoPreviewLayer()
 {
-    if (previewGravity_.empty()) {
-        previewGravity_ = AVLayerVideoGravityResizeAspectFill;
+    if (!videoPreviewLayer_) {
+        videoPreviewLayer_ = AVCaptureVideoPreviewLayer::layerWithSession(captureSession_);
+        if (videoPreviewLayer_->isOrientationSupported()) {
+            videoPreviewLayer_->setOrientation(AVCaptureVideoOrientationPortrait);
+        }
+        videoPreviewLayer_->setVideoGravity(AVLayerVideoGravityResizeAspectFill);
     }
-    return previewGravity_;
+    return videoPreviewLayer_;
 }
 
 void PZCamera::toggleFlash()

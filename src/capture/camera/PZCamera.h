@@ -4,6 +4,7 @@
 // with torch, camera switching and focus at a point.
 #include "platform/graphics/CGGeometry.h"
 #include "platform/media/AVCaptureSession.h"
+#include "platform/media/AVCaptureVideoPreviewLayer.h"
 
 // Both operations are optional: the empty ones receive nothing.
 class PZCameraDelegate {
@@ -12,9 +13,6 @@ public:
     virtual void processNewCameraFrame(const CMSampleBufferRef& sampleBuffer) {}
     virtual void processAudioFrame(const CMSampleBufferRef& sampleBuffer) {}
 };
-
-// The preview layer's gravity.
-inline constexpr char AVLayerVideoGravityResizeAspectFill[] = "AVLayerVideoGravityResizeAspectFill";
 
 class PZCamera : public NSObject, public AVCaptureSampleBufferDelegate {
 public:
@@ -25,8 +23,9 @@ public:
     void toggleCamera();
     // A point of interest in the camera's 0 to 1 space.
     void resetFocus(CGPoint point);
-    // The gravity of the preview layer (made on first request; there is no live preview here).
-    const std::string& videoPreviewLayerGravity();
+    // The live preview of the session's frames (made once, on first request): upright, filling its
+    // bounds with the camera's picture.
+    const Ref<AVCaptureVideoPreviewLayer>& videoPreviewLayer();
 
     void captureOutput_didOutputSampleBuffer_fromConnection(const Ref<AVCaptureOutput>& output,
                                                            const CMSampleBufferRef& sampleBuffer,
@@ -50,6 +49,6 @@ private:
     Ref<AVCaptureDeviceInput> audioDeviceInput_;
     Ref<AVCaptureVideoDataOutput> videoOutput_;
     Ref<AVCaptureAudioDataOutput> audioOutput_;
-    std::string previewGravity_;
+    Ref<AVCaptureVideoPreviewLayer> videoPreviewLayer_;
     Weak<PZCameraDelegate> delegate_;
 };

@@ -13,6 +13,8 @@
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/media/AVAssetExportSession.h"
 #include "platform/media/AVAssetReader.h"
+#include "platform/media/AVPlayer.h"
+#include "platform/media/AVPlayerItemAccessLog.h"
 
 namespace {
 namespace CompressVideo_cpp {
@@ -222,7 +224,7 @@ void CompressVideo::getMovieDetail()
 {
     NSLog("==================================\n");
     NSLog("=metaData %@=\n", AVAssetCommonMetadata(asset_));
-    // There is no player here to keep an access log of the asset.
-    NSLog("=log %@=\n", std::string("(null)"));
+    const Ref<AVPlayerItemAccessLog> log = AVPlayerItem::playerItemWithAsset(asset_)->accessLog();
+    NSLog("=log %@=\n", log ? log->extendedLogData().string() : std::string("(null)"));
     NSLog("==================================\n");
 }

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
+
+#include <unicode/ubrk.h>
 
 namespace textlayout {
 
@@ -85,27 +88,40 @@ bool isZeroWidth(char32_t c)
            (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064);
 }
 
-// Characters of scripts written without spaces, between which lines may break.
-bool isWide(char32_t c)
+// Per character (and one past the end): whether a line may end before it, by the Unicode line
+// breaking rules as ICU's line iterator applies them (between ideographs, after spaces and hyphens,
+// never before closing punctuation or after opening punctuation, and so on).
+std::vector<bool> lineBreakOpportunities(const std::vector<Char>& chars)
 {
-    return (c >= 0x2E80 && c <= 0x2FFF) || (c >= 0x3000 && c <= 0x312F) || (c >= 0x3190 && c <= 0x33FF) ||
-           (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
-           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFFEF) ||
-           (c >= 0x20000 && c <= 0x2FFFF);
-}
-
-// Characters that may not start a line (closing punctuation) or end one (opening punctuation).
-bool isNoStart(char32_t c)
-{
-    static constexpr std::u32string_view set =
-        U"，。、．！？：；）」』】〕〉》〗〙〛”’・ー々ぁぃぅぇぉっゃゅょゎァィゥェォッャュョヮヵヶ％～!),.:;?]}";
-    return set.find(c) != std::u32string_view::npos;
-}
-
-bool isNoEnd(char32_t c)
-{
-    static constexpr std::u32string_view set = U"（「『【〔〈《〖〘〚“‘([{";
-    return set.find(c) != std::u32string_view::npos;
+    std::u16string units;
+    std::vector<size_t> charAtUnit;  // the character each UTF-16 unit belongs to
+    units.reserve(chars.size());
+    for (size_t i = 0; i < chars.size(); ++i) {
+        const char32_t c = chars[i].c;
+        if (c >= 0x10000) {
+            units.push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
+            units.push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            charAtUnit.insert(charAtUnit.end(), {i, i});
+        } else {
+            units.push_back(char16_t(c));
+            charAtUnit.push_back(i);
+        }
+    }
+    charAtUnit.push_back(chars.size());
+    std::vector<bool> out(chars.size() + 1, false);
+    if (units.empty()) {
+        return out;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator* it = ubrk_open(UBRK_LINE, "", reinterpret_cast<const UChar*>(units.data()), int32_t(units.size()), &status);
+    if (U_FAILURE(status)) {
+        return out;
+    }
+    for (int32_t b = ubrk_first(it); b != UBRK_DONE; b = ubrk_next(it)) {
+        out[charAtUnit[size_t(b)]] = true;
+    }
+    ubrk_close(it);
+    return out;
 }
 
 class Measurer {
@@ -163,7 +179,7 @@ private:
 class Breaker {
 public:
     Breaker(std::string_view text, std::vector<Char> chars, CGFloat maxWidth, LineBreak mode)
-        : text_(text), chars_(std::move(chars)), maxWidth_(maxWidth), mode_(mode)
+        : text_(text), chars_(std::move(chars)), maxWidth_(maxWidth), mode_(mode), opportunity_(lineBreakOpportunities(chars_))
     {
     }
 
@@ -180,10 +196,7 @@ public:
         if (isSpace(previous) || mode_ == kCharacterWrap) {
             return true;
         }
-        if (isNoStart(current) || isNoEnd(previous)) {
-            return false;
-        }
-        return isWide(previous) || isWide(current);
+        return opportunity_[i];
     }
 
     // The end of the line that starts at `start` within the paragraph ending at `limit`, and where the
@@ -343,6 +356,7 @@ private:
     std::vector<Char> chars_;
     CGFloat maxWidth_;
     LineBreak mode_;
+    std::vector<bool> opportunity_;  // per character: a line may end before it
 };
 
 bool truncates(LineBreak mode)

@@ -8,8 +8,9 @@
 //   characters measure 0.
 // - Lines break at line feeds, carriage returns (alone or before a line feed), U+0085, U+2028 and
 //   U+2029. A newline at the very end of the text does not open another line.
-// - Word wrapping breaks after spaces and before or after Chinese, Japanese and Korean characters
-//   (not before closing punctuation such as "，" or "。", not after opening punctuation such as "（");
+// - Word wrapping breaks where the Unicode line breaking rules allow, as ICU's line iterator gives
+//   them (the framesetter's breaks): after spaces, between Chinese, Japanese and Korean characters,
+//   never before closing punctuation such as "，" or "。" nor after opening punctuation such as "（";
 //   a word longer than the line breaks between characters. Character wrapping breaks anywhere.
 //   Spaces at the end of a wrapped line hang: they neither count in its width nor start the next
 //   line. Every line takes at least one character, so a width below one character's advance still

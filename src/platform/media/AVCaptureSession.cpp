@@ -149,6 +149,7 @@ struct AVCaptureSession::Engine : std::enable_shared_from_this<Engine> {
     std::string preset = AVCaptureSessionPresetHigh;
     std::vector<Ref<AVCaptureInput>> inputs;
     std::vector<Ref<AVCaptureOutput>> outputs;
+    std::vector<std::pair<const void*, AVCaptureSession::PreviewSink>> previews;
     Weak<AVCaptureSession> owner;
     bool running = false;
     uint64_t generation = 0;  // changes at every start and stop
@@ -320,6 +321,9 @@ struct AVCaptureSession::Engine : std::enable_shared_from_this<Engine> {
             landscape.resize(static_cast<size_t>(width) * height * 4);
             CameraTestPicture::draw(landscape.data(), width, height, static_cast<size_t>(width) * 4, number);
             AVCaptureSession_cpp::orient(landscape.data(), width, height, orientation, pixels->data());
+        }
+        for (const auto& [owner, sink] : previews) {
+            sink(pixels);
         }
         auto sample = CMSampleBufferCreateForImageBuffer(pixels, CMTimeMakeWithSeconds(due, kCMTimeCaptureTimescale),
                                                          CMTimeMakeWithSeconds(frameDuration(), kCMTimeCaptureTimescale));
@@ -501,6 +505,20 @@ std::vector<Ref<AVCaptureOutput>> AVCaptureSession::outputs() const
 {
     std::lock_guard lock(engine_->mutex);
     return engine_->outputs;
+}
+
+void AVCaptureSession::addPreview(const void* owner, PreviewSink sink)
+{
+    std::lock_guard lock(engine_->mutex);
+    engine_->previews.emplace_back(owner, std::move(sink));
+}
+
+void AVCaptureSession::removePreview(const void* owner)
+{
+    std::lock_guard lock(engine_->mutex);
+    auto& previews = engine_->previews;
+    previews.erase(std::remove_if(previews.begin(), previews.end(), [owner](const auto& p) { return p.first == owner; }),
+                   previews.end());
 }
 
 // Changes take effect at once; the pair only brackets them, as on the phone.

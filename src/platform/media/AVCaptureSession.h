@@ -17,6 +17,7 @@
 //
 // Configuration calls may come from any thread; the session guards its state with a lock of its own.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -171,6 +172,12 @@ public:
     void addOutput(const Ref<AVCaptureOutput>& output);
     void removeOutput(const Ref<AVCaptureOutput>& output);
     std::vector<Ref<AVCaptureOutput>> outputs() const;
+
+    // Previews (a preview layer) see every frame the video output is given, on the capture thread, the
+    // pixels valid only during the call; an owner is removed with all its sinks.
+    using PreviewSink = std::function<void(const CVPixelBufferRef&)>;
+    void addPreview(const void* owner, PreviewSink sink);
+    void removePreview(const void* owner);
 
     void beginConfiguration();
     void commitConfiguration();

@@ -60,6 +60,8 @@ public:
     CGSize presentationSize() const { return presentationSize_; }
     CMTime currentTime() const;
     void seekToTime(CMTime time);
+    // The item's access log as it stands (AVPlayerItemAccessLog.h); null without a source.
+    Ref<class AVPlayerItemAccessLog> accessLog();
 
     ~AVPlayerItem() override;
     AVPlayerItem() = default;

@@ -12,6 +12,8 @@ namespace UIAlertView_cpp {
 
 struct Records {
     std::vector<Ref<UIAlertView>> visible;
+    // Alerts asked to show while another was on show, in the order asked.
+    std::vector<Ref<UIAlertView>> waiting;
     std::vector<Ref<UIAlertView>> shown;
 };
 
@@ -124,22 +126,45 @@ Ref<UITextField> UIAlertView::textFieldAtIndex(NSInteger index) const
 
 void UIAlertView::show()
 {
-    if (visible_) {
+    auto& records = UIAlertView_cpp::records();
+    Ref<UIAlertView> me = self<UIAlertView>();
+    if (visible_ || std::find(records.waiting.begin(), records.waiting.end(), me) != records.waiting.end()) {
         return;
     }
+    records.shown.push_back(me);
+    // One alert at a time: a second one waits until those before it are dismissed.
+    if (!records.visible.empty() || !records.waiting.empty()) {
+        records.waiting.push_back(me);
+        return;
+    }
+    present();
+}
+
+void UIAlertView::present()
+{
     Ref<UIAlertView> me = self<UIAlertView>();
     if (auto delegate = delegate_.lock()) {
         delegate->willPresentAlertView(me);
     }
     visible_ = true;
     UIAlertView_cpp::records().visible.push_back(me);
-    UIAlertView_cpp::records().shown.push_back(me);
     if (!textFields_.empty()) {
         textFields_.front()->becomeFirstResponder();
     }
     if (auto delegate = delegate_.lock()) {
         delegate->didPresentAlertView(me);
     }
+}
+
+void UIAlertView::presentNextWaiting()
+{
+    auto& records = UIAlertView_cpp::records();
+    if (!records.visible.empty() || records.waiting.empty()) {
+        return;
+    }
+    const Ref<UIAlertView> next = records.waiting.front();
+    records.waiting.erase(records.waiting.begin());
+    next->present();
 }
 
 void UIAlertView::hide()
@@ -152,10 +177,13 @@ void UIAlertView::hide()
 
 void UIAlertView::dismissWithClickedButtonIndex_animated(NSInteger buttonIndex, bool animated)
 {
+    Ref<UIAlertView> me = self<UIAlertView>();
     if (!visible_) {
+        // Dismissed before its turn came: it never shows.
+        auto& waiting = UIAlertView_cpp::records().waiting;
+        waiting.erase(std::remove(waiting.begin(), waiting.end(), me), waiting.end());
         return;
     }
-    Ref<UIAlertView> me = self<UIAlertView>();
     if (auto delegate = delegate_.lock()) {
         delegate->alertView_willDismissWithButtonIndex(me, buttonIndex);
     }
@@ -163,6 +191,7 @@ void UIAlertView::dismissWithClickedButtonIndex_animated(NSInteger buttonIndex, 
     if (auto delegate = delegate_.lock()) {
         delegate->alertView_didDismissWithButtonIndex(me, buttonIndex);
     }
+    presentNextWaiting();
 }
 
 void UIAlertView::simulateClickButtonAtIndex(NSInteger buttonIndex)
@@ -202,6 +231,7 @@ void UIAlertView::simulateSystemCancel()
     if (visible_) {
         hide();
     }
+    presentNextWaiting();
 }
 
 std::vector<Ref<UIAlertView>> UIAlertView::visibleAlerts() { return UIAlertView_cpp::records().visible; }
@@ -213,12 +243,15 @@ Ref<UIAlertView> UIAlertView::currentAlert()
 
 std::vector<Ref<UIAlertView>> UIAlertView::shownAlerts() { return UIAlertView_cpp::records().shown; }
 
+std::vector<Ref<UIAlertView>> UIAlertView::waitingAlerts() { return UIAlertView_cpp::records().waiting; }
+
 void UIAlertView::resetRecords()
 {
     for (const Ref<UIAlertView>& alert : UIAlertView_cpp::records().visible) {
         alert->visible_ = false;
     }
     UIAlertView_cpp::records().visible.clear();
+    UIAlertView_cpp::records().waiting.clear();
     UIAlertView_cpp::records().shown.clear();
 }
 

@@ -4,8 +4,10 @@
 // Button indexes are the platform's: the cancel button (when given) is 0 and the other buttons
 // follow from 1 in the order given; addButtonWithTitle appends and answers the new index.
 //
-// Headless, a shown alert is recorded: visibleAlerts() are those on show (the last shown on top,
-// currentAlert()), shownAlerts() every alert shown since the last resetRecords(), in order. A test
+// Alerts queue as on the phone: one is on show, and an alert shown meanwhile waits (waitingAlerts(),
+// not yet visible, its delegate not yet told of its presentation) until those before it are dismissed.
+// Headless, a shown alert is recorded: visibleAlerts() are those on show (currentAlert() the one on
+// top), shownAlerts() every alert asked to show since the last resetRecords(), in order. A test
 // answers the alert on top by index or title:
 //     UIAlertView::currentAlert()->simulateClickButtonAtIndex(1);
 // which calls the delegate as the phone does: clickedButtonAtIndex, willDismissWithButtonIndex, then
@@ -88,6 +90,7 @@ public:
     static std::vector<Ref<UIAlertView>> visibleAlerts();
     static Ref<UIAlertView> currentAlert();
     static std::vector<Ref<UIAlertView>> shownAlerts();
+    static std::vector<Ref<UIAlertView>> waitingAlerts();
     static void resetRecords();
 
     std::string description() const override;
@@ -98,6 +101,8 @@ public:
     CGSize sizeThatFits(CGSize size) const override;
 
 private:
+    void present();
+    static void presentNextWaiting();
     void hide();
 
     std::string title_;

@@ -16,6 +16,8 @@ namespace {
 constexpr CGFloat kEdge = 5;
 constexpr CGFloat kButtonHeight = 30;
 constexpr CGFloat kBackButtonPadding = 25;
+// The width of the back button's arrow point.
+constexpr CGFloat kBackButtonPoint = 10;
 
 void detach(const Ref<UIView>& view, UIView* bar)
 {
@@ -150,8 +152,11 @@ void UINavigationBar::refresh()
             title = back->backBarButtonItem()->title();
         }
         if (!backButton_) {
-            backButton_ = UIButton::buttonWithType(UIButtonTypeCustom);
+            backButton_ = UINavigationBackButton::create();
             backButton_->titleLabel()->setFont(UIFont::boldSystemFontOfSize(12));
+            backButton_->setTitleColor_forState(UIColor::whiteColor(), UIControlStateNormal);
+            // The title sits in the tile's body, right of its point.
+            backButton_->setTitleEdgeInsets(UIEdgeInsetsMake(0, kBackButtonPoint, 0, 0));
             Weak<UINavigationBar> weak = self<UINavigationBar>();
             backButton_->addTarget_action_forControlEvents(
                 self<UINavigationBar>(),
@@ -231,6 +236,12 @@ void UINavigationBar::layoutSubviews()
         titleView_->setFrame(CGRectMake(std::round((b.size.width - f.size.width) / 2), centreY(f.size.height),
                                         f.size.width, f.size.height));
     } else if (titleLabel_ && titleLabel_->superview().get() == this) {
-        titleLabel_->setFrame(CGRectMake(left, 0, std::max<CGFloat>(0, right - left), b.size.height));
+        // The title is centred on the bar, and moves aside only as far as a wide button needs; a title
+        // wider than the room between the buttons takes that room.
+        const CGFloat room = std::max<CGFloat>(0, right - left);
+        const CGFloat width = std::min(
+            room, std::ceil(UIStringDrawing::sizeWithFont(titleLabel_->text(), titleLabel_->font()).width));
+        const CGFloat x = std::clamp<CGFloat>(std::round((b.size.width - width) / 2), left, left + room - width);
+        titleLabel_->setFrame(CGRectMake(x, 0, width, b.size.height));
     }
 }

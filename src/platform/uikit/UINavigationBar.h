@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIView.h"
 
 class UIBarButtonItem;
@@ -39,6 +40,14 @@ public:
         return true;
     }
     virtual void navigationBar_didPopItem(const Ref<UINavigationBar>& bar, const Ref<UINavigationItem>& item) {}
+};
+
+// The bar's own back button: the standard look's arrow-shaped tile, pointing back, with the title of
+// the item it returns to.
+class UINavigationBackButton : public UIButton {
+public:
+    static Ref<UINavigationBackButton> create() { return makeWithFrame<UINavigationBackButton>(CGRectZero); }
+    void drawRect(CGRect rect) override;
 };
 
 class UINavigationBar : public UIView {

@@ -289,6 +289,37 @@ void UINavigationBar::drawRect(CGRect)
     drawBar(UIGraphicsGetCurrentContext(), bounds(), barStyle(), tintColor());
 }
 
+void UINavigationBackButton::drawRect(CGRect)
+{
+    // A rounded tile whose left end is a point, darker at the edge, lighter when pressed.
+    const CGContextRef c = UIGraphicsGetCurrentContext();
+    const CGRect b = bounds();
+    const auto shape = [&](CGFloat inset, CGFloat radius) {
+        const CGFloat left = b.origin.x + inset;
+        const CGFloat right = CGRectGetMaxX(b) - inset;
+        const CGFloat top = b.origin.y + inset;
+        const CGFloat bottom = CGRectGetMaxY(b) - inset;
+        const CGMutablePathRef path = CGPathCreateMutable();
+        CGPathMoveToPoint(path, nullptr, left + 10, top);
+        CGPathAddArcToPoint(path, nullptr, right, top, right, bottom, radius);
+        CGPathAddArcToPoint(path, nullptr, right, bottom, left, bottom, radius);
+        CGPathAddLineToPoint(path, nullptr, left + 10, bottom);
+        CGPathAddLineToPoint(path, nullptr, left, CGRectGetMidY(b));
+        CGPathCloseSubpath(path);
+        return path;
+    };
+    c->saveGState();
+    c->beginPath();
+    c->addPath(shape(0.5, 6));
+    c->setFillColor(rgb(0.10, 0.17, 0.28));
+    c->fillPath();
+    c->beginPath();
+    c->addPath(shape(1.5, 5));
+    c->setFillColor(isHighlighted() ? rgb(0.16, 0.26, 0.40) : rgb(0.22, 0.36, 0.55));
+    c->fillPath();
+    c->restoreGState();
+}
+
 void UIToolbar::drawRect(CGRect)
 {
     drawBar(UIGraphicsGetCurrentContext(), bounds(), barStyle(), tintColor());
@@ -401,7 +432,8 @@ void UIAlertView::drawRect(CGRect)
 {
     const CGContextRef c = UIGraphicsGetCurrentContext();
     const CGRect b = bounds();
-    fillRounded(c, b, 10, rgb(0.16, 0.22, 0.36, 0.95));
+    // Opaque: the text behind must not show through the box's own text (the screen behind is dimmed).
+    fillRounded(c, b, 10, rgb(0.16, 0.22, 0.36));
     strokeRounded(c, b, 10, grey(1, 0.8), 2);
     const CGFloat inner = b.size.width - 32;
     CGFloat y = 16;
@@ -448,7 +480,7 @@ void UIActionSheet::drawRect(CGRect)
 {
     const CGContextRef c = UIGraphicsGetCurrentContext();
     const CGRect b = bounds();
-    fillRect(c, b, rgb(0.16, 0.22, 0.36, 0.95));
+    fillRect(c, b, rgb(0.16, 0.22, 0.36));
     const CGFloat inner = b.size.width - 40;
     if (!title().empty()) {
         c->saveGState();

@@ -489,7 +489,7 @@ void UIViewController::presentViewController_animated_completion(const Ref<UIVie
                 return;
             }
             Ref<UIView> view = controller->view();
-            view->setFrame(window->convertRect_fromView(UIScreen::mainScreen()->applicationFrame(), nullptr));
+            window->placeControllerView(view);
             window->addSubview(view);
             if (animated) {
                 // Up from below the screen.

@@ -63,7 +63,7 @@ void UIWindow::setHidden(bool hidden)
         }
         if (top && !(top->isViewLoaded() && top->view()->window().get() == this)) {
             Ref<UIView> view = top->view();
-            view->setFrame(convertRect_fromView(UIScreen::mainScreen()->applicationFrame(), nullptr));
+            placeControllerView(view);
             top->beginAppearanceTransition(true, false);
             addSubview(view);
             top->endAppearanceTransition();
@@ -75,6 +75,14 @@ void UIWindow::setHidden(bool hidden)
     } else {
         UIView::setHidden(hidden);
     }
+}
+
+void UIWindow::placeControllerView(const Ref<UIView>& view)
+{
+    view->setFrame(convertRect_fromView(UIScreen::mainScreen()->applicationFrame(), nullptr));
+    // The status bar covers the strip above the application's frame: a screen's content (a cover
+    // stretched by a pull, a view moved up by scrolling) never paints into it.
+    view->setClipsToBounds(true);
 }
 
 void UIWindow::setRootViewController(const Ref<UIViewController>& controller)
@@ -92,7 +100,7 @@ void UIWindow::setRootViewController(const Ref<UIViewController>& controller)
     rootViewController_ = controller;
     if (controller) {
         Ref<UIView> view = controller->view();
-        view->setFrame(convertRect_fromView(UIScreen::mainScreen()->applicationFrame(), nullptr));
+        placeControllerView(view);
         if (visible) controller->beginAppearanceTransition(true, false);
         addSubview(view);
         if (visible) controller->endAppearanceTransition();

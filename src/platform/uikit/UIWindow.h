@@ -36,6 +36,9 @@ public:
     // appears when the window is visible.
     Ref<UIViewController> rootViewController() const { return rootViewController_; }
     void setRootViewController(const Ref<UIViewController>& controller);
+    // Puts a controller's view (the root's, or one presented over it) at the application's frame, under
+    // the status bar, clipping what it draws to that frame.
+    void placeControllerView(const Ref<UIView>& view);
 
     CGPoint convertPoint_toWindow(CGPoint point, const Ref<UIWindow>& window) const;
     CGPoint convertPoint_fromWindow(CGPoint point, const Ref<UIWindow>& window) const;

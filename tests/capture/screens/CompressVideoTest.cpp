@@ -1,5 +1,5 @@
 // The movie re-encoder: its own re-encode with and without a sound track, no file left when reading
-// fails, and the export by the "videoQuality" preset.
+// fails, the export by the "videoQuality" preset, and the movie's details in the log.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +10,7 @@
 #include "fixtures/TestMovie.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/media/AVAsset.h"
 #include "platform/media/AVAssetReader.h"
 
 namespace {
@@ -94,6 +95,30 @@ TEST_F(CompressVideoTest, ReencodesWithAndWithoutSoundAndLeavesNothingWhenReadin
     AVAssetReader::setStandInFailsAfterSamples(-1);
     EXPECT_FALSE(CompressVideo::initWithUrl(NSURL::fileURLWithPath(home / "missing.mp4"))->compress());
     EXPECT_TRUE(log.contains("error: "));
+}
+
+TEST_F(CompressVideoTest, TheDetailsLogTheMoviesMetadataAndItsAccessLog)
+{
+    const std::string path = source({320, 240, 30, true});
+    const auto bytes = std::filesystem::file_size(path);
+    auto compressor = CompressVideo::initWithUrl(NSURL::fileURLWithPath(path));
+    NSLogCapture log(true);
+    compressor->getMovieDetail();
+    const std::vector<std::string> lines = log.lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[1].find("=metaData "), std::string::npos);
+    const std::string& access = lines[2];
+    EXPECT_EQ(access.find("(null)"), std::string::npos) << access;
+    EXPECT_NE(access.find("#Fields: uri bytes c-observed-bitrate c-stalls"), std::string::npos) << access;
+    // The one event: the movie's address, its bytes, their bit rate over the movie's length, no stall.
+    const double seconds = CMTimeGetSeconds(AVURLAsset::URLAssetWithURL_options(NSURL::fileURLWithPath(path))->duration());
+    ASSERT_GT(seconds, 0);
+    const std::string event = NSURL::fileURLWithPath(path)->absoluteString() + " " + std::to_string(bytes) + " ";
+    const size_t at = access.find(event);
+    ASSERT_NE(at, std::string::npos) << access;
+    const double bitrate = std::stod(access.substr(at + event.size()));
+    EXPECT_NEAR(bitrate, double(bytes) * 8 / seconds, 1);
+    EXPECT_NE(access.find(" 0 ", at + event.size()), std::string::npos) << "no stall: " << access;
 }
 
 TEST_F(CompressVideoTest, ExportPresetFollowsTheQualityDefaultWithMediumOtherwise)

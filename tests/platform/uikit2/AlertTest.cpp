@@ -98,6 +98,43 @@ TEST(UIAlertViewTest, ShownAlertsAreRecordedAndAnsweredAsOnThePhone)
     EXPECT_THROW(UIAlertView::shownAlerts().back()->simulateClickButtonAtIndex(5), NSException);
 }
 
+TEST(UIAlertViewTest, AlertsQueueOneAtATimeInTheOrderShown)
+{
+    Stage stage;
+    auto answers = std::make_shared<Answers>();
+    auto make = [&](const std::string& title) {
+        return UIAlertView::initWithTitle_message_delegate_cancelButtonTitle_otherButtonTitles(title, "", answers, "确定");
+    };
+    auto first = make("first");
+    auto second = make("second");
+    auto dropped = make("dropped");
+    auto third = make("third");
+    for (const auto& alert : {first, second, dropped, third}) {
+        alert->show();
+    }
+    second->show();  // already waiting: no second place in the queue
+    EXPECT_EQ(UIAlertView::visibleAlerts(), (std::vector<Ref<UIAlertView>>{first}));
+    EXPECT_EQ(UIAlertView::waitingAlerts(), (std::vector<Ref<UIAlertView>>{second, dropped, third}));
+    EXPECT_FALSE(second->isVisible());
+    EXPECT_EQ(answers->events, (std::vector<std::string>{"will present", "did present, visible yes"}));
+
+    // Closed by the program before its turn, an alert never shows and tells nobody.
+    dropped->dismissWithClickedButtonIndex_animated(0, false);
+    answers->events.clear();
+    std::vector<std::string> onShow;
+    for (int i = 0; i < 3 && UIAlertView::currentAlert(); ++i) {
+        onShow.push_back(UIAlertView::currentAlert()->title());
+        UIAlertView::currentAlert()->simulateClickButtonAtIndex(0);
+    }
+    EXPECT_EQ(onShow, (std::vector<std::string>{"first", "second", "third"}));
+    EXPECT_FALSE(UIAlertView::currentAlert());
+    EXPECT_TRUE(UIAlertView::waitingAlerts().empty());
+    // Each dismissal is told before the next alert presents.
+    EXPECT_EQ(std::vector<std::string>(answers->events.begin(), answers->events.begin() + 5),
+              (std::vector<std::string>{"clicked 确定", "will dismiss 0", "did dismiss 0", "will present",
+                                        "did present, visible yes"}));
+}
+
 TEST(UIAlertViewTest, TextFieldsOfAnAlertTakeTheKeyboard)
 {
     Stage stage;

@@ -278,6 +278,49 @@ TEST(UIViewControllerTest, NavigationBarShowsTheTopItemAndItsBackButtonPops)
     EXPECT_FALSE(bar->backButton() && bar->backButton()->superview());
 }
 
+TEST(UIViewControllerTest, TheTitleIsCentredOnTheBarAndMovesAsideOnlyForAWideButton)
+{
+    ControllerStage stage;
+    const Ref<UINavigationBar> bar = stage.navigation->navigationBar();
+    const CGFloat middle = bar->bounds().size.width / 2;
+    auto button = [](CGFloat width) {
+        const Ref<UIButton> view = UIButton::buttonWithType(UIButtonTypeCustom);
+        view->setFrame(CGRectMake(0, 0, width, 30));
+        return UIBarButtonItem::initWithCustomView(view);
+    };
+    struct Case {
+        const char* title;
+        CGFloat left, right;  // custom buttons' widths (0: none)
+        bool centred;
+    } const cases[] = {
+        {"最新", 0, 0, true},
+        {"消息", 80, 0, true},  // a button on one side only does not push it off centre
+        {"个人设置", 0, 60, true},
+        {"登录", 40, 120, true},
+        {"一个很长很长的标题", 130, 0, false},  // the button needs the room: the title moves right of it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        stage.root->setTitle(c.title);
+        stage.root->navigationItem()->setLeftBarButtonItem(c.left > 0 ? button(c.left) : nullptr);
+        stage.root->navigationItem()->setRightBarButtonItem(c.right > 0 ? button(c.right) : nullptr);
+        bar->layoutIfNeeded();
+        const CGRect title = bar->titleLabel()->frame();
+        EXPECT_GT(title.size.width, 0);
+        if (c.centred) {
+            EXPECT_NEAR(CGRectGetMidX(title), middle, 1);
+        } else {
+            EXPECT_GT(CGRectGetMidX(title), middle);
+        }
+        if (const Ref<UIView> left = bar->leftView(); c.left > 0) {
+            EXPECT_GE(CGRectGetMinX(title), CGRectGetMaxX(left->frame()));
+        }
+        if (const Ref<UIView> right = bar->rightView(); c.right > 0) {
+            EXPECT_LE(CGRectGetMaxX(title), CGRectGetMinX(right->frame()));
+        }
+    }
+}
+
 TEST(UIViewControllerTest, BarsHideAndTheContentFills)
 {
     ControllerStage stage;
