@@ -1,6 +1,6 @@
 #include "widgets/TextDrawing.h"
 
-#include <unicode/uchar.h>
+#include <unicode/ubrk.h>
 
 #include <algorithm>
 #include <cmath>
@@ -23,9 +23,25 @@ bool isNewline(char32_t c)
     return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
-bool isWordCharacter(char32_t c)
+// Per UTF-16 unit (and one past the end): whether a line may start there, by the Unicode line
+// breaking rules as ICU's line iterator applies them: between words, between Chinese characters, never
+// before closing punctuation nor after opening punctuation.
+std::vector<bool> lineBreakOpportunities(const std::u16string& text)
 {
-    return c == u'\'' || c == u'\u2019' || c == u'\u02BC' || u_isalnum(UChar32(c));
+    std::vector<bool> out(text.size() + 1, false);
+    if (text.empty()) {
+        return out;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator* it = ubrk_open(UBRK_LINE, "", reinterpret_cast<const UChar*>(text.data()), int32_t(text.size()), &status);
+    if (U_FAILURE(status)) {
+        return out;
+    }
+    for (int32_t b = ubrk_first(it); b != UBRK_DONE; b = ubrk_next(it)) {
+        out[size_t(b)] = true;
+    }
+    ubrk_close(it);
+    return out;
 }
 
 bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
@@ -379,6 +395,7 @@ CGSize drawOrSizeTextConstrainedToSize(bool performDraw, const std::u16string& s
     TextAttributeRuns lineRuns = runs;
     const std::u16string text = maxLines == 1 ? singleLineText(string, lineRuns) : string;
     Layout layout(text, lineRuns);
+    const std::vector<bool> opportunity = lineBreakOpportunities(text);
     const float widthLimit = float(constrainedSize.width);
     const float heightLimit = float(constrainedSize.height);
     const size_t length = text.size();
@@ -399,7 +416,6 @@ CGSize drawOrSizeTextConstrainedToSize(bool performDraw, const std::u16string& s
         float lineHeight = fontLeading(font) + (font && font->pointSize() == 15.0f ? 4 : 0);
         float lineAscender = fontAscender(font);
         float lineWidth = 0;
-        bool inWord = false;
         bool haveBreak = false;
         size_t breakPos = 0, breakRun = 0;
         float breakWidth = 0, breakHeight = 0, breakAscender = 0;
@@ -423,19 +439,15 @@ CGSize drawOrSizeTextConstrainedToSize(bool performDraw, const std::u16string& s
             const char32_t ch = codePointAt(text, i);
             const size_t units = unitsAt(text, i);
             const bool space = ch == u' ';
-            const bool wordCharacter = isWordCharacter(ch);
-            if (space || (wordCharacter && !inWord)) {
+            // A line may end at a space (the spaces from there on are skipped), or where the next line may
+            // start when no space comes before (a space already offered the break).
+            if (space || (opportunity[i] && !(i > 0 && text[i - 1] == u' '))) {
                 haveBreak = true;
                 breakPos = i;
                 breakRun = r;
                 breakWidth = lineWidth;
                 breakHeight = lineHeight;
                 breakAscender = lineAscender;
-            }
-            if (wordCharacter) {
-                inWord = true;
-            } else if (!space) {
-                inWord = false;
             }
             if (ch == 0x0A || ch == 0x85) {
                 skip = 1;

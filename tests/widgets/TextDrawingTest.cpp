@@ -1,4 +1,4 @@
-// The text kit's layout engine: line breaking, limits, truncation with the ellipsis across runs,
+// The text kit's layout engine: line breaking (Chinese too), limits, truncation with the ellipsis across runs,
 // line heights, alignment, and what reaches the pixels for plain, coloured and underlined text.
 #include <gtest/gtest.h>
 
@@ -163,6 +163,35 @@ TEST(TextDrawingLayoutTest, LinesAndSizesFollowTheBreakingRules)
             c.text, font, c.limit, c.mode, c.lines);
         EXPECT_EQ(measured.width, c.used.width);
         EXPECT_EQ(measured.height, c.used.height);
+    }
+}
+
+// Chinese text breaks between any two ideographs, never before closing punctuation nor after opening
+// punctuation, and between ideographs and Latin words, as Unicode line breaking does. The fixed font has
+// no Chinese glyphs: each ideograph or Chinese mark is drawn as "?" one em wide.
+TEST(TextDrawingLayoutTest, ChineseBreaksBetweenIdeographsButNotAroundPunctuationThatBinds)
+{
+    using namespace TextDrawingTest_cpp;
+    struct Case {
+        const char* name;
+        std::string text;
+        CGFloat width;
+        std::vector<std::string> drawn;
+    };
+    const std::vector<Case> cases = {
+        {"any two ideographs", "今天在西湖边拍了一段视频", 45, {"????", "????", "????"}},
+        {"a comma or a full stop stays with the ideograph before it", "天气很好，朋友们都说好。", 45,
+         {"???", "????", "???", "??"}},
+        {"an opening bracket stays with the ideograph after it", "他说（慢慢地）走了", 25, {"??", "??", "?", "??", "??"}},
+        {"an ideograph and a Latin word part", "拍了一段short video", 75, {"????", "short", "video"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Drawn d = drawRecorded([&] {
+            CustomFontLabelStringDrawing::drawInRect_withZFont_lineBreakMode_alignment_numberOfLines(
+                c.text, CGRectMake(0, 0, c.width, TextHugeSize), fixed(10), 0, 0, 0);
+        });
+        EXPECT_EQ(d.lines, c.drawn);
     }
 }
 

@@ -635,10 +635,11 @@ std::vector<Picture> pictures()
         rounded(cr, 0.5, 0.5, w - 1, h - 1, 6);
         stroke(cr, {1, 1, 1, 0.6}, 1);
     }});
+    // The full-screen player's control bar: an opaque backing, so the controls read over any picture.
     out.push_back({"player-scrubber-bg", 8, 40, [](cairo_t* cr, double w, double h) {
         cairo_pattern_t* shade = cairo_pattern_create_linear(0, 0, 0, h);
-        cairo_pattern_add_color_stop_rgba(shade, 0, 0.28, 0.29, 0.32, 0.9);
-        cairo_pattern_add_color_stop_rgba(shade, 1, 0.05, 0.05, 0.06, 0.9);
+        cairo_pattern_add_color_stop_rgba(shade, 0, 0.28, 0.29, 0.32, 1);
+        cairo_pattern_add_color_stop_rgba(shade, 1, 0.05, 0.05, 0.06, 1);
         cairo_rectangle(cr, 0, 0, w, h);
         cairo_set_source(cr, shade);
         cairo_fill(cr);

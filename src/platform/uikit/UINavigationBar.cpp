@@ -168,7 +168,8 @@ void UINavigationBar::refresh()
         }
         backButton_->setTitle_forState(title, UIControlStateNormal);
         const CGFloat width =
-            std::ceil(UIStringDrawing::sizeWithFont(title, UIFont::boldSystemFontOfSize(12)).width) + kBackButtonPadding;
+            std::ceil(UIStringDrawing::sizeWithFont(title, UIFont::boldSystemFontOfSize(12)).width) + kBackButtonPadding +
+            kBackButtonPoint;
         backButton_->setFrame(CGRectMake(0, 0, width, kButtonHeight));
         addSubview(backButton_);
     }
