@@ -467,7 +467,11 @@ void StatusBarOverlay::showNextMessage()
             // overlay: the outgoing label is still the visible one.
             [weak = weakSelf<StatusBarOverlay>(), text](bool) {
                 auto me = weak.lock();
-                if (!me) {
+                // When a switch is started again before the last one ended (the application came back,
+                // or an earlier cycle was cut short), only one of them may finish it: the other finds
+                // its text no longer on the incoming label and does nothing, or it would take a second
+                // message off the queue, one that was never shown.
+                if (!me || me->hiddenStatusLabel()->text() != text) {
                     return;
                 }
                 me->addMessageToHistory(me->visibleStatusLabel()->text());
@@ -590,6 +594,7 @@ void StatusBarOverlay::resetForTesting()
     statusLabel1_->setText("");
     statusLabel2_->setText("");
     setAlpha(0);
+    setHidden(false);
 }
 
 void StatusBarOverlay::hideTemporary()

@@ -133,8 +133,9 @@ public:
     void hide();
     void hideTemporary();
     // Tests share the one overlay within a process, and the harness drops the main loop's pending
-    // work between tests, which would leave a cycle half done: this puts it back as at launch (no
-    // message waiting or shown, no step pending, not active, transparent).
+    // work between tests, which would leave a cycle half done, and hides every window (this one too,
+    // though the overlay hides itself only by its transparency): this puts it back as at launch (no
+    // message waiting or shown, no step pending, not active, shown but transparent).
     void resetForTesting();
     void showNextMessage();
     void applicationWillResignActive(const Ref<NSNotification>& notification);

@@ -18,6 +18,7 @@
 #include "platform/uikit/UIWindow.h"
 #include "service/StandInService.h"
 #include "shell/RootViewController.h"
+#include "widgets/StatusBarOverlay.h"
 
 namespace shelltest {
 
@@ -31,6 +32,9 @@ protected:
         NSUserDefaults::resetStandardUserDefaults();
         // The reminder reply lives in the engine bridge's shared instance; no engine is needed for it.
         g_ffmpeg.set(PZFFmpeg::create());
+        // The status-bar overlay lives for the process: an earlier test may have left it mid-cycle, or
+        // hidden with the other windows between tests, and then it would drop what this test posts.
+        StatusBarOverlay::sharedOverlay()->resetForTesting();
     }
     void TearDown() override
     {

@@ -283,6 +283,23 @@ TEST_F(StatusBarOverlayTest, InactiveApplicationKeepsMessagesUntilItIsActiveAgai
     EXPECT_EQ(recorder->shown, (std::vector<std::string>{"before", "while away"}));
 }
 
+TEST_F(StatusBarOverlayTest, SwitchOvertakenByAReturnToTheForegroundLosesNoMessage)
+{
+    // Leaving and coming back while a text slides in starts the switch again: the interrupted one must
+    // not also take a message off the queue, or the one after it would never be shown.
+    overlay->postMessage_duration_animated("one", 0, true);
+    overlay->postMessage_duration_animated("two", 0, true);
+    auto application = UIApplication::sharedApplication();
+    application->simulateResignActive();
+    application->simulateBecomeActive();
+    for (int step = 0; step < 10 && recorder->shown.size() < 2; ++step) {
+        clock.advance(0.5);
+    }
+    EXPECT_EQ(recorder->shown, (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(visibleText(), "two");
+    EXPECT_TRUE(overlay->messageQueue().empty());
+}
+
 TEST_F(StatusBarOverlayTest, TapActsOnlyWhenEndedAndFollowsTheAnimationSetting)
 {
     auto tap = overlay->tapGestureRecognizer();
