@@ -115,12 +115,16 @@ struct Fixture {
         web->loadRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(url(path))));
         return settle();
     }
+    // The deadline only bounds a failure: a page of ten thousand fields takes seconds to lay out and
+    // draw under the thread sanitizer on a busy machine.
     bool settle()
     {
-        return pumpMainUntil([&] {
-            web->layer()->layoutAndDisplayTreeIfNeeded();
-            return !web->isLoading() && web->pendingImageCount() == 0 && web->pageDrawn();
-        });
+        return pumpMainUntil(
+            [&] {
+                web->layer()->layoutAndDisplayTreeIfNeeded();
+                return !web->isLoading() && web->pendingImageCount() == 0 && web->pageDrawn();
+            },
+            std::chrono::seconds(60));
     }
     const UIWebView::Field* field(const std::string& nameOrType) const
     {
