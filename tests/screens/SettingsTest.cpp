@@ -2,6 +2,7 @@
 // them, the upload switch kept only on the phone, and what a change sends.
 #include "AccountScreensSupport.h"
 
+#include "platform/screen/UIScreenInput.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UISwitch.h"
 #include "platform/uikit/UITableViewCell.h"
@@ -179,6 +180,25 @@ TEST_F(SettingsTest, UploadSwitchStaysOnThePhoneAndNoticesGoWholeToTheService)
     flip(visits);
     ASSERT_TRUE(pumpMainUntil([&] { return writes().size() == 2; }));
     EXPECT_EQ(standin::findParam(writes()[1].formParams(), "value"), "0,1,0,1,1");
+}
+
+// Against the service's own world: a switch the person taps is kept there, and the screen opened again
+// shows it.
+TEST_F(SettingsTest, ATappedNoticeSwitchIsShownAgainWhenTheScreenOpensAgain)
+{
+    auto screen = openSettings();
+    EXPECT_EQ(shownNotices(screen), "11011");
+    auto shares = switchAt(screen, 2, 2);
+    ASSERT_TRUE(shares);
+    const CGRect bounds = shares->bounds();
+    UIScreenInput::tap(shares->convertPoint_toView(CGPointMake(CGRectGetMidX(bounds), CGRectGetMidY(bounds)), nullptr));
+    ASSERT_TRUE(pumpMainUntil([&] { return service.world().setting("1") == "1,1,1,1,1"; }));
+    root->dismissModalViewControllerAnimated(false);
+    drainMain();
+    screen = nullptr;
+
+    auto again = openSettings();
+    EXPECT_EQ(shownNotices(again), "11111");
 }
 
 }  // namespace SettingsTest_cpp
