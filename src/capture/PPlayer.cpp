@@ -181,6 +181,11 @@ void PPlayer::setUrl(const std::string& path)
 void PPlayer::setCover(const std::string& path)
 {
     cover_ = path;
+    // A local clip's cover is its first picture, of the clip's own shape, which the frame it is shown
+    // in need not have (a portrait recording in a landscape feed cell): shown whole on black, as the
+    // movie itself is fitted when it plays, never stretched.
+    coverImgv_->setContentMode(UIViewContentModeScaleAspectFit);
+    coverImgv_->setBackgroundColor(UIColor::blackColor());
     coverImgv_->setImage(UIImage::imageWithContentsOfFile(path));
 }
 

@@ -63,6 +63,9 @@ void ShareWithSomebodyController::viewDidLoad()
     PZViewController::viewDidLoad();
     const auto self = std::static_pointer_cast<ShareWithSomebodyController>(shared_from_this());
     complete_ = false;
+    // The chip strip and the gap the list leaves when the strip grows show the list's paper, not a
+    // bare band: before anyone is chosen the strip is empty.
+    view()->setBackgroundColor(CustomImage::yellowBkg());
     scrollView_ = UIScrollView::initWithFrame(CGRectMake(0, 0, 320, 40));
     view()->addSubview(scrollView_);
     withList_ = Value::array();

@@ -185,15 +185,16 @@ UIGalleryEntry topicPickerEntry(const std::string& name, bool searching)
             }};
 }
 
-UIGalleryEntry friendPickerEntry()
+// The picker as it opens (nobody chosen), or with four people chosen (chips on two rows).
+UIGalleryEntry friendPickerEntry(const std::string& name, bool choose)
 {
     auto picker = std::make_shared<Weak<ShareWithSomebodyController>>();
     auto swap = std::make_shared<HostSwap>();
-    auto chosen = std::make_shared<bool>(false);
-    return {"friend-picker-two-rows", CGSizeMake(320, 480),
-            [picker, swap, chosen](const Ref<UIWindow>& window) {
+    auto chosen = std::make_shared<bool>(!choose);
+    return {name, CGSizeMake(320, 480),
+            [picker, swap, chosen, choose](const Ref<UIWindow>& window) {
                 *swap = HostSwap();
-                *chosen = false;
+                *chosen = !choose;
                 logIn(false);
                 auto share = VideoShareController::create();
                 auto friends = ShareWithSomebodyController::create();
@@ -256,7 +257,8 @@ void registerPublishEntries()
     UIGallery::add(publishScreenEntry("publish-screen-filled", true));
     UIGallery::add(topicPickerEntry("topic-picker", false));
     UIGallery::add(topicPickerEntry("topic-picker-search", true));
-    UIGallery::add(friendPickerEntry());
+    UIGallery::add(friendPickerEntry("friend-picker", false));
+    UIGallery::add(friendPickerEntry("friend-picker-two-rows", true));
     UIGallery::add(placePickerEntry());
 }
 

@@ -147,7 +147,7 @@ void UINavigationBar::refresh()
     Ref<UINavigationItem> back = backItem();
     const bool showBack = back && !top->hidesBackButton() && (!top->leftBarButtonItem() || top->leftItemsSupplementBackButton());
     if (showBack) {
-        std::string title = back->title().empty() ? std::string("Back") : back->title();
+        std::string title = back->title().empty() ? std::string("返回") : back->title();
         if (back->backBarButtonItem() && !back->backBarButtonItem()->title().empty()) {
             title = back->backBarButtonItem()->title();
         }
@@ -155,8 +155,9 @@ void UINavigationBar::refresh()
             backButton_ = UINavigationBackButton::create();
             backButton_->titleLabel()->setFont(UIFont::boldSystemFontOfSize(12));
             backButton_->setTitleColor_forState(UIColor::whiteColor(), UIControlStateNormal);
-            // The title sits in the tile's body, right of its point.
-            backButton_->setTitleEdgeInsets(UIEdgeInsetsMake(0, kBackButtonPoint, 0, 0));
+            // The title sits in the tile's body, right of its point: moved by the point's width, not
+            // narrowed by it (a left inset alone takes the width off the title, which then shows "B...").
+            backButton_->setTitleEdgeInsets(UIEdgeInsetsMake(0, kBackButtonPoint, 0, -kBackButtonPoint));
             Weak<UINavigationBar> weak = self<UINavigationBar>();
             backButton_->addTarget_action_forControlEvents(
                 self<UINavigationBar>(),

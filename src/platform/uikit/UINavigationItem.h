@@ -28,7 +28,7 @@ public:
     void setRightBarButtonItem(const Ref<UIBarButtonItem>& item) { setRightBarButtonItem_animated(item, false); }
     void setRightBarButtonItem_animated(const Ref<UIBarButtonItem>& item, bool animated);
     // The item the back button shows when this item is under the top one (nil: a button with this
-    // item's title, or "Back" when it has none).
+    // item's title, or "返回" when it has none, as the phone says in the application's language).
     Ref<UIBarButtonItem> backBarButtonItem() const { return back_; }
     void setBackBarButtonItem(const Ref<UIBarButtonItem>& item);
     bool hidesBackButton() const { return hidesBackButton_; }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +32,8 @@
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
@@ -249,6 +252,40 @@ TEST_F(PlayerTest, PlaysALocalClipInPlaceShowingItsFrames)
     EXPECT_FALSE(player->playBtn()->isHidden());
     EXPECT_FALSE(player->videoLastTime()->isHidden());
     EXPECT_EQ(movie->view()->superview(), nullptr);
+}
+
+TEST_F(PlayerTest, ALocalClipsCoverKeepsItsShapeInAFrameOfAnotherShape)
+{
+    // A portrait cover (60 x 80, red) in the landscape frame the own page gives a local entry.
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(60, 80), true, 1);
+    UIColor::colorWithRed_green_blue_alpha(0.86, 0.16, 0.16, 1)->setFill();
+    UIRectFill(CGRectMake(0, 0, 60, 80));
+    auto portrait = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    const std::string path = *folder_ / "portrait.png";
+    const auto png = UIImagePNGRepresentation(portrait);
+    ASSERT_TRUE(png && png->writeToFile_atomically(path, true));
+
+    auto player = PPlayer::initWithFrame_andType(CGRectMake(0, 0, 288, 195), PPlayer::TypeFeed);
+    window_->addSubview(player);
+    player->setUrl(moviePath());
+    player->setCover(path);
+    Ref<UIImage> shot = UIWindowSnapshot(window_, 1);
+    ASSERT_TRUE(shot);
+    auto channels = [&](int x, int y) {
+        const uint32_t pixel = shot->CGImage()->pixelAt(size_t(x), size_t(y));
+        return std::vector<int>{int(pixel & 0xFF), int((pixel >> 8) & 0xFF), int((pixel >> 16) & 0xFF)};
+    };
+    // Fitted: 146 points wide in the middle, the picture's colour there; black bars either side,
+    // where a stretched cover would still be red.
+    for (int x : {90, 144, 198}) {
+        const std::vector<int> c = channels(x, 20);
+        EXPECT_GT(*std::max_element(c.begin(), c.end()), 180) << "inside, at x " << x;
+    }
+    for (int x : {20, 60, 228, 270}) {
+        const std::vector<int> c = channels(x, 20);
+        EXPECT_LT(*std::max_element(c.begin(), c.end()), 30) << "beside, at x " << x;
+    }
 }
 
 // One video plays at a time: a second player starting takes the movie from the first, which is idle

@@ -262,6 +262,24 @@ TEST_F(FriendPickerTest, ATransportFailureShowsTheErrorBoxAndAReplyNotOkAddsNobo
     ASSERT_TRUE(waitUntil([&] { return !errors->shown.empty(); }));
     EXPECT_EQ(errors->shown, std::vector<std::string>{"分享失败"});
     EXPECT_EQ(picker->friendsList().count(), 0u);
+
+    // A reply that arrives but is not OK lists nobody, even with people in it, and is no failure. Its
+    // count still says more may come (nobody of three is here).
+    service.server().clearFaults(standin::kFollowPath);
+    service.server().route(standin::kFollowPath, [](const standin::Request&) {
+        standin::Response response;
+        response.body = R"({"status":500,"msg":"忙","total":3,"result":[{"suid":"2000","nick":"阿芳","icon":""},)"
+                        R"({"suid":"2001","nick":"小红","icon":""},{"suid":"2002","nick":"大伟","icon":""}]})";
+        return response;
+    });
+    navigation->popViewControllerAnimated(false);
+    settle();
+    errors->shown.clear();
+    auto refused = openPicker(false);
+    ASSERT_TRUE(waitUntil([&] { return refused->complete(); }));
+    EXPECT_EQ(refused->friendsList().count(), 0u);
+    EXPECT_EQ(refused->tableView()->numberOfRowsInSection(0), 0);
+    EXPECT_TRUE(errors->shown.empty());
 }
 
 }  // namespace FriendPickerTest_cpp

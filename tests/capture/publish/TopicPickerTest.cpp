@@ -148,5 +148,33 @@ TEST_F(TopicPickerTest, ScrollingNearTheEndAsksForTheNextPageUntilAShortOneArriv
     EXPECT_EQ(received(standin::kAllTopicPath), 2u);
 }
 
+TEST_F(TopicPickerTest, ARefusedPageChangesNothingAndAsksForNoMore)
+{
+    auto picker = openPicker();
+    const auto table = picker->tableView();
+    const std::vector<std::string> before = rows(table, 0);
+    ASSERT_EQ(before.size(), 20u);
+    // The refusal carries a full page of topics: none of them may be listed.
+    std::string result;
+    for (int i = 0; i < 20; ++i) {
+        result += std::string(result.empty() ? "" : ",") + R"({"stpid":"x)" + std::to_string(i) + R"(","topic":"#拒#"})";
+    }
+    const std::string body = R"({"status":403,"msg":"请先登录","result":[)" + result + "]}";
+    service.server().route(standin::kAllTopicPath, [body](const standin::Request&) {
+        standin::Response response;
+        response.body = body;
+        return response;
+    });
+    table->simulateDrag(CGPointMake(0, std::max<CGFloat>(0, table->contentSize().height - table->bounds().size.height)));
+    const Ref<HTTPRequest> request = picker->topicRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->tag(), 2);
+    ASSERT_TRUE(waitUntil([&] { return request->complete(); }));
+    drainMain();
+    EXPECT_EQ(rows(table, 0), before);
+    EXPECT_FALSE(picker->complete());
+    EXPECT_TRUE(errors->shown.empty());
+}
+
 }  // namespace TopicPickerTest_cpp
 }  // namespace

@@ -250,6 +250,37 @@ TEST_F(RecordingScreen, FilterButtonsRebuildTheChainWithTheirFilter)
     EXPECT_FALSE(screen->filterScrollView()->isUserInteractionEnabled());
 }
 
+TEST_F(RecordingScreen, FilterBarGoesBackDownByItsButtonAndTheCloseButtonEndsTheScreen)
+{
+    auto screen = openRecording();
+    frames(screen, 1);
+    tap(screen->filterButton());
+    settle();
+    ASSERT_TRUE(sameFrame(screen->filterView()->frame(), CGRectMake(0, 296, 320, 114)));
+    tap(filterButton(screen, 2));
+    EXPECT_EQ(screen->currentFilter(), 1002);
+
+    // The second press lowers the bar under the bottom bar, and its strip stops taking touches.
+    tap(screen->filterButton());
+    settle();
+    EXPECT_TRUE(sameFrame(screen->filterView()->frame(), CGRectMake(0, 365, 320, 114)));
+    EXPECT_FALSE(screen->filterScrollView()->isUserInteractionEnabled());
+    tap(filterButton(screen, 4));
+    EXPECT_EQ(screen->currentFilter(), 1002);
+    // And the third raises it again.
+    tap(screen->filterButton());
+    settle();
+    EXPECT_EQ(screen->filterView()->frame().origin.y, 296);
+    EXPECT_TRUE(screen->filterScrollView()->isUserInteractionEnabled());
+
+    // The close button in the bottom bar takes the whole flow away, camera and all.
+    tap(screen->captureCancel());
+    settle();
+    EXPECT_FALSE(root->presentedViewController());
+    EXPECT_FALSE(screen->videoCamera());
+    EXPECT_FALSE(UIApplication::sharedApplication()->isIdleTimerDisabled());
+}
+
 TEST_F(RecordingScreen, PartnersLastButtonOpensTheStoreAndEnds)
 {
     std::vector<int> exits;

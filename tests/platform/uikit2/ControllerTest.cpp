@@ -8,6 +8,7 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIStringDrawing.h"
 #include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
@@ -318,6 +319,29 @@ TEST(UIViewControllerTest, TheTitleIsCentredOnTheBarAndMovesAsideOnlyForAWideBut
         if (const Ref<UIView> right = bar->rightView(); c.right > 0) {
             EXPECT_LE(CGRectGetMaxX(title), CGRectGetMinX(right->frame()));
         }
+    }
+}
+
+TEST(UIViewControllerTest, TheBackButtonShowsItsWholeTitleRightOfItsPoint)
+{
+    for (const char* title : {"A", "Back", "分享视频", "一个很长的上一页", ""}) {
+        SCOPED_TRACE(title);
+        ControllerStage stage;
+        stage.root->setTitle(title);
+        stage.navigation->pushViewController_animated(UIViewController::create(), false);
+        const Ref<UINavigationBar> bar = stage.navigation->navigationBar();
+        bar->layoutIfNeeded();
+        const Ref<UIButton> back = bar->backButton();
+        ASSERT_TRUE(back);
+        back->layoutIfNeeded();
+        const CGRect label = back->titleLabel()->frame();
+        // A screen without a title is gone back to by the word the phone uses.
+        EXPECT_EQ(back->titleForState(UIControlStateNormal), *title ? title : "返回");
+        const CGFloat text =
+            UIStringDrawing::sizeWithFont(back->titleForState(UIControlStateNormal), back->titleLabel()->font()).width;
+        EXPECT_GE(label.size.width, text);  // not cut short to "B..."
+        EXPECT_GE(CGRectGetMinX(label), 10);  // clear of the point
+        EXPECT_LE(CGRectGetMaxX(label), back->bounds().size.width);
     }
 }
 

@@ -159,8 +159,9 @@ Response aboutPage(const Request& request)
     const std::string edition = request.param("vend").value_or("");
     Response response;
     response.headers.push_back({"Content-Type", "text/html; charset=utf-8"});
+    // The application's bar already says "关于" above the page: the page opens with its text, not
+    // with a heading that repeats the bar.
     response.body = "<html><head><meta charset=\"utf-8\"><title>关于Ombri</title></head><body>"
-                    "<h1>关于Ombri</h1>"
                     "<p>Ombri是一款手机视频分享软件：随手拍下身边的精彩，一键分享给朋友。</p>"
                     "<p>版本：" + edition + " 版 1.0</p>"
                     "<p>客服邮箱：service@ombri.example</p></body></html>";
