@@ -187,6 +187,9 @@ Ref<NSOperationQueue> HTTPRequest::sharedQueue()
 void HTTPRequest::runRequests()
 {
     Ref<NSRunLoop> loop = NSRunLoop::currentRunLoop();
+    // While requests keep it busy, the messages of several steps reach the main thread with one
+    // wake-up; an idle network thread wakes it at once.
+    NSRunLoop::batchWakeUpsUntilIdle();
     // A source that is never signalled: the loop never runs out of sources.
     loop->addSource(CFRunLoopSource::create([](unsigned) {}), kCFRunLoopDefaultMode);
     for (;;) {
@@ -563,8 +566,10 @@ void HTTPRequest::postToMainThread(std::function<void(HTTPRequest&)> message)
     outbox_.push_back(std::move(batch));
     // Posted under the outbox lock, so batches and their deliveries keep one order.
     auto request = self<HTTPRequest>();
-    outbox_.back().ticket =
-        main->performBlockWithTicket([request] { request->deliverOutbox(); }, {kCFRunLoopCommonModes});
+    // The main loop is woken when the step ends, so it rarely arrives while the step still runs, and
+    // a step's messages to several requests wake it once.
+    outbox_.back().ticket = main->performBlockWithTicketWakingWhenItemEnds([request] { request->deliverOutbox(); },
+                                                                           {kCFRunLoopCommonModes});
 }
 
 void HTTPRequest::deliverOutbox()

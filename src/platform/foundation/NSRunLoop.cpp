@@ -302,6 +302,14 @@ namespace NSRunLoop_cpp {
 // Work to run when the item being served on this thread returns (see performWhenCurrentItemEnds).
 thread_local int t_servingItems = 0;
 thread_local std::vector<std::function<void()>> t_whenItemEnds;
+// Loops posted to by the item being served whose wake-up waits for its end
+// (performBlockWithTicketWakingWhenItemEnds), held until then.
+thread_local std::vector<Ref<NSRunLoop>> t_wakeWhenItemEnds;
+// Set by batchWakeUpsUntilIdle: the wake-ups above wait for this thread's loop to be about to wait, or
+// for kItemsPerWakeBatch items to have ended since the first of them (t_itemsInWakeBatch).
+thread_local bool t_batchWakeUps = false;
+thread_local int t_itemsInWakeBatch = 0;
+constexpr int kItemsPerWakeBatch = 8;
 
 void runWhenItemEndsWork()
 {
@@ -321,6 +329,9 @@ struct ServingItem {
     {
         --t_servingItems;
         runWhenItemEndsWork();
+        if (t_batchWakeUps && !t_wakeWhenItemEnds.empty() && ++t_itemsInWakeBatch >= kItemsPerWakeBatch) {
+            NSRunLoop::wakeDeferredLoops();
+        }
     }
     ServingItem(const ServingItem&) = delete;
     ServingItem& operator=(const ServingItem&) = delete;
@@ -410,6 +421,44 @@ uint64_t NSRunLoop::performBlockWithTicket(std::function<void()> block, const Ru
         impl_->wake();
     }
     return ticket;
+}
+
+uint64_t NSRunLoop::performBlockWithTicketWakingWhenItemEnds(std::function<void()> block, const RunLoopModes& modes)
+{
+    if (NSRunLoop_cpp::t_servingItems == 0) {
+        return performBlockWithTicket(std::move(block), modes);
+    }
+    uint64_t ticket = 0;
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->tasks.push_back(Task{std::move(block), modes, Key{Clock::now(), ++impl_->seq}});
+        ticket = ++impl_->posts;
+    }
+    // One wake-up per loop for the whole item, written (if the loop waits by then) when it ends.
+    auto& loops = NSRunLoop_cpp::t_wakeWhenItemEnds;
+    if (std::find_if(loops.begin(), loops.end(), [this](const Ref<NSRunLoop>& loop) { return loop.get() == this; }) ==
+        loops.end()) {
+        loops.push_back(self<NSRunLoop>());
+        if (loops.size() == 1 && !NSRunLoop_cpp::t_batchWakeUps) {
+            performWhenCurrentItemEnds(&NSRunLoop::wakeDeferredLoops);
+        }
+    }
+    return ticket;
+}
+
+void NSRunLoop::batchWakeUpsUntilIdle()
+{
+    NSRunLoop_cpp::t_batchWakeUps = true;
+}
+
+void NSRunLoop::wakeDeferredLoops()
+{
+    std::vector<Ref<NSRunLoop>> woken;
+    woken.swap(NSRunLoop_cpp::t_wakeWhenItemEnds);
+    NSRunLoop_cpp::t_itemsInWakeBatch = 0;
+    for (const Ref<NSRunLoop>& loop : woken) {
+        loop->wakeIfWaiting();
+    }
 }
 
 bool NSRunLoop::isLatestPost(uint64_t ticket) const
@@ -857,6 +906,9 @@ CFRunLoopRunResult NSRunLoop::runOnce(const std::string& mode, double clockDeadl
         }
         d.waiting = true;
         lock.unlock();
+        if (!NSRunLoop_cpp::t_wakeWhenItemEnds.empty()) {
+            wakeDeferredLoops();  // batched: this thread has nothing left to do
+        }
         graveyard.clear();
         std::unordered_map<int, uint32_t> found;
         d.poll(timeoutMs == 0 ? 1 : timeoutMs, found);

@@ -50,6 +50,18 @@ public:
     // posted to this loop since, so work added to that task runs where it would have run if posted now.
     uint64_t performBlockWithTicket(std::function<void()> block, const RunLoopModes& modes);
     bool isLatestPost(uint64_t ticket) const;
+    // The same post, but when the calling thread is serving a run-loop item this loop is woken when
+    // that item ends instead of at once: a waiting loop is not woken to find work whose poster is still
+    // busy with it, and all the posts of one item to one loop cost one wake-up. A loop that is not
+    // waiting finds the task as usual. For work that only makes sense once the poster's item is over.
+    uint64_t performBlockWithTicketWakingWhenItemEnds(std::function<void()> block, const RunLoopModes& modes);
+    // For a thread that does nothing but run its loop (a network thread): from now on, the wake-ups
+    // of its performBlockWithTicketWakingWhenItemEnds posts wait until its loop has nothing left to do
+    // and is about to wait, or until it has served a few items since the first of them, so a busy
+    // thread wakes the loops it posts to once for several items.
+    static void batchWakeUpsUntilIdle();
+    // Wakes now the loops that this thread's posts above are waiting to wake.
+    static void wakeDeferredLoops();
 
     // Timers belong to one loop; adding one to more modes of the same loop is allowed. Thread-safe.
     void addTimer(const Ref<NSTimer>& timer, const std::string& mode);

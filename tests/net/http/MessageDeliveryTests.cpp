@@ -2,6 +2,7 @@
 // a request's messages arrive in order whichever receivers are present, messages gathered while the
 // main thread was busy arrive in one delivery, and a message runs only after the network step that
 // produced it is over.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,39 @@ TEST_F(HTTPRequestTest, AMessageRunsOnlyOnceItsNetworkStepIsOver)
         ASSERT_TRUE(deliverPending());
         EXPECT_EQ(log.entries.back(), "finished");
         EXPECT_TRUE(finishedWhenCompleted);
+    }
+}
+
+// Many requests held by the server and let go together finish on the network thread one step after
+// another, their messages gathered into few wake-ups of the main thread: every request still gets all
+// of its messages, once, in its own order, each after the step that sent it.
+TEST_F(HTTPRequestTest, ManyRequestsFinishingAtOnceEachGetAllTheirMessagesInOrder)
+{
+    constexpr int kRequests = 32;
+    server.setHandler([&](const TestServers::RecordedRequest&) {
+        gate.wait();
+        return TestServers::Reply::ok("ok");
+    });
+    auto queue = NSOperationQueue::create();
+    queue->setMaxConcurrentOperationCount(kRequests);
+    std::vector<Log> logs(kRequests);
+    std::vector<Ref<LoggingDelegate>> delegates;
+    std::vector<Ref<HTTPRequest>> requests;
+    for (int i = 0; i < kRequests; ++i) {
+        delegates.push_back(std::make_shared<LoggingDelegate>(logs[i]));
+        requests.push_back(request("/held" + std::to_string(i)));
+        requests.back()->setDelegate(delegates.back());
+        queue->addOperation(requests.back());
+    }
+    ASSERT_TRUE(server.waitForRequests(kRequests, 30));
+    gate.open();
+    ASSERT_TRUE(waitFor([&] {
+        return std::all_of(logs.begin(), logs.end(), [](const Log& log) { return log.entries.size() >= 3; });
+    }));
+    ASSERT_TRUE(deliverPending());
+    for (int i = 0; i < kRequests; ++i) {
+        EXPECT_EQ(logs[i].entries, (std::vector<std::string>{"started", "headers", "finished"})) << i;
+        EXPECT_EQ(requests[i]->responseString(), "ok") << i;
     }
 }
 

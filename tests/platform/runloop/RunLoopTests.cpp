@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/foundation/CFRunLoop.h"
 #include "platform/foundation/Clock.h"
@@ -167,6 +169,52 @@ TEST_F(RunLoopTest, ADescriptorNumberReusedByANewSourceIsWatchedAfresh)
     loop->removeSource(fresh, kCFRunLoopDefaultMode);
     ::close(second[0]);
     ::close(second[1]);
+}
+
+// A descriptor that no source watches any more stays quiet, whatever it reports, and is watched again
+// as soon as a new source wants it: at once when it was left quiet, and when it reported something in
+// between (its registration then dropped) too.
+TEST_F(RunLoopTest, ADescriptorPassedFromOneSourceToTheNextIsWatchedByTheNext)
+{
+    auto loop = NSRunLoop::currentRunLoop();
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::vector<std::string> calls;
+    const auto reader = [&](std::string name) {
+        return CFRunLoopSource::createForFd(fds[0], CFRunLoopSource::kReadable, [&calls, name, fd = fds[0]](unsigned) {
+            char c;
+            EXPECT_EQ(::read(fd, &c, 1), 1);
+            calls.push_back(name + ":" + c);
+        });
+    };
+    for (const bool readableBetween : {false, true}) {
+        SCOPED_TRACE(readableBetween ? "readable while nobody watched" : "quiet while nobody watched");
+        calls.clear();
+        auto first = reader("first");
+        loop->addSource(first, kCFRunLoopDefaultMode);
+        ASSERT_EQ(::write(fds[1], "a", 1), 1);
+        EXPECT_EQ(loop->drain(), 1);
+        loop->removeSource(first, kCFRunLoopDefaultMode);
+        auto keep = CFRunLoopSource::create([](unsigned) {});  // keeps the mode from being empty
+        loop->addSource(keep, kCFRunLoopDefaultMode);
+        EXPECT_EQ(loop->drain(), 0);
+        if (readableBetween) {
+            ASSERT_EQ(::write(fds[1], "b", 1), 1);
+            EXPECT_EQ(loop->drain(), 0);  // nobody to serve
+            EXPECT_EQ(loop->drain(), 0);
+        }
+        auto next = reader("next");
+        loop->addSource(next, kCFRunLoopDefaultMode);
+        ASSERT_EQ(::write(fds[1], "c", 1), 1);
+        EXPECT_EQ(loop->drain(), readableBetween ? 2 : 1);
+        EXPECT_EQ(calls, readableBetween ? (std::vector<std::string>{"first:a", "next:b", "next:c"})
+                                         : (std::vector<std::string>{"first:a", "next:c"}));
+        loop->removeSource(next, kCFRunLoopDefaultMode);
+        keep->invalidate();
+        loop->drain();
+    }
+    ::close(fds[0]);
+    ::close(fds[1]);
 }
 
 // A closure may hold the last reference to an object whose destructor uses the loop (a request

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -137,6 +138,59 @@ TEST_F(WakeUpTest, WorkLeftForTheEndOfAnItemRunsBeforeTheNextItem)
                                                "source ended"}));
     source->invalidate();
     loop->drain();
+}
+
+// Posts whose wake-up waits for the end of the poster's item: from a thread serving no item (woken at
+// once), from items of another loop (woken as each ends), and from a thread that batches its wake-ups
+// (woken when it goes idle, or every few items): a loop that waits with a 30-second deadline serves
+// every one, in the order posted (a lost wake-up would leave it waiting the whole deadline).
+TEST_F(WakeUpTest, PostsWakingWhenThePostersItemEndsReachAWaitingLoop)
+{
+    enum class Poster { NoItem, ItemsOfItsLoop, BatchingThread };
+    const std::vector<std::pair<const char*, Poster>> cases = {
+        {"from no item", Poster::NoItem},
+        {"from items", Poster::ItemsOfItsLoop},
+        {"from a batching thread", Poster::BatchingThread},
+    };
+    constexpr int kPosts = 21;  // more than one batch of items
+    for (const auto& [name, poster] : cases) {
+        SCOPED_TRACE(name);
+        auto loop = NSRunLoop::currentRunLoop();
+        auto keep = CFRunLoopSource::create([](unsigned) {});
+        loop->addSource(keep, kCFRunLoopDefaultMode);
+        std::vector<int> served;
+        const auto post = [&](int i) {
+            loop->performBlockWithTicketWakingWhenItemEnds([&served, i] { served.push_back(i); }, {kCFRunLoopDefaultMode});
+        };
+        std::thread other([&, poster = poster] {
+            if (poster == Poster::NoItem) {
+                for (int i = 0; i < kPosts; ++i) {
+                    post(i);
+                }
+                return;
+            }
+            if (poster == Poster::BatchingThread) {
+                NSRunLoop::batchWakeUpsUntilIdle();
+            }
+            auto own = NSRunLoop::currentRunLoop();
+            int ran = 0;
+            for (int i = 0; i < kPosts; ++i) {
+                own->performBlock([&, i] { post(i), ++ran; }, {kCFRunLoopDefaultMode});
+            }
+            EXPECT_TRUE(own->runUntil([&] { return ran == kPosts; }, std::chrono::seconds(30)));
+        });
+        const double deadline = Clock::now() + 30;
+        while (served.size() < static_cast<size_t>(kPosts) && Clock::now() < deadline) {
+            loop->runMode(kCFRunLoopDefaultMode, deadline);
+        }
+        other.join();
+        loop->drain();
+        std::vector<int> expected(kPosts);
+        std::iota(expected.begin(), expected.end(), 0);
+        EXPECT_EQ(served, expected);
+        keep->invalidate();
+        loop->drain();
+    }
 }
 
 }  // namespace WakeUpTests_cpp
