@@ -3,6 +3,7 @@
 #include "net/json/JsonByteScan.h"
 #include "net/json/JsonNumber.h"
 #include "net/json/JsonStreamWriterState.h"
+#include "net/json/JsonWriteErrors.h"
 #include "platform/foundation/NSLog.h"
 
 #include <algorithm>
@@ -13,23 +14,6 @@
 
 
 namespace {
-
-// What "%@" of an item's class shows in "JSON serialisation not supported for %@".
-std::string classNameOf(const Value& value)
-{
-    switch (value.kind()) {
-        case Value::Kind::Data:
-            return "NSData";
-        case Value::Kind::Date:
-            return "NSDate";
-        case Value::Kind::Object:
-            return value.object()->className();
-        case Value::Kind::Nil:
-            return "(null)";
-        default:
-            return ValueKindName(value.kind());
-    }
-}
 
 // The first quote, backslash or byte below 0x20 in [p, end), or end.
 const uint8_t* nextSpecialByte(const uint8_t* p, const uint8_t* end)
@@ -270,7 +254,7 @@ bool JsonStreamWriter::writeNumber(const Value& number)
         return writeBool(number.boolValue());
     }
     if (!number.isNumber()) {
-        _error = stringWithFormat("JSON serialisation not supported for %@", classNameOf(number));
+        _error = JsonWriteErrors::unsupportedItem(number);
         return false;
     }
     if (!beginItem(false)) {
@@ -357,7 +341,7 @@ bool JsonStreamWriter::writeObject(const Value& dict)
 {
     DelegateScope scope(*this);
     if (!dict.isDictionary()) {
-        _error = stringWithFormat("JSON serialisation not supported for %@", classNameOf(dict));
+        _error = JsonWriteErrors::unsupportedItem(dict);
         return false;
     }
     if (!enterContainer(dict)) {
@@ -392,7 +376,7 @@ bool JsonStreamWriter::writeArray(const Value& array)
 {
     DelegateScope scope(*this);
     if (!array.isArray()) {
-        _error = stringWithFormat("JSON serialisation not supported for %@", classNameOf(array));
+        _error = JsonWriteErrors::unsupportedItem(array);
         return false;
     }
     if (!enterContainer(array)) {
@@ -443,7 +427,7 @@ bool JsonStreamWriter::writeValue(const Value& value)
         default:
             break;
     }
-    _error = stringWithFormat("JSON serialisation not supported for %@", classNameOf(value));
+    _error = JsonWriteErrors::unsupportedItem(value);
     return false;
 }
 
@@ -455,4 +439,27 @@ Ref<JsonStreamWriterAccumulator> JsonStreamWriterAccumulator::create()
     bytes.reserve(8096);
     self->_data = NSMutableData(std::move(bytes));
     return self;
+}
+
+std::string JsonWriteErrors::unsupportedItem(const Value& item)
+{
+    std::string className;
+    switch (item.kind()) {
+        case Value::Kind::Data:
+            className = "NSData";
+            break;
+        case Value::Kind::Date:
+            className = "NSDate";
+            break;
+        case Value::Kind::Object:
+            className = item.object()->className();
+            break;
+        case Value::Kind::Nil:
+            className = "(null)";
+            break;
+        default:
+            className = ValueKindName(item.kind());
+            break;
+    }
+    return stringWithFormat("JSON serialisation not supported for %@", className);
 }

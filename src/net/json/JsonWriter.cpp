@@ -2,6 +2,7 @@
 
 #include "net/json/JsonByteScan.h"
 #include "net/json/JsonNumber.h"
+#include "net/json/JsonWriteErrors.h"
 #include "platform/foundation/NSLog.h"
 
 #include <algorithm>
@@ -15,23 +16,6 @@ namespace {
 namespace JsonWriter_cpp {
 // Longest chain of proxies followed at the top level, and along any path inside.
 constexpr int kMaxProxyHops = 32;
-
-// What "%@" of an item's class shows in "JSON serialisation not supported for %@".
-std::string classNameOf(const Value& value)
-{
-    switch (value.kind()) {
-        case Value::Kind::Data:
-            return "NSData";
-        case Value::Kind::Date:
-            return "NSDate";
-        case Value::Kind::Object:
-            return value.object()->className();
-        case Value::Kind::Nil:
-            return "(null)";
-        default:
-            return ValueKindName(value.kind());
-    }
-}
 
 // Bytes a string cannot hold as they are: the quotation mark, the backslash and control bytes.
 struct EscapedBytes {
@@ -72,12 +56,15 @@ public:
     }
 
 private:
-    // Room for n more bytes.
+    // Room for n more bytes. The check is made at every token, so it stays inline and small.
     void reserve(size_t n)
     {
-        if (static_cast<size_t>(limit_ - out_) >= n) {
-            return;
+        if (static_cast<size_t>(limit_ - out_) < n) [[unlikely]] {
+            grow(n);
         }
+    }
+    [[gnu::noinline]] void grow(size_t n)
+    {
         const size_t used = static_cast<size_t>(out_ - reinterpret_cast<char*>(bytes_.data()));
         bytes_.resize(std::max(bytes_.size() * 2, used + n));
         out_ = reinterpret_cast<char*>(bytes_.data()) + used;
@@ -221,7 +208,7 @@ private:
             default:
                 break;
         }
-        return refuse(stringWithFormat("JSON serialisation not supported for %@", classNameOf(item)));
+        return refuse(JsonWriteErrors::unsupportedItem(item));
     }
 
     bool number(double d)
@@ -255,25 +242,46 @@ private:
         return true;
     }
 
+    // Whether any of the first n (< 16) of the sixteen bytes at p needs an escape.
+    static bool hasEscapedByte(const uint8_t* p, size_t n)
+    {
+#if defined(__SSE2__)
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+        const __m128i below = _mm_set1_epi8(static_cast<char>(0x20 ^ 0x80));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+                                         _mm_cmplt_epi8(_mm_xor_si128(v, flip), below));
+        return (static_cast<unsigned>(_mm_movemask_epi8(hit)) & ((1u << n) - 1u)) != 0;
+#else
+        for (size_t i = 0; i < n; ++i) {
+            if (kEscaped[p[i]]) {
+                return true;
+            }
+        }
+        return false;
+#endif
+    }
+
     void string(const std::string& text)
     {
-        reserve(text.size() + 2);
-        *out_++ = '"';
         const auto* p = reinterpret_cast<const uint8_t*>(text.data());
         const uint8_t* const end = p + text.size();
         if (text.size() < 16) {
             // Keys and short values, the most of a document's strings: copied whole, then looked
-            // through a byte at a time for anything to escape (usually nothing).
+            // through for anything to escape (usually nothing), all sixteen bytes after the opening
+            // quote at once where the processor allows. Those bytes are in the buffer, which always
+            // holds initialised bytes; the ones past the text do not count.
+            reserve(1 + 16 + 1);
+            *out_++ = '"';
             std::memcpy(out_, p, text.size());
-            const uint8_t* q = p;
-            while (q != end && !kEscaped[*q]) {
-                ++q;
-            }
-            if (q == end) {
+            if (!hasEscapedByte(reinterpret_cast<const uint8_t*>(out_), text.size())) {
                 out_ += text.size();
                 *out_++ = '"';
                 return;
             }
+        } else {
+            reserve(text.size() + 2);
+            *out_++ = '"';
         }
         for (;;) {
             // An unchanged stretch: everything up to the next quote, backslash or control byte.

@@ -228,7 +228,8 @@ TEST(JsonWriter, ParsedDocumentsWriteBackToTheSameTree)
 
 // The one-shot writer writes compact text itself; the stream writer, item by item, must come to the
 // same bytes or the same refusal for every value: the tables above, strings with every escape at both
-// sides of the sixteen-byte scan, and the benchmark's documents in both key orders.
+// sides of the sixteen-byte scan and at both ends of every short length, and the benchmark's documents
+// in both key orders.
 TEST(JsonWriter, OneShotAndStreamWritersWriteTheSameBytes)
 {
     const auto streamed = [](const Value& value, bool sortKeys, uint32_t maxDepth) {
@@ -260,6 +261,11 @@ TEST(JsonWriter, OneShotAndStreamWritersWriteTheSameBytes)
             Value keyed = Value::dictionary();
             keyed.setObject_forKey(Value(1), text);
             values.push_back(keyed);
+        }
+        // Every length a short string is checked at once, with the byte to escape last and first.
+        for (size_t before = 0; before < 16; ++before) {
+            strings.addObject(Value(std::string(before, 'a') + special));
+            strings.addObject(Value(special + std::string(before, 'a')));
         }
     }
     values.push_back(strings);
