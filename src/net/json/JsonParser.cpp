@@ -5,6 +5,7 @@
 #include "net/json/JsonStreamParserState.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/ValueArena.h"
 
 #include <algorithm>
 #include <cstring>
@@ -617,6 +618,9 @@ private:
 
 Value parse(const void* bytes, size_t length, uint32_t maxDepth, std::string& error)
 {
+    // A text's containers are made together and mostly freed together: their handles come from
+    // shared blocks rather than one allocation each.
+    ValueArena::Scope handles;
     if (maxDepth <= kStructuredDepthLimit) {
         Value value;
         if (Structured(static_cast<const uint8_t*>(bytes), length, maxDepth).document(value)) {

@@ -1,6 +1,7 @@
 #include "platform/foundation/Value.h"
 
 #include "platform/foundation/DecimalDigits.h"
+#include "platform/foundation/ValueArena.h"
 
 #include <locale.h>
 
@@ -10,13 +11,19 @@
 #include <climits>
 #include <cctype>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <random>
 
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSString.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 // ---- Dictionary storage -----------------------------------------------------------------------------
 
@@ -380,9 +387,217 @@ Value::Value(Ref<NSObject> object)
     }
 }
 
+// ---- Handles made in bulk ----------------------------------------------------------------------------
+
+struct ValueArena::Blocks {
+    // Handles made here and not yet freed, plus kOpen while the scope lives: the scope counts what it
+    // makes without an atomic operation and settles the count when it ends.
+    static constexpr uint64_t kOpen = uint64_t{1} << 62;
+    static constexpr size_t kAlign = alignof(std::max_align_t);
+    // The first block is part of this object, so a small parse costs one allocation in all.
+    static constexpr size_t kFirstChunk = 512;
+    // Kept below the size whose release makes the C library tidy its whole heap and hand memory back
+    // to the system, which a parse would then fault in again page by page.
+    static constexpr size_t kLargestChunk = 32 * 1024 - kAlign;
+    // Blocks of the largest size, given back by parses that ended, are kept for the next parse (up to
+    // this many, 8 MB): freed, they would merge into large free regions whose release hands the memory
+    // back to the system just the same.
+    static constexpr size_t kKeptChunks = 256;
+
+    struct Chunk {
+        Chunk* next;
+        size_t size;  // bytes after the header
+    };
+    static constexpr size_t kHeader = (sizeof(Chunk) + kAlign - 1) & ~(kAlign - 1);
+
+    std::atomic<uint64_t> live{kOpen};
+    uint64_t made = 0;  // only while the scope lives, on its thread
+    Chunk* chunks = nullptr;
+    char* next = first;
+    char* limit = first + kFirstChunk;
+    size_t nextChunk = 2 * kFirstChunk;
+    alignas(kAlign) char first[kFirstChunk];
+
+    Blocks()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        // Handed out a handle at a time, so that a handle used after it was freed is caught.
+        ASAN_POISON_MEMORY_REGION(first, kFirstChunk);
+#endif
+    }
+
+    void* allocate(size_t bytes)
+    {
+        bytes = (bytes + kAlign - 1) & ~(kAlign - 1);
+        if (static_cast<size_t>(limit - next) < bytes) {
+            addChunk(bytes);
+        }
+        void* p = next;
+        next += bytes;
+        ++made;
+#if defined(__SANITIZE_ADDRESS__)
+        ASAN_UNPOISON_MEMORY_REGION(p, bytes);
+#endif
+        return p;
+    }
+
+    struct KeptChunks {
+        std::mutex mutex;
+        Chunk* first = nullptr;
+        size_t count = 0;
+    };
+    // Shared by every thread, and never destroyed: blocks may be given back on any thread at any time.
+    static KeptChunks& kept()
+    {
+        static auto* instance = new KeptChunks;
+        return *instance;
+    }
+
+    void addChunk(size_t bytes)
+    {
+        const size_t size = std::max(nextChunk, bytes);
+        nextChunk = std::min(nextChunk * 2, kLargestChunk);
+        Chunk* reused = nullptr;
+        if (size == kLargestChunk) {
+            KeptChunks& cache = kept();
+            std::lock_guard lock(cache.mutex);
+            if (cache.first != nullptr) {
+                reused = cache.first;
+                cache.first = reused->next;
+                --cache.count;
+            }
+        }
+        char* memory = reused != nullptr ? reinterpret_cast<char*>(reused) : static_cast<char*>(::operator new(kHeader + size));
+        chunks = ::new (memory) Chunk{chunks, size};
+        next = memory + kHeader;
+        limit = next + size;
+#if defined(__SANITIZE_ADDRESS__)
+        ASAN_POISON_MEMORY_REGION(next, size);
+#endif
+    }
+
+    void release(void* p, size_t bytes)
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        ASAN_POISON_MEMORY_REGION(p, (bytes + kAlign - 1) & ~(kAlign - 1));
+#else
+        (void)p;
+        (void)bytes;
+#endif
+        if (live.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            destroy();
+        }
+    }
+
+    // The scope has ended: from now on the count is only of the handles still alive.
+    void close()
+    {
+        const uint64_t share = kOpen - made;
+        if (live.fetch_sub(share, std::memory_order_acq_rel) == share) {
+            destroy();
+        }
+    }
+
+    void destroy()
+    {
+        Chunk* chunk = chunks;
+        if (chunk != nullptr) {
+            // Largest blocks to the kept ones while there is room (a kept block stays poisoned under
+            // the address sanitizer until it is handed out again), the rest back to the heap.
+            KeptChunks& cache = kept();
+            std::unique_lock lock(cache.mutex);
+            while (chunk != nullptr && chunk->size == kLargestChunk && cache.count < kKeptChunks) {
+                Chunk* following = chunk->next;
+                chunk->next = cache.first;
+                cache.first = chunk;
+                ++cache.count;
+                chunk = following;
+            }
+        }
+        while (chunk != nullptr) {
+            Chunk* following = chunk->next;
+#if defined(__SANITIZE_ADDRESS__)
+            ASAN_UNPOISON_MEMORY_REGION(reinterpret_cast<char*>(chunk) + kHeader, chunk->size);
+#endif
+            ::operator delete(static_cast<void*>(chunk));
+            chunk = following;
+        }
+#if defined(__SANITIZE_ADDRESS__)
+        ASAN_UNPOISON_MEMORY_REGION(first, kFirstChunk);
+#endif
+        delete this;
+    }
+};
+
+namespace {
+namespace Value_cpp {
+
+// The innermost scope on this thread.
+thread_local ValueArena::Scope* t_scope = nullptr;
+
+// Gives a shared handle's storage (reference counts and the object together) from the blocks.
+template <class T>
+struct BlockAllocator {
+    using value_type = T;
+    ValueArena::Blocks* blocks;
+    explicit BlockAllocator(ValueArena::Blocks* b) noexcept : blocks(b) {}
+    template <class U>
+    BlockAllocator(const BlockAllocator<U>& other) noexcept : blocks(other.blocks)
+    {
+    }
+    T* allocate(size_t n) { return static_cast<T*>(blocks->allocate(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) noexcept { blocks->release(p, n * sizeof(T)); }
+    template <class U>
+    bool operator==(const BlockAllocator<U>& other) const noexcept
+    {
+        return blocks == other.blocks;
+    }
+};
+
+}  // namespace Value_cpp
+}  // namespace
+
+ValueArena::Scope::Scope() : outer_(Value_cpp::t_scope)
+{
+    Value_cpp::t_scope = this;
+}
+
+ValueArena::Scope::~Scope()
+{
+    Value_cpp::t_scope = outer_;
+    if (blocks_ != nullptr) {
+        blocks_->close();
+    }
+}
+
+ValueArena::Blocks* ValueArena::Scope::blocks()
+{
+    if (blocks_ == nullptr) {
+        blocks_ = new Blocks;
+    }
+    return blocks_;
+}
+
+namespace {
+namespace Value_cpp {
+
+template <class T, class... Arguments>
+std::shared_ptr<T> makeHandle(Arguments&&... arguments)
+{
+    if (t_scope != nullptr) {
+        return std::allocate_shared<T>(BlockAllocator<T>(t_scope->blocks()), std::forward<Arguments>(arguments)...);
+    }
+    return std::make_shared<T>(std::forward<Arguments>(arguments)...);
+}
+
+}  // namespace Value_cpp
+}  // namespace
+
+// ---- Containers -------------------------------------------------------------------------------------
+
 Value::Value(ArrayItems items) : kind_(Kind::Array)
 {
-    ::new (&s_.array) std::shared_ptr<ArrayItems>(std::make_shared<ArrayItems>(std::move(items)));
+    ::new (&s_.array) std::shared_ptr<ArrayItems>(Value_cpp::makeHandle<ArrayItems>(std::move(items)));
 }
 
 Value::Value(std::shared_ptr<Dict> d) : kind_(Kind::Dictionary)
@@ -392,7 +607,7 @@ Value::Value(std::shared_ptr<Dict> d) : kind_(Kind::Dictionary)
 
 Value Value::dictionary()
 {
-    return Value(std::make_shared<Dict>());
+    return Value(Value_cpp::makeHandle<Dict>());
 }
 
 Value Value::dictionary(std::initializer_list<DictionaryItem> items)
@@ -407,7 +622,7 @@ Value Value::dictionary(std::initializer_list<DictionaryItem> items)
 
 Value Value::dictionaryWithItems(DictionaryItems items)
 {
-    return Value(std::make_shared<Dict>(std::move(items)));
+    return Value(Value_cpp::makeHandle<Dict>(std::move(items)));
 }
 
 // ---- Decimal text -----------------------------------------------------------------------------------
