@@ -5,7 +5,9 @@
 //   BM_WebPageLayout       the page laid out again at the view's width
 //   BM_WebPageDraw         the part on screen drawn into the 640 x 960 pixels
 //   BM_WebViewFieldFrame   the window stand-in's frame after one character typed into a field of the
-//                          page (the page drawn again and the window rendered)
+//                          page (the field drawn again and the window rendered)
+//   BM_WebViewScrollFrame  the window stand-in's frame after the page scrolled by 40 points (the page
+//                          is drawn in a band around what shows, and again when a scroll leaves it)
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -16,6 +18,7 @@
 #include "platform/screen/UIScreenRenderer.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIKeyboard.h"
+#include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
 #include "platform/uikit/WebDocument.h"
@@ -112,6 +115,29 @@ void BM_WebViewFieldFrame(benchmark::State& state)
     UIKeyboard::reset();
 }
 BENCHMARK(BM_WebViewFieldFrame)->Unit(benchmark::kMillisecond);
+
+void BM_WebViewScrollFrame(benchmark::State& state)
+{
+    MainThreadScope main;
+    auto window = UIWindow::initWithFrame(CGRectMake(0, 0, 320, 480));
+    window->setBackgroundColor(UIColor::whiteColor());
+    auto web = UIWebView::initWithFrame(window->bounds());
+    window->addSubview(web);
+    window->makeKeyAndVisible();
+    web->loadHTMLString_baseURL(page(), NSURL::URLWithString("http://127.0.0.1/page"));
+    pumpMainUntil([&] { return !web->isLoading(); });
+    UIScreenRenderer renderer(CGSizeMake(320, 480), 2, true);
+    renderer.renderFrame();
+    const CGFloat most = web->scrollView()->contentSize().height - 480;
+    CGFloat y = 0;
+    for (auto _ : state) {
+        y = y + 40 > most ? 0 : y + 40;
+        web->scrollView()->setContentOffset(CGPointMake(0, y));
+        benchmark::DoNotOptimize(renderer.renderFrame());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_WebViewScrollFrame)->Unit(benchmark::kMillisecond);
 
 }  // namespace bench_webpage_cpp
 }  // namespace

@@ -265,6 +265,21 @@ TEST_F(ProfileTest, TheAvatarComesFromTheAlbumGridOrTheCameraAsAPersonPicksIt)
         return sizes;
     };
 
+    // The avatar is edited: the move-and-scale screen comes up, and the person takes the frame as it starts.
+    auto chooseInFrame = [&](const Ref<UIImagePickerController>& picker) {
+        Ref<UIButton> choose;
+        std::function<void(const Ref<UIView>&)> look = [&](const Ref<UIView>& view) {
+            for (const auto& sub : view->subviews()) {
+                auto button = std::dynamic_pointer_cast<UIButton>(sub);
+                if (button && button->titleForState(UIControlStateNormal) == "选取") choose = button;
+                look(sub);
+            }
+        };
+        look(picker->topViewController()->view());
+        ASSERT_TRUE(choose);
+        window->layoutIfNeeded();
+        UIScreenInput::tap(middle(choose));
+    };
     auto picker = openPicker(1);
     ASSERT_TRUE(picker);
     std::vector<Ref<UIControl>> thumbs;
@@ -275,6 +290,7 @@ TEST_F(ProfileTest, TheAvatarComesFromTheAlbumGridOrTheCameraAsAPersonPicksIt)
     }
     ASSERT_EQ(thumbs.size(), 3u) << "the three seeded pictures";
     UIScreenInput::tap(middle(thumbs[0]));
+    chooseInFrame(picker);
     ASSERT_TRUE(pumpMainUntil([&] { return uploadedSizes().size() == 1 && !flow->modalViewController(); }));
     EXPECT_EQ(uploadedSizes()[0], CGSizeMake(360, 360));
 
@@ -297,6 +313,7 @@ TEST_F(ProfileTest, TheAvatarComesFromTheAlbumGridOrTheCameraAsAPersonPicksIt)
     window->layoutIfNeeded();
     ASSERT_FALSE(use->isHidden());
     UIScreenInput::tap(middle(use));
+    chooseInFrame(picker);
     ASSERT_TRUE(pumpMainUntil([&] { return uploadedSizes().size() == 2 && !flow->modalViewController(); }));
     EXPECT_EQ(uploadedSizes()[1], CGSizeMake(360, 360));
 }

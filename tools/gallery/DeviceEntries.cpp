@@ -139,6 +139,32 @@ void registerDeviceEntries()
                             tapMiddle(window, shutter(picker->sourceScreen()->view()));
                         }});
     }
+    UIGallery::add({"image-picker-move-and-scale", kScreen, [](const Ref<UIWindow>& window) {
+                        AVCaptureDevice::announceCamerasToImagePicker();
+                        UIImagePickerController::seedMediaLibraryIfNeeded();
+                        auto picker = UIImagePickerController::create();
+                        picker->setSourceType(UIImagePickerControllerSourceTypePhotoLibrary);
+                        picker->setAllowsEditing(true);
+                        presenting(window, picker);
+                        window->layoutIfNeeded();
+                        // The first picture of the grid, then the frame scaled up once.
+                        std::function<Ref<UIControl>(const Ref<UIView>&, const std::string&)> find =
+                            [&](const Ref<UIView>& view, const std::string& title) {
+                                for (const auto& sub : view->subviews()) {
+                                    auto control = std::dynamic_pointer_cast<UIControl>(sub);
+                                    auto button = std::dynamic_pointer_cast<UIButton>(sub);
+                                    if (control && (title.empty() ? !button
+                                                                  : button && button->titleForState(UIControlStateNormal) == title)) {
+                                        return control;
+                                    }
+                                    if (auto found = find(sub, title)) return found;
+                                }
+                                return Ref<UIControl>();
+                            };
+                        tapMiddle(window, find(picker->sourceScreen()->view(), ""));
+                        window->layoutIfNeeded();
+                        tapMiddle(window, find(picker->topViewController()->view(), "＋"));
+                    }});
     UIGallery::add({"table-editing-delete-button", kScreen, [](const Ref<UIWindow>& window) {
                         auto rows = std::make_shared<TopicRows>();
                         UIGallery::keep(rows);

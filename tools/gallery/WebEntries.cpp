@@ -49,10 +49,13 @@ CGPoint onScreen(const Ref<UIWebView>& web, CGRect frame)
 bool fillIn(const Ref<UIWebView>& web)
 {
     bool typed = false;
-    for (const auto& field : web->fields()) {
-        if (field.name == "userId" || field.name == "passwd") {
-            UIScreenInput::tap(onScreen(web, field.frame));
-            typed = UIScreenInput::typeText(field.name == "userId" ? "xiaoming" : "secret") || typed;
+    for (const char* name : {"userId", "passwd"}) {
+        // Looked for again each time: the page moves when the keyboard comes up.
+        for (const auto& field : web->fields()) {
+            if (field.name == name) {
+                UIScreenInput::tap(onScreen(web, field.frame));
+                typed = UIScreenInput::typeText(field.name == "userId" ? "xiaoming" : "secret") || typed;
+            }
         }
     }
     return typed;

@@ -11,14 +11,18 @@
 // Screens, by source, once the picker's view loads:
 // - Library and saved photos: a grid of the pictures and movies in the media folder (Media/ under the
 //   home, where the saved-photos album writes too), filtered by the media types, movies marked with
-//   their length, and "取消". A tap on a picture picks it (with editing, the edited image is the
-//   picture's centre square, where the phone's move-and-scale frame starts); a tap on a movie picks a
-//   copy of it in the temporary folder (UIImagePickerControllerMediaURL).
+//   their length, and "取消". A tap on a picture picks it; a tap on a movie picks a copy of it in the
+//   temporary folder (UIImagePickerControllerMediaURL).
 // - Camera: the camera device's live picture, with a shutter for pictures or record/stop for movies
 //   (capture mode video, or movies alone in the media types), the flash mode shown where the device has
 //   a flash, a front/back switch where both exist, and "取消"; after the shot "重拍" and "使用".
-// The delegate hears didFinishPickingMediaWithInfo (media type; original and edited image; media URL
-// of a movie) or didCancel (by default the picker dismisses itself).
+// - With allowsEditing, a picture picked or taken goes through a move-and-scale screen first: the
+//   picture under a square frame (starting on its centre square), dragged by a finger, scaled by two
+//   fingers or "－"/"＋", always covering the frame; "选取" picks the part in the frame, "取消" (the
+//   library) or "重拍" (the camera) goes back.
+// The delegate hears didFinishPickingMediaWithInfo (media type; the original image, and with editing the
+// edited image and its crop rect in the original's points; media URL of a movie) or didCancel (by
+// default the picker dismisses itself).
 // Tests may also finish the picking in the user's place:
 //   picker->simulateFinishPickingMediaWithInfo(info);  // imagePickerController:didFinishPickingMediaWithInfo:
 //   picker->simulateCancel();                           // imagePickerControllerDidCancel:

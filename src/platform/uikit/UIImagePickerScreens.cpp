@@ -28,6 +28,7 @@
 #include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UIStringDrawing.h"
+#include "platform/uikit/UITouch.h"
 
 namespace {
 namespace UIImagePickerScreens_cpp {
@@ -84,30 +85,11 @@ std::vector<MediaItem> libraryItems(const std::vector<std::string>& types)
     return items;
 }
 
-// The centre square of a picture: where the phone's move-and-scale frame starts.
-Ref<UIImage> centreSquare(const Ref<UIImage>& image, CGRect* crop)
-{
-    const CGSize size = image->size();
-    const CGFloat side = std::min(size.width, size.height);
-    const CGRect rect = CGRectMake(std::floor((size.width - side) / 2), std::floor((size.height - side) / 2), side, side);
-    if (crop) *crop = rect;
-    UIGraphicsBeginImageContextWithOptions(CGSizeMake(side, side), true, image->scale());
-    image->drawInRect(CGRectMake(-rect.origin.x, -rect.origin.y, size.width, size.height));
-    Ref<UIImage> square = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    return square;
-}
-
-Value pictureInfo(const Ref<UIImage>& image, bool editing)
+Value pictureInfo(const Ref<UIImage>& image)
 {
     Value info = Value::dictionary();
     info.setObject_forKey(Value(kUTTypeImage), UIImagePickerControllerMediaType);
     info.setObject_forKey(Value(image), UIImagePickerControllerOriginalImage);
-    if (editing) {
-        CGRect crop;
-        info.setObject_forKey(Value(centreSquare(image, &crop)), UIImagePickerControllerEditedImage);
-        info.setObject_forKey(Value(UIGeometryValue::valueWithCGRect(crop)), UIImagePickerControllerCropRect);
-    }
     return info;
 }
 
@@ -188,6 +170,11 @@ Ref<UIButton> barButton(const std::string& title, CGRect frame)
 }  // namespace
 
 using namespace UIImagePickerScreens_cpp;
+
+// A picked or taken picture: straight back, or with editing through the move-and-scale screen first
+// (`retake`: the camera's way back from it).
+void pictureChosen(const Ref<UIImagePickerController>& owner, const Ref<UIImage>& image,
+                   std::function<void()> retake = nullptr);
 
 // --- The library grid ---
 
@@ -297,7 +284,7 @@ public:
             return;
         }
         if (Ref<UIImage> image = UIImage::imageWithContentsOfFile(item.path)) {
-            owner->simulateFinishPickingMediaWithInfo(pictureInfo(image, owner->allowsEditing()));
+            pictureChosen(owner, image);
         }
     }
 
@@ -306,6 +293,259 @@ public:
         if (auto owner = picker.lock()) owner->simulateCancel();
     }
 };
+
+// --- Move and scale ---
+
+// The picture under a square frame: a finger drags it, two fingers pinch it, "－"/"＋" scale it (the
+// mouse's way), and it always covers the frame. "选取" hands back the part in the frame.
+class UIImagePickerEditScreen : public UIViewController {
+public:
+    static constexpr CGFloat kBar = 72;
+    static constexpr CGFloat kMostZoom = 4;  // times the smallest scale that covers the frame
+    static constexpr CGFloat kStep = 1.25;   // one press of a scale button
+
+    class Canvas : public UIView {
+    public:
+        Weak<UIImagePickerEditScreen> screen;
+        std::map<const UITouch*, CGPoint> fingers;
+
+        void drawRect(CGRect) override
+        {
+            auto owner = screen.lock();
+            if (!owner || !owner->image) return;
+            const CGContextRef c = UIGraphicsGetCurrentContext();
+            owner->image->drawInRect(owner->imageFrame());
+            // Outside the frame the picture is dimmed; the frame is a white line.
+            const CGRect crop = owner->cropFrame();
+            const CGRect b = bounds();
+            c->setFillColor(CGColor::createGray(0, 0.6));
+            c->fillRect(CGRectMake(0, 0, b.size.width, crop.origin.y));
+            c->fillRect(CGRectMake(0, CGRectGetMaxY(crop), b.size.width, b.size.height - CGRectGetMaxY(crop)));
+            c->fillRect(CGRectMake(0, crop.origin.y, crop.origin.x, crop.size.height));
+            c->fillRect(CGRectMake(CGRectGetMaxX(crop), crop.origin.y, b.size.width - CGRectGetMaxX(crop), crop.size.height));
+            c->setStrokeColor(CGColor::createGray(1, 0.9));
+            c->setLineWidth(1);
+            c->strokeRect(CGRectInset(crop, 0.5, 0.5));
+        }
+        void touchesBegan_withEvent(const UITouchSet& touches, const Ref<UIEvent>&) override
+        {
+            for (const auto& touch : touches) fingers[touch.get()] = touch->locationInView(self<UIView>());
+        }
+        void touchesMoved_withEvent(const UITouchSet& touches, const Ref<UIEvent>&) override
+        {
+            auto owner = screen.lock();
+            if (!owner || fingers.empty()) return;
+            std::map<const UITouch*, CGPoint> now = fingers;
+            for (const auto& touch : touches) {
+                if (now.count(touch.get())) now[touch.get()] = touch->locationInView(self<UIView>());
+            }
+            if (fingers.size() == 1) {
+                const CGPoint from = fingers.begin()->second;
+                const CGPoint to = now.begin()->second;
+                owner->moveBy(to.x - from.x, to.y - from.y);
+            } else {
+                // Two fingers: the picture scales by how far apart they move, about the point between them.
+                auto a = fingers.begin(), b = std::next(fingers.begin());
+                const CGPoint a1 = now[a->first], b1 = now[b->first];
+                const CGFloat before = std::hypot(b->second.x - a->second.x, b->second.y - a->second.y);
+                const CGFloat after = std::hypot(b1.x - a1.x, b1.y - a1.y);
+                const CGPoint mid0 = CGPointMake((a->second.x + b->second.x) / 2, (a->second.y + b->second.y) / 2);
+                const CGPoint mid1 = CGPointMake((a1.x + b1.x) / 2, (a1.y + b1.y) / 2);
+                if (before > 1) owner->scaleBy(after / before, mid0);
+                owner->moveBy(mid1.x - mid0.x, mid1.y - mid0.y);
+            }
+            fingers = now;
+        }
+        void touchesEnded_withEvent(const UITouchSet& touches, const Ref<UIEvent>&) override
+        {
+            for (const auto& touch : touches) fingers.erase(touch.get());
+        }
+        void touchesCancelled_withEvent(const UITouchSet& touches, const Ref<UIEvent>&) override
+        {
+            for (const auto& touch : touches) fingers.erase(touch.get());
+        }
+    };
+
+    Weak<UIImagePickerController> picker;
+    Ref<UIImage> image;
+    bool fromCamera = false;
+    std::function<void()> retake;  // the camera's way back
+    Ref<Canvas> canvas;
+    CGPoint origin = CGPointZero;  // the picture's top left on the canvas
+    CGFloat scale = 1;             // canvas points per picture point
+    CGSize laidOut = CGSizeZero;
+    bool touched = false;
+
+    void viewDidLoad() override
+    {
+        UIViewController::viewDidLoad();
+        const Ref<UIView> root = view();
+        root->setBackgroundColor(UIColor::blackColor());
+        const CGRect b = root->bounds();
+        canvas = UIView::makeWithFrame<Canvas>(CGRectMake(0, 0, b.size.width, b.size.height - kBar));
+        canvas->screen = self<UIImagePickerEditScreen>();
+        canvas->setBackgroundColor(UIColor::blackColor());
+        canvas->setMultipleTouchEnabled(true);
+        canvas->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+        root->addSubview(canvas);
+        auto title = UILabel::initWithFrame(CGRectMake(0, 8, b.size.width, 24));
+        title->setText("移动和缩放");
+        title->setTextAlignment(UITextAlignmentCenter);
+        title->setTextColor(UIColor::whiteColor());
+        title->setBackgroundColor(UIColor::clearColor());
+        title->setUserInteractionEnabled(false);
+        title->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+        root->addSubview(title);
+        auto bar = UIView::initWithFrame(CGRectMake(0, b.size.height - kBar, b.size.width, kBar));
+        bar->setBackgroundColor(barColour());
+        bar->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleTopMargin);
+        root->addSubview(bar);
+        const CGFloat w = b.size.width;
+        auto add = [&](const std::string& text, CGRect frame, void (UIImagePickerEditScreen::*action)()) {
+            auto button = barButton(text, frame);
+            Weak<UIImagePickerEditScreen> weak = self<UIImagePickerEditScreen>();
+            button->addTarget_action_forControlEvents(
+                self<NSObject>(),
+                UIControlAction::block(text + ":", [weak, action](const Ref<UIControl>&, const Ref<UIEvent>&) {
+                    if (auto screen = weak.lock()) ((*screen).*action)();
+                }),
+                UIControlEventTouchUpInside);
+            bar->addSubview(button);
+        };
+        add(fromCamera ? "重拍" : "取消", CGRectMake(8, 16, 72, 40), &UIImagePickerEditScreen::cancel);
+        add("－", CGRectMake(w / 2 - 52, 16, 44, 40), &UIImagePickerEditScreen::zoomOut);
+        add("＋", CGRectMake(w / 2 + 8, 16, 44, 40), &UIImagePickerEditScreen::zoomIn);
+        add("选取", CGRectMake(w - 80, 16, 72, 40), &UIImagePickerEditScreen::choose);
+        laidOut = canvas->bounds().size;
+        fit();
+    }
+
+    void viewWillAppear(bool animated) override
+    {
+        UIViewController::viewWillAppear(animated);
+        if (auto owner = picker.lock()) owner->setNavigationBarHidden(true);
+    }
+
+    // The frame follows the canvas's size; until a finger moved the picture it starts over on its centre.
+    void viewWillLayoutSubviews() override
+    {
+        if (!canvas || CGSizeEqualToSize(canvas->bounds().size, laidOut)) return;
+        laidOut = canvas->bounds().size;
+        if (touched) {
+            settle();
+        } else {
+            fit();
+        }
+    }
+
+    // The frame: a square as wide as the canvas, in its middle.
+    CGRect cropFrame() const
+    {
+        const CGSize size = canvas ? canvas->bounds().size : CGSizeMake(320, 408);
+        const CGFloat side = std::min(size.width, size.height);
+        return CGRectMake(std::floor((size.width - side) / 2), std::floor((size.height - side) / 2), side, side);
+    }
+    CGRect imageFrame() const
+    {
+        const CGSize size = image ? image->size() : CGSizeMake(1, 1);
+        return CGRectMake(origin.x, origin.y, size.width * scale, size.height * scale);
+    }
+    CGFloat smallestScale() const
+    {
+        const CGSize size = image ? image->size() : CGSizeMake(1, 1);
+        return cropFrame().size.width / std::max<CGFloat>(1, std::min(size.width, size.height));
+    }
+    // The picture's centre square fills the frame, as it starts on the phone.
+    void fit()
+    {
+        const CGRect crop = cropFrame();
+        scale = smallestScale();
+        const CGRect frame = imageFrame();
+        origin = CGPointMake(std::round(CGRectGetMidX(crop) - frame.size.width / 2),
+                             std::round(CGRectGetMidY(crop) - frame.size.height / 2));
+        settle();
+    }
+    // Keeps the frame covered.
+    void settle()
+    {
+        const CGRect crop = cropFrame();
+        const CGRect frame = imageFrame();
+        origin.x = std::clamp(origin.x, CGRectGetMaxX(crop) - frame.size.width, crop.origin.x);
+        origin.y = std::clamp(origin.y, CGRectGetMaxY(crop) - frame.size.height, crop.origin.y);
+        if (canvas) canvas->setNeedsDisplay();
+    }
+    void moveBy(CGFloat dx, CGFloat dy)
+    {
+        touched = true;
+        origin.x += dx;
+        origin.y += dy;
+        settle();
+    }
+    void scaleBy(CGFloat factor, CGPoint about)
+    {
+        const CGFloat wanted = std::clamp(scale * factor, smallestScale(), smallestScale() * kMostZoom);
+        const CGFloat applied = wanted / scale;
+        touched = true;
+        origin.x = about.x - (about.x - origin.x) * applied;
+        origin.y = about.y - (about.y - origin.y) * applied;
+        scale = wanted;
+        settle();
+    }
+    void zoomIn() { scaleBy(kStep, CGPointMake(CGRectGetMidX(cropFrame()), CGRectGetMidY(cropFrame()))); }
+    void zoomOut() { scaleBy(1 / kStep, CGPointMake(CGRectGetMidX(cropFrame()), CGRectGetMidY(cropFrame()))); }
+
+    // The part of the picture in the frame, in the picture's points.
+    CGRect cropRect() const
+    {
+        const CGRect crop = cropFrame();
+        const CGSize size = image->size();
+        const CGFloat side = std::min({std::round(crop.size.width / scale), size.width, size.height});
+        const CGFloat x = std::clamp<CGFloat>(std::round((crop.origin.x - origin.x) / scale), 0, size.width - side);
+        const CGFloat y = std::clamp<CGFloat>(std::round((crop.origin.y - origin.y) / scale), 0, size.height - side);
+        return CGRectMake(x, y, side, side);
+    }
+
+    void choose()
+    {
+        auto owner = picker.lock();
+        if (!owner || !image) return;
+        const CGRect crop = cropRect();
+        UIGraphicsBeginImageContextWithOptions(crop.size, true, image->scale());
+        image->drawInRect(CGRectMake(-crop.origin.x, -crop.origin.y, image->size().width, image->size().height));
+        Ref<UIImage> edited = UIGraphicsGetImageFromCurrentImageContext();
+        UIGraphicsEndImageContext();
+        Value info = Value::dictionary();
+        info.setObject_forKey(Value(kUTTypeImage), UIImagePickerControllerMediaType);
+        info.setObject_forKey(Value(image), UIImagePickerControllerOriginalImage);
+        info.setObject_forKey(Value(edited), UIImagePickerControllerEditedImage);
+        info.setObject_forKey(Value(UIGeometryValue::valueWithCGRect(crop)), UIImagePickerControllerCropRect);
+        owner->simulateFinishPickingMediaWithInfo(info);
+    }
+
+    void cancel()
+    {
+        auto owner = picker.lock();
+        if (!owner) return;
+        std::function<void()> again = retake;
+        owner->setNavigationBarHidden(fromCamera);
+        owner->popViewControllerAnimated(false);
+        if (again) again();
+    }
+};
+
+void pictureChosen(const Ref<UIImagePickerController>& owner, const Ref<UIImage>& image, std::function<void()> retake)
+{
+    if (!owner->allowsEditing()) {
+        owner->simulateFinishPickingMediaWithInfo(pictureInfo(image));
+        return;
+    }
+    auto edit = UIViewController::make<UIImagePickerEditScreen>();
+    edit->picker = owner;
+    edit->image = image;
+    edit->fromCamera = retake != nullptr;
+    edit->retake = std::move(retake);
+    owner->pushViewController_animated(edit, false);
+}
 
 // --- The camera ---
 
@@ -522,7 +762,10 @@ public:
         if (!movie.empty()) {
             owner->simulateFinishPickingMediaWithInfo(movieInfo(movie));
         } else if (shot) {
-            owner->simulateFinishPickingMediaWithInfo(pictureInfo(shot, owner->allowsEditing()));
+            Weak<UIImagePickerCameraScreen> weak = self<UIImagePickerCameraScreen>();
+            pictureChosen(owner, shot, [weak] {
+                if (auto screen = weak.lock()) screen->retake();
+            });
         }
     }
 

@@ -153,9 +153,13 @@ public:
         if (!doc || !context) {
             return;
         }
-        doc->draw(context, rect);
+        // Only a band around what shows is drawn (a long page would otherwise keep, and paint every
+        // frame, the drawing of all of it); scrolling out of the band draws it again.
+        band = view->visibleBand();
+        doc->draw(context, CGRectIntersection(rect, band));
         drawn = true;
     }
+    CGRect band = CGRectNull;
     void touchesBegan_withEvent(const UITouchSet&, const Ref<UIEvent>&) override {}
     void touchesMoved_withEvent(const UITouchSet&, const Ref<UIEvent>&) override {}
     void touchesCancelled_withEvent(const UITouchSet&, const Ref<UIEvent>&) override {}
@@ -166,6 +170,18 @@ public:
         if (touch && view) {
             view->pageTapped(touch->locationInView(self<UIView>()));
         }
+    }
+};
+
+// The scroll view around the page: it tells the page when it scrolls.
+class UIWebView::PageScroller : public UIScrollView {
+public:
+    Weak<UIWebView> web;
+
+protected:
+    void contentOffsetDidChange() override
+    {
+        if (auto view = web.lock()) view->pageScrolled();
     }
 };
 
@@ -566,7 +582,9 @@ void UIWebView::initWithFrameBody(CGRect frame)
 {
     UIView::initWithFrameBody(frame);
     setBackgroundColor(UIColor::whiteColor());
-    scrollView_ = UIScrollView::initWithFrame(bounds());
+    auto scroller = makeWithFrame<PageScroller>(bounds());
+    scroller->web = weakSelf<UIWebView>();
+    scrollView_ = scroller;
     scrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     scrollView_->setBackgroundColor(UIColor::clearColor());
     scrollView_->setAlwaysBounceVertical(false);
@@ -662,6 +680,27 @@ void UIWebView::showPage()
 }
 
 bool UIWebView::pageDrawn() const { return pageView_->drawn; }
+
+CGRect UIWebView::visibleBand() const
+{
+    const CGRect page = pageView_->bounds();
+    const CGFloat height = std::max<CGFloat>(bounds().size.height, 1);
+    const CGFloat top = scrollView_->contentOffset().y;
+    return CGRectIntersection(page, CGRectMake(page.origin.x, top - height, page.size.width, height * 3));
+}
+
+void UIWebView::pageScrolled()
+{
+    const CGRect band = pageView_->band;
+    if (CGRectIsNull(band) || !pageView_->drawn) {
+        return;
+    }
+    const CGFloat top = scrollView_->contentOffset().y;
+    const CGRect shows = CGRectIntersection(pageView_->bounds(), CGRectMake(0, top, bounds().size.width, bounds().size.height));
+    if (!CGRectIsNull(shows) && !CGRectContainsRect(band, shows)) {
+        pageView_->setNeedsDisplay();
+    }
+}
 
 CGFloat UIWebView::pageHeight() const
 {
@@ -1160,8 +1199,11 @@ CGFloat UIWebView::keyboardOverlap() const
     }
     const CGRect mine = convertRect_toView(bounds(), nullptr);
     const CGRect keyboard = CGRectOffset(UIKeyboard::frame(), -window->frame().origin.x, -window->frame().origin.y);
-    const CGRect covered = CGRectIntersection(mine, keyboard);
-    return CGRectIsNull(covered) ? 0 : std::min(covered.size.height, bounds().size.height);
+    if (keyboard.origin.x >= CGRectGetMaxX(mine) || CGRectGetMaxX(keyboard) <= mine.origin.x) {
+        return 0;
+    }
+    // Everything below the keyboard's top is out of sight, under the keyboard or past the screen's edge.
+    return std::clamp<CGFloat>(CGRectGetMaxY(mine) - keyboard.origin.y, 0, bounds().size.height);
 }
 
 void UIWebView::revealFocused()

@@ -210,6 +210,7 @@ public:
     class ImageFetch;
     class PageView;
     class FieldView;
+    class PageScroller;
 
 protected:
     bool beginEditingIfNeeded() override;
@@ -253,6 +254,9 @@ private:
     // How much of the view's bottom the keyboard covers (points).
     CGFloat keyboardOverlap() const;
     void keyboardMoved();
+    // The part of the page drawn: what shows and a view's height above and below it.
+    CGRect visibleBand() const;
+    void pageScrolled();
     bool submit(webpage::Control* submitter);
     void chooseOption(webpage::Control* select);
     webpage::Document* shownDocument() const;
@@ -260,6 +264,7 @@ private:
     friend class ImageFetch;
     friend class PageView;
     friend class FieldView;
+    friend class PageScroller;
 
     Weak<UIWebViewDelegate> delegate_;
     Ref<NSURLRequest> request_;

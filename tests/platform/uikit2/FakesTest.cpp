@@ -26,6 +26,7 @@
 #include "platform/uikit/UITextField.h"
 #include "platform/uikit/UITextView.h"
 #include "platform/uikit/MessageUI.h"
+#include "platform/uikit/UIGeometryValue.h"
 #include "platform/uikit/UIImagePickerController.h"
 #include "platform/uikit/UIPasteboard.h"
 #include "platform/uikit/UIWebView.h"
@@ -570,10 +571,12 @@ TEST(UIImagePickerControllerTest, TheLibraryShowsTheMediaFolderByTypeAndATapPick
     }
     EXPECT_EQ(stage.screen->cancels, 3);
 
-    // A picture: the original, and with editing its centre square.
+    // A picture: the original, and with editing (the move-and-scale screen left as it starts) its centre square.
     auto picker = stage.present(UIImagePickerControllerSourceTypePhotoLibrary, {kUTTypeImage, kUTTypeMovie}, true);
     EXPECT_EQ(picker->sourceScreen()->title(), "照片");
     stage.tap(viewsUnder<UIControl>(picker->sourceScreen()->view()).at(0));
+    EXPECT_TRUE(stage.screen->picked.empty());
+    stage.tap(buttonTitled(picker->topViewController()->view(), "选取"));
     ASSERT_EQ(stage.screen->picked.size(), 1u);
     Value info = stage.screen->picked[0];
     EXPECT_EQ(info[UIImagePickerControllerMediaType].stringValue(), kUTTypeImage);
@@ -633,6 +636,14 @@ TEST(UIImagePickerControllerTest, TheCameraTakesAPictureOrAMovieThenUseOrRetake)
     EXPECT_EQ(picker->cameraDevice(), UIImagePickerControllerCameraDeviceFront);
     stage.tap(shutter());
     stage.tap(buttonTitled(view, "使用"));
+    // With editing the picture goes through the move-and-scale screen: "重拍" there takes another.
+    ASSERT_TRUE(buttonTitled(picker->topViewController()->view(), "重拍"));
+    stage.tap(buttonTitled(picker->topViewController()->view(), "重拍"));
+    EXPECT_EQ(picker->topViewController(), picker->sourceScreen());
+    EXPECT_TRUE(buttonTitled(view, "使用")->isHidden());
+    stage.tap(shutter());
+    stage.tap(buttonTitled(view, "使用"));
+    stage.tap(buttonTitled(picker->topViewController()->view(), "选取"));
     ASSERT_EQ(stage.screen->picked.size(), 1u);
     auto edited = stage.screen->picked[0][UIImagePickerControllerEditedImage].object<UIImage>();
     ASSERT_TRUE(edited);
@@ -655,4 +666,107 @@ TEST(UIImagePickerControllerTest, TheCameraTakesAPictureOrAMovieThenUseOrRetake)
     picker = stage.present(UIImagePickerControllerSourceTypeCamera, {kUTTypeImage}, false);
     stage.tap(buttonTitled(picker->sourceScreen()->view(), "取消"));
     EXPECT_EQ(stage.screen->cancels, 1);
+}
+
+// Move and scale: the picture under the frame follows a finger, two fingers and the scale buttons, never
+// uncovering the frame, and what the frame holds comes back with its place in the original.
+TEST(UIImagePickerControllerTest, MoveAndScaleHandsBackWhatTheFrameHolds)
+{
+    PickerStage stage;
+    // A picture whose every pixel says where it is: red is x / 2, green is y / 2.
+    std::vector<uint32_t> pixels(480 * 360);
+    for (uint32_t y = 0; y < 360; ++y)
+        for (uint32_t x = 0; x < 480; ++x) pixels[y * 480 + x] = 0xFF000000u | (x / 2) << 16 | (y / 2) << 8;
+    const auto original = UIImage::imageWithCGImage(CGImage::create(480, 360, pixels));
+    std::filesystem::create_directories(UIImagePickerController::mediaFolderPath());
+    ASSERT_TRUE(UIImagePNGRepresentation(original)->writeToFile_atomically(
+        UIImagePickerController::mediaFolderPath() + "/IMG_0001.PNG", true));
+
+    Ref<UIImagePickerController> picker;
+    Ref<UIView> edit;
+    auto open = [&] {
+        picker = stage.present(UIImagePickerControllerSourceTypePhotoLibrary, {kUTTypeImage}, true);
+        stage.tap(viewsUnder<UIControl>(picker->sourceScreen()->view()).at(0));
+        edit = picker->topViewController()->view();
+        stage.clock.advance(0.5);  // the bar goes, the screen takes its room
+        stage.window->layoutIfNeeded();
+    };
+    open();
+    ASSERT_TRUE(buttonTitled(edit, "选取"));
+    EXPECT_TRUE(picker->isNavigationBarHidden());
+    // "取消" goes back to the grid, which picks again.
+    stage.tap(buttonTitled(edit, "取消"));
+    EXPECT_EQ(picker->topViewController(), picker->sourceScreen());
+    EXPECT_TRUE(stage.screen->picked.empty());
+    EXPECT_FALSE(picker->isNavigationBarHidden());
+    stage.tapBarItemOf(picker);
+    EXPECT_EQ(stage.screen->cancels, 1);
+
+    // The frame is the canvas's middle square, 320 points across (a 72-point bar below the canvas).
+    auto frameCentre = [&] {
+        const Ref<UIView> canvas = edit->subviews().at(0);
+        EXPECT_EQ(canvas->bounds().size.width, 320);
+        return canvas->convertPoint_toView(CGPointMake(CGRectGetMidX(canvas->bounds()), CGRectGetMidY(canvas->bounds())),
+                                           nullptr);
+    };
+    auto drag = [&](CGPoint from, CGPoint by) {
+        stage.window->simulateTouchBegan(from);
+        for (int i = 1; i <= 4; ++i) stage.window->simulateTouchMoved(CGPointMake(from.x + by.x * i / 4, from.y + by.y * i / 4));
+        stage.window->simulateTouchEnded();
+    };
+    auto pinch = [&](CGPoint a0, CGPoint b0, CGPoint a1, CGPoint b1) {
+        stage.window->simulateTouchBegan(a0, 0);
+        stage.window->simulateTouchBegan(b0, 1);
+        stage.window->simulateTouchMoved(a1, 0);
+        stage.window->simulateTouchMoved(b1, 1);
+        stage.window->simulateTouchEnded(0);
+        stage.window->simulateTouchEnded(1);
+    };
+    auto press = [&](const char* title) { stage.tap(buttonTitled(edit, title)); };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        CGRect crop;  // in the original's points
+    } steps[] = {
+        {"as it starts: the centre square", [] {}, CGRectMake(60, 0, 360, 360)},
+        {"dragged right", [&] { drag(CGPointMake(160, 200), CGPointMake(40, 0)); }, CGRectMake(15, 0, 360, 360)},
+        {"dragged down: the top already lies on the frame", [&] { drag(CGPointMake(160, 200), CGPointMake(0, 30)); },
+         CGRectMake(15, 0, 360, 360)},
+        {"dragged far right: the left edge stops at the frame", [&] { drag(CGPointMake(100, 200), CGPointMake(200, 0)); },
+         CGRectMake(0, 0, 360, 360)},
+        {"scaled up by a button", [&] { press("＋"); }, CGRectMake(36, 36, 288, 288)},
+        {"pinched open twice as wide",
+         [&] {
+             const CGPoint centre = frameCentre();
+             pinch(CGPointMake(centre.x - 50, centre.y), CGPointMake(centre.x + 50, centre.y),
+                   CGPointMake(centre.x - 100, centre.y), CGPointMake(centre.x + 100, centre.y));
+         },
+         CGRectMake(108, 108, 144, 144)},
+        {"scaled down by the button past the smallest: the frame stays covered",
+         [&] { for (int i = 0; i < 8; ++i) press("－"); }, CGRectMake(0, 0, 360, 360)},
+    };
+    // Each step is played from a fresh start up to it, then the frame's content is picked.
+    for (size_t k = 0; k < std::size(steps); ++k) {
+        SCOPED_TRACE(steps[k].what);
+        open();
+        for (size_t i = 0; i <= k; ++i) steps[i].act();
+        const size_t before = stage.screen->picked.size();
+        press("选取");
+        ASSERT_EQ(stage.screen->picked.size(), before + 1);
+        const Value info = stage.screen->picked.back();
+        const CGRect crop = info[UIImagePickerControllerCropRect].object<UIGeometryValue>()->CGRectValue();
+        EXPECT_NEAR(crop.origin.x, steps[k].crop.origin.x, 1);
+        EXPECT_NEAR(crop.origin.y, steps[k].crop.origin.y, 1);
+        EXPECT_NEAR(crop.size.width, steps[k].crop.size.width, 1);
+        EXPECT_EQ(crop.size.width, crop.size.height);
+        ASSERT_TRUE(info[UIImagePickerControllerOriginalImage].object<UIImage>());
+        EXPECT_EQ(info[UIImagePickerControllerOriginalImage].object<UIImage>()->size(), CGSizeMake(480, 360));
+        auto edited = info[UIImagePickerControllerEditedImage].object<UIImage>();
+        ASSERT_TRUE(edited);
+        EXPECT_EQ(edited->size(), crop.size);
+        // The edited picture's corner is the original's pixel at the crop's corner.
+        const uint32_t corner = edited->CGImage()->pixelAt(0, 0);
+        EXPECT_NEAR(int((corner >> 16) & 0xFF), int(crop.origin.x / 2), 1);
+        EXPECT_NEAR(int((corner >> 8) & 0xFF), int(crop.origin.y / 2), 1);
+    }
 }

@@ -613,9 +613,12 @@ TEST(WebViewPageTest, TheKeyboardLeavesTheFocusedFieldInSight)
         const char* what;
         int paragraphsBefore;  // filler above the form
         int paragraphsAfter;   // filler below it
+        CGFloat top;           // where the web view starts on the screen (it may run past the screen's edge)
+        CGFloat covered;       // how much of it lies below the keyboard's top
     } cases[] = {
-        {"a form low on a long page", 9, 20},
-        {"a form at the bottom of a page as tall as the view", 9, 0},
+        {"a form low on a long page", 9, 20, 0, 216},
+        {"a form at the bottom of a page as tall as the view", 9, 0, 0, 216},
+        {"a view under a bar, running past the screen's bottom", 6, 20, 64, 280},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -626,11 +629,12 @@ TEST(WebViewPageTest, TheKeyboardLeavesTheFocusedFieldInSight)
         f.serve("/form", "<body style=\"margin: 0\">" + before +
                              "<form action=\"/sink\"><input type=\"text\" name=\"q\"><br><input type=\"submit\" "
                              "name=\"go\" value=\"Go\"></form>" + after + "</body>");
+        f.web->setFrame(CGRectMake(0, c.top, 320, 480));
         ASSERT_TRUE(f.open("/form"));
-        const CGRect keyboard = CGRectMake(0, 264, 320, 216);
+        const CGRect keyboard = CGRectMake(0, 264 - c.top, 320, 216);  // in the web view
         const CGRect field = f.field("q")->frame;
         ASSERT_GT(CGRectGetMaxY(field), keyboard.origin.y);  // where the keyboard will come
-        ASSERT_LT(CGRectGetMaxY(field), 480);
+        ASSERT_LT(CGRectGetMaxY(field), 480 - c.top);
         const CGFloat offsetBefore = f.web->scrollView()->contentOffset().y;
 
         f.tapField("q");
@@ -638,12 +642,12 @@ TEST(WebViewPageTest, TheKeyboardLeavesTheFocusedFieldInSight)
         EXPECT_LE(CGRectGetMaxY(f.field("q")->frame), keyboard.origin.y);
         EXPECT_GE(f.field("q")->frame.origin.y, 0);
         EXPECT_LE(CGRectGetMaxY(f.field("go")->frame), keyboard.origin.y);
-        EXPECT_EQ(f.web->scrollView()->contentInset().bottom, 216);
+        EXPECT_EQ(f.web->scrollView()->contentInset().bottom, c.covered);
         UIScreenInput::typeText("x");
         EXPECT_EQ(f.field("q")->value, "x");
 
         // The page's last line can be dragged up above the keyboard.
-        const CGFloat last = f.web->scrollView()->contentSize().height + 216 - 480;
+        const CGFloat last = f.web->scrollView()->contentSize().height + c.covered - 480;
         for (int i = 0; i < 6 && f.web->scrollView()->contentOffset().y < last - 1; ++i) {
             UIScreenInput::touchDown(CGPointMake(300, 240));
             for (int step = 1; step <= 6; ++step) UIScreenInput::touchMoved(CGPointMake(300, 240 - step * 30));
@@ -701,6 +705,39 @@ TEST(WebViewPageTest, LinkedStyleSheetsStyleThePageFromItsFirstPicture)
     EXPECT_GT(count(f.web->frameOfElement("h1"), red), 40);
     EXPECT_EQ(count(f.web->frameOfElement("h2"), green), 0);
     EXPECT_GT(f.web->frameOfElement("p", 1).size.height, f.web->frameOfElement("p", 0).size.height * 3 / 2);
+}
+
+// A long page is drawn in a band around what shows; wherever the wheel takes it, what shows is drawn.
+TEST(WebViewPageTest, ALongPageShowsWhereverItIsScrolled)
+{
+    Fixture f;
+    std::string body;
+    for (int i = 0; i < 150; ++i) body += "<p>第" + std::to_string(i) + "段 paragraph " + std::to_string(i) + "</p>";
+    f.serve("/long", "<html><body>" + body + "</body></html>");
+    ASSERT_TRUE(f.open("/long"));
+    const CGFloat most = f.web->scrollView()->contentSize().height - 480;
+    ASSERT_GT(most, 480 * 8);
+    for (CGFloat target : {most / 2, most}) {
+        SCOPED_TRACE(target);
+        for (int i = 0; i < 200 && f.web->scrollView()->contentOffset().y < target; ++i) {
+            UIScreenInput::scrollWheel(CGPointMake(160, 240), CGPointMake(0, 120));
+        }
+        ASSERT_TRUE(pumpMainUntil([&] {
+            const CGFloat y = f.web->scrollView()->contentOffset().y;
+            return y >= target - 120 && y <= most;
+        }));
+        // The paragraphs in sight carry ink.
+        const CGImageRef image = f.picture()->CGImage();
+        int inked = 0, inSight = 0;
+        for (size_t p = 0; p < 150; ++p) {
+            const CGRect frame = f.web->frameOfElement("p", p);
+            if (frame.origin.y < 0 || CGRectGetMaxY(frame) > 480) continue;
+            ++inSight;
+            inked += inkRows(image, frame) > 5 ? 1 : 0;
+        }
+        EXPECT_GT(inSight, 5);
+        EXPECT_EQ(inked, inSight);
+    }
 }
 
 }  // namespace WebViewPageTest_cpp
