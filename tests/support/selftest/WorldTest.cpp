@@ -541,4 +541,52 @@ TEST(StandInWorld, APublishedVideoStreamsTheUploadedMovieWithItsFirstPictureAsCo
 }
 
 }  // namespace
+
+// The avatar and cover a person uploads are theirs from then on: the upload's answer names an address
+// that serves exactly the uploaded bytes, and the profile read and the next sign-in name it too.
+TEST(StandInWorld, AnUploadedAvatarAndCoverAreServedAndNamedFromThenOn)
+{
+    StandInService service({.lifetime = 30s});
+    TestHttpClient client(service.port());
+    const auto pictures = [&] {
+        Json profile = getJson(client, "/m/user-info.json?suid=1001&token=T&7");
+        Json login = getJson(client, "/m/login.json?user=xiaoming&pwd=0123456789abcdef0123456789abcdef&type=md5");
+        return std::make_tuple(text(profile.get(), "icon"), text(profile.get(), "cover"), text(login.get(), "icon"));
+    };
+    const auto [seededIcon, seededCover, seededLoginIcon] = pictures();
+    ASSERT_NE(seededIcon.find("avatar-1001"), std::string::npos);
+    const auto upload = [&](const std::string& path, const std::string& part, const std::string& bytes, bool signedIn) {
+        const std::string boundary = "----boundary7";
+        std::string body;
+        if (signedIn) {
+            body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"token\"\r\n\r\nT\r\n";
+        }
+        body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + part + "\"; filename=\"p.jpg\"\r\n" +
+                "Content-Type: image/jpeg\r\n\r\n" + bytes + "\r\n--" + boundary + "--\r\n";
+        auto reply = client.request("POST", path, body, {"Content-Type: multipart/form-data; boundary=" + boundary});
+        return parse(reply ? reply->body : "");
+    };
+    // Without a session nothing changes.
+    upload("/m/upload-icon.json", "icon", "not kept", false);
+    EXPECT_EQ(pictures(), std::make_tuple(seededIcon, seededCover, seededLoginIcon));
+
+    static constexpr char kIcon[] = "\xff\xd8\xff\xe0 an avatar\0with a zero";
+    const std::string iconBytes(kIcon, sizeof kIcon - 1);
+    Json icon = upload("/m/upload-icon.json", "icon", iconBytes, true);
+    Json cover = upload("/m/upload-cover.json", "cover", "a cover", true);
+    const std::string iconUrl = text(icon.get(), "newIcon");
+    const std::string coverUrl = text(cover.get(), "newCover");
+    ASSERT_FALSE(iconUrl.empty());
+    ASSERT_FALSE(coverUrl.empty());
+    EXPECT_NE(iconUrl, seededIcon);
+    for (const auto& [url, bytes] : {std::pair{iconUrl, iconBytes}, std::pair{coverUrl, std::string("a cover")}}) {
+        const std::string path = url.substr(url.find("/img/"));
+        auto served = client.request("GET", path);
+        ASSERT_TRUE(served) << path;
+        EXPECT_EQ(served->status, 200) << path;
+        EXPECT_EQ(served->body, bytes) << path;
+    }
+    EXPECT_EQ(pictures(), std::make_tuple(iconUrl, coverUrl, iconUrl));
+}
+
 }  // namespace standin

@@ -105,8 +105,12 @@ Response userInfo(const Request& request, const World* world)
         return refusal(403, "请先登录");
     }
     const std::string host = hostOf(request);
-    return jsonReply(R"({"status":200,"msg":"","suid":"1001","nick":"小明","icon":")" + imageUrl(host, "avatar-1001") +
-                R"(","cover":")" + imageUrl(host, "cover-1001") +
+    const auto picture = [&](const std::string& seeded) {
+        const std::string uploaded = world != nullptr ? world->uploadedPicture(seeded) : std::string();
+        return uploaded.empty() ? imageUrl(host, seeded) : uploaded;
+    };
+    return jsonReply(R"({"status":200,"msg":"","suid":"1001","nick":"小明","icon":")" + picture("avatar-1001") +
+                R"(","cover":")" + picture("cover-1001") +
                 R"(","loginName":"xiaoming","email":"xiaoming@example.com","emailv":true,)"
                 R"("phone":)" + jsonQuoted(world != nullptr ? world->phone() : kAccountPhone) +
                 R"(,"desc":"西湖边长大的摄影爱好者"})");

@@ -174,6 +174,19 @@ void World::setPhone(const std::string& phone)
     phone_ = phone;
 }
 
+std::string World::uploadedPicture(const std::string& seeded) const
+{
+    std::lock_guard hold(mutex_);
+    const auto found = uploadedPictures_.find(seeded);
+    return found != uploadedPictures_.end() ? found->second : std::string();
+}
+
+void World::setUploadedPicture(const std::string& seeded, const std::string& url)
+{
+    std::lock_guard hold(mutex_);
+    uploadedPictures_[seeded] = url;
+}
+
 void World::fansRead()
 {
     std::lock_guard lock(mutex_);

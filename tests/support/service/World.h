@@ -6,7 +6,7 @@
 //     posts add (a person's page tells its relation, the follow and fans lists show it, the people one
 //     may know leave them out);
 //   - the emotion marks the person put on videos, the comments they wrote under any video, their notice
-//     switches and their phone number;
+//     switches, their phone number and the avatar and cover they uploaded;
 //   - the reminders: what happened to the person that they have not read. A follower is seeded at the
 //     first start; each video the person publishes has a comment from a friend. Reading the messages
 //     (the message list, or the reminder's own "read" call) clears the system reminder; looking at the
@@ -79,6 +79,10 @@ public:
     // The account's phone number, as last changed.
     std::string phone() const;
     void setPhone(const std::string& phone);
+    // The address of the picture the person uploaded in place of a seeded one ("avatar-1001",
+    // "cover-1001"); empty while they kept the seeded picture.
+    std::string uploadedPicture(const std::string& seeded) const;
+    void setUploadedPicture(const std::string& seeded, const std::string& url);
 
     // The reminders' state.
     void fansRead();
@@ -96,6 +100,7 @@ private:
     std::map<std::string, std::vector<std::string>> comments_;
     std::map<std::string, std::string> settings_;
     std::string phone_;
+    std::map<std::string, std::string> uploadedPictures_;
     bool fansUnread_ = true;
     std::set<std::string> readComments_;
 };

@@ -1,6 +1,7 @@
 #include "service/WorldRoutes.h"
 #include "service/ServiceReplies.h"
 
+#include "service/ApiRoutes.h"
 #include "service/CommitRoutes.h"
 #include "service/FeedRoutes.h"
 #include "service/ImageRoutes.h"
@@ -10,10 +11,12 @@
 #include "service/MovieStill.h"
 #include "service/UploadRoutes.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace standin {
 
@@ -275,6 +278,45 @@ void installWorldRoutes(HttpServer& server, World& world, PublishedVideos& publi
             const std::string seeded = std::string(R"("phone":")") + kAccountPhone + "\"";
             if (const std::size_t at = response.body.find(seeded); at != std::string::npos) {
                 response.body.replace(at, seeded.size(), R"("phone":)" + jsonQuoted(world.phone()));
+            }
+            for (const char* picture : {"avatar-1001", "cover-1001"}) {
+                const std::string uploaded = world.uploadedPicture(picture);
+                const std::string seededUrl = imageUrl(hostOf(request), picture);
+                if (const std::size_t at = response.body.find(seededUrl); !uploaded.empty() && at != std::string::npos) {
+                    response.body.replace(at, seededUrl.size(), uploaded);
+                }
+            }
+            return response;
+        });
+    }
+    // An avatar or cover the person uploads is what they see from then on: it is served at an address of
+    // its own, which the upload's answer, the profile read and the next sign-in name.
+    for (const auto& [path, key, seeded] : {std::tuple{"/m/upload-icon.json", "newIcon", "avatar-1001"},
+                                           std::tuple{"/m/upload-cover.json", "newCover", "cover-1001"}}) {
+        HttpServer::Handler upload = server.handlerOf(path);
+        if (!upload) {
+            continue;
+        }
+        server.route(path, [&server, &world, upload, key, seeded](const Request& request) {
+            Response response = upload(request);
+            if (request.method != "POST" || !response.body.starts_with(R"({"status":200)")) {
+                return response;
+            }
+            for (const FormPart& part : multipartParts(request)) {
+                if (part.fileName.empty() || part.content.empty()) {
+                    continue;
+                }
+                static std::atomic<int> uploads{0};
+                const std::string name = std::string("uploaded-") + seeded + "-" + std::to_string(++uploads);
+                server.route("/img/" + name + ".png", [bytes = part.content, type = part.contentType](const Request&) {
+                    Response picture;
+                    picture.body = bytes;
+                    picture.with("Content-Type", type.empty() ? "application/octet-stream" : type);
+                    return picture;
+                });
+                const std::string url = imageUrl(hostOf(request), name);
+                world.setUploadedPicture(seeded, url);
+                return jsonReply(R"({"status":200,"msg":"上传成功",")" + std::string(key) + R"(":)" + jsonQuoted(url) + "}");
             }
             return response;
         });
