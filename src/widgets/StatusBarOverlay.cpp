@@ -447,6 +447,7 @@ void StatusBarOverlay::showNextMessage()
     }
 
     if (animated) {
+        const unsigned cycle = ++switchCycle_;
         Ref<UILabel> incoming = hiddenStatusLabel();
         Ref<UILabel> outgoing = visibleStatusLabel();
         incoming->setText(text);
@@ -465,13 +466,13 @@ void StatusBarOverlay::showNextMessage()
             },
             // The labels hold the animation that holds this completion, so it reaches them through the
             // overlay: the outgoing label is still the visible one.
-            [weak = weakSelf<StatusBarOverlay>(), text](bool) {
+            [weak = weakSelf<StatusBarOverlay>(), text, cycle](bool) {
                 auto me = weak.lock();
                 // When a switch is started again before the last one ended (the application came back,
-                // or an earlier cycle was cut short), only one of them may finish it: the other finds
-                // its text no longer on the incoming label and does nothing, or it would take a second
-                // message off the queue, one that was never shown.
-                if (!me || me->hiddenStatusLabel()->text() != text) {
+                // or an earlier cycle was cut short), only the newest may finish it: the one it overtook
+                // ends without doing anything, or it would take a second message off the queue, one
+                // that was never shown.
+                if (!me || me->switchCycle_ != cycle) {
                     return;
                 }
                 me->addMessageToHistory(me->visibleStatusLabel()->text());
@@ -595,6 +596,7 @@ void StatusBarOverlay::resetForTesting()
     statusLabel2_->setText("");
     setAlpha(0);
     setHidden(false);
+    ++switchCycle_;  // a switch still sliding belongs to the cycle dropped here
 }
 
 void StatusBarOverlay::hideTemporary()

@@ -262,6 +262,8 @@ private:
     std::atomic<bool> active_{false};
     std::atomic<bool> hideInProgress_{false};
     bool forcedToHide_ = false;
+    // Counts the animated switches begun (and resets): only the newest one may finish its switch.
+    unsigned switchCycle_ = 0;
     bool canRemoveImmediateMessagesFromQueue_ = true;
     std::string lastPostedMessage_;
     bool hidesActivity_ = false;

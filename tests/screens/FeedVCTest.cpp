@@ -17,6 +17,8 @@
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/CAAnimation.h"
 #include "platform/uikit/CALayer.h"
+#include "platform/foundation/Clock.h"
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UILabel.h"
@@ -25,6 +27,7 @@
 #include "shell/FeedBars.h"
 #include "shell/FeedCellFull.h"
 #include "shell/HeaderView.h"
+#include "shell/UploadControl.h"
 #include "shell/VideoMainPage.h"
 #include "social/MessageBoxVC.h"
 #include "social/SquareVC.h"
@@ -526,6 +529,39 @@ TEST_F(FeedVCTest, NotificationsRefreshTheFeedsTheyConcern)
     ASSERT_TRUE(waitFor([&] { return requests("/m/v2_user.json").size() == 3; }));
     ASSERT_TRUE(settle(mine));
     EXPECT_EQ(requests("/m/v2_recent.json").size(), 1u);
+}
+
+TEST_F(FeedVCTest, TheOwnPageRebuildsItsLocalRowsHalfASecondAfterOneIsDeleted)
+{
+    logIn();
+    auto mine = open(FeedTypeMine);
+    ScopedManualClock clock;
+    Value local = Value::array();
+    for (const char* guid : {"g1", "g2"}) {
+        Value entry = Value::dictionary();
+        entry.setObject_forKey(guid, "guid");
+        entry.setObject_forKey(2, "status");
+        local.addObject(entry);
+    }
+    g_ffmpeg->setLocalVideos(local.mutableCopy());
+    mine->setLocalChannels(local);
+    mine->table()->reloadData();
+    ASSERT_EQ(mine->table()->numberOfRowsInSection(0), 22);
+    auto cell = std::dynamic_pointer_cast<FeedCellFull>(
+        mine->tableView_cellForRowAtIndexPath(mine->table(), NSIndexPath::indexPathForRow_inSection(0, 0)));
+    ASSERT_TRUE(cell);
+    cell->localUploadControl()->upload_delete()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    ASSERT_TRUE(UIAlertView::currentAlert());
+    UIAlertView::currentAlert()->simulateClickButtonAtIndex(1);
+    cell = nullptr;  // the delayed step keeps the cell alive by itself
+
+    // The page keeps its rows until the half second has passed, then asks the engine again (which,
+    // not running here, lists nothing) and reloads.
+    clock.advance(0.45);
+    EXPECT_EQ(mine->table()->numberOfRowsInSection(0), 22);
+    clock.advance(0.1);
+    EXPECT_EQ(mine->table()->numberOfRowsInSection(0), 20);
+    EXPECT_EQ(mine->localChannels().count(), 0u);
 }
 
 TEST_F(FeedVCTest, WebActionsOpenTheScreensTheyName)

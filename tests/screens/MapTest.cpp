@@ -2,7 +2,9 @@
 // name from the reply as the title, and the service's refusal shown as an alert.
 #include <gtest/gtest.h>
 
+#include "api/SessionHooks.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UINavigationController.h"
 #include "ShellTestSupport.h"
 #include "social/MapVC.h"
@@ -74,6 +76,43 @@ TEST_F(MapTest, ARefusalShowsTheServicesMessage)
     EXPECT_EQ(UIAlertView::visibleAlerts()[0]->title(), "网络失败");
     EXPECT_EQ(UIAlertView::visibleAlerts()[0]->message(), "服务器忙");
     EXPECT_EQ(map->mapView()->annotations().size(), 1u);
+}
+
+// Takes the error boxes the screens ask for.
+class ErrorBoxes : public UIApplicationDelegate, public ApplicationServices {
+public:
+    std::vector<Value> shown;
+    void showNetError(const Value& text) override { shown.push_back(text); }
+};
+
+TEST_F(MapTest, NobodyVisitedShowsTheMapOverAnEmptyListAndALostReplyTheErrorBox)
+{
+    logIn();
+    service.server().route("/m/v2_location.json", [](const standin::Request&) {
+        standin::Response response;
+        response.body = R"({"status":200,"title":"断桥","owner":[]})";
+        response.headers.push_back({"Content-Type", "application/json; charset=utf-8"});
+        return response;
+    });
+    show(Value::dictionary({{"scid", Value("sc3001")}, {"ext", Value::dictionary({{"location", Value("30.25,120.16")}})}}));
+    ASSERT_TRUE(pumpMainUntil([&] { return map->title() == "断桥"; }));
+    EXPECT_EQ(map->visitors().count(), 0u);
+    EXPECT_EQ(map->table()->numberOfRowsInSection(0), 0);
+    EXPECT_EQ(map->mapView()->annotations().size(), 1u);
+    EXPECT_TRUE(UIAlertView::visibleAlerts().empty());
+
+    // The connection closes without a reply: the common error box, with its own text; the pin stays.
+    auto errors = std::make_shared<ErrorBoxes>();
+    UIApplication::sharedApplication()->setDelegate(errors);
+    service.server().addFault("/m/v2_location.json", standin::Fault::closeWithoutAnswer().persistent());
+    show(Value::dictionary({{"scid", Value("sc3002")}}));
+    ASSERT_TRUE(pumpMainUntil([&] { return !errors->shown.empty(); }));
+    UIApplication::sharedApplication()->setDelegate(nullptr);
+    ASSERT_EQ(errors->shown.size(), 1u);
+    EXPECT_TRUE(errors->shown[0].isNilOrNull());
+    EXPECT_TRUE(map->title().empty());
+    EXPECT_EQ(map->mapView()->annotations().size(), 1u);
+    EXPECT_TRUE(UIAlertView::visibleAlerts().empty());
 }
 
 }  // namespace MapTest_cpp
