@@ -32,27 +32,50 @@ struct EscapedBytes {
 };
 constexpr EscapedBytes kEscaped{};
 
-// The compact text of a whole tree, written straight into the bytes that become the result. The
-// stream writer checks the grammar token by token and hands every token to its delegate; here the
+// Each thread's buffer for compact texts, kept from one write to the next: a fresh buffer grown by
+// doubling touches about twice the text's size in new memory, and for a large text that is mostly
+// page faults, since the allocator hands large blocks back to the system when they are freed. The
+// result is copied out at its exact size. A buffer that grew past kKeptScratch is let go after its
+// write, so a thread keeps at most that much.
+constexpr size_t kFirstScratch = 8192;
+constexpr size_t kKeptScratch = size_t{16} << 20;
+thread_local std::vector<uint8_t> t_scratch;
+
+// The compact text of a whole tree, written into the thread's buffer and copied out as the result.
+// The stream writer checks the grammar token by token and hands every token to its delegate; here the
 // tree's shape is the grammar, so the separators follow from the walk and each token is a few stores
 // into a buffer that grows by doubling. It writes exactly what the stream writer writes and refuses
 // what it refuses, with the same words (the writer's tests hold both to that).
 class CompactWriter {
 public:
-    CompactWriter(uint32_t maxDepth, bool sortKeys, std::string& error) : maxDepth_(maxDepth), sortKeys_(sortKeys), error_(error)
+    CompactWriter(uint32_t maxDepth, bool sortKeys, std::string& error)
+        : maxDepth_(maxDepth), sortKeys_(sortKeys), error_(error), bytes_(std::move(t_scratch))
     {
-        bytes_.resize(8192);
+        // Taken, not shared: a proxy's proxyForJson() may write another text on this thread meanwhile,
+        // and that writer then finds no buffer and makes its own.
+        t_scratch = std::vector<uint8_t>();
+        if (bytes_.size() < kFirstScratch) {
+            bytes_.resize(kFirstScratch);
+        }
         out_ = reinterpret_cast<char*>(bytes_.data());
         limit_ = out_ + bytes_.size();
     }
+    ~CompactWriter()
+    {
+        if (bytes_.size() <= kKeptScratch && bytes_.size() > t_scratch.size()) {
+            t_scratch = std::move(bytes_);
+        }
+    }
+    CompactWriter(const CompactWriter&) = delete;
+    CompactWriter& operator=(const CompactWriter&) = delete;
 
     // A dictionary or an array at the top.
     bool document(const Value& container) { return container.isDictionary() ? object(container, 1) : array(container, 1); }
 
-    NSData take()
+    NSData take() const
     {
-        bytes_.resize(static_cast<size_t>(out_ - reinterpret_cast<char*>(bytes_.data())));
-        return NSData(std::move(bytes_));
+        const uint8_t* const first = bytes_.data();
+        return NSData(std::vector<uint8_t>(first, reinterpret_cast<const uint8_t*>(out_)));
     }
 
 private:
