@@ -184,6 +184,13 @@ struct CFHTTPReadStream::Impl {
             conn = Transport::Registry::take(*streamID, key);
             if (conn) {
                 startExchange();
+                // An idle kept-alive connection takes a request at once: it is sent here rather than
+                // after a turn of the loop to learn that the socket is writable. A body read from a
+                // caller's stream is left for the loop, so that stream is never read inside open().
+                // The answer is waited for, not looked for: it cannot have come yet.
+                if (!body && owner->scheduledRunLoop()) {
+                    stepExchange(false);
+                }
                 updateInterest();
                 return true;
             }
@@ -638,7 +645,8 @@ struct CFHTTPReadStream::Impl {
         return true;
     }
 
-    bool stepExchange()
+    // Sends what the connection takes of the request, then, when `thenRead`, reads what has come.
+    bool stepExchange(bool thenRead = true)
     {
         bool progress = false;
         while (!requestSent && !stopSending && phase == Phase::Exchange) {
@@ -672,7 +680,7 @@ struct CFHTTPReadStream::Impl {
             outOffset += put;
             progress = true;
         }
-        if (phase != Phase::Exchange || buffered() >= kMaxBuffered) {
+        if (!thenRead || phase != Phase::Exchange || buffered() >= kMaxBuffered) {
             return progress;
         }
         char chunk[kReadChunk];

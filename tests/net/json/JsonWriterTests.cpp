@@ -67,6 +67,21 @@ private:
     Mirror() = default;
 };
 
+// A record whose proxy holds its own text, written while the text holding the record is being written.
+class SelfWritingRecord : public NSObject, public JsonProxying {
+public:
+    static Ref<SelfWritingRecord> create(Value inner) { return Ref<SelfWritingRecord>(new SelfWritingRecord(std::move(inner))); }
+    Value proxyForJson() const override
+    {
+        const std::optional<std::string> text = JsonWriter::create()->stringWithObject(inner_);
+        return Value::dictionary({{"text", text ? Value(*text) : Value::null()}});
+    }
+
+private:
+    explicit SelfWritingRecord(Value inner) : inner_(std::move(inner)) {}
+    Value inner_;
+};
+
 struct Written {
     std::string name;
     Value value;
@@ -196,6 +211,37 @@ TEST(JsonWriter, ErrorObjectTextAndReuse)
     const std::optional<NSData> data = writer->dataWithObject(Value::array({1}));
     ASSERT_TRUE(data);
     EXPECT_EQ(data->string(), "[1]");
+}
+
+// Texts are written into a buffer the thread keeps: each result holds exactly its own bytes, after a
+// far longer text too, and a text written while another is being written (by a proxy) leaves both whole.
+TEST(JsonWriter, TextsOneAfterAnotherAndOneInsideAnother)
+{
+    Value longList = Value::array();
+    for (int i = 0; i < 20000; ++i) {
+        longList.addObject(Value("item " + std::to_string(i)));
+    }
+    const std::optional<NSData> longText = JsonWriter::create()->dataWithObject(longList);
+    ASSERT_TRUE(longText);
+    EXPECT_GT(longText->length(), 200000u);
+    EXPECT_EQ(longText->string().substr(0, 17), "[\"item 0\",\"item 1");
+    EXPECT_EQ(longText->string().substr(longText->length() - 13), "\"item 19999\"]");
+
+    const std::optional<NSData> shortText = JsonWriter::create()->dataWithObject(Value::array({1}));
+    ASSERT_TRUE(shortText);
+    EXPECT_EQ(shortText->string(), "[1]");
+    EXPECT_EQ(shortText->length(), 3u);
+
+    // The inner text is longer than the buffer a writer starts with, so it grows while the outer one
+    // is half written.
+    const Value outer = Value::array({Value("before"), Value(SelfWritingRecord::create(longList)), Value("after")});
+    const std::optional<std::string> written = JsonWriter::create()->stringWithObject(outer);
+    ASSERT_TRUE(written);
+    const Value reread = NSString_JsonParsing::JSONValue(*written);
+    ASSERT_EQ(reread.count(), 3u) << written->substr(0, 100);
+    EXPECT_EQ(reread[0].stringValue(), "before");
+    EXPECT_EQ(reread[1]["text"].stringValue(), longText->string());
+    EXPECT_EQ(reread[2].stringValue(), "after");
 }
 
 TEST(JsonWriter, JSONRepresentationLogsFailures)

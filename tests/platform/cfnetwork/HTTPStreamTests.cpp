@@ -221,6 +221,27 @@ TEST_F(HTTPStreamTest, SameIdReusesTheSocketOtherIdsDoNot)
     EXPECT_EQ(r[0].header("Connection"), "");  // persistent HTTP/1.1 sends no Connection header
 }
 
+// A kept connection is idle and can take the request at once: it goes out while the stream opens,
+// before the loop runs, and its answer is read as usual.
+TEST_F(HTTPStreamTest, AReusedConnectionSendsTheRequestAsTheStreamOpens)
+{
+    auto first = exchange(server.url("/1"), 21);
+    server.enqueue(Reply::ok("second"));
+    StreamHarness second(CFReadStream::createForHTTPRequest(StreamHarness::get(server.url("/2"))));
+    second.stream->setAttemptPersistentConnection(true);
+    second.stream->setHTTPStreamID(21);
+    second.start();
+    EXPECT_TRUE(server.waitForRequests(2));
+    ASSERT_TRUE(second.run());
+    EXPECT_TRUE(second.stream->connectionWasReused());
+    EXPECT_TRUE(second.ended);
+    EXPECT_EQ(second.body, "second");
+    const auto r = server.requests();
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[1].connection, r[0].connection);
+    EXPECT_EQ(r[1].target, "/2");
+}
+
 TEST_F(HTTPStreamTest, ConnectionsThatCannotBeKeptAreNotReused)
 {
     struct Case {
