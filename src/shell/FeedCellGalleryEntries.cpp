@@ -61,8 +61,12 @@ Value video(const char* scid, const char* still, int width, int height, bool row
 {
     Value ext = Value::dictionary({{"owner", owner()}, {"w", width}, {"h", height}, {"t", "西湖边的傍晚，微风正好"},
                                    {"locationText", "杭州西湖"}, {"cover", picture(still)},
-                                   {"finishTime", finishTime()}});
-    Value record = Value::dictionary({{"scid", scid}, {"ext", ext}, {"pic", picture(still)}});
+                                   {"finishTime", finishTime()}, {"status", 1}, {"lengthNice", "00:12"}});
+    // The still's address comes in two parts, as the service sends it: the folder and the file.
+    const std::string address = picture(still);
+    const size_t slash = address.rfind('/') + 1;
+    Value pic = Value::dictionary({{"base", address.substr(0, slash)}, {"m", address.substr(slash)}});
+    Value record = Value::dictionary({{"scid", scid}, {"ext", ext}, {"pic", pic}});
     if (rows) {
         record.setObject_forKey(
             Value::dictionary({{"result", Value::array({Value::dictionary({{"user", red()}, {"mark", 1}}),

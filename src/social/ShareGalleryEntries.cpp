@@ -52,7 +52,8 @@ struct LoggedIn {
 };
 
 // The dialog with the comment typed; with every target chosen when asked (the mail and the text
-// message as after they were sent), so each target's mark shows beside a chosen switch.
+// message as after they were sent) and the keyboard away, so each target's mark shows beside a chosen
+// switch.
 void addShareDialog(const char* name, const std::string& comment, bool everyTarget = false)
 {
     UIGallery::add({name, CGSizeMake(320, 480), [comment, everyTarget](const Ref<UIWindow>& window) {
@@ -69,6 +70,9 @@ void addShareDialog(const char* name, const std::string& comment, bool everyTarg
                             for (const Ref<UIButton>& target : {share->postQQBtn, share->postByEmailBtn, share->postBySmsBtn}) {
                                 target->setSelected(true);
                             }
+                            // The keyboard put away, as when the person has finished typing, so that
+                            // every target shows.
+                            share->input->resignFirstResponder();
                         }
                     }});
 }

@@ -295,6 +295,25 @@ TEST_F(FeedActionsTest, ANewFansReminderOpensTheFanOrTheFansList)
     }
 }
 
+TEST_F(FeedActionsTest, ALoginHidesTheHomeFeedsReminderStripsAndRefreshesIt)
+{
+    logIn();
+    auto home = open(FeedTypeHome);
+    remind(R"({"fans":{"cnt":3,"text":"3个人关注了你","fan":{"suid":"1003"}}})", kFansRemindNotification);
+    remind(R"({"sys":{"cnt":2,"text":"系统维护通知"}})", kSystemRemindNotification);
+    const Ref<UIView> strip = home->headerView()->fansRemindView;
+    const Ref<SystemMsgBottomBar> bar = home->systemMsgBottom();
+    ASSERT_FALSE(strip->isHidden());
+    ASSERT_FALSE(bar->isHidden());
+    const size_t asked = service.server().requests("/m/v2_feed.json").size();
+
+    // Another account's login: what the last one was told no longer shows, and its feed is asked for.
+    NSNotificationCenter::defaultCenter()->postNotificationName_object(kLoginSuccessNotification);
+    EXPECT_TRUE(strip->isHidden());
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_TRUE(waitFor([&] { return service.server().requests("/m/v2_feed.json").size() > asked; }));
+}
+
 TEST_F(FeedActionsTest, TheSystemNoticeBarShowsTheNewestMessage)
 {
     logIn();

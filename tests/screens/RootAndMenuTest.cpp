@@ -6,7 +6,10 @@
 #include "api/PZRequest.h"
 #include "net/json/JsonParser.h"
 #include "platform/foundation/NSNotificationCenter.h"
+#include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITableViewCell.h"
 #include "ShellTestSupport.h"
@@ -138,6 +141,39 @@ TEST_F(RootTest, ChoosingARowAgainKeepsItsStackAndRefreshesIt)
     EXPECT_EQ(root->topView(), messages->view());
     EXPECT_FALSE(root->rightEnable());
     EXPECT_TRUE(waitForReceived("/m/sysmsg.json", loaded + 1));
+}
+
+TEST_F(RootTest, APersonsPageOnTopPointsThePeoplePanelAtThemUntilItLeaves)
+{
+    logIn();
+    root = showRoot();
+    auto stack = root->feedNavi();
+    auto home = std::dynamic_pointer_cast<FeedVC>(stack->topViewController());
+    ASSERT_TRUE(home);
+    ASSERT_TRUE(pumpMainUntil([&] { return !home->channels().isNil() && !home->getNewRequest(); }));
+    const std::string own = root->friendList()->suid().stringValue();
+    ASSERT_NE(own, "1002");
+    ASSERT_TRUE(home->navigationItem()->rightBarButtonItem());
+    EXPECT_EQ(home->navigationItem()->rightBarButtonItem()->image(), UIImage::imageNamed("friend_icon.png"));
+
+    // Someone's page pushed on the home feed: the panel lists their people, the menu cannot slide out.
+    auto page = FeedVC::myinitWithType_andSuid(FeedTypeUser, Value("1002"));
+    stack->pushViewController_animated(page, false);
+    ASSERT_TRUE(pumpMainUntil([&] { return !page->channels().isNil() && !page->getNewRequest(); }));
+    ASSERT_TRUE(page->navigationItem()->rightBarButtonItem());
+    EXPECT_EQ(page->navigationItem()->rightBarButtonItem()->image(), UIImage::imageNamed("friend_icon.png"));
+    EXPECT_TRUE(root->rightEnable());
+    EXPECT_FALSE(root->leftEnable());
+    EXPECT_EQ(root->friendList()->suid().stringValue(), "1002");
+    EXPECT_EQ(root->friendList()->navigation(), stack);
+
+    // A screen with no people of its own on top: no panel; back on the home feed: the own people again.
+    stack->pushViewController_animated(FeedVC::myinitWithType_andSuid(FeedTypeNewest, Value()), false);
+    EXPECT_FALSE(root->rightEnable());
+    stack->popToRootViewControllerAnimated(false);
+    EXPECT_TRUE(root->rightEnable());
+    EXPECT_TRUE(root->leftEnable());
+    EXPECT_EQ(root->friendList()->suid().stringValue(), own);
 }
 
 TEST_F(RootTest, PeoplePanelOpensOnTheFansOfTheOwnUser)

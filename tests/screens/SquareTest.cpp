@@ -12,6 +12,8 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UINavigationItem.h"
 #include "ShellTestSupport.h"
+#include "capture/PZVideoCaptureController.h"
+#include "shell/ombriAppDelegate.h"
 #include "shell/FeedVC.h"
 #include "shell/VideoMainPage.h"
 #include "social/FindFriendVC.h"
@@ -36,6 +38,8 @@ protected:
     void TearDown() override
     {
         UIAlertView::resetRecords();
+        UIImagePickerController::resetAvailability();
+        UIApplication::sharedApplication()->setDelegate(nullptr);
         shelltest::ShellTest::TearDown();
     }
     // The square as the root of a navigation stack in a visible window, its reply arrived.
@@ -175,10 +179,58 @@ TEST_F(SquareTest, WithoutAnAccountVideosPlayTheStreamAndTheMenuOpensNothing)
     EXPECT_EQ(player->contentURL(), "http://" + service.hostPort() + "/stream/sc3001.mp4");
     square->dismissModalViewControllerAnimated(false);
 
+    // Every item asks for a login instead, even with a camera at hand.
+    UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear, true);
+    auto delegate = ombriAppDelegate::create();
+    delegate->setWindow(window);
+    UIApplication::sharedApplication()->setDelegate(delegate);
+    UIAlertView::resetRecords();
     for (int index = 0; index < 3; ++index) {
         square->radialMenu_didSelectIndex(square->coolMenu(), index);
         EXPECT_FALSE(square->modalViewController()) << index;
         EXPECT_EQ(top(), square) << index;
+    }
+    int prompts = 0;
+    for (const Ref<UIAlertView>& alert : UIAlertView::shownAlerts()) {
+        prompts += alert->message() == kPresentLoginMessage ? 1 : 0;
+    }
+    EXPECT_EQ(prompts, 3);
+}
+
+TEST_F(SquareTest, WithACameraTheMenuRecordsInAStackOrGoesLiveByTheAccount)
+{
+    UIImagePickerController::setCameraDeviceAvailable(UIImagePickerControllerCameraDeviceRear, true);
+    for (bool canLive : {false, true}) {
+        SCOPED_TRACE(canLive ? "may go live" : "may not go live");
+        logIn();
+        appendUserInfo(Value(canLive), "canlive");
+        show();
+        UIAlertView::resetRecords();
+
+        // Recording: the recording screen in a stack of its own whose bar is hidden.
+        square->radialMenu_didSelectIndex(square->coolMenu(), 0);
+        auto stack = std::dynamic_pointer_cast<UINavigationController>(square->modalViewController());
+        ASSERT_TRUE(stack);
+        EXPECT_TRUE(stack->isNavigationBarHidden());
+        auto capture = std::dynamic_pointer_cast<PZVideoCaptureController>(stack->topViewController());
+        ASSERT_TRUE(capture);
+        EXPECT_FALSE(capture->live());
+        square->dismissModalViewControllerAnimated(false);
+
+        // The middle item: live recording by itself, or the find-friends screen pushed.
+        square->radialMenu_didSelectIndex(square->coolMenu(), 1);
+        if (canLive) {
+            auto live = std::dynamic_pointer_cast<PZVideoCaptureController>(square->modalViewController());
+            ASSERT_TRUE(live);
+            EXPECT_TRUE(live->live());
+            EXPECT_EQ(top(), square);
+            square->dismissModalViewControllerAnimated(false);
+        } else {
+            EXPECT_FALSE(square->modalViewController());
+            EXPECT_TRUE(std::dynamic_pointer_cast<FindFriendVC>(top()));
+        }
+        EXPECT_TRUE(UIAlertView::shownAlerts().empty());
+        window->setRootViewController(nullptr);
     }
 }
 

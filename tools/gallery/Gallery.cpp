@@ -142,7 +142,9 @@ Result run(const std::string& dir, const std::vector<std::string>& names)
             window->setBackgroundColor(UIColor::whiteColor());
             window->makeKeyAndVisible();
             entry.build(window);
-            pumpMainUntil([&] { return !entry.ready || entry.ready(); }, kReadyTimeout);
+            if (!pumpMainUntil([&] { return !entry.ready || entry.ready(); }, kReadyTimeout)) {
+                result.unready.push_back(entry.name);
+            }
             // Animations the build started run to their end first, so the picture shows where they lead.
             pumpMainUntil([&] { return Clock::now() >= animationsEnd(); }, kReadyTimeout);
             drainMain();  // the layout and display pass the build posted

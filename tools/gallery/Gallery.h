@@ -11,6 +11,9 @@ void registerAllEntries();
 struct Result {
     std::vector<std::string> written;  // paths of the pictures written
     std::vector<std::string> failed;   // names of entries that could not be built or written
+    // Names of entries drawn although they were still not ready when the wait for them ended: their
+    // pictures may show empty boxes where images or replies go.
+    std::vector<std::string> unready;
 };
 
 // Runs on the calling thread, which must be the main thread: starts the stand-in service, points

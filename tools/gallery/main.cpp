@@ -19,6 +19,9 @@ int main(int argc, char** argv)
     for (const std::string& path : result.written) {
         std::printf("%s\n", path.c_str());
     }
+    for (const std::string& name : result.unready) {
+        std::fprintf(stderr, "gallery: %s was drawn before its pictures or replies had all arrived\n", name.c_str());
+    }
     for (const std::string& name : result.failed) {
         std::fprintf(stderr, "gallery: %s could not be drawn\n", name.c_str());
     }

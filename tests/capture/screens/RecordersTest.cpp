@@ -81,6 +81,29 @@ TEST_F(Recorders, PlainRecorderWritesItsSettingsIntoOneFileReplacedByEachRecordi
     EXPECT_EQ(log.count(path), 2u);
 }
 
+TEST_F(Recorders, PlainRecorderOnAPhoneWithoutAMicrophoneRecordsThePictureAlone)
+{
+    AVCaptureDevice::setStandInDevices(
+        {AVCaptureDevice::makeStandInDevice("back", AVMediaTypeVideo, AVCaptureDevicePositionBack, {})});
+    auto screen = CaptureVideoController::create();
+    window->setRootViewController(screen);
+    frames(screen->view(), 2, screen->videoOutput());
+
+    tap(screen->captureButton());
+    ASSERT_TRUE(screen->isCapture());
+    frames(screen->view(), 15, screen->videoOutput());
+    tap(screen->captureButton());
+    ASSERT_FALSE(screen->isCapture());
+
+    const ProbedMovie movie = probeMovie(CaptureVideoController::moviePath());
+    ASSERT_EQ(movie.error, "");
+    const ProbedStream* video = movie.stream("video");
+    ASSERT_TRUE(video);
+    EXPECT_NEAR(static_cast<double>(video->packetTimes.size()), 15, 1.0);
+    const ProbedStream* audio = movie.stream("audio");
+    EXPECT_TRUE(!audio || audio->packetTimes.empty()) << "no sound without a microphone";
+}
+
 TEST_F(Recorders, LiveRecorderMakesANewFilePerStartAtTheChosenBitRateAndEndsTheLiveJob)
 {
     startEngine();

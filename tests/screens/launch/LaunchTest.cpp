@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "engine/global.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/sysconfig/SCNetworkReachabilityBackend.h"
 #include "ShellTestSupport.h"
 #include "shell/GuideViewController.h"
 #include "shell/ombriAppDelegate.h"
@@ -110,6 +112,34 @@ TEST_F(LaunchTest, LoggedInLaunchPollsRemindersWithOneTimerWhateverTheReturns)
     }
     // The reply was taken: the stand-in's reminder has both parts.
     ASSERT_TRUE(pumpMainUntil([] { return g_ffmpeg.get() && !g_ffmpeg->remind().isNil(); }));
+}
+
+TEST_F(LaunchTest, TheNetworkTheServicesHostIsReachedThroughReachesTheEngine)
+{
+    // The launch watches the service's host; each change it reports sets the engine's upload policy.
+    auto network = FakeReachabilityBackend::create(kSCNetworkReachabilityFlagsReachable);
+    SCNetworkReachabilityBackendScope scope(network);
+    NSLogCapture log(true);
+    UIApplication::sharedApplication()->simulateLaunch();
+    ASSERT_TRUE(pumpMainUntil([&] { return network->watchCount() > 0; }));
+
+    const struct {
+        SCNetworkReachabilityFlags flags;
+        int engine;
+        const char* line;
+    } changes[] = {
+        {kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsWWAN, 2, "网络状态3g"},
+        {0, 0, "网络状态不可用"},
+        {kSCNetworkReachabilityFlagsReachable, 3, "网络状态wifi"},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.line);
+        log.clear();
+        network->setDefaultFlags(change.flags);
+        network->fireChange();
+        EXPECT_TRUE(pumpMainUntil([&] { return log.count(change.line) > 0; }));
+        EXPECT_EQ(global_getsettings().netstatus, change.engine);
+    }
 }
 
 }  // namespace LaunchTest_cpp
