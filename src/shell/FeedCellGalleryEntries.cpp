@@ -291,8 +291,8 @@ UIGalleryEntry tableEntry()
                     return true;
                 }
                 for (const Ref<FeedCellFull>& cell : (*feed)->made) {
-                    if (!imagesArrived(cell) ||
-                        (!cell->adMain()->isHidden() && !cell->adBody()->backgroundImageForState(UIControlStateNormal))) {
+                    const bool ad = cell->info()["type"].stringValue() == "ad";
+                    if (!imagesArrived(cell) || (ad && !cell->adBody()->backgroundImageForState(UIControlStateNormal))) {
                         return false;
                     }
                 }
