@@ -6,10 +6,14 @@
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIGallery.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UITableView.h"
 #include "platform/uikit/UIWindow.h"
+#include "shell/FeedVC.h"
 #include "shell/MenuVC.h"
 #include "shell/RootViewController.h"
 #include "shell/ombriAppDelegate.h"
+#include "social/FriendVC.h"
 
 namespace {
 namespace ShellGalleryEntries_cpp {
@@ -75,8 +79,48 @@ void registerShellGalleryEntries()
                     [](const Ref<UIWindow>& window) { buildRoot(window, true, Panel::Menu); }});
     UIGallery::add({"shell-menu-open-logged-out", screen,
                     [](const Ref<UIWindow>& window) { buildRoot(window, false, Panel::Menu); }});
+    // The people panel opened over the home feed of an account past its first login. As in the
+    // application, the panel asks for its list once it has slid open, after the feed's first page
+    // (whose reply points the panel at the feed's person and so drops any list held).
+    struct FriendsPanel {
+        Weak<RootViewController> root;
+        bool asked = false;
+    };
+    auto friends = std::make_shared<FriendsPanel>();
     UIGallery::add({"shell-slider-friends-panel", screen,
-                    [](const Ref<UIWindow>& window) { buildRoot(window, true, Panel::Friends); }});
+                    [friends](const Ref<UIWindow>& window) {
+                        friends->root = buildRoot(window, true, Panel::Friends, false);
+                        friends->asked = false;
+                    },
+                    [friends] {
+                        const Ref<RootViewController> root = friends->root.lock();
+                        if (!root || !root->friendList() || !root->feedNavi()) {
+                            return true;
+                        }
+                        if (!friends->asked) {
+                            auto home = std::dynamic_pointer_cast<FeedVC>(root->feedNavi()->topViewController());
+                            if (home && (home->channels().isNil() || home->getNewRequest())) {
+                                return false;
+                            }
+                            root->rightDidShow();
+                            friends->asked = true;
+                        }
+                        if (root->friendList()->getCurrentSelectedArray().count() == 0) {
+                            return false;
+                        }
+                        const Ref<UITableView> table = root->friendList()->table();
+                        table->layoutIfNeeded();
+                        const auto placeholder = UIImage::imageNamed("missing-avatar.png");
+                        for (const Ref<UITableViewCell>& cell : table->visibleCells()) {
+                            if (auto row = std::dynamic_pointer_cast<FriendListCell>(cell)) {
+                                const auto avatar = row->head()->backgroundImageForState(UIControlStateNormal);
+                                if (!avatar || avatar == placeholder) {
+                                    return false;
+                                }
+                            }
+                        }
+                        return !table->visibleCells().empty();
+                    }});
     UIGallery::add({"shell-net-error", screen, [](const Ref<UIWindow>& window) {
                         // An account past its first login: the error stands alone over the feed.
                         buildRoot(window, true, Panel::None, false);
