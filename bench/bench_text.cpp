@@ -6,6 +6,8 @@
 //   BM_Pango            the peer: Pango laying out and drawing the same text in the same font with cairo
 // Paragraphs per second are the items per second.
 #include <benchmark/benchmark.h>
+
+#include <cmath>
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
@@ -61,13 +63,20 @@ void BM_KitText(benchmark::State& state)
     }
     const CGContextRef c = bitmap();
     UIGraphicsPushContext(c);
+    CGFloat height = 0;
     for (auto _ : state) {
         c->clearRect(CGRectMake(0, 0, kWidth, kHeight));
         const CGSize size = CustomFontLabelStringDrawing::drawInRect_withZFont(paragraph(), CGRectMake(0, 0, kWidth, kHeight), font);
         benchmark::DoNotOptimize(size);
+        height = size.height;
     }
     UIGraphicsPopContext();
     state.SetItemsProcessed(state.iterations());
+    // The paragraph's height and lines, to compare the line breaks of the two paths. A line of the
+    // kit's drawing at 15 points is the font's leading and 4 points more, so the heights differ by
+    // the lines' spacing even where the lines break alike.
+    state.counters["height_px"] = height;
+    state.counters["lines"] = std::round(height / (font->leading() + 4));
 }
 BENCHMARK(BM_KitText)->Unit(benchmark::kMillisecond);
 
@@ -96,6 +105,8 @@ void BM_Pango(benchmark::State& state)
     cairo_t* cr = cairo_create(surface);
     PangoFontDescription* description = pango_font_description_from_string("WenQuanYi Micro Hei");
     pango_font_description_set_absolute_size(description, kSize * PANGO_SCALE);
+    int height = 0;
+    int lines = 0;
     for (auto _ : state) {
         cairo_save(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
@@ -109,8 +120,12 @@ void BM_Pango(benchmark::State& state)
         cairo_set_source_rgb(cr, 0, 0, 0);
         cairo_move_to(cr, 0, 0);
         pango_cairo_show_layout(cr, layout);
+        pango_layout_get_pixel_size(layout, nullptr, &height);
+        lines = pango_layout_get_line_count(layout);
         g_object_unref(layout);
     }
+    state.counters["height_px"] = height;
+    state.counters["lines"] = lines;
     pango_font_description_free(description);
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
