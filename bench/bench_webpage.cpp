@@ -83,18 +83,28 @@ void BM_WebPageDraw(benchmark::State& state)
 }
 BENCHMARK(BM_WebPageDraw)->Unit(benchmark::kMillisecond);
 
+// The benchmark page loaded in a web view filling a window, drawn once.
+struct ShownPage {
+    ShownPage()
+    {
+        window->setBackgroundColor(UIColor::whiteColor());
+        window->addSubview(web);
+        window->makeKeyAndVisible();
+        web->loadHTMLString_baseURL(page(), NSURL::URLWithString("http://127.0.0.1/page"));
+        pumpMainUntil([&] { return !web->isLoading(); });
+        renderer.renderFrame();
+    }
+    Ref<UIWindow> window = UIWindow::initWithFrame(CGRectMake(0, 0, 320, 480));
+    Ref<UIWebView> web = UIWebView::initWithFrame(window->bounds());
+    UIScreenRenderer renderer{CGSizeMake(320, 480), 2, true};
+};
+
 void BM_WebViewFieldFrame(benchmark::State& state)
 {
     MainThreadScope main;
-    auto window = UIWindow::initWithFrame(CGRectMake(0, 0, 320, 480));
-    window->setBackgroundColor(UIColor::whiteColor());
-    auto web = UIWebView::initWithFrame(window->bounds());
-    window->addSubview(web);
-    window->makeKeyAndVisible();
-    web->loadHTMLString_baseURL(page(), NSURL::URLWithString("http://127.0.0.1/page"));
-    pumpMainUntil([&] { return !web->isLoading(); });
-    UIScreenRenderer renderer(CGSizeMake(320, 480), 2, true);
-    renderer.renderFrame();
+    ShownPage shown;
+    auto& web = shown.web;
+    auto& renderer = shown.renderer;
     for (const auto& field : web->fields()) {
         if (field.name == "passwd") {
             UIScreenInput::tap(web->convertPoint_toView(
@@ -119,15 +129,9 @@ BENCHMARK(BM_WebViewFieldFrame)->Unit(benchmark::kMillisecond);
 void BM_WebViewScrollFrame(benchmark::State& state)
 {
     MainThreadScope main;
-    auto window = UIWindow::initWithFrame(CGRectMake(0, 0, 320, 480));
-    window->setBackgroundColor(UIColor::whiteColor());
-    auto web = UIWebView::initWithFrame(window->bounds());
-    window->addSubview(web);
-    window->makeKeyAndVisible();
-    web->loadHTMLString_baseURL(page(), NSURL::URLWithString("http://127.0.0.1/page"));
-    pumpMainUntil([&] { return !web->isLoading(); });
-    UIScreenRenderer renderer(CGSizeMake(320, 480), 2, true);
-    renderer.renderFrame();
+    ShownPage shown;
+    auto& web = shown.web;
+    auto& renderer = shown.renderer;
     const CGFloat most = web->scrollView()->contentSize().height - 480;
     CGFloat y = 0;
     for (auto _ : state) {

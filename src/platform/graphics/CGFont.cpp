@@ -17,6 +17,8 @@
 #include <tuple>
 #include <utility>
 
+#include "platform/foundation/Charset.h"
+
 namespace {
 
 // One FreeType library for the process, never destroyed (fonts are shared process-wide and may be
@@ -77,21 +79,7 @@ std::string utf16beToUtf8(const FT_Byte* bytes, FT_UInt length)
                 i += 2;
             }
         }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        Charset::appendUTF8(out, c);
     }
     return out;
 }

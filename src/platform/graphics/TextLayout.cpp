@@ -7,6 +7,8 @@
 
 #include <unicode/ubrk.h>
 
+#include "platform/foundation/Charset.h"
+
 namespace textlayout {
 
 namespace {
@@ -57,25 +59,6 @@ std::vector<Char> decode(std::string_view text)
         i += length;
     }
     return out;
-}
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
 }
 
 bool isNewline(char32_t c) { return c == '\n' || c == '\r' || c == 0x85 || c == 0x2028 || c == 0x2029; }
@@ -344,7 +327,7 @@ private:
             append(ch);
         }
         if (ellipsis) {
-            appendUtf8(line.text, kEllipsis);
+            Charset::appendUTF8(line.text, kEllipsis);
         }
         for (const Char* ch : tail) {
             append(ch);

@@ -226,6 +226,18 @@ void AVCaptureDevice::requireLock(const char* what) const
     }
 }
 
+template <class T, class Allowed>
+void AVCaptureDevice::changeSetting(T& setting, T value, const char* selector, const char* refusal, Allowed allowed)
+{
+    std::lock_guard lock(mutex_);
+    requireLock(selector);
+    if (!allowed(caps_)) {
+        NSException::raise(NSInvalidArgumentException, std::string("*** -[AVCaptureDevice ") + selector + "] " + refusal);
+    }
+    setting = value;
+    ++changes_;
+}
+
 bool AVCaptureDevice::hasTorch() const
 {
     std::lock_guard lock(mutex_);
@@ -246,13 +258,8 @@ AVCaptureTorchMode AVCaptureDevice::torchMode() const
 
 void AVCaptureDevice::setTorchMode(AVCaptureTorchMode mode)
 {
-    std::lock_guard lock(mutex_);
-    requireLock("setTorchMode:");
-    if (mode != AVCaptureTorchModeOff && !caps_.hasTorch) {
-        NSException::raise(NSInvalidArgumentException, "*** -[AVCaptureDevice setTorchMode:] Unsupported torch mode");
-    }
-    torch_ = mode;
-    ++changes_;
+    changeSetting(torch_, mode, "setTorchMode:", "Unsupported torch mode",
+                  [mode](const AVCaptureDeviceCapabilities& caps) { return mode == AVCaptureTorchModeOff || caps.hasTorch; });
 }
 
 bool AVCaptureDevice::hasFlash() const
@@ -275,13 +282,8 @@ AVCaptureFlashMode AVCaptureDevice::flashMode() const
 
 void AVCaptureDevice::setFlashMode(AVCaptureFlashMode mode)
 {
-    std::lock_guard lock(mutex_);
-    requireLock("setFlashMode:");
-    if (mode != AVCaptureFlashModeOff && !caps_.hasFlash) {
-        NSException::raise(NSInvalidArgumentException, "*** -[AVCaptureDevice setFlashMode:] Unsupported flash mode");
-    }
-    flash_ = mode;
-    ++changes_;
+    changeSetting(flash_, mode, "setFlashMode:", "Unsupported flash mode",
+                  [mode](const AVCaptureDeviceCapabilities& caps) { return mode == AVCaptureFlashModeOff || caps.hasFlash; });
 }
 
 bool AVCaptureDevice::isFocusPointOfInterestSupported() const
@@ -304,13 +306,8 @@ AVCaptureFocusMode AVCaptureDevice::focusMode() const
 
 void AVCaptureDevice::setFocusMode(AVCaptureFocusMode mode)
 {
-    std::lock_guard lock(mutex_);
-    requireLock("setFocusMode:");
-    if (!AVCaptureDevice_cpp::has(caps_.focusModes, mode)) {
-        NSException::raise(NSInvalidArgumentException, "*** -[AVCaptureDevice setFocusMode:] Unsupported focus mode");
-    }
-    focus_ = mode;
-    ++changes_;
+    changeSetting(focus_, mode, "setFocusMode:", "Unsupported focus mode",
+                  [mode](const AVCaptureDeviceCapabilities& caps) { return AVCaptureDevice_cpp::has(caps.focusModes, mode); });
 }
 
 CGPoint AVCaptureDevice::focusPointOfInterest() const
@@ -321,14 +318,9 @@ CGPoint AVCaptureDevice::focusPointOfInterest() const
 
 void AVCaptureDevice::setFocusPointOfInterest(CGPoint point)
 {
-    std::lock_guard lock(mutex_);
-    requireLock("setFocusPointOfInterest:");
-    if (!caps_.focusPointOfInterestSupported) {
-        NSException::raise(NSInvalidArgumentException,
-                           "*** -[AVCaptureDevice setFocusPointOfInterest:] Setting focusPointOfInterest is not supported by this device");
-    }
-    focusPoint_ = point;
-    ++changes_;
+    changeSetting(focusPoint_, point, "setFocusPointOfInterest:",
+                  "Setting focusPointOfInterest is not supported by this device",
+                  [](const AVCaptureDeviceCapabilities& caps) { return caps.focusPointOfInterestSupported; });
 }
 
 bool AVCaptureDevice::isExposurePointOfInterestSupported() const
@@ -351,13 +343,8 @@ AVCaptureExposureMode AVCaptureDevice::exposureMode() const
 
 void AVCaptureDevice::setExposureMode(AVCaptureExposureMode mode)
 {
-    std::lock_guard lock(mutex_);
-    requireLock("setExposureMode:");
-    if (!AVCaptureDevice_cpp::has(caps_.exposureModes, mode)) {
-        NSException::raise(NSInvalidArgumentException, "*** -[AVCaptureDevice setExposureMode:] Unsupported exposure mode");
-    }
-    exposure_ = mode;
-    ++changes_;
+    changeSetting(exposure_, mode, "setExposureMode:", "Unsupported exposure mode",
+                  [mode](const AVCaptureDeviceCapabilities& caps) { return AVCaptureDevice_cpp::has(caps.exposureModes, mode); });
 }
 
 CGPoint AVCaptureDevice::exposurePointOfInterest() const
@@ -368,14 +355,9 @@ CGPoint AVCaptureDevice::exposurePointOfInterest() const
 
 void AVCaptureDevice::setExposurePointOfInterest(CGPoint point)
 {
-    std::lock_guard lock(mutex_);
-    requireLock("setExposurePointOfInterest:");
-    if (!caps_.exposurePointOfInterestSupported) {
-        NSException::raise(NSInvalidArgumentException,
-                           "*** -[AVCaptureDevice setExposurePointOfInterest:] Setting exposurePointOfInterest is not supported by this device");
-    }
-    exposurePoint_ = point;
-    ++changes_;
+    changeSetting(exposurePoint_, point, "setExposurePointOfInterest:",
+                  "Setting exposurePointOfInterest is not supported by this device",
+                  [](const AVCaptureDeviceCapabilities& caps) { return caps.exposurePointOfInterestSupported; });
 }
 
 bool AVCaptureDevice::isWhiteBalanceModeSupported(AVCaptureWhiteBalanceMode mode) const
@@ -392,13 +374,8 @@ AVCaptureWhiteBalanceMode AVCaptureDevice::whiteBalanceMode() const
 
 void AVCaptureDevice::setWhiteBalanceMode(AVCaptureWhiteBalanceMode mode)
 {
-    std::lock_guard lock(mutex_);
-    requireLock("setWhiteBalanceMode:");
-    if (!AVCaptureDevice_cpp::has(caps_.whiteBalanceModes, mode)) {
-        NSException::raise(NSInvalidArgumentException, "*** -[AVCaptureDevice setWhiteBalanceMode:] Unsupported white balance mode");
-    }
-    whiteBalance_ = mode;
-    ++changes_;
+    changeSetting(whiteBalance_, mode, "setWhiteBalanceMode:", "Unsupported white balance mode",
+                  [mode](const AVCaptureDeviceCapabilities& caps) { return AVCaptureDevice_cpp::has(caps.whiteBalanceModes, mode); });
 }
 
 void AVCaptureDevice::setCapabilities(const AVCaptureDeviceCapabilities& caps)

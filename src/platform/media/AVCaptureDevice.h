@@ -120,6 +120,10 @@ public:
 
 private:
     void requireLock(const char* what) const;
+    // Changes one setting under the configuration lock, refusing (as the platform does) what the
+    // device's capabilities do not allow.
+    template <class T, class Allowed>
+    void changeSetting(T& setting, T value, const char* selector, const char* refusal, Allowed allowed);
 
     std::string uniqueID_;
     std::string name_;

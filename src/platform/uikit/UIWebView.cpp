@@ -206,28 +206,26 @@ public:
 
 // ---- The network's side of a load --------------------------------------------------------------------
 
-namespace {
-namespace UIWebView_cpp {
+namespace webpage {
 
-// One style sheet of a page: read up to its cap, only through network addresses, then handed over (as
-// text) or given up (nullopt).
-class SheetFetch : public NSObject, public NSURLConnectionDelegate {
+// Something a page needs beside its own text (a style sheet, a picture): read only through network
+// addresses (a redirect anywhere else is refused), never beyond its cap, a reply outside 2xx counting
+// as none. The body is handed over once, or nothing when the fetch failed; nothing after cancel().
+class SubresourceFetch : public NSObject, public NSURLConnectionDelegate {
 public:
-    using Done = std::function<void(const std::string& url, std::optional<std::string> text)>;
-    SheetFetch(std::string url, Done done) : url_(std::move(url)), done_(std::move(done)) {}
-
     void start()
     {
         auto request = NSURLRequest::requestWithURL_cachePolicy_timeoutInterval(
-            NSURL::URLWithString(url_), NSURLRequestUseProtocolCachePolicy, kStyleSheetTimeout);
+            NSURL::URLWithString(url_), NSURLRequestUseProtocolCachePolicy, timeout_);
         connection_ = NSURLConnection::initWithRequest_delegate_startImmediately(
-            request, std::static_pointer_cast<SheetFetch>(shared_from_this()), false);
+            request, std::static_pointer_cast<SubresourceFetch>(shared_from_this()), false);
         connection_->scheduleInRunLoop_forMode(NSRunLoop::currentRunLoop(), kCFRunLoopCommonModes);
         connection_->start();
     }
     void cancel()
     {
-        done_ = nullptr;
+        over_ = true;
+        data_ = NSData();
         if (connection_) {
             connection_->cancel();
             connection_ = nullptr;
@@ -236,7 +234,7 @@ public:
     Ref<NSURLRequest> connection_willSendRequest_redirectResponse(NSURLConnection*, const Ref<NSURLRequest>& request,
                                                                   const Ref<NSURLResponse>& redirectResponse) override
     {
-        if (redirectResponse && !isNetworkScheme(schemeOf(request->URL()))) {
+        if (redirectResponse && !UIWebView_cpp::isNetworkScheme(UIWebView_cpp::schemeOf(request->URL()))) {
             finish(std::nullopt);
             return nullptr;
         }
@@ -251,7 +249,10 @@ public:
     }
     void connection_didReceiveData(NSURLConnection*, const NSData& data) override
     {
-        if (data_.length() + data.length() > kMaximumStyleSheetLength) {
+        if (over_) {
+            return;
+        }
+        if (data_.length() + data.length() > cap_) {
             finish(std::nullopt);
             return;
         }
@@ -263,30 +264,63 @@ public:
             finish(std::nullopt);
             return;
         }
-        finish(webpage::decodePage(data_.string(), charset_, false).text);
+        NSData body = std::move(data_);
+        finish(std::move(body));
     }
     void connection_didFailWithError(NSURLConnection*, const Ref<NSError>&) override { finish(std::nullopt); }
 
-private:
-    void finish(std::optional<std::string> text)
+protected:
+    SubresourceFetch(std::string url, NSUInteger cap, double timeout)
+        : url_(std::move(url)), cap_(cap), timeout_(timeout)
     {
-        Done done = std::move(done_);
-        done_ = nullptr;
-        data_ = NSData();
-        if (connection_) {
-            connection_->cancel();
-            connection_ = nullptr;
+    }
+    const std::string& url() const { return url_; }
+    virtual void arrived(std::optional<NSData> body, const std::string& charset) = 0;
+
+private:
+    void finish(std::optional<NSData> body)
+    {
+        if (over_) {
+            return;
         }
-        if (done) {
-            done(url_, std::move(text));
-        }
+        cancel();
+        arrived(std::move(body), charset_);
     }
     std::string url_;
-    Done done_;
+    NSUInteger cap_;
+    double timeout_;
     Ref<NSURLConnection> connection_;
     NSData data_;
     std::string charset_;
     bool ok_ = true;
+    bool over_ = false;
+};
+
+}  // namespace webpage
+
+namespace {
+namespace UIWebView_cpp {
+
+// One style sheet of a page, handed over as text or given up (nullopt).
+class SheetFetch : public webpage::SubresourceFetch {
+public:
+    using Done = std::function<void(const std::string& url, std::optional<std::string> text)>;
+    SheetFetch(std::string url, Done done)
+        : SubresourceFetch(std::move(url), kMaximumStyleSheetLength, kStyleSheetTimeout), done_(std::move(done))
+    {
+    }
+
+private:
+    void arrived(std::optional<NSData> body, const std::string& charset) override
+    {
+        Done done = std::move(done_);
+        done_ = nullptr;
+        if (done) {
+            done(url(), body ? std::optional<std::string>(webpage::decodePage(body->string(), charset, false).text)
+                             : std::nullopt);
+        }
+    }
+    Done done_;
 };
 
 }  // namespace UIWebView_cpp
@@ -492,87 +526,42 @@ private:
     bool stopped_ = false;
 };
 
-// A picture of the page.
-class UIWebView::ImageFetch : public NSObject, public NSURLConnectionDelegate {
+// A picture of the page, decoded away from the interface (it may be large, or not a picture at all).
+class UIWebView::ImageFetch : public webpage::SubresourceFetch {
 public:
     ImageFetch(Weak<UIWebView> view, std::shared_ptr<Page> page, std::string url)
-        : view_(std::move(view)), page_(std::move(page)), url_(std::move(url))
+        : SubresourceFetch(std::move(url), kMaximumImageLength, NSURLRequest::kDefaultTimeoutInterval),
+          view_(std::move(view)), page_(std::move(page))
     {
     }
-    void start()
+    bool finished() const { return finished_; }
+
+private:
+    void arrived(std::optional<NSData> body, const std::string&) override
     {
-        auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(url_));
-        connection_ = NSURLConnection::initWithRequest_delegate_startImmediately(
-            request, std::static_pointer_cast<ImageFetch>(shared_from_this()), false);
-        connection_->scheduleInRunLoop_forMode(NSRunLoop::currentRunLoop(), kCFRunLoopCommonModes);
-        connection_->start();
-    }
-    void cancel()
-    {
-        done_ = true;
-        if (connection_) {
-            connection_->cancel();
-            connection_ = nullptr;
-        }
-    }
-    Ref<NSURLRequest> connection_willSendRequest_redirectResponse(NSURLConnection*, const Ref<NSURLRequest>& request,
-                                                                  const Ref<NSURLResponse>& redirectResponse) override
-    {
-        if (redirectResponse && !isNetworkScheme(schemeOf(request->URL()))) {
-            return nullptr;
-        }
-        return request;
-    }
-    void connection_didReceiveData(NSURLConnection*, const NSData& data) override
-    {
-        if (done_) {
+        if (!body) {
+            show(nullptr);
             return;
         }
-        if (data_.length() + data.length() > kMaximumImageLength) {
-            finish(nullptr);
-            return;
-        }
-        data_.appendData(data);
-    }
-    void connectionDidFinishLoading(NSURLConnection*) override
-    {
-        if (done_) {
-            return;
-        }
-        connection_ = nullptr;
-        // Decoded away from the interface: a picture may be large or not a picture at all.
         Ref<ImageFetch> self = std::static_pointer_cast<ImageFetch>(shared_from_this());
-        auto data = std::make_shared<NSData>(std::move(data_));
-        data_ = NSData();
+        auto data = std::make_shared<NSData>(std::move(*body));
         dispatch_async(dispatch_get_global_queue(0, 0), [self, data] {
             Ref<UIImage> image = UIImage::imageWithData(*data);
             if (image && image->size().width * image->size().height > kMaximumImagePixels) {
                 image = nullptr;
             }
-            dispatch_async(dispatch_get_main_queue(), [self, image] { self->finish(image); });
+            dispatch_async(dispatch_get_main_queue(), [self, image] { self->show(image); });
         });
     }
-    void connection_didFailWithError(NSURLConnection*, const Ref<NSError>&) override { finish(nullptr); }
-    bool finished() const { return finished_; }
-
-private:
-    void finish(const Ref<UIImage>& image)
+    void show(const Ref<UIImage>& image)
     {
-        if (finished_) {
-            return;
-        }
         finished_ = true;
-        cancel();
         if (auto view = view_.lock()) {
-            view->imageArrived(page_, url_, image);  // a page no longer shown ignores it
+            view->imageArrived(page_, url(), image);  // a page no longer shown ignores it
         }
     }
     Weak<UIWebView> view_;
     std::shared_ptr<Page> page_;
-    std::string url_;
-    Ref<NSURLConnection> connection_;
-    NSData data_;
-    bool done_ = false;
     bool finished_ = false;
 };
 

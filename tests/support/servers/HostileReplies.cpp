@@ -11,11 +11,11 @@ namespace TestServers {
 namespace {
 namespace HostileReplies_cpp {
 
-std::string deflateZeros(size_t length)
+// `length` zero bytes, compressed with the window bits given (15 + 16: in a gzip wrapper, 15: zlib's).
+std::string deflateZeros(size_t length, int windowBits)
 {
     z_stream stream{};
-    // 15 window bits + 16: a gzip wrapper.
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
     const std::vector<unsigned char> zeros(1 << 20, 0);
     std::string out;
     std::vector<unsigned char> buffer(1 << 16);
@@ -66,27 +66,7 @@ std::string flatPng(uint32_t width, uint32_t height)
     header += std::string("\x01\x00\x00\x00\x00", 5);  // 1 bit, grey, deflate, no filter kind, no interlace
     // Every row: filter byte 0 and (width + 7) / 8 zero bytes.
     const size_t raw = (size_t(1) + (width + 7) / 8) * height;
-    z_stream stream{};
-    deflateInit(&stream, Z_BEST_COMPRESSION);
-    const std::vector<unsigned char> zeros(1 << 20, 0);
-    std::vector<unsigned char> buffer(1 << 16);
-    std::string compressed;
-    size_t left = raw;
-    int status = Z_OK;
-    do {
-        const size_t piece = left < zeros.size() ? left : zeros.size();
-        stream.next_in = const_cast<unsigned char*>(zeros.data());
-        stream.avail_in = static_cast<uInt>(piece);
-        left -= piece;
-        const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
-        do {
-            stream.next_out = buffer.data();
-            stream.avail_out = static_cast<uInt>(buffer.size());
-            status = deflate(&stream, flush);
-            compressed.append(reinterpret_cast<const char*>(buffer.data()), buffer.size() - stream.avail_out);
-        } while (stream.avail_out == 0);
-    } while (left > 0 || status != Z_STREAM_END);
-    deflateEnd(&stream);
+    const std::string compressed = deflateZeros(raw, 15);
     std::string png("\x89PNG\r\n\x1a\n", 8);
     appendChunk(png, "IHDR", header);
     appendChunk(png, "IDAT", compressed);
@@ -101,7 +81,7 @@ const std::string& gzipBomb(size_t inflatedLength)
     std::lock_guard lock(mutex);
     auto found = made.find(inflatedLength);
     if (found == made.end()) {
-        found = made.emplace(inflatedLength, HostileReplies_cpp::deflateZeros(inflatedLength)).first;
+        found = made.emplace(inflatedLength, HostileReplies_cpp::deflateZeros(inflatedLength, 15 + 16)).first;
     }
     return found->second;
 }
