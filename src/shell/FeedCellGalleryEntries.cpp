@@ -372,8 +372,10 @@ UIGalleryEntry headerEntry(const std::string& name, bool ownPage, bool home)
                     return true;
                 }
                 const Ref<UIImageView> cover = home ? *desktop : (*header)->bkgimgv;
+                const Ref<UIImage> avatar = (*header)->head->backgroundImageForState(UIControlStateNormal);
+                // The person's own face, not the picture shown while it loads; the signs' stills too.
                 return cover && cover->image() && cover->image() != UIImage::imageNamed("default_cover") &&
-                       (*header)->head->backgroundImageForState(UIControlStateNormal) &&
+                       avatar && avatar != UIImage::imageNamed("missing-avatar.png") && imagesArrived(*header) &&
                        (!home || (*header)->headerMsg_userHead->image());
             }};
 }

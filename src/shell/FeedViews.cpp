@@ -79,8 +79,10 @@ Ref<NSObject> makeHeader(UINibBuilder& nib)
     std::vector<Ref<UIButton>> signs;
     std::vector<Ref<UIButton>> deletes;
     for (int index = 0; index < 4; ++index) {
+        // An empty slot shows nothing of its own: a sign's player or the own page's "add" picture
+        // fills it, and on someone else's page a slot without a sign stays out of sight.
         const Ref<UIButton> sign = customButton(nib, CGRectMake(index * 44, 4, 38, 38));
-        sign->setBackgroundColor(UIColor::colorWithWhite_alpha(0, 0.3));
+        sign->setBackgroundColor(UIColor::clearColor());
         header->videoSign->addSubview(sign);
         signs.push_back(sign);
     }
