@@ -7,7 +7,9 @@
 #include "service/TestHttpClient.h"
 #include "service/UploadRoutes.h"
 #include "service/World.h"
+#include "fixtures/MovieProbe.h"
 #include "fixtures/TemporaryFolder.h"
+#include "service/StreamRoutes.h"
 #include "fixtures/TestMovie.h"
 
 #include <cJSON.h>
@@ -587,6 +589,85 @@ TEST(StandInWorld, AnUploadedAvatarAndCoverAreServedAndNamedFromThenOn)
         EXPECT_EQ(served->body, bytes) << path;
     }
     EXPECT_EQ(pictures(), std::make_tuple(iconUrl, coverUrl, iconUrl));
+    // The person's own page and the home feed's header show them too, and so do the records the person
+    // wrote (their marks, comments and videos name them with their avatar).
+    for (const char* read : {"/m/v2_user.json?suid=1001&token=T&page=1&per=20", "/m/v2_feed.json?token=T&page=1&per=20"}) {
+        SCOPED_TRACE(read);
+        Json page = getJson(client, read);
+        const cJSON* header = member(page.get(), "header");
+        EXPECT_EQ(text(header, "icon"), iconUrl);
+        EXPECT_EQ(text(member(header, "ext"), "cover"), coverUrl);
+    }
+    Json feed = getJson(client, "/m/v2_feed.json?token=T&page=1&per=20");
+    const cJSON* own = feedItem(feed, "sc3001");
+    ASSERT_NE(own, nullptr);
+    const cJSON* owner = member(member(member(own, "channel"), "ext"), "owner");
+    ASSERT_EQ(text(owner, "suid"), "1001");
+    EXPECT_EQ(text(owner, "icon"), iconUrl);
+    // Nobody else's picture changes.
+    Json other = getJson(client, "/m/v2_user.json?suid=1002&token=T&page=1&per=20");
+    EXPECT_EQ(text(member(other.get(), "header"), "icon").find("uploaded-"), std::string::npos);
+}
+
+TEST(StandInWorld, EveryoneAListNamesHasTheirOwnPageUnderThatName)
+{
+    StandInService service({.lifetime = 30s});
+    TestHttpClient client(service.port());
+    const auto pageNick = [&](const std::string& suid) {
+        Json page = getJson(client, "/m/v2_user.json?suid=" + suid + "&token=T&page=1&per=20");
+        return text(member(page.get(), "header"), "nick");
+    };
+    std::vector<std::pair<std::string, std::string>> named;  // suid, the nick the list gave
+    Json visitors = getJson(client, "/m/v2_location.json?token=T&scid=sc3001&location=");
+    for (const cJSON* item = member(visitors.get(), "owner")->child; item != nullptr; item = item->next) {
+        named.emplace_back(text(member(item, "user"), "suid"), text(member(item, "user"), "nick"));
+    }
+    Json follows = getJson(client, "/m/relation/follow.json?suid=1001&token=T&page=1&per=20");
+    for (const cJSON* item = member(follows.get(), "result")->child; item != nullptr; item = item->next) {
+        const cJSON* user = member(item, "user") ? member(item, "user") : item;
+        named.emplace_back(text(user, "suid"), text(user, "nick"));
+    }
+    ASSERT_GE(named.size(), 8u);
+    for (const auto& [suid, nick] : named) {
+        ASSERT_FALSE(nick.empty()) << suid;
+        EXPECT_EQ(pageNick(suid), nick) << suid;
+    }
+    // The square's people are ids only; each still has a page with a name of its own.
+    Json square = getJson(client, "/m/category-custom.json?token=T");
+    const cJSON* people = member(member(square.get(), "result"), "user");
+    ASSERT_NE(people, nullptr);
+    for (const cJSON* item = people->child; item != nullptr; item = item->next) {
+        const std::string nick = pageNick(text(item, "data"));
+        EXPECT_FALSE(nick.empty()) << text(item, "data");
+        EXPECT_NE(nick, "新用户") << text(item, "data");
+    }
+}
+
+TEST(StandInWorld, AVideosLengthIsTheLengthOfItsStream)
+{
+    const ProbedMovie movie = probeMovie(streamMovieFile());
+    ASSERT_TRUE(movie.error.empty()) << movie.error;
+    char expected[8];
+    std::snprintf(expected, sizeof expected, "00:%02d", int(movie.duration + 0.5));
+    ASSERT_STREQ(kStreamLengthNice, expected);
+
+    StandInService service({.lifetime = 30s});
+    TestHttpClient client(service.port());
+    std::vector<std::string> lengths;
+    Json feed = getJson(client, "/m/v2_feed.json?token=T&page=1&per=20");
+    for (const cJSON* item = member(feed.get(), "result")->child; item != nullptr; item = item->next) {
+        if (const cJSON* channel = member(item, "channel")) {
+            lengths.push_back(text(member(channel, "ext"), "lengthNice"));
+        }
+    }
+    for (const char* scid : {"sc3001", "sc3002"}) {
+        Json page = getJson(client, std::string("/m/v2_channel.json?scid=") + scid + "&token=T");
+        lengths.push_back(text(member(member(page.get(), "result"), "ext"), "lengthNice"));
+    }
+    ASSERT_GE(lengths.size(), 5u);
+    for (const std::string& length : lengths) {
+        EXPECT_EQ(length, expected);
+    }
 }
 
 }  // namespace standin

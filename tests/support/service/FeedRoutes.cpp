@@ -7,6 +7,7 @@
 
 #include "service/ImageRoutes.h"
 #include "service/ProfileRoutes.h"
+#include "service/StreamRoutes.h"
 #include "service/WorldRoutes.h"
 
 namespace standin {
@@ -65,11 +66,23 @@ std::string accountUser()
            avatar(kAccountSuid) + R"("})";
 }
 
+// The picture the person uploaded in place of their seeded one, once they did ("" before, or
+// without a world).
+std::string uploadedByAccount(const char* suid, const std::string& seeded)
+{
+    return g_world != nullptr && std::string_view(suid) == kAccountSuid ? g_world->uploadedPicture(seeded)
+                                                                        : std::string();
+}
+
 std::string avatar(const char* suid)
 {
     // The stand-in has pictures of the first four people; the others borrow theirs.
     const int number = std::atoi(suid);
     const std::string own = "avatar-" + std::to_string(1001 + (number - 1001) % 4);
+    // The person's own records show the avatar they uploaded, as their profile does.
+    if (std::string uploaded = uploadedByAccount(suid, own); !uploaded.empty()) {
+        return uploaded;
+    }
     return picture(own, std::string("http://img.example/avatar/") + suid + ".jpg");
 }
 
@@ -120,7 +133,7 @@ std::string channel(int index)
            std::to_string(width) + R"(,"h":)" + std::to_string(height) + R"(,"location":")" + place.location +
            R"(","locationText":")" + place.text + R"(","owner":)" + user(owner) +
            R"(,"finishTime":)" + std::to_string(1357000000000LL - index * 3600000LL) +
-           R"(,"status":1,"lengthNice":"00:)" + std::to_string(10 + index % 50) + R"("},)" +
+           R"(,"status":1,"lengthNice":")" + kStreamLengthNice + R"("},)" +
            R"("pic":{"base":")" + (g_pictureHost.empty() ? std::string("http://img.example/pic/") : "http://" + g_pictureHost + "/img/") +
            R"(","m":")" + (g_pictureHost.empty() ? scid + ".jpg" : index % 3 == 1 ? std::string("video-3002.png") : std::string("video-3001.png")) +
            R"("},)" +
@@ -160,10 +173,17 @@ const Person* personOf(const std::string& suid)
     return nullptr;
 }
 
+std::string cover(const std::string& suid)
+{
+    std::string uploaded = uploadedByAccount(suid.c_str(), "cover-1001");
+    return !uploaded.empty() ? uploaded : picture("cover-1001", "http://img.example/cover/" + suid + ".jpg");
+}
+
 std::string header(const std::string& suid)
 {
-    const Person* person = personOf(suid);
-    const std::string nick = person ? person->nick : "新用户";
+    // Anyone a list names (the square, a place's visitors, the follow and fans lists) has their page
+    // under the name the list gave.
+    const std::string nick = personNick(suid);
     // The counts of the lists the person's page opens: the account's own follow list is the world's;
     // anyone else's fans list holds the account while it follows them.
     std::size_t follows = kProfileFollowCount;
@@ -174,8 +194,7 @@ std::string header(const std::string& suid)
         ++fans;
     }
     return std::string(R"("header":{"suid":")") + suid + R"(","nick":")" + nick + R"(","icon":")" +
-           avatar(suid.c_str()) + R"(","ext":{"cover":")" +
-           picture("cover-1001", "http://img.example/cover/" + suid + ".jpg") + R"("},"eventCnt":{"follow":)" +
+           avatar(suid.c_str()) + R"(","ext":{"cover":")" + cover(suid) + R"("},"eventCnt":{"follow":)" +
            std::to_string(follows) + R"(,"fans":)" + std::to_string(fans) + R"(,"event":)" + std::to_string(kFeedTotal) +
            R"(},"sign":{"result":[],"total":0}})";
 }

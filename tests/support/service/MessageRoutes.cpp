@@ -18,7 +18,7 @@ struct Sender {
 };
 
 const Sender kSenders[] = {{"1002", "阿芳", "avatar-1002"}, {"1003", "阿刚", "avatar-1003"}, {"1004", "小红", "avatar-1004"},
-                           {"1001", "乐拍小助手", "avatar-1001"}};
+                           {"1001", "Ombri小助手", "avatar-1001"}};
 const char* const kVideoTitles[] = {"西湖边的傍晚", "断桥残雪", "灵隐寺的钟声", "龙井村的茶园", "苏堤春晓"};
 const char* const kReplies[] = {"拍得真好，西湖的晚霞！下次一起去断桥看日落吧", "哈哈，太有意思了", "这是在哪里拍的？求地址",
                                 "好美的画面，收藏了！"};
@@ -77,7 +77,7 @@ std::string messageJson(const std::string& host, std::size_t n)
     case 3:
         fields = R"("action":"url","data":"http://)" + host + R"(/oem.html?vend=lumo","user":)" +
                  user(host, kSenders[3]) +
-                 R"(,"msg":"乐拍新版本上线啦：全新的滤镜、更快的上传，还有更多惊喜等你发现，点这里看看吧")";
+                 R"(,"msg":"Ombri新版本上线啦：全新的滤镜、更快的上传，还有更多惊喜等你发现，点这里看看吧")";
         break;
     default:
         fields = R"("action":"sys","data":"","user":)" + user(host, kSenders[3]) + R"(,"msg":"你的视频《)" + title +

@@ -2,6 +2,7 @@
 #include "service/ServiceReplies.h"
 
 #include "service/ImageRoutes.h"
+#include "service/ProfileRoutes.h"
 
 #include <string>
 #include <vector>
@@ -11,14 +12,16 @@ namespace standin {
 namespace {
 namespace SquareRoutes_cpp {
 
-const char* const kNicks[] = {"小明", "阿芳", "阿刚", "小红", "老王", "晓峰", "丽丽", "大壮"};
 const char* const kAvatars[] = {"avatar-1001", "avatar-1002", "avatar-1003", "avatar-1004"};
 const char* const kTopicWords[] = {"西湖", "美食", "旅行", "春节", "萌宠", "街拍"};
 const char* const kStills[] = {"video-3001", "video-3002"};
 
-std::string person(const std::string& host, std::size_t n)
+// A place's visitor: the person first, then the people of the feeds ("1001" to "1004"), named and
+// pictured as their own pages and the feeds show them.
+std::string visitor(const std::string& host, std::size_t n)
 {
-    return R"({"suid":")" + std::to_string(2001 + n) + R"(","nick":")" + kNicks[n % 8] + R"(","icon":")" +
+    const std::string suid = std::to_string(1001 + n);
+    return R"({"suid":")" + suid + R"(","nick":)" + jsonQuoted(personNick(suid)) + R"(,"icon":")" +
            imageUrl(host, kAvatars[n % 4]) + R"("})";
 }
 
@@ -70,7 +73,7 @@ Response visitors(const Request& request)
     const std::string host = hostOf(request);
     std::vector<std::string> owners;
     for (std::size_t n = 0; n < 4; ++n) {
-        owners.push_back(R"({"user":)" + person(host, n) + R"(,"count":)" + std::to_string(4 - n) + "}");
+        owners.push_back(R"({"user":)" + visitor(host, n) + R"(,"count":)" + std::to_string(4 - n) + "}");
     }
     return jsonReply(R"({"status":200,"msg":"","title":")" + std::string(kPlaceTitle) + R"(","owner":)" + jsonList(owners) +
                 "}");

@@ -13,6 +13,10 @@ namespace standin {
 // The movie file every stream answers with.
 std::string streamMovieFile();
 
+// The length the records of the streamed videos give ("lengthNice"): the stream movie's three
+// seconds, so a video's row, its page and its player agree.
+inline constexpr char kStreamLengthNice[] = "00:03";
+
 void installStreamRoutes(HttpServer& server);
 
 } // namespace standin

@@ -129,7 +129,7 @@ std::string record(const std::string& host, const VideoFixture& video, const std
     }
     ext += R"("owner":)" + personBySuid(host, video.ownerSuid) +
            R"(,"finishTime":)" + std::to_string(nowMilliseconds() - 3 * 3600 * 1000) +
-           R"(,"status":1,"lengthNice":"00:02"})";
+           R"(,"status":1,"lengthNice":")" + kStreamLengthNice + R"("})";
 
     std::string visits;
     for (int index = 0; index < video.viewers; ++index) {
