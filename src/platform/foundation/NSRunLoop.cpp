@@ -302,6 +302,7 @@ namespace NSRunLoop_cpp {
 // Work to run when the item being served on this thread returns (see performWhenCurrentItemEnds).
 thread_local int t_servingItems = 0;
 thread_local std::vector<std::function<void()>> t_whenItemEnds;
+thread_local std::function<void()> t_itemEndObserver;
 // Loops posted to by the item being served whose wake-up waits for its end
 // (performBlockWithTicketWakingWhenItemEnds), held until then.
 thread_local std::vector<Ref<NSRunLoop>> t_wakeWhenItemEnds;
@@ -329,6 +330,9 @@ struct ServingItem {
     {
         --t_servingItems;
         runWhenItemEndsWork();
+        if (t_servingItems == 0 && t_itemEndObserver) {
+            t_itemEndObserver();
+        }
         if (t_batchWakeUps && !t_wakeWhenItemEnds.empty() && ++t_itemsInWakeBatch >= kItemsPerWakeBatch) {
             NSRunLoop::wakeDeferredLoops();
         }
@@ -477,6 +481,16 @@ void NSRunLoop::performWhenCurrentItemEnds(std::function<void()> fn)
         return;
     }
     NSRunLoop_cpp::t_whenItemEnds.push_back(std::move(fn));
+}
+
+void NSRunLoop::setItemEndObserver(std::function<void()> fn)
+{
+    NSRunLoop_cpp::t_itemEndObserver = std::move(fn);
+}
+
+int NSRunLoop::itemsBeingServed()
+{
+    return NSRunLoop_cpp::t_servingItems;
 }
 
 void NSRunLoop::wakeIfWaiting()

@@ -91,6 +91,13 @@ public:
     // (a stream event, a timer, a posted task) can so be published when the item is over, once, with
     // every lock the item took released.
     static void performWhenCurrentItemEnds(std::function<void()> fn);
+    // Runs `fn` on the calling thread every time an item its loop serves returns, after the work left
+    // for the item's end; items served by a nested run inside an item count as part of that item. One
+    // per thread (an empty function removes it). A screen that draws only after something ran uses it
+    // to learn that the application may have changed what shows.
+    static void setItemEndObserver(std::function<void()> fn);
+    // How many items the calling thread is serving now, one inside another (0 outside any).
+    static int itemsBeingServed();
 
     // Runs `mode` until done() holds or `timeout` of real time has passed, waiting for work in between
     // (even with nothing registered); answers done(). done() is re-checked after every item and every few

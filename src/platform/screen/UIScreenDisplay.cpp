@@ -7,8 +7,11 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/CFRunLoopSource.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/screen/UIScreenEvents.h"
 #include "platform/screen/UIScreenInput.h"
 #include "platform/screen/UIScreenLetterbox.h"
 #include "platform/screen/UIScreenRenderer.h"
@@ -23,7 +26,18 @@ constexpr CGFloat kScale = 2;
 struct Display {
     SDL_Window* window = nullptr;
     std::unique_ptr<UIScreenRenderer> renderer;
+    // The frame timer: repeating at the frame rate while frames may differ, parked (fire date in the
+    // distant future) while nothing changes, and woken when the main loop served anything else or
+    // the window has events.
     Ref<NSTimer> timer;
+    double interval = 1.0 / 60;
+    double lastTick = -1;
+    bool parked = false;
+    bool inTick = false;       // the item being served is the frame timer's own
+    // The X server's connection, watched for events while the timer is parked (null without X: the
+    // timer then never parks).
+    Ref<CFRunLoopSource> events;
+    uint64_t ticks = 0;
     uint64_t presented = 0;
     bool mouseDown = false;
     std::function<void(const CGContextRef&)> framePresented;
@@ -233,17 +247,64 @@ void handle(const SDL_Event& event)
     }
 }
 
-void tick()
+// Handles the window's pending events; true when there were any.
+bool handleEvents()
 {
     Display& d = display();
+    bool any = false;
     SDL_Event event;
     while (d.window != nullptr && SDL_PollEvent(&event) != 0) {
         handle(event);
+        any = true;
     }
+    return any;
+}
+
+// The frame timer runs again: at once, or a frame after the last one if that was less than a frame ago.
+void wake()
+{
+    Display& d = display();
+    if (d.timer == nullptr || !d.parked) {
+        return;
+    }
+    d.parked = false;
+    d.timer->setFireDate(std::max(Clock::now(), d.lastTick + d.interval));
+}
+
+void tick()
+{
+    Display& d = display();
+    // Only a frame that is an item of its own can be told apart at its end; one served inside another
+    // item (a nested run) leaves that item's end to wake the timer.
+    d.inTick = NSRunLoop::itemsBeingServed() <= 1;
+    d.lastTick = Clock::now();
+    ++d.ticks;
+    bool busy = handleEvents();
     if (d.window != nullptr && (d.renderer->renderFrame() || d.presentPending)) {
         present();
+        busy = true;
+    }
+    // Presenting talks to the X server, which may hand over events that then wait in the client's
+    // queue, where the watched descriptor no longer shows them.
+    busy = handleEvents() || busy;
+    if (d.window != nullptr && d.events != nullptr && !busy && !d.presentPending && !d.renderer->isAnimating()) {
+        // Nothing changed and nothing moves: no more frames until something happens.
+        d.parked = true;
+        d.timer->setFireDate(NSRunLoop::distantFuture);
     }
 }
+
+// After every item of the main loop other than a frame: it may have changed what shows.
+void itemEnded()
+{
+    Display& d = display();
+    if (d.inTick) {
+        d.inTick = false;
+        return;
+    }
+    wake();
+}
+
 
 }  // namespace UIScreenDisplay_cpp
 }  // namespace
@@ -280,9 +341,19 @@ bool UIScreenDisplay::open(const Options& options)
     d.renderer = std::make_unique<UIScreenRenderer>(size, kScale);
     d.presented = 0;
     d.framePresented = options.framePresented;
-    const double interval = 1.0 / (options.framesPerSecond > 0 ? options.framesPerSecond : 60);
-    d.timer = NSTimer::timerWithTimeInterval(interval, true, [] { tick(); });
+    d.interval = 1.0 / (options.framesPerSecond > 0 ? options.framesPerSecond : 60);
+    d.timer = NSTimer::timerWithTimeInterval(d.interval, true, [] { tick(); });
+    d.parked = false;
+    d.inTick = false;
+    d.ticks = 0;
     NSRunLoop::currentRunLoop()->addTimer(d.timer, kCFRunLoopCommonModes);
+    // Events that come while the timer is parked: the source's item takes them, and its end wakes the
+    // timer (itemEnded) to draw what they changed.
+    if (const int fd = UIScreenEventDescriptor(d.window); fd >= 0) {
+        d.events = CFRunLoopSource::createForFd(fd, CFRunLoopSource::kReadable, [](unsigned) { handleEvents(); });
+        NSRunLoop::currentRunLoop()->addSource(d.events, kCFRunLoopCommonModes);
+    }
+    NSRunLoop::setItemEndObserver(itemEnded);
     return true;
 }
 
@@ -298,8 +369,14 @@ void UIScreenDisplay::close()
     if (d.window == nullptr) {
         return;
     }
+    NSRunLoop::setItemEndObserver(nullptr);
+    if (d.events != nullptr) {
+        d.events->invalidate();
+        d.events = nullptr;
+    }
     d.timer->invalidate();
     d.timer = nullptr;
+    d.parked = false;
     SDL_StopTextInput();
     if (d.scaled != nullptr) {
         SDL_FreeSurface(d.scaled);
@@ -315,6 +392,16 @@ void UIScreenDisplay::close()
 uint64_t UIScreenDisplay::framesPresented()
 {
     return UIScreenDisplay_cpp::display().presented;
+}
+
+uint64_t UIScreenDisplay::framesLookedAt()
+{
+    return UIScreenDisplay_cpp::display().ticks;
+}
+
+bool UIScreenDisplay::isAtRest()
+{
+    return UIScreenDisplay_cpp::display().parked;
 }
 
 int UIScreenDisplay::pixelWidth()

@@ -8,7 +8,10 @@
 //
 // While open, a timer on the main run loop (in the common modes, 60 times a second) takes the
 // window's events and draws the screen (UIScreenRenderer) into the window whenever a layer changed, so
-// at most 60 frames a second. Mouse presses, drags and releases of the left button are one finger's
+// at most 60 frames a second. It runs only while frames may differ: once a frame finds nothing changed
+// and no animation running, it rests until the main loop serves something else (a timer, a posted
+// task, a network source: anything may have changed the layers) or the window has events, so an idle
+// application costs no processor time. Mouse presses, drags and releases of the left button are one finger's
 // touches (UIScreenInput: the windows' hit testing and gesture recognisers); typed text, return and
 // backspace go to the first responder through the simulated keyboard. Closing the window terminates
 // the application as the phone does (the delegate hears it; UIApplicationMain returns).
@@ -42,6 +45,9 @@ void close();
 // Frames drawn into the window since it opened, and the window's size in pixels (0 x 0 when closed;
 // the screen's picture is letter-boxed into it).
 uint64_t framesPresented();
+// Times the frame timer looked at the layers since the window opened, and whether it rests now.
+uint64_t framesLookedAt();
+bool isAtRest();
 int pixelWidth();
 int pixelHeight();
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/foundation/Clock.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIActionSheet.h"
 #include "platform/uikit/UIAlertView.h"
@@ -102,7 +103,7 @@ UIScreenRenderer::UIScreenRenderer(CGSize size, CGFloat scale, bool reuseUnchang
 {
 }
 
-UIScreenRenderer::Frame UIScreenRenderer::collect(uint64_t& overlays) const
+UIScreenRenderer::Frame UIScreenRenderer::collect(uint64_t& overlays, bool& animating) const
 {
     using namespace UIScreenRenderer_cpp;
     Frame frame;
@@ -114,6 +115,8 @@ UIScreenRenderer::Frame UIScreenRenderer::collect(uint64_t& overlays) const
     };
     std::vector<Pending> pending;
     Mix order;
+    const double now = Clock::now();
+    animating = false;
     for (const Ref<UIWindow>& window : UIApplication::sharedApplication()->windows()) {  // by level
         if (window->isHidden()) {
             continue;
@@ -130,6 +133,10 @@ UIScreenRenderer::Frame UIScreenRenderer::collect(uint64_t& overlays) const
         pending.pop_back();
         // What a running animation shows, not the model's final values.
         const Ref<const CALayer> shown = layer->shownLayer();
+        if (!animating && layer->hasAnimations() && layer->animatesAfter(now)) {
+            // Counted before the layer is skipped as unseen: an animation may be about to show it.
+            animating = true;
+        }
         if (shown->isHidden() || shown->opacity() <= 0) {
             continue;  // nothing of it shows: were it shown before, its going is a change
         }
@@ -170,7 +177,7 @@ UIScreenRenderer::Frame UIScreenRenderer::collect(uint64_t& overlays) const
 bool UIScreenRenderer::renderFrame()
 {
     uint64_t overlays = 0;
-    Frame frame = collect(overlays);
+    Frame frame = collect(overlays, animating_);
     const CGRect whole = CGRectMake(0, 0, size_.width, size_.height);
     CGRect changed = CGRectNull;
     if (whole_ || overlays != lastOverlays_) {

@@ -39,6 +39,10 @@ public:
     CGRect lastDrawnRect() const { return lastDrawn_; }
     // Frames that drew something.
     uint64_t framesDrawn() const { return framesDrawn_; }
+    // Whether a layer on show in the last frame runs an animation that has not reached its end, so
+    // the next frame may differ though nothing else changes; when false, the picture stays as it is
+    // until something changes the layers.
+    bool isAnimating() const { return animating_; }
 
 private:
     struct Seen {
@@ -50,7 +54,7 @@ private:
         std::shared_ptr<const void> contents;
     };
     using Frame = std::unordered_map<const CALayer*, Seen>;
-    Frame collect(uint64_t& overlays) const;
+    Frame collect(uint64_t& overlays, bool& animating) const;
     void draw(CGRect rect);
 
     CGSize size_;
@@ -62,4 +66,5 @@ private:
     bool whole_ = true;
     CGRect lastDrawn_ = CGRectNull;
     uint64_t framesDrawn_ = 0;
+    bool animating_ = false;
 };

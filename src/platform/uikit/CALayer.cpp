@@ -818,6 +818,17 @@ double CALayer::animationsEndTime() const
     return end;
 }
 
+bool CALayer::animatesAfter(double time) const
+{
+    for (const auto& running : animations_) {
+        const double at = running->animation->beginTime() + running->animation->activeDuration();
+        if (!running->ended && (!std::isfinite(at) || at > time)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 Ref<const CALayer> CALayer::shownLayer() const
 {
     if (animations_.empty()) {

@@ -184,6 +184,10 @@ public:
     // When on the process clock the last animation of this layer that will end does end (0 when none
     // will: none held, or only endless ones).
     double animationsEndTime() const;
+    // Whether what this layer shows may still change with time after `time` on the process clock: an
+    // animation held here has not reached the end of its active time (or never will). An animation
+    // that ended and is only held (filled forwards) shows the same thing from then on.
+    bool animatesAfter(double time) const;
     // The layer as it shows now: a copy of its properties with every animation it holds applied at
     // the current time on the process clock, in the order they were added. The copy shares the
     // drawing and the sublayers (which show their own animations) and belongs to no tree.

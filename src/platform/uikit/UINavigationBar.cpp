@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/NSTimer.h"
+#include "platform/uikit/CAAnimation.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIColor.h"
@@ -23,6 +26,42 @@ void detach(const Ref<UIView>& view, UIView* bar)
 {
     if (view && view->superview().get() == bar) {
         view->removeFromSuperview();
+    }
+}
+
+// Keys of the bar's own moves, so a later change can stop them.
+constexpr char kBarFadeKey[] = "navigationBarFade";
+constexpr char kBarSlideKey[] = "navigationBarSlide";
+// The same time as the screens' slide below the bar.
+constexpr double kBarMoveDuration = 0.35;
+
+void addBarMove(const Ref<UIView>& view, float fromOpacity, float toOpacity, CGFloat fromShift, CGFloat toShift)
+{
+    const Ref<CALayer>& layer = view->layer();
+    auto fade = CABasicAnimation::animationWithKeyPath("opacity");
+    fade->setFromValue(double(fromOpacity));
+    fade->setToValue(double(toOpacity));
+    fade->setDuration(kBarMoveDuration);
+    fade->setTimingFunction(CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseInEaseOut));
+    layer->addAnimation_forKey(fade, kBarFadeKey);
+    if (fromShift != 0 || toShift != 0) {
+        // Added to wherever the view is laid out, so a title that changes on the way still lands
+        // where it belongs.
+        auto slide = CABasicAnimation::animationWithKeyPath("position");
+        slide->setAdditive(true);
+        slide->setFromValue(CGPointMake(fromShift, 0));
+        slide->setToValue(CGPointMake(toShift, 0));
+        slide->setDuration(kBarMoveDuration);
+        slide->setTimingFunction(CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseInEaseOut));
+        layer->addAnimation_forKey(slide, kBarSlideKey);
+    }
+}
+
+void stopBarMove(const Ref<UIView>& view)
+{
+    if (view) {
+        view->layer()->removeAnimationForKey(kBarFadeKey);
+        view->layer()->removeAnimationForKey(kBarSlideKey);
     }
 }
 
@@ -52,12 +91,15 @@ void UINavigationBar::setItems_animated(std::vector<Ref<UINavigationItem>> items
             item->setNavigationBar(nullptr);
         }
     }
+    Ref<UINavigationItem> oldTop = topItem();
+    const std::vector<Ref<UINavigationItem>> old = std::move(items_);
     items_ = std::move(items);
     Ref<UINavigationBar> me = self<UINavigationBar>();
     for (const Ref<UINavigationItem>& item : items_) {
         item->setNavigationBar(me);
     }
-    refresh();
+    const bool pushing = std::find(old.begin(), old.end(), topItem()) == old.end();
+    refreshAnimated(animated && oldTop != topItem(), pushing);
 }
 
 void UINavigationBar::pushNavigationItem_animated(const Ref<UINavigationItem>& item, bool animated)
@@ -71,7 +113,7 @@ void UINavigationBar::pushNavigationItem_animated(const Ref<UINavigationItem>& i
     }
     items_.push_back(item);
     item->setNavigationBar(me);
-    refresh();
+    refreshAnimated(animated, true);
     if (auto delegate = delegate_.lock()) {
         delegate->navigationBar_didPushItem(me, item);
     }
@@ -89,7 +131,7 @@ Ref<UINavigationItem> UINavigationBar::popNavigationItemAnimated(bool animated)
     }
     items_.pop_back();
     top->setNavigationBar(nullptr);
-    refresh();
+    refreshAnimated(animated, false);
     if (auto delegate = delegate_.lock()) {
         delegate->navigationBar_didPopItem(me, top);
     }
@@ -127,6 +169,104 @@ void UINavigationBar::itemDidChange(UINavigationItem* item)
 {
     if (!items_.empty() && (items_.back().get() == item || (items_.size() > 1 && items_[items_.size() - 2].get() == item))) {
         refresh();
+    }
+}
+
+void UINavigationBar::dropLeavingViews()
+{
+    if (leavingEnd_) {
+        leavingEnd_->invalidate();
+        leavingEnd_ = nullptr;
+    }
+    for (const Ref<UIView>& view : leaving_) {
+        stopBarMove(view);
+        detach(view, this);
+        view->setAlpha(1);  // a button of an item that may show again
+        view->setUserInteractionEnabled(true);
+    }
+    leaving_.clear();
+}
+
+void UINavigationBar::refreshAnimated(bool animated, bool pushing)
+{
+    dropLeavingViews();
+    for (const Ref<UIView>& view : {Ref<UIView>(backButton_), leftView_, rightView_, titleView_, Ref<UIView>(titleLabel_)}) {
+        stopBarMove(view);
+    }
+    if (!animated || isHidden() || !window()) {
+        refresh();
+        return;
+    }
+    // What showed: the title (as a copy, since the label is reused) and the buttons.
+    std::vector<Ref<UIView>> leaving;
+    Ref<UIView> oldTitle;
+    if (titleView_ && titleView_->superview().get() == this) {
+        oldTitle = titleView_;
+    } else if (titleLabel_ && titleLabel_->superview().get() == this && !titleLabel_->text().empty()) {
+        Ref<UILabel> copy = UILabel::initWithFrame(titleLabel_->frame());
+        copy->setFont(titleLabel_->font());
+        copy->setTextAlignment(titleLabel_->textAlignment());
+        copy->setTextColor(titleLabel_->textColor());
+        copy->setBackgroundColor(UIColor::clearColor());
+        copy->setText(titleLabel_->text());
+        oldTitle = copy;
+    }
+    if (backButton_ && backButton_->superview().get() == this) {
+        Ref<UINavigationBackButton> copy = UINavigationBackButton::create();
+        copy->titleLabel()->setFont(backButton_->titleLabel()->font());
+        copy->setTitleColor_forState(UIColor::whiteColor(), UIControlStateNormal);
+        copy->setTitleEdgeInsets(backButton_->titleEdgeInsets());
+        copy->setTitle_forState(backButton_->titleForState(UIControlStateNormal), UIControlStateNormal);
+        copy->setFrame(backButton_->frame());
+        leaving.push_back(copy);
+    }
+    for (const Ref<UIView>& view : {leftView_, rightView_}) {
+        if (view && view->superview().get() == this) {
+            leaving.push_back(view);
+        }
+    }
+    refresh();
+    const CGFloat shift = bounds().size.width / 2;
+    // The new title from beside the bar's middle, the old one out the other way.
+    const CGFloat in = pushing ? shift : -shift;
+    if (Ref<UIView> title = titleView_ ? titleView_ : (titleLabel_ && titleLabel_->superview().get() == this ? Ref<UIView>(titleLabel_) : nullptr)) {
+        addBarMove(title, 0, 1, in, 0);
+    }
+    for (const Ref<UIView>& view : {Ref<UIView>(backButton_), leftView_, rightView_}) {
+        if (view && view->superview().get() == this) {
+            addBarMove(view, 0, 1, 0, 0);
+        }
+    }
+    if (oldTitle && oldTitle != titleView_) {
+        leaving.push_back(oldTitle);
+    }
+    for (const Ref<UIView>& view : leaving) {
+        if (view == titleView_ || view == leftView_ || view == rightView_) {
+            continue;  // still on show in the new state
+        }
+        view->setUserInteractionEnabled(false);
+        addSubview(view);
+        view->setAlpha(0);
+        addBarMove(view, 1, 0, 0, view == oldTitle ? -in : 0);
+        leaving_.push_back(view);
+    }
+    if (!leaving_.empty()) {
+        Weak<UINavigationBar> weak = self<UINavigationBar>();
+        leavingEnd_ = Clock::scheduleAfter(kBarMoveDuration, [weak] {
+            if (auto bar = weak.lock()) bar->dropLeavingViews();
+        });
+    }
+}
+
+void UINavigationBar::reclaim(const Ref<UIView>& view)
+{
+    // A view on its way out that shows again (its item is back on top) stops leaving.
+    auto it = std::find(leaving_.begin(), leaving_.end(), view);
+    if (it != leaving_.end()) {
+        leaving_.erase(it);
+        stopBarMove(view);
+        view->setAlpha(1);
+        view->setUserInteractionEnabled(true);
     }
 }
 
@@ -172,6 +312,7 @@ void UINavigationBar::refresh()
             std::ceil(UIStringDrawing::sizeWithFont(title, UIFont::boldSystemFontOfSize(12)).width) + kBackButtonPadding +
             kBackButtonPoint;
         backButton_->setFrame(CGRectMake(0, 0, width, kButtonHeight));
+        reclaim(backButton_);
         addSubview(backButton_);
     }
     if (top->leftBarButtonItem()) {
@@ -181,6 +322,7 @@ void UINavigationBar::refresh()
             f.size.width = top->leftBarButtonItem()->barWidth();
             if (!top->leftBarButtonItem()->customView()) f.size.height = kButtonHeight;
             leftView_->setFrame(f);
+            reclaim(leftView_);
             addSubview(leftView_);
         }
     }
@@ -191,11 +333,13 @@ void UINavigationBar::refresh()
             f.size.width = top->rightBarButtonItem()->barWidth();
             if (!top->rightBarButtonItem()->customView()) f.size.height = kButtonHeight;
             rightView_->setFrame(f);
+            reclaim(rightView_);
             addSubview(rightView_);
         }
     }
     if (top->titleView()) {
         titleView_ = top->titleView();
+        reclaim(titleView_);
         addSubview(titleView_);
     } else {
         if (!titleLabel_) {

@@ -5,12 +5,19 @@
 // the left and right items' views 5 points from the edges, and the title view or a title label
 // centred between them. The back button asks the delegate whether the top item may go (a
 // navigation controller pops its top controller then).
+//
+// A change of the top item made animated while the bar is on show moves across the bar as the
+// screens below it slide: on a push the new title comes in from the right and the old one goes off
+// to the left towards the back button, both fading; a pop the other way round; the buttons fade in
+// and out where they stand. What leaves is a copy that goes away when the move ends; the model is
+// the new state at once.
 #include <string>
 #include <vector>
 
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIView.h"
 
+class NSTimer;
 class UIBarButtonItem;
 class UIButton;
 class UIImage;
@@ -95,8 +102,15 @@ public:
     // The plain look of the control (UIStandardLook.cpp).
     void drawRect(CGRect rect) override;
 
+    // The copies of the last animated change's leaving title and buttons, while they move out.
+    const std::vector<Ref<UIView>>& leavingViews() const { return leaving_; }
+
 private:
     void refresh();
+    // refresh(), moving from the old top item to the new one when animated and on show.
+    void refreshAnimated(bool animated, bool pushing);
+    void dropLeavingViews();
+    void reclaim(const Ref<UIView>& view);
 
     UIBarStyle barStyle_ = UIBarStyleDefault;
     bool translucent_ = false;
@@ -110,4 +124,6 @@ private:
     Ref<UIView> rightView_;
     Ref<UIView> titleView_;
     Ref<UILabel> titleLabel_;
+    std::vector<Ref<UIView>> leaving_;
+    Ref<NSTimer> leavingEnd_;
 };

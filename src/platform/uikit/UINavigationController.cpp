@@ -151,13 +151,14 @@ Ref<UIViewController> UINavigationController::visibleViewController() const
     return topViewController();
 }
 
-void UINavigationController::updateBarItems()
+void UINavigationController::updateBarItems(bool animated)
 {
     std::vector<Ref<UINavigationItem>> items;
     for (const Ref<UIViewController>& controller : childViewControllers()) {
         items.push_back(controller->navigationItem());
     }
-    navigationBar_->setItems(std::move(items));
+    // The bar's title and buttons move with the screens' slide when the change is animated.
+    navigationBar_->setItems_animated(std::move(items), animated);
     Ref<UIViewController> top = topViewController();
     toolbar_->setItems(top ? top->toolbarItems() : std::vector<Ref<UIBarButtonItem>>{});
 }
@@ -201,7 +202,7 @@ void UINavigationController::replaceStack(std::vector<Ref<UIViewController>> con
         controller->setParentViewControllerDirect(me);
     }
     setChildViewControllersDirect(controllers);
-    updateBarItems();
+    updateBarItems(animated);
 
     auto release = [me, removed] {
         for (const Ref<UIViewController>& controller : removed) {

@@ -109,7 +109,7 @@ private:
     void replaceStack(std::vector<Ref<UIViewController>> controllers, bool animated);
     void showInContent(const Ref<UIViewController>& controller);
     void layoutBars();
-    void updateBarItems();
+    void updateBarItems(bool animated = false);
     // Whether the view is in a visible window.
     bool onScreen();
 

@@ -3,6 +3,7 @@
 // window of another size shows the screen letter-boxed, with its mouse positions mapped back to points.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "platform/screen/UIScreenInput.h"
 #include "platform/screen/UIScreenLetterbox.h"
 #include "platform/screen/UIScreenRenderer.h"
+#include "platform/uikit/CAAnimation.h"
+#include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIColor.h"
@@ -54,6 +57,7 @@ TEST(ScreenMotion, EveryFrameOfAnAnimationDrawsWhereTheLayerShowsAndStillnessDra
         clock.advance(1.0 / 60);
         SCOPED_TRACE(frame);
         ASSERT_TRUE(kept.renderFrame()) << "a moving layer is drawn in every frame";
+        EXPECT_EQ(kept.isAnimating(), frame < 30) << "the next frame differs until the end";
         // The red square's left edge on row 120.
         int left = -1;
         for (size_t x = 0; x < 320; ++x) {
@@ -74,6 +78,32 @@ TEST(ScreenMotion, EveryFrameOfAnAnimationDrawsWhereTheLayerShowsAndStillnessDra
     EXPECT_EQ(lefts.back(), 200);
     clock.advance(1);
     EXPECT_FALSE(kept.renderFrame()) << "nothing moves any more";
+    EXPECT_FALSE(kept.isAnimating());
+
+    // An animation that ended but is held on its last value (filled forwards, kept) is stillness too,
+    // while one that has not begun yet, or repeats for ever, is not.
+    struct Case {
+        const char* what;
+        double begin, repeat;
+        bool animating;
+    };
+    const Case cases[] = {{"held after its end", -1, 1, false}, {"begins later", 5, 1, true}, {"repeats for ever", 0, HUGE_VAL, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto turn = CABasicAnimation::animationWithKeyPath("opacity");
+        turn->setFromValue(0.2);
+        turn->setToValue(0.8);
+        turn->setDuration(0.5);
+        turn->setBeginTime(Clock::now() + c.begin);
+        turn->setRepeatCount(float(c.repeat));
+        turn->setFillMode(kCAFillModeBoth);
+        turn->setRemovedOnCompletion(false);
+        box->layer()->addAnimation_forKey(turn, "fade");
+        clock.advance(0.01);
+        kept.renderFrame();
+        EXPECT_EQ(kept.isAnimating(), c.animating);
+        box->layer()->removeAllAnimations();
+    }
 }
 
 TEST(ScreenMotion, AWindowOfAnySizeShowsTheScreenLetterBoxedAndMapsTheMouseBack)

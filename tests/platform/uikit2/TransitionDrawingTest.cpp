@@ -9,7 +9,13 @@
 
 #include "Stage.h"
 #include "platform/graphics/CGContext.h"
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIBarButtonItem.h"
+#include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationBar.h"
+#include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIWindowSnapshot.h"
 
@@ -110,6 +116,102 @@ TEST(TransitionDrawing, PresentationsSlideUpAndDismissalsDown)
     EXPECT_EQ(stage.colourAt(160, 470), kRed);
     EXPECT_FALSE(c->view()->superview());
     EXPECT_TRUE(c->view()->layer()->animationKeys().empty());
+}
+
+// Where a view of the bar shows now (its presentation's x centre) and how opaque it is.
+struct Shown {
+    CGFloat x;
+    double opacity;
+};
+Shown shown(const Ref<UIView>& view)
+{
+    const Ref<const CALayer> layer = view->layer()->shownLayer();
+    return {layer->position().x, double(layer->opacity())};
+}
+
+TEST(TransitionDrawing, TheBarsTitlesSlideWithTheScreensAndItsButtonsFade)
+{
+    Frames stage;
+    stage.navigation->setNavigationBarHidden_animated(false, false);
+    stage.a->setTitle("First");
+    auto b = plain(UIColor::blueColor());
+    b->setTitle("Second");
+    const Ref<UINavigationBar> bar = stage.navigation->navigationBar();
+    const CGFloat half = bar->bounds().size.width / 2;
+    // Eased in and out: 0.1292 of the way at a quarter of the time, half way at half.
+    const struct {
+        double part;
+        double progress;
+    } steps[] = {{0.25, 0.1292}, {0.5, 0.5}};
+
+    stage.navigation->pushViewController_animated(b, true);
+    ASSERT_EQ(bar->leavingViews().size(), 1u);
+    auto old = std::dynamic_pointer_cast<UILabel>(bar->leavingViews()[0]);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->text(), "First");
+    EXPECT_FALSE(old->isUserInteractionEnabled()) << "a leaving copy takes no touch";
+    const Ref<UILabel> title = bar->titleLabel();
+    EXPECT_EQ(title->text(), "Second") << "the model is the new state at once";
+    const CGFloat oldAt = old->layer()->position().x, newAt = title->layer()->position().x;
+    double done = 0;
+    for (const auto& step : steps) {
+        stage.clock.advance(UINavigationTransitionDuration * (step.part - done));
+        done = step.part;
+        SCOPED_TRACE(step.part);
+        EXPECT_NEAR(shown(old).x, oldAt - half * step.progress, 0.5) << "the old title leaves to the left";
+        EXPECT_NEAR(shown(old).opacity, 1 - step.progress, 0.01);
+        EXPECT_NEAR(shown(title).x, newAt + half * (1 - step.progress), 0.5) << "the new one comes from the right";
+        EXPECT_NEAR(shown(title).opacity, step.progress, 0.01);
+        EXPECT_NEAR(shown(bar->backButton()).opacity, step.progress, 0.01) << "the back button fades in";
+    }
+    stage.clock.advance(UINavigationTransitionDuration * (1 - done));
+    EXPECT_TRUE(bar->leavingViews().empty());
+    EXPECT_FALSE(old->superview()) << "the copy goes when the move ends";
+    EXPECT_EQ(shown(title).x, newAt);
+    EXPECT_EQ(shown(title).opacity, 1);
+
+    // A pop the other way round: the title below comes back from the left, the top one leaves to the right
+    // with the back button fading out.
+    stage.navigation->popViewControllerAnimated(true);
+    ASSERT_EQ(bar->leavingViews().size(), 2u);
+    EXPECT_EQ(title->text(), "First");
+    EXPECT_FALSE(bar->backButton()->superview() == bar) << "the root has no back button";
+    Ref<UIView> leavingButton, leavingTitle;
+    for (const Ref<UIView>& view : bar->leavingViews()) {
+        (std::dynamic_pointer_cast<UILabel>(view) ? leavingTitle : leavingButton) = view;
+    }
+    ASSERT_TRUE(leavingTitle && leavingButton);
+    const CGFloat leavingAt = leavingTitle->layer()->position().x;
+    stage.clock.advance(UINavigationTransitionDuration / 2);
+    EXPECT_NEAR(shown(leavingTitle).x, leavingAt + half / 2, 0.5);
+    EXPECT_NEAR(shown(title).x, title->layer()->position().x - half / 2, 0.5);
+    EXPECT_NEAR(shown(leavingButton).opacity, 0.5, 0.01);
+    stage.clock.advance(UINavigationTransitionDuration / 2);
+    EXPECT_TRUE(bar->leavingViews().empty());
+    EXPECT_FALSE(leavingTitle->superview());
+    EXPECT_FALSE(leavingButton->superview());
+}
+
+TEST(TransitionDrawing, AButtonOfAnItemThatComesBackInTheMiddleOfItsExitShowsFully)
+{
+    Frames stage;
+    stage.navigation->setNavigationBarHidden_animated(false, false);
+    auto b = plain(UIColor::blueColor());
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    button->setFrame(CGRectMake(0, 0, 40, 30));
+    b->navigationItem()->setRightBarButtonItem(UIBarButtonItem::initWithCustomView(button));
+    stage.navigation->pushViewController_animated(b, true);
+    stage.clock.advance(UINavigationTransitionDuration);
+    // Popped and pushed again before the pop's move ended: the button is b's again, whole and touchable.
+    stage.navigation->popViewControllerAnimated(true);
+    stage.clock.advance(UINavigationTransitionDuration / 2);
+    EXPECT_NEAR(shown(button).opacity, 0.5, 0.01);
+    stage.navigation->pushViewController_animated(b, true);
+    stage.clock.advance(UINavigationTransitionDuration);
+    EXPECT_EQ(button->superview(), stage.navigation->navigationBar());
+    EXPECT_EQ(shown(button).opacity, 1);
+    EXPECT_EQ(button->alpha(), 1);
+    EXPECT_TRUE(button->isUserInteractionEnabled());
 }
 
 }  // namespace TransitionDrawingTest_cpp
