@@ -145,9 +145,15 @@ void registerSocialGalleryEntries()
                     },
                     [player] {
                         auto shown = player->lock();
-                        return shown && shown->moviePlayer() &&
-                               (shown->moviePlayer()->loadState() & MPMovieLoadStatePlayable) &&
-                               shown->moviePlayer()->view()->layer()->contents() != nullptr;
+                        if (!shown || !shown->moviePlayer() ||
+                            !(shown->moviePlayer()->loadState() & MPMovieLoadStatePlayable) ||
+                            shown->moviePlayer()->view()->layer()->contents() == nullptr) {
+                            return false;
+                        }
+                        // Held on the frame it shows: the stand-in's movie is a few seconds long, and the
+                        // screen closes when it ends, which a slow machine may reach before the picture.
+                        shown->moviePlayer()->pause();
+                        return true;
                     }});
 
     // The message box once page 1 has arrived and the list is back at its top: rows of every kind,

@@ -1,6 +1,7 @@
 #include "platform/media/AudioOutput.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -54,6 +55,31 @@ struct AudioTrack::State : std::enable_shared_from_this<AudioTrack::State> {
 namespace {
 namespace AudioOutput_cpp {
 
+// The ALSA library, which SDL loads when it looks for a device, prints its own complaints to standard
+// error ("Unknown PCM default" on a machine without sound). Having no device is a normal state here
+// (headless runs, CI), so they are not shown: the library is loaded first and given a handler that
+// drops them; SDL's own load then finds it with the handler in place. A machine without the library
+// loses nothing.
+void dropLibraryMessage(const char*, int, const char*, int, const char*, ...) {}
+
+void quietSoundLibrary()
+{
+    static const bool done = [] {
+        void* library = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            return false;
+        }
+        using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+        using SetHandler = int (*)(Handler);
+        auto set = reinterpret_cast<SetHandler>(::dlsym(library, "snd_lib_error_set_handler"));
+        if (set) {
+            set(dropLibraryMessage);
+        }
+        return true;  // never closed: the handler lives in the library for the process's life
+    }();
+    (void)done;
+}
+
 using State = AudioTrack::State;
 
 class Output {
@@ -100,6 +126,7 @@ public:
         opened_ = true;
         openedFast_ = true;
         mixed_ = 0;
+        quietSoundLibrary();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
             SDL_AudioSpec want{};
             want.freq = AudioOutput::kSampleRate;

@@ -9,7 +9,9 @@
 #include "platform/media/MovieFileWriter.h"
 #include "platform/media/MoviePlayback.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -487,6 +489,33 @@ TEST(SoundOutputWithoutDeviceTest, QueuesKeepTheirPaceWhenThereIsNoDeviceOrItFai
     }
     AudioOutput::closeForTesting();
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+// Looking for a device through the system's sound library says nothing on standard error, whether a
+// device is found or not (a machine without sound printed the library's complaints at every start).
+TEST(SoundOutputWithoutDeviceTest, LookingForADeviceWritesNothingToStandardError)
+{
+    TemporaryFolder folder("ombri-sound-quiet");
+    const std::string errors = folder / "stderr.txt";
+    AudioOutput::closeForTesting();
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ASSERT_GE(saved, 0);
+    const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    ::dup2(file, 2);
+    ::close(file);
+    AudioOutput::open();  // a device or none: both are fine here
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    AudioOutput::closeForTesting();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    std::ifstream in(errors);
+    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written.find("ALSA lib"), std::string::npos) << written;
 }
 
 }  // namespace SoundOutputTest_cpp
