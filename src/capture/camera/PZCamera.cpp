@@ -158,11 +158,11 @@ void PZCamera::captureOutput_didOutputSampleBuffer_fromConnection(const Ref<AVCa
 {
     if (output == videoOutput_) {
         dispatch_sync(dispatch_get_main_queue(), [this, &sampleBuffer] {
-            if (auto delegate = delegate_.lock()) {
+            if (auto delegate = this->delegate().lock()) {
                 delegate->processNewCameraFrame(sampleBuffer);
             }
         });
-    } else if (auto delegate = delegate_.lock()) {
+    } else if (auto delegate = this->delegate().lock()) {
         delegate->processAudioFrame(sampleBuffer);
     }
 }

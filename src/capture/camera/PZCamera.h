@@ -2,6 +2,8 @@
 // A capture session on the back camera and the microphone that hands every video frame to its
 // delegate on the main thread (the capture queue waits) and every sound sample on the sound queue,
 // with torch, camera switching and focus at a point.
+#include <mutex>
+
 #include "platform/graphics/CGGeometry.h"
 #include "platform/media/AVCaptureSession.h"
 #include "platform/media/AVCaptureVideoPreviewLayer.h"
@@ -35,8 +37,17 @@ public:
     const Ref<AVCaptureDeviceInput>& videoDeviceInput() const { return videoDeviceInput_; }
     const Ref<AVCaptureDeviceInput>& audioDeviceInput() const { return audioDeviceInput_; }
     const Ref<AVCaptureVideoDataOutput>& videoOutput() const { return videoOutput_; }
-    Weak<PZCameraDelegate> delegate() const { return delegate_; }
-    void setDelegate(Weak<PZCameraDelegate> delegate) { delegate_ = std::move(delegate); }
+    // The delegate is read on the sound queue while the main thread may change it.
+    Weak<PZCameraDelegate> delegate() const
+    {
+        std::lock_guard hold(delegateLock_);
+        return delegate_;
+    }
+    void setDelegate(Weak<PZCameraDelegate> delegate)
+    {
+        std::lock_guard hold(delegateLock_);
+        delegate_ = std::move(delegate);
+    }
 
     PZCamera() = default;
 
@@ -50,5 +61,6 @@ private:
     Ref<AVCaptureVideoDataOutput> videoOutput_;
     Ref<AVCaptureAudioDataOutput> audioOutput_;
     Ref<AVCaptureVideoPreviewLayer> videoPreviewLayer_;
+    mutable std::mutex delegateLock_;
     Weak<PZCameraDelegate> delegate_;
 };
