@@ -14,17 +14,18 @@ constexpr CGFloat kButtonHeight = 30;
 constexpr CGFloat kButtonPadding = 20;
 constexpr CGFloat kIconWidth = 40;
 
+// The application speaks Chinese, so the system's own items do too, as the phone's do in its language.
 std::string systemTitle(NSInteger item)
 {
     switch (item) {
     case UIBarButtonSystemItemDone:
-        return "Done";
+        return "完成";
     case UIBarButtonSystemItemCancel:
-        return "Cancel";
+        return "取消";
     case UIBarButtonSystemItemEdit:
-        return "Edit";
+        return "编辑";
     case UIBarButtonSystemItemSave:
-        return "Save";
+        return "保存";
     default:
         return {};
     }

@@ -615,7 +615,7 @@ void UIViewController::setEditing_animated(bool editing, bool animated)
 {
     editing_ = editing;
     if (editButtonItem_) {
-        editButtonItem_->setTitle(editing ? "Done" : "Edit");
+        editButtonItem_->setTitle(editing ? "完成" : "编辑");
         editButtonItem_->setStyle(editing ? UIBarButtonItemStyleDone : UIBarButtonItemStyleBordered);
     }
 }

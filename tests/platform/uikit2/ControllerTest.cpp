@@ -375,10 +375,10 @@ TEST(UIViewControllerTest, EditButtonTogglesEditing)
 {
     ControllerStage stage;
     Ref<UIBarButtonItem> edit = stage.root->editButtonItem();
-    EXPECT_EQ(edit->title(), "Edit");
+    EXPECT_EQ(edit->title(), "编辑");
     EXPECT_TRUE(edit->simulateTap());
     EXPECT_TRUE(stage.root->isEditing());
-    EXPECT_EQ(edit->title(), "Done");
+    EXPECT_EQ(edit->title(), "完成");
     EXPECT_EQ(edit->style(), UIBarButtonItemStyleDone);
 }
 
