@@ -1141,6 +1141,8 @@ void UIWebView::focus(webpage::Control* control)
         control->setFocused(true);
         if (control->isTextEntry()) {
             setSecureTextEntry(control->kind() == webpage::Control::Kind::Password);
+            // Return sends a one-line field's form and breaks a text area's line: its key says which.
+            setReturnKeyType(control->kind() == webpage::Control::Kind::TextArea ? UIReturnKeyDefault : UIReturnKeyGo);
             control->setSelection(NSMakeRange(NSString::length(control->value()), 0));
             forgetSelectionAnchor();
             if (page_ && page_->doc) {

@@ -17,6 +17,7 @@
 #include "platform/uikit/UIKeyboard.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScrollView.h"
+#include "platform/uikit/UIKeyboardView.h"
 #include "platform/uikit/UIWebView.h"
 #include "platform/uikit/UIWindow.h"
 #include "service/HttpServer.h"
@@ -553,6 +554,9 @@ TEST(WebViewPageTest, TheCaretIsPlacedByATapAndMovedByTheKeys)
     const int middle = (atRest.firstInk + atRest.lastInk) / 2;
     UIScreenInput::tap(f.web->convertPoint_toView(CGPointMake(middle, CGRectGetMidY(q)), nullptr));
     ASSERT_TRUE(f.field("q")->focused);
+    // Return sends a one-line field's form, and the keyboard's key says so.
+    ASSERT_TRUE(UIKeyboard::keyboardView());
+    EXPECT_EQ(UIKeyboard::keyboardView()->returnKeyTitle(), "前往");
     EXPECT_EQ(f.web->selectedRange().location, 5u);
     EXPECT_EQ(f.web->selectedRange().length, 0u);
     const Row focused = rowOf(f.picture()->CGImage(), q);
@@ -589,6 +593,7 @@ TEST(WebViewPageTest, TheCaretIsPlacedByATapAndMovedByTheKeys)
     const CGRect t = f.field("t")->frame;
     UIScreenInput::tap(f.web->convertPoint_toView(CGPointMake(CGRectGetMaxX(t) - 8, t.origin.y + 5 + 20 + 6), nullptr));
     ASSERT_TRUE(f.field("t")->focused);
+    EXPECT_EQ(UIKeyboard::keyboardView()->returnKeyTitle(), "换行");  // there Return breaks the line
     EXPECT_EQ(f.web->selectedRange().location, 17u);  // the end of "line two"
     UIScreenInput::pressCaretKey(UITextCaretKey::Home, false);
     UIScreenInput::typeText("2: ");
