@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "fixtures/RunCommand.h"
 #include "fixtures/TemporaryFolder.h"
 #include "servers/OAuthProviders.h"
 #include "service/StandInService.h"
@@ -42,24 +43,6 @@ std::string selfPath()
     char self[PATH_MAX] = {};
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     return n > 0 ? std::string(self, size_t(n)) : std::string();
-}
-
-std::string run(const std::string& command, int* status = nullptr)
-{
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    if (pipe == nullptr) {
-        return output;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    const int result = ::pclose(pipe);
-    if (status != nullptr) {
-        *status = result;
-    }
-    return output;
 }
 
 // The program's output, read line by line on a thread of its own, so the test can wait for a line with
@@ -217,7 +200,7 @@ void underVirtualDisplay()
     ASSERT_NE(app.waitForLine("ombri: frame 1 "), "") << app.output();
 
     // The window as the X server sees it.
-    const std::string found = run("xdotool search --sync --onlyvisible --name '^ombri$' 2>/dev/null | head -n 1");
+    const std::string found = runCommand("xdotool search --sync --onlyvisible --name '^ombri$' 2>/dev/null | head -n 1");
     const Window window = Window(std::strtoul(found.c_str(), nullptr, 10));
     ASSERT_NE(window, 0u) << app.output();
     Display* display = XOpenDisplay(nullptr);
@@ -245,7 +228,7 @@ void underVirtualDisplay()
     // A click on the partner's login button (centred at 160, 150 in the login screen's view, below
     // the status bar and the navigation bar) starts the partner's sign-in: its provider is asked for a
     // request token.
-    run("xdotool mousemove --window " + std::to_string(window) + " 320 428 click 1");
+    runCommand("xdotool mousemove --window " + std::to_string(window) + " 320 428 click 1");
     const auto clickDeadline = std::chrono::steady_clock::now() + 30s;
     while (lumo.acceptedCount("/oauth/request_token") == 0 && std::chrono::steady_clock::now() < clickDeadline) {
         std::this_thread::yield();
@@ -274,7 +257,7 @@ TEST(AppWindow, AppearsAtPhoneSizeShowsWhatWasDrawnTakesClicksAndClosesTheApplic
     int status = 0;
     const std::string output =
         // A display tall enough for the whole 960 pixels (the window is shrunk to 90% of a lower one).
-        run("xvfb-run -a -s '-screen 0 1280x1200x24' env OMBRI_UNDER_XVFB=1 '" + selfPath() +
+        runCommand("xvfb-run -a -s '-screen 0 1280x1200x24' env OMBRI_UNDER_XVFB=1 '" + selfPath() +
                 "' --gtest_filter=AppWindow.AppearsAtPhoneSizeShowsWhatWasDrawnTakesClicksAndClosesTheApplication 2>&1",
             &status);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;

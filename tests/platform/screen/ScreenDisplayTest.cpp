@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "fixtures/RunCommand.h"
+
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NSRunLoop.h"
@@ -28,21 +30,6 @@ namespace ScreenDisplayTest_cpp {
 using namespace std::chrono_literals;
 
 constexpr double kFrame = 1.0 / 60;
-
-std::string run(const std::string& command, int* status)
-{
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    if (pipe == nullptr) {
-        return output;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    *status = ::pclose(pipe);
-    return output;
-}
 
 // Moves the clock on a frame at a time, at least once, until the window's timer rests: the frames it
 // took, or -1 when it still ran after `limit` frames (and, as a bound on real time, 30 seconds: the X
@@ -114,14 +101,14 @@ TEST(ScreenDisplay, RestsWhileNothingChangesAndDrawsEveryFrameWhileSomethingMove
         return;
     }
     int status = 0;
-    run("command -v xvfb-run >/dev/null 2>&1", &status);
+    runCommand("command -v xvfb-run >/dev/null 2>&1", &status);
     if (status != 0) {
         GTEST_SKIP() << "xvfb-run is not installed (scripts/setup installs it)";
     }
     char self[PATH_MAX] = {};
     ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
     const std::string output =
-        run("xvfb-run -a -s '-screen 0 1280x1200x24' env OMBRI_UNDER_XVFB=1 ASAN_OPTIONS=detect_leaks=0 '" + std::string(self) +
+        runCommand("xvfb-run -a -s '-screen 0 1280x1200x24' env OMBRI_UNDER_XVFB=1 ASAN_OPTIONS=detect_leaks=0 '" + std::string(self) +
                 "' --gtest_filter=ScreenDisplay.RestsWhileNothingChangesAndDrawsEveryFrameWhileSomethingMoves 2>&1",
             &status);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
