@@ -454,8 +454,10 @@ int UIApplicationMain(int, char**, const std::string&, const std::string& delega
     mainLoop().running = true;
     mainLoop().terminated = false;
     application->simulateLaunch();
+    // A termination that comes while a nested run turns the loop (a synchronous exchange waiting for its
+    // answer) stops that run, not this one: this run looks again at least once a second.
     while (!mainLoop().terminated) {
-        loop->runInMode(kCFRunLoopDefaultMode, 1e9, false);
+        loop->runInMode(kCFRunLoopDefaultMode, 1.0, false);
     }
     mainLoop().running = false;
     return 0;
